@@ -1,0 +1,7 @@
+#include "HolidayCalendar.h"
+
+HolidayCalendar::HolidayCalendar(Preferences* defaults, QObject* parent)
+    : QObject(parent)
+    , m_defaults(defaults)
+{
+}

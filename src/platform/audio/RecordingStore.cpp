@@ -1,0 +1,8 @@
+#include "RecordingStore.h"
+
+RecordingStore::RecordingStore(QObject* parent)
+    : QObject(parent)
+{
+}
+
+void RecordingStore::reload() { }

@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+#include <optional>
+#include <variant>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// The persistent key-value store that holds every setting and the whole workspace.
+// One SQLite database file (WAL journal); every write is its own transaction, so a
+// write that returned survives a crash of the process. Each key keeps the kind it was
+// written with; a read of another kind reads as absent (the numeric reads below
+// also accept the other numeric kinds). Main thread only.
+class Preferences : public QObject {
+    Q_OBJECT
+public:
+    enum class Kind { Bool, Integer, Double, Text, Data };
+
+    // Opens (or creates) the database at `databasePath`. A file that is not a usable
+    // database is moved aside next to it (see `setAsidePath`) and the store starts empty.
+    explicit Preferences(const QString& databasePath, QObject* parent = nullptr);
+    ~Preferences() override;
+
+    // "<AppDataLocation>/preferences.sqlite"
+    static QString standardDatabasePath();
+
+    // The process-wide store used where the program reads "the standard preferences"
+    // (the interface language, for instance). Set by main(); tests may install their own.
+    static Preferences* standard();
+    static void setStandard(Preferences* preferences);
+
+    QString databasePath() const { return m_path; }
+
+    // Where a damaged database file was moved at opening; empty when nothing was moved.
+    QString setAsidePath() const { return m_setAsidePath; }
+    // One finished sentence for the user when the store could not be opened normally;
+    // empty otherwise. Rendered in the interface language at the time of the call.
+    QString startupIssue() const;
+
+    bool contains(const QString& key) const;
+    std::optional<Kind> kind(const QString& key) const;
+
+    // A boolean is a number on the original platform, so integer() and doubleValue()
+    // read true and false as 1 and 0, while boolValue() accepts only a stored boolean.
+
+    // Absent or not a boolean reads as false.
+    bool boolValue(const QString& key) const;
+    // Any kind; absent reads as nothing. Bool -> bool, Integer -> qint64, Double -> double,
+    // Text -> QString, Data -> QByteArray.
+    std::optional<QVariant> object(const QString& key) const;
+    std::optional<QString> string(const QString& key) const;
+    std::optional<QByteArray> data(const QString& key) const;
+    // Integer read: an integer value; a double value is truncated toward zero (as the
+    // platform's integer read does; NaN or a double outside the qint64 range reads as
+    // absent); a boolean reads as 1 or 0; anything else reads as absent.
+    std::optional<qint64> integer(const QString& key) const;
+    // Double read: a double, integer or boolean (1 or 0) value; anything else reads as absent.
+    std::optional<double> doubleValue(const QString& key) const;
+
+    void setBool(const QString& key, bool value);
+    void setInteger(const QString& key, qint64 value);
+    void setDouble(const QString& key, double value);
+    void setString(const QString& key, const QString& value);
+    void setData(const QString& key, const QByteArray& value);
+    // Setting nothing removes the key.
+    void setString(const QString& key, const std::optional<QString>& value);
+    // UTF-8 text; without it a string literal would fit both overloads above.
+    void setString(const QString& key, const char* value) { setString(key, QString::fromUtf8(value)); }
+    // Does nothing, and emits nothing, when the key is absent.
+    void remove(const QString& key);
+
+    // False when the last write could not be stored (disk full, read-only file ...); the
+    // key then keeps its previous value and `changed` is not emitted.
+    bool lastWriteSucceeded() const { return m_lastWriteOk; }
+
+signals:
+    // Emitted after every stored write or removal of `key` has committed,
+    // whichever part of the program wrote it through this store.
+    void changed(const QString& key);
+
+private:
+    enum class Issue { None, Damaged, CannotOpen };
+    // Bool is stored as 0/1; text and data are viewed, not copied, until bound.
+    using StoredValue = std::variant<qint64, double, QByteArrayView>;
+
+    enum class OpenResult { Ok, Damaged, Failed };
+    OpenResult openFile(const QString& path);
+    void openInMemory();
+    bool prepareStatements();
+    void close();
+    void write(const QString& key, Kind kind, StoredValue value);
+
+    QString m_path;
+    QString m_setAsidePath;
+    Issue m_issue = Issue::None;
+    sqlite3* m_db = nullptr;
+    sqlite3_stmt* m_select = nullptr;
+    sqlite3_stmt* m_selectKind = nullptr;
+    sqlite3_stmt* m_upsert = nullptr;
+    sqlite3_stmt* m_delete = nullptr;
+    bool m_lastWriteOk = true;
+};

@@ -1,0 +1,6 @@
+#include "SpeechTranscriber.h"
+
+SpeechTranscriber::SpeechTranscriber(QObject* parent)
+    : TranscriptionProviding(parent)
+{
+}

@@ -1,0 +1,127 @@
+#include "ContentView.h"
+
+#include "WorkspaceStore.h"
+#include "features/notes/NotesView.h"
+#include "features/tasks/TaskListView.h"
+#include "platform/localization/L10n.h"
+#include "platform/preferences/Preferences.h"
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSplitter>
+#include <QVBoxLayout>
+
+namespace {
+const QString kTaskPaneRatio = QStringLiteral("taskPaneRatio");
+constexpr double kDefaultRatio = 0.28;
+constexpr int kTaskCardMinimum = 124;
+constexpr int kNotesMinimum = 200;
+} // namespace
+
+ContentView::ContentView(WorkspaceStore* store, QWidget* parent)
+    : QWidget(parent)
+    , m_store(store)
+    , m_defaults(store->defaults())
+{
+    setObjectName("contentView");
+    setWindowTitle(QStringLiteral("Tandrel"));
+    setMinimumSize(420, 620);
+    setMaximumWidth(520);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(20, 8, 20, 20);
+    layout->setSpacing(16);
+
+    m_title = new QLabel(QStringLiteral("Tandrel"), this);
+    m_title->setObjectName("windowTitleLabel");
+    QFont titleFont = m_title->font();
+    titleFont.setBold(true);
+    titleFont.setPointSize(19);
+    m_title->setFont(titleFont);
+    layout->addWidget(m_title);
+
+    m_panes = new QSplitter(Qt::Vertical, this);
+    m_panes->setObjectName("paneSplitter");
+    m_panes->setChildrenCollapsible(false);
+    m_panes->setHandleWidth(16);
+    m_tasks = new TaskListView(store, m_panes);
+    m_tasks->setMinimumHeight(kTaskCardMinimum);
+    m_notes = new NotesView(store, m_panes);
+    m_notes->setMinimumHeight(kNotesMinimum);
+    m_panes->addWidget(m_tasks);
+    m_panes->addWidget(m_notes);
+    m_panes->setStretchFactor(1, 1);
+    layout->addWidget(m_panes, 1);
+
+    connect(m_panes, &QSplitter::splitterMoved, this, [this](int position) {
+        if (m_applyingRatio)
+            return;
+        const int available = std::max(m_panes->height() - m_panes->handleWidth(), 0);
+        const int height = std::clamp(position, kTaskCardMinimum, std::max(available - kNotesMinimum, kTaskCardMinimum));
+        m_defaults->setDouble(kTaskPaneRatio, double(height) / std::max(available, 1));
+    });
+    connect(m_store, &WorkspaceStore::messageChanged, this, &ContentView::showMessage);
+    connect(m_defaults, &Preferences::changed, this, [this](const QString& key) {
+        if (key == QStringLiteral("interfaceLanguage"))
+            retranslate();
+    });
+    retranslate();
+    // A message from start-up (a damaged file kept aside, for instance) shows once the
+    // window is up.
+    if (m_store->message())
+        QMetaObject::invokeMethod(this, &ContentView::showMessage, Qt::QueuedConnection);
+}
+
+int ContentView::taskCardHeight(int available, double ratio)
+{
+    const int byRatio = std::max(int(available * ratio), kTaskCardMinimum);
+    return std::min(std::max(available - kNotesMinimum, kTaskCardMinimum), byRatio);
+}
+
+double ContentView::paneRatio() const
+{
+    return m_defaults->doubleValue(kTaskPaneRatio).value_or(kDefaultRatio);
+}
+
+void ContentView::applyPaneRatio()
+{
+    const int available = std::max(m_panes->height() - m_panes->handleWidth(), 0);
+    const int height = taskCardHeight(available, paneRatio());
+    m_applyingRatio = true;
+    m_panes->setSizes({ height, std::max(available - height, 0) });
+    m_applyingRatio = false;
+}
+
+void ContentView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    applyPaneRatio();
+}
+
+void ContentView::showMessage()
+{
+    const auto message = m_store->message();
+    if (!message) {
+        if (m_alert)
+            m_alert->close();
+        return;
+    }
+    if (!m_alert) {
+        m_alert = new QMessageBox(this);
+        m_alert->setObjectName("messageAlert");
+        m_alert->setAttribute(Qt::WA_DeleteOnClose);
+        QPushButton* ok = m_alert->addButton(L10n::tr("好"), QMessageBox::AcceptRole);
+        ok->setObjectName("okButton");
+        connect(m_alert, &QMessageBox::finished, this, [this] { m_store->setMessage(std::nullopt); });
+    }
+    m_alert->setWindowTitle(L10n::tr("保存提示"));
+    m_alert->setText(*message);
+    m_alert->open();
+}
+
+void ContentView::retranslate()
+{
+    m_tasks->retranslate();
+    m_notes->retranslate();
+}

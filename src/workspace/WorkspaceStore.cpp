@@ -1,0 +1,458 @@
+#include "WorkspaceStore.h"
+
+#include "features/calendar/HolidayCalendar.h"
+#include "features/focus/PomodoroTimer.h"
+#include "platform/audio/RecordingStore.h"
+#include "platform/localization/L10n.h"
+#include "platform/notifications/NotificationService.h"
+#include "platform/preferences/Preferences.h"
+#include "platform/speech/SpeechTranscriber.h"
+#include "platform/storage/FolderBookmark.h"
+#include "platform/storage/FolderChooser.h"
+#include "platform/storage/StorageLocations.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+const QString kTasks = QStringLiteral("tasks");
+const QString kNotePages = QStringLiteral("notePages");
+const QString kSelectedPageID = QStringLiteral("selectedPageID");
+const QString kRecordingNoteDestination = QStringLiteral("recordingNoteDestination");
+const QString kFileDropNoteDestination = QStringLiteral("fileDropNoteDestination");
+const QString kVaultBookmark = QStringLiteral("vaultBookmark");
+const QString kNote = QStringLiteral("note");
+
+// Unicode white space and line breaks at both ends, of any kind.
+QString trimmedTitle(const QString& text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin).isSpace())
+        ++begin;
+    while (end > begin && text.at(end - 1).isSpace())
+        --end;
+    return text.mid(begin, end - begin);
+}
+} // namespace
+
+WorkspaceStore::WorkspaceStore(Preferences* defaults, Services services, QObject* parent)
+    : QObject(parent)
+    , m_defaults(defaults)
+    , m_folderChooser(services.folderChooser ? services.folderChooser : std::make_shared<DialogFolderChooser>())
+{
+    m_isLoading = true;
+
+    m_recordingNoteDestination = m_defaults->string(kRecordingNoteDestination) == QStringLiteral("newNote")
+        ? NoteDestination::newNote
+        : NoteDestination::currentNote;
+    m_fileDropNoteDestination = m_defaults->string(kFileDropNoteDestination) == QStringLiteral("currentNote")
+        ? NoteDestination::currentNote
+        : NoteDestination::newNote;
+
+    m_holidays = new HolidayCalendar(m_defaults, this);
+    m_storage = services.storage ? services.storage : new StorageLocations(m_defaults, std::nullopt);
+    m_storage->setParent(this);
+    m_notifications = services.notifications ? services.notifications : new NotificationService();
+    m_notifications->setParent(this);
+    m_timer = new PomodoroTimer(m_defaults, m_notifications, this);
+    m_audio = services.audio ? services.audio : new RecordingStore();
+    m_audio->setParent(this);
+    m_speech = services.speech ? services.speech : new SpeechTranscriber();
+    m_speech->setParent(this);
+
+    if (const QString issue = m_defaults->startupIssue(); !issue.isEmpty())
+        setMessage(issue);
+
+    loadTasks();
+    loadPages();
+
+    const auto storedSelection = m_defaults->string(kSelectedPageID);
+    setSelectedPageID(storedSelection ? Uuid::parse(*storedSelection) : std::nullopt);
+    const bool selectionNamesPage = std::any_of(m_pages.cbegin(), m_pages.cend(),
+                                                [&](const NotePage& page) { return page.id == m_selectedPageID; });
+    if (!selectionNamesPage)
+        setSelectedPageID(m_pages.first().id);
+
+    failInterruptedTranscriptions();
+
+    QPointer<StorageLocations> storage = m_storage;
+    m_audio->setDirectoryProvider([storage]() -> Result<QString> {
+        if (!storage)
+            return StorageError {};
+        return storage->directory(StorageLocations::Kind::recordings);
+    });
+    m_audio->setAdditionalDirectoriesProvider(
+        [storage]() { return storage ? storage->recordingDirectories() : QStringList {}; });
+    m_audio->reload();
+    QPointer<WorkspaceStore> weakSelf = this;
+    m_audio->onRecorded = [weakSelf](const AudioRecording&) {
+        // Attaching recordings to notes arrives with the transcription queue.
+        if (!weakSelf)
+            return;
+    };
+
+    m_isLoading = false;
+    persist();
+
+    m_notifications->updateTasks(m_tasks, false);
+
+    restoreVault();
+}
+
+WorkspaceStore::~WorkspaceStore() = default;
+
+void WorkspaceStore::loadTasks()
+{
+    const auto data = m_defaults->data(kTasks);
+    if (!data)
+        return;
+    if (auto tasks = WorkspaceJson::decodeTasks(*data)) {
+        setTasks(*tasks);
+        return;
+    }
+    keepUnreadable(kTasks, *data);
+}
+
+void WorkspaceStore::loadPages()
+{
+    const auto data = m_defaults->data(kNotePages);
+    if (data) {
+        if (auto pages = WorkspaceJson::decodePages(*data)) {
+            if (!pages->isEmpty()) {
+                setPages(*pages);
+                return;
+            }
+        } else {
+            keepUnreadable(kNotePages, *data);
+        }
+    }
+    setPages({ freshFirstPage(m_defaults->string(kNote).value_or(QString())) });
+}
+
+// The next save rewrites the key; what could not be read is copied aside first so that
+// nothing the user wrote disappears without a trace.
+void WorkspaceStore::keepUnreadable(const QString& key, const QByteArray& data)
+{
+    QString backupKey = key + QStringLiteral(".unreadable-") + QDateTime::currentDateTimeUtc().toString("yyyyMMdd-HHmmss");
+    for (int n = 2; m_defaults->contains(backupKey); ++n)
+        backupKey = key + QStringLiteral(".unreadable-") + QDateTime::currentDateTimeUtc().toString("yyyyMMdd-HHmmss")
+            + QStringLiteral("-%1").arg(n);
+    m_defaults->setData(backupKey, data);
+    setMessage(L10n::tr("已保留无法读取的数据，备份在“{0}”中。", { backupKey }));
+}
+
+NotePage WorkspaceStore::freshFirstPage(const QString& content) const
+{
+    NotePage page;
+    page.title = L10n::tr("随手记");
+    page.color = NoteColor::blue;
+    page.content = content;
+    return page;
+}
+
+void WorkspaceStore::failInterruptedTranscriptions()
+{
+    QList<NotePage> pages = m_pages;
+    bool changed = false;
+    for (NotePage& page : pages) {
+        for (NoteAudio& audio : page.attachments) {
+            if (audio.status == TranscriptionStatus::queued || audio.status == TranscriptionStatus::transcribing) {
+                audio.status = TranscriptionStatus::failed;
+                audio.error = L10n::tr("上次识别未完成，点击重试。");
+                changed = true;
+            }
+        }
+    }
+    if (changed)
+        setPages(pages);
+}
+
+void WorkspaceStore::restoreVault()
+{
+    const auto bookmark = m_defaults->data(kVaultBookmark);
+    if (!bookmark)
+        return;
+    const auto resolved = FolderBookmark::resolve(*bookmark);
+    if (!resolved) {
+        setMessage(L10n::tr("请在设置中重新选择 Obsidian 仓库。"));
+        return;
+    }
+    setVaultURL(resolved.value().path);
+    if (resolved.value().isStale) {
+        const auto renewed = FolderBookmark::create(resolved.value().path);
+        if (renewed)
+            m_defaults->setData(kVaultBookmark, renewed.value());
+        else
+            setMessage(L10n::tr("请在设置中重新选择 Obsidian 仓库。"));
+    }
+}
+
+void WorkspaceStore::persist()
+{
+    if (m_isLoading)
+        return;
+    // Rewriting identical bytes would change nothing on disk; skipping it keeps a
+    // keystroke in a note from also rewriting the task list.
+    const QByteArray tasks = WorkspaceJson::encodeTasks(m_tasks);
+    if (tasks != m_writtenTasks || !m_defaults->contains(kTasks)) {
+        m_defaults->setData(kTasks, tasks);
+        m_writtenTasks = m_defaults->lastWriteSucceeded() ? tasks : QByteArray();
+    }
+    m_defaults->setData(kNotePages, m_pageEncoder.encode(m_pages));
+}
+
+void WorkspaceStore::setRecordingNoteDestination(NoteDestination destination)
+{
+    const bool changed = destination != m_recordingNoteDestination;
+    m_recordingNoteDestination = destination;
+    m_defaults->setString(kRecordingNoteDestination, NoteDestinations::storedValue(destination));
+    if (changed)
+        emit recordingNoteDestinationChanged();
+}
+
+void WorkspaceStore::setFileDropNoteDestination(NoteDestination destination)
+{
+    const bool changed = destination != m_fileDropNoteDestination;
+    m_fileDropNoteDestination = destination;
+    m_defaults->setString(kFileDropNoteDestination, NoteDestinations::storedValue(destination));
+    if (changed)
+        emit fileDropNoteDestinationChanged();
+}
+
+void WorkspaceStore::setTasks(const QList<TaskItem>& tasks)
+{
+    if (tasks == m_tasks)
+        return;
+    m_tasks = tasks;
+    persist();
+    if (!m_isLoading)
+        m_notifications->updateTasks(m_tasks, true);
+    emit tasksChanged();
+}
+
+void WorkspaceStore::setPages(const QList<NotePage>& pages)
+{
+    if (pages == m_pages)
+        return;
+    m_pages = pages;
+    persist();
+    emit pagesChanged();
+}
+
+void WorkspaceStore::setSelectedPageID(std::optional<QUuid> id)
+{
+    const bool changed = id != m_selectedPageID;
+    m_selectedPageID = id;
+    // Written on every assignment, also when unchanged, so a repaired selection is stored.
+    if (id)
+        m_defaults->setString(kSelectedPageID, Uuid::text(*id));
+    else
+        m_defaults->remove(kSelectedPageID);
+    if (changed)
+        emit selectedPageIDChanged();
+}
+
+void WorkspaceStore::setVaultURL(const std::optional<QString>& url)
+{
+    if (url == m_vaultURL)
+        return;
+    m_vaultURL = url;
+    emit vaultURLChanged();
+}
+
+void WorkspaceStore::setMessage(const std::optional<QString>& message)
+{
+    if (message == m_message)
+        return;
+    m_message = message;
+    emit messageChanged();
+}
+
+int WorkspaceStore::currentPageIndex() const
+{
+    if (m_pages.isEmpty())
+        return -1;
+    for (qsizetype i = 0; i < m_pages.size(); ++i) {
+        if (m_pages.at(i).id == m_selectedPageID)
+            return int(i);
+    }
+    return 0;
+}
+
+std::optional<NotePage> WorkspaceStore::currentPage() const
+{
+    const int index = currentPageIndex();
+    if (index < 0)
+        return std::nullopt;
+    return m_pages.at(index);
+}
+
+QString WorkspaceStore::note() const
+{
+    const int index = currentPageIndex();
+    return index < 0 ? QString() : m_pages.at(index).content;
+}
+
+void WorkspaceStore::setNote(const QString& text)
+{
+    const int index = currentPageIndex();
+    if (index < 0 || m_pages.at(index).content == text)
+        return;
+    QList<NotePage> pages = m_pages;
+    pages[index].content = text;
+    setPages(pages);
+}
+
+QString WorkspaceStore::vaultName() const
+{
+    if (!m_vaultURL)
+        return L10n::tr("尚未连接");
+    return QFileInfo(QDir::cleanPath(*m_vaultURL)).fileName();
+}
+
+int WorkspaceStore::remainingTaskCount() const
+{
+    return int(std::count_if(m_tasks.cbegin(), m_tasks.cend(), [](const TaskItem& t) { return !t.isCompleted; }));
+}
+
+bool WorkspaceStore::addTask(const QString& draft)
+{
+    const QString title = trimmedTitle(draft);
+    if (title.isEmpty())
+        return false;
+    QList<TaskItem> tasks = m_tasks;
+    TaskItem task;
+    task.title = title;
+    tasks.append(task);
+    setTasks(tasks);
+    return true;
+}
+
+void WorkspaceStore::toggleTask(const QUuid& id)
+{
+    QList<TaskItem> tasks = m_tasks;
+    for (TaskItem& task : tasks) {
+        if (task.id == id) {
+            task.isCompleted = !task.isCompleted;
+            setTasks(tasks);
+            return;
+        }
+    }
+}
+
+void WorkspaceStore::setTaskTitle(const QUuid& id, const QString& title)
+{
+    QList<TaskItem> tasks = m_tasks;
+    for (TaskItem& task : tasks) {
+        if (task.id == id) {
+            task.title = title;
+            setTasks(tasks);
+            return;
+        }
+    }
+}
+
+void WorkspaceStore::setTaskReminder(const QUuid& id, const std::optional<QDateTime>& reminderAt)
+{
+    QList<TaskItem> tasks = m_tasks;
+    for (TaskItem& task : tasks) {
+        if (task.id == id) {
+            task.reminderAt = reminderAt;
+            setTasks(tasks);
+            return;
+        }
+    }
+}
+
+void WorkspaceStore::removeTask(const QUuid& id)
+{
+    QList<TaskItem> tasks = m_tasks;
+    tasks.removeIf([&](const TaskItem& task) { return task.id == id; });
+    setTasks(tasks);
+}
+
+void WorkspaceStore::addPage()
+{
+    const auto colors = NoteColors::allCases();
+    NotePage page;
+    page.title = L10n::tr("笔记 {0}", { QString::number(m_pages.size() + 1) });
+    page.color = colors.at(m_pages.size() % colors.size());
+    QList<NotePage> pages = m_pages;
+    pages.append(page);
+    setPages(pages);
+    setSelectedPageID(page.id);
+}
+
+void WorkspaceStore::selectPage(const QUuid& id)
+{
+    setSelectedPageID(id);
+}
+
+void WorkspaceStore::setCurrentPageTitle(const QString& title)
+{
+    const int index = currentPageIndex();
+    if (index < 0)
+        return;
+    QList<NotePage> pages = m_pages;
+    pages[index].title = title;
+    setPages(pages);
+}
+
+void WorkspaceStore::setCurrentPageColor(NoteColor color)
+{
+    const int index = currentPageIndex();
+    if (index < 0)
+        return;
+    QList<NotePage> pages = m_pages;
+    pages[index].color = color;
+    setPages(pages);
+}
+
+void WorkspaceStore::removePage(const QUuid& id)
+{
+    qsizetype position = -1;
+    for (qsizetype i = 0; i < m_pages.size(); ++i) {
+        if (m_pages.at(i).id == id) {
+            position = i;
+            break;
+        }
+    }
+    if (position < 0)
+        return;
+    const auto current = currentPage();
+    const bool deletedCurrent = current && current->id == id;
+
+    QList<NotePage> remaining = m_pages;
+    remaining.removeAt(position);
+    if (remaining.isEmpty())
+        remaining.append(freshFirstPage());
+    setPages(remaining);
+    if (deletedCurrent)
+        setSelectedPageID(m_pages.at(std::min(position, m_pages.size() - 1)).id);
+}
+
+void WorkspaceStore::selectVault()
+{
+    const auto folder = m_folderChooser->chooseFolder(L10n::tr("选择 Obsidian 仓库文件夹"));
+    if (!folder || folder->isEmpty())
+        return;
+    const auto bookmark = FolderBookmark::create(*folder);
+    if (!bookmark) {
+        setMessage(L10n::tr("无法保存文件夹授权：{0}", { bookmark.error().text() }));
+        return;
+    }
+    m_defaults->setData(kVaultBookmark, bookmark.value());
+    setVaultURL(*folder);
+}
+
+QString WorkspaceStore::displayTitle(const NotePage& page)
+{
+    return page.title.isEmpty() ? L10n::tr("未命名") : page.title;
+}
+
+QString WorkspaceStore::deletionConfirmationText(const NotePage& page)
+{
+    return L10n::tr("将删除“{0}”及其笔记内容，无法撤销。本机附件和已导出的文件会保留。", { displayTitle(page) });
+}

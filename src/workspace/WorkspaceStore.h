@@ -1,0 +1,143 @@
+#pragma once
+
+#include "core/NoteDestination.h"
+#include "core/NotePage.h"
+#include "core/TaskItem.h"
+#include "core/WorkspaceJson.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QUuid>
+
+#include <memory>
+#include <optional>
+
+class FolderChooser;
+class HolidayCalendar;
+class NotificationService;
+class PomodoroTimer;
+class Preferences;
+class RecordingStore;
+class StorageLocations;
+class TranscriptionProviding;
+
+// Services handed to the store; those not given are created with their defaults. The
+// store takes ownership of every service (given or created).
+struct WorkspaceServices {
+    RecordingStore* audio = nullptr;
+    TranscriptionProviding* speech = nullptr;
+    NotificationService* notifications = nullptr;
+    StorageLocations* storage = nullptr;
+    std::shared_ptr<FolderChooser> folderChooser;
+};
+
+// The central model: the user's tasks and note pages, the page selection, where new
+// material goes, the vault location, one user-facing message, and the long-lived services.
+// Every change of the lists is written to the preferences store at once.
+class WorkspaceStore : public QObject {
+    Q_OBJECT
+public:
+    using Services = WorkspaceServices;
+
+    // `defaults` must outlive the store.
+    explicit WorkspaceStore(Preferences* defaults, Services services = {}, QObject* parent = nullptr);
+    ~WorkspaceStore() override;
+
+    NoteDestination recordingNoteDestination() const { return m_recordingNoteDestination; }
+    void setRecordingNoteDestination(NoteDestination destination);
+    NoteDestination fileDropNoteDestination() const { return m_fileDropNoteDestination; }
+    void setFileDropNoteDestination(NoteDestination destination);
+
+    const QList<TaskItem>& tasks() const { return m_tasks; }
+    void setTasks(const QList<TaskItem>& tasks);
+    const QList<NotePage>& pages() const { return m_pages; }
+    void setPages(const QList<NotePage>& pages);
+    std::optional<QUuid> selectedPageID() const { return m_selectedPageID; }
+    void setSelectedPageID(std::optional<QUuid> id);
+
+    std::optional<QString> vaultURL() const { return m_vaultURL; }
+    std::optional<QString> message() const { return m_message; }
+    void setMessage(const std::optional<QString>& message);
+
+    PomodoroTimer* timer() const { return m_timer; }
+    HolidayCalendar* holidays() const { return m_holidays; }
+    StorageLocations* storage() const { return m_storage; }
+    NotificationService* notifications() const { return m_notifications; }
+    RecordingStore* audio() const { return m_audio; }
+    TranscriptionProviding* speech() const { return m_speech; }
+    Preferences* defaults() const { return m_defaults; }
+    FolderChooser* folderChooser() const { return m_folderChooser.get(); }
+
+    // Derived values.
+    std::optional<NotePage> currentPage() const;
+    QString note() const;
+    void setNote(const QString& text);
+    QString vaultName() const;
+    int remainingTaskCount() const;
+
+    // Tasks. An id that names no task changes nothing.
+    // Returns true when a task was added (the caller then clears its draft).
+    bool addTask(const QString& draft);
+    void toggleTask(const QUuid& id);
+    void setTaskTitle(const QUuid& id, const QString& title);
+    void setTaskReminder(const QUuid& id, const std::optional<QDateTime>& reminderAt);
+    void removeTask(const QUuid& id);
+
+    // Pages.
+    void addPage();
+    void selectPage(const QUuid& id);
+    void setCurrentPageTitle(const QString& title);
+    void setCurrentPageColor(NoteColor color);
+    void removePage(const QUuid& id);
+
+    // Lets the user choose the vault folder.
+    void selectVault();
+
+    // "删除笔记？" confirmation message for a page.
+    static QString deletionConfirmationText(const NotePage& page);
+    // The title as listed: as stored, or "未命名" when empty.
+    static QString displayTitle(const NotePage& page);
+
+signals:
+    void recordingNoteDestinationChanged();
+    void fileDropNoteDestinationChanged();
+    void tasksChanged();
+    void pagesChanged();
+    void selectedPageIDChanged();
+    void vaultURLChanged();
+    void messageChanged();
+
+private:
+    void persist();
+    void loadTasks();
+    void loadPages();
+    void keepUnreadable(const QString& key, const QByteArray& data);
+    void failInterruptedTranscriptions();
+    void restoreVault();
+    void setVaultURL(const std::optional<QString>& url);
+    int currentPageIndex() const;
+    NotePage freshFirstPage(const QString& content = QString()) const;
+
+    NoteDestination m_recordingNoteDestination = NoteDestination::currentNote;
+    NoteDestination m_fileDropNoteDestination = NoteDestination::newNote;
+    QList<TaskItem> m_tasks;
+    QList<NotePage> m_pages;
+    std::optional<QUuid> m_selectedPageID;
+    TranscriptionProviding* m_speech = nullptr;
+    bool m_processingSpeech = false;
+    std::optional<QString> m_vaultURL;
+    std::optional<QString> m_message;
+    PomodoroTimer* m_timer = nullptr;
+    HolidayCalendar* m_holidays = nullptr;
+    StorageLocations* m_storage = nullptr;
+    NotificationService* m_notifications = nullptr;
+    RecordingStore* m_audio = nullptr;
+    bool m_isLoading = true;
+    Preferences* m_defaults;
+    std::shared_ptr<FolderChooser> m_folderChooser;
+
+    // Encoded forms of what was last written, so a keystroke re-encodes one page only.
+    PageListEncoder m_pageEncoder;
+    QByteArray m_writtenTasks;
+};

@@ -1,0 +1,368 @@
+#include "core/NoteDestination.h"
+#include "core/NotePage.h"
+#include "core/StoredDate.h"
+#include "core/TaskItem.h"
+#include "core/Uuid.h"
+#include "core/WorkspaceJson.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+namespace {
+
+const QString pageId = QStringLiteral("3F2504E0-4F89-11D3-9A0C-0305E82C3301");
+const QString fileId = QStringLiteral("6BA7B810-9DAD-11D1-80B4-00C04FD430C8");
+const QString folderId = QStringLiteral("6BA7B811-9DAD-11D1-80B4-00C04FD430C8");
+
+QDateTime utc(int year, int month, int day, int hour = 0, int minute = 0, int second = 0, int msec = 0)
+{
+    return QDateTime(QDate(year, month, day), QTime(hour, minute, second, msec), Qt::UTC);
+}
+
+QJsonObject firstObject(const QByteArray& json)
+{
+    return QJsonDocument::fromJson(json).array().first().toObject();
+}
+
+NotePage fullPage(const QString& text)
+{
+    NotePage page { .title = text, .color = NoteColor::purple, .content = text + QStringLiteral("\n# 标题") };
+    page.attachments = {
+        { .filename = QStringLiteral("a.m4a"), .createdAt = utc(2024, 5, 6, 7, 8, 9, 123) },
+        { .filename = QStringLiteral("b.m4a"),
+            .createdAt = utc(1999, 1, 1),
+            .status = TranscriptionStatus::failed,
+            .error = text },
+    };
+    page.files = { { .filename = QStringLiteral("x.pdf"), .originalName = text },
+        { .filename = QStringLiteral("y.png"),
+            .originalName = QStringLiteral("y.png"),
+            .folderID = QUuid::createUuid() } };
+    return page;
+}
+
+// The page list built with QJsonDocument as a whole, written independently of WorkspaceJson.
+QByteArray documentEncoding(const QList<NotePage>& pages)
+{
+    QJsonArray array;
+    for (const NotePage& page : pages) {
+        QJsonArray attachments;
+        for (const NoteAudio& audio : page.attachments) {
+            QJsonObject object { { "filename", audio.filename },
+                { "createdAt", StoredDate::toSeconds(audio.createdAt) },
+                { "status", TranscriptionStatuses::storedValue(audio.status) } };
+            if (audio.error)
+                object.insert("error", *audio.error);
+            attachments.append(object);
+        }
+        QJsonArray files;
+        for (const NoteFile& file : page.files) {
+            QJsonObject object { { "id", Uuid::text(file.id) }, { "filename", file.filename },
+                { "originalName", file.originalName } };
+            if (file.folderID)
+                object.insert("folderID", Uuid::text(*file.folderID));
+            files.append(object);
+        }
+        array.append(QJsonObject { { "id", Uuid::text(page.id) }, { "title", page.title },
+            { "color", NoteColors::storedValue(page.color) }, { "content", page.content },
+            { "attachments", attachments }, { "files", files } });
+    }
+    return QJsonDocument(array).toJson(QJsonDocument::Compact);
+}
+
+} // namespace
+
+class TestWorkspaceRecords : public QObject {
+    Q_OBJECT
+
+private slots:
+    void pageWithOnlyIdAndTitle()
+    {
+        const auto pages
+            = WorkspaceJson::decodePages(("[{\"title\":\"旧\",\"id\":\"" + pageId + "\"}]").toUtf8());
+        QVERIFY(pages);
+        QCOMPARE(pages->size(), 1);
+        const NotePage& page = pages->first();
+        QCOMPARE(Uuid::text(page.id), pageId);
+        QCOMPARE(page.title, QStringLiteral("旧"));
+        QCOMPARE(page.color, NoteColor::blue);
+        QVERIFY(page.content.isEmpty() && page.attachments.isEmpty() && page.files.isEmpty());
+
+        const QJsonObject written = firstObject(WorkspaceJson::encodePages(*pages));
+        QCOMPARE(written.keys(), (QStringList { "attachments", "color", "content", "files", "id", "title" }));
+        QCOMPARE(written["color"].toString(), QStringLiteral("blue"));
+        QVERIFY(written["content"].isString() && written["content"].toString().isEmpty());
+        QVERIFY(written["attachments"].isArray() && written["attachments"].toArray().isEmpty());
+        QVERIFY(written["files"].isArray() && written["files"].toArray().isEmpty());
+    }
+
+    void taskReminderIsOptional()
+    {
+        const TaskItem task { .title = QStringLiteral("买牛奶") };
+        const QByteArray json = WorkspaceJson::encodeTasks({ task });
+        QVERIFY(!json.contains("reminderAt"));
+        QCOMPARE(firstObject(json).keys(), (QStringList { "id", "isCompleted", "title" }));
+        QCOMPARE(WorkspaceJson::decodeTasks(json), QList<TaskItem> { task });
+
+        const QByteArray withNull = "[{\"id\":\"" + pageId.toUtf8()
+            + "\",\"title\":\"t\",\"isCompleted\":true,"
+              "\"reminderAt\":null}]";
+        const auto tasks = WorkspaceJson::decodeTasks(withNull);
+        QVERIFY(tasks);
+        QVERIFY(tasks->first().isCompleted);
+        QVERIFY(!tasks->first().reminderAt);
+    }
+
+    void storedDates_data()
+    {
+        QTest::addColumn<QDateTime>("date");
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("reference") << utc(2001, 1, 1) << QByteArray("0");
+        QTest::newRow("2026") << utc(2026, 1, 1) << QByteArray("788918400");
+        QTest::newRow("milliseconds") << utc(2001, 1, 1, 0, 0, 1, 250) << QByteArray("1.25");
+        QTest::newRow("before reference") << utc(2000, 12, 31, 23, 59, 59, 500) << QByteArray("-0.5");
+        QTest::newRow("recent with milliseconds")
+            << utc(2026, 1, 1, 0, 0, 0, 1) << QByteArray("788918400.001");
+    }
+
+    void storedDates()
+    {
+        QFETCH(QDateTime, date);
+        QFETCH(QByteArray, text);
+        const TaskItem task { .title = QStringLiteral("t"), .reminderAt = date };
+        const QByteArray json = WorkspaceJson::encodeTasks({ task });
+        QVERIFY2(json.contains("\"reminderAt\":" + text + ","), json.constData());
+        QCOMPARE(WorkspaceJson::decodeTasks(json), QList<TaskItem> { task });
+        QCOMPARE(StoredDate::fromSeconds(text.toDouble()), date);
+    }
+
+    void fractionalDatesRoundToMilliseconds()
+    {
+        QCOMPARE(StoredDate::referenceDate(), utc(2001, 1, 1));
+        QCOMPARE(StoredDate::fromSeconds(788918400.1234), utc(2026, 1, 1, 0, 0, 0, 123));
+        QCOMPARE(StoredDate::fromSeconds(0.0006), utc(2001, 1, 1, 0, 0, 0, 1));
+        QVERIFY(!StoredDate::fromSeconds(qInf()).isValid());
+
+        const QByteArray json = "[{\"id\":\"" + pageId.toUtf8()
+            + "\",\"title\":\"t\",\"isCompleted\":false,"
+              "\"reminderAt\":123456789.987654}]";
+        const auto tasks = WorkspaceJson::decodeTasks(json);
+        QVERIFY(tasks && tasks->first().reminderAt);
+        const double seconds = StoredDate::toSeconds(*tasks->first().reminderAt);
+        QVERIFY(qAbs(seconds - 123456789.987654) < 0.001);
+        QCOMPARE(WorkspaceJson::decodeTasks(WorkspaceJson::encodeTasks(*tasks)), tasks);
+    }
+
+    void rejectedArrays_data()
+    {
+        QTest::addColumn<bool>("pages");
+        QTest::addColumn<QString>("json");
+        const QString page = "{\"id\":\"" + pageId + "\",\"title\":\"p\"";
+        const QString task = "{\"id\":\"" + pageId + "\",\"title\":\"t\",\"isCompleted\":false";
+        const QString audio = "{\"filename\":\"a.m4a\",\"createdAt\":1";
+        const QString file = "{\"id\":\"" + fileId + "\",\"filename\":\"f\"";
+        QTest::newRow("bad colour") << true << "[" + page + "}," + page + ",\"color\":\"red\"}]";
+        QTest::newRow("bad status") << true
+                                    << "[" + page + ",\"attachments\":[" + audio + ",\"status\":\"done\"}]}]";
+        QTest::newRow("page without id") << true << "[{\"title\":\"p\"}]";
+        QTest::newRow("page without title") << true << "[{\"id\":\"" + pageId + "\"}]";
+        QTest::newRow("task without isCompleted") << false << "[{\"id\":\"" + pageId + "\",\"title\":\"t\"}]";
+        QTest::newRow("task without id") << false << "[{\"title\":\"t\",\"isCompleted\":true}]";
+        QTest::newRow("audio without status") << true << "[" + page + ",\"attachments\":[" + audio + "}]}]";
+        QTest::newRow("audio without createdAt")
+            << true << "[" + page + ",\"attachments\":[{\"filename\":\"a\",\"status\":\"queued\"}]}]";
+        QTest::newRow("file without originalName") << true << "[" + page + ",\"files\":[" + file + "}]}]";
+        QTest::newRow("title number")
+            << false << "[{\"id\":\"" + pageId + "\",\"title\":5,\"isCompleted\":true}]";
+        QTest::newRow("isCompleted string") << false << "[" + task.chopped(5) + "\"true\"}]";
+        QTest::newRow("id not a UUID") << false << "[{\"id\":\"42\",\"title\":\"t\",\"isCompleted\":true}]";
+        QTest::newRow("braced id") << false
+                                   << "[{\"id\":\"{" + pageId + "}\",\"title\":\"t\",\"isCompleted\":true}]";
+        QTest::newRow("reminder string") << false << "[" + task + ",\"reminderAt\":\"0\"}]";
+        QTest::newRow("attachments not an array") << true << "[" + page + ",\"attachments\":{}}]";
+        QTest::newRow("createdAt string") << true
+                                          << "[" + page
+                + ",\"attachments\":[{\"filename\":\"a\",\"createdAt\":\"1\",\"status\":\"queued\"}]}]";
+        QTest::newRow("folderID not a UUID")
+            << true << "[" + page + ",\"files\":[" + file + ",\"originalName\":\"o\",\"folderID\":\"x\"}]}]";
+        QTest::newRow("null colour") << true << "[" + page + ",\"color\":null}]";
+        QTest::newRow("null content") << true << "[" + page + ",\"content\":null}]";
+        QTest::newRow("top-level object") << true << page + "}";
+        QTest::newRow("invalid JSON") << true << "[" + page + "}";
+        QTest::newRow("empty input") << false << QString();
+        QTest::newRow("array of non-objects") << false << "[1,\"two\",null]";
+        QTest::newRow("non-object after good one") << false << "[" + task + "},[]]";
+    }
+
+    void rejectedArrays()
+    {
+        QFETCH(bool, pages);
+        QFETCH(QString, json);
+        if (pages)
+            QVERIFY(!WorkspaceJson::decodePages(json.toUtf8()));
+        else
+            QVERIFY(!WorkspaceJson::decodeTasks(json.toUtf8()));
+    }
+
+    void keyOrderAndStatusesAreRead()
+    {
+        const QByteArray json = "[{\"files\":[{\"folderID\":\"" + folderId.toLower().toUtf8()
+            + "\",\"originalName\":\"报告.pdf\",\"filename\":\"r.pdf\",\"id\":\"" + fileId.toUtf8()
+            + "\"}],"
+              "\"attachments\":[{\"status\":\"transcribing\",\"createdAt\":788918400,\"filename\":\"a.m4a\"},"
+              "{\"error\":\"失败\",\"status\":\"failed\",\"filename\":\"b.m4a\",\"createdAt\":-1.5}],"
+              "\"content\":\"c\",\"color\":\"gray\",\"title\":\"t\",\"extra\":[1],\"id\":\""
+            + pageId.toLower().toUtf8() + "\"}]";
+        const auto pages = WorkspaceJson::decodePages(json);
+        QVERIFY(pages);
+        const NotePage& page = pages->first();
+        QCOMPARE(Uuid::text(page.id), pageId);
+        QCOMPARE(page.color, NoteColor::gray);
+        QCOMPARE(page.content, QStringLiteral("c"));
+        QCOMPARE(page.attachments.size(), 2);
+        QCOMPARE(page.attachments[0].status, TranscriptionStatus::transcribing);
+        QCOMPARE(page.attachments[0].createdAt, utc(2026, 1, 1));
+        QVERIFY(!page.attachments[0].error);
+        QCOMPARE(page.attachments[1].error, std::optional<QString>(QStringLiteral("失败")));
+        QCOMPARE(page.attachments[1].createdAt, utc(2000, 12, 31, 23, 59, 58, 500));
+        QCOMPARE(page.files.size(), 1);
+        QCOMPARE(page.files[0].originalName, QStringLiteral("报告.pdf"));
+        QCOMPARE(page.files[0].folderID, Uuid::parse(folderId));
+
+        const QByteArray written = WorkspaceJson::encodePages(*pages);
+        QVERIFY(written.contains("\"status\":\"transcribing\""));
+        QVERIFY(written.contains(pageId.toUtf8()) && written.contains(folderId.toUtf8()));
+        QVERIFY(!written.contains(pageId.toLower().toUtf8()) && !written.contains("extra"));
+        QCOMPARE(WorkspaceJson::decodePages(written), pages);
+    }
+
+    void uuidText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("upper") << pageId << true;
+        QTest::newRow("lower") << pageId.toLower() << true;
+        QTest::newRow("nil") << QStringLiteral("00000000-0000-0000-0000-000000000000") << true;
+        QTest::newRow("braces") << "{" + pageId + "}" << false;
+        QTest::newRow("no hyphens") << QString(pageId).remove(u'-') << false;
+        QTest::newRow("too short") << pageId.chopped(1) << false;
+        QTest::newRow("too long") << pageId + "0" << false;
+        QTest::newRow("not hex") << QString(pageId).replace(0, 1, u'G') << false;
+        QTest::newRow("hyphen moved") << QStringLiteral("3F2504E04-F89-11D3-9A0C-0305E82C3301") << false;
+        QTest::newRow("empty") << QString() << false;
+    }
+
+    void uuidText()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, valid);
+        const std::optional<QUuid> id = Uuid::parse(text);
+        QCOMPARE(id.has_value(), valid);
+        if (valid)
+            QCOMPARE(Uuid::text(*id), text.toUpper());
+        const QUuid created = Uuid::create();
+        QCOMPARE(Uuid::text(created), Uuid::text(created).toUpper());
+        QCOMPARE(Uuid::parse(Uuid::text(created)), created);
+    }
+
+    void unicodeRoundTrip_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("chinese") << QStringLiteral("会议纪要：第三季度");
+        QTest::newRow("emoji") << QStringLiteral("🎙️ 录音 👩‍💻");
+        QTest::newRow("quotes and backslashes") << QStringLiteral("say \"hi\" \\ C:\\path\\ '/'");
+        static constexpr char16_t controls[] = u"tab\tline\nret\r\u0001\u001f\u007f\0end";
+        QTest::newRow("control characters") << QString::fromUtf16(controls, std::size(controls) - 1);
+        QTest::newRow("separators") << QString::fromUtf16(u"\u2028\u2029\uFEFF");
+        QTest::newRow("empty") << QString();
+    }
+
+    void unicodeRoundTrip()
+    {
+        QFETCH(QString, text);
+        const QList<NotePage> pages { fullPage(text), NotePage { .title = text } };
+        QCOMPARE(WorkspaceJson::decodePages(WorkspaceJson::encodePages(pages)), pages);
+        const QList<TaskItem> tasks { { .title = text, .isCompleted = true, .reminderAt = utc(2030, 2, 3) } };
+        QCOMPARE(WorkspaceJson::decodeTasks(WorkspaceJson::encodeTasks(tasks)), tasks);
+    }
+
+    void listsAndEnumerations()
+    {
+        QCOMPARE(WorkspaceJson::encodePages({}), QByteArray("[]"));
+        QCOMPARE(WorkspaceJson::decodeTasks("[]"), QList<TaskItem> {});
+        QCOMPARE(NoteColors::allCases(),
+            (QList<NoteColor> { NoteColor::blue, NoteColor::green, NoteColor::orange, NoteColor::pink,
+                NoteColor::purple, NoteColor::gray }));
+        QStringList values;
+        QStringList titles;
+        for (NoteColor color : NoteColors::allCases()) {
+            values << NoteColors::storedValue(color);
+            titles << NoteColors::title(color);
+            QCOMPARE(NoteColors::fromStoredValue(values.last()), color);
+        }
+        QCOMPARE(values, (QStringList { "blue", "green", "orange", "pink", "purple", "gray" }));
+        QCOMPARE(titles, (QStringList { "蓝色", "绿色", "橙色", "粉色", "紫色", "灰色" }));
+        QVERIFY(!NoteColors::fromStoredValue(QStringLiteral("Blue")));
+        for (auto status : { TranscriptionStatus::queued, TranscriptionStatus::transcribing,
+                 TranscriptionStatus::completed, TranscriptionStatus::failed })
+            QCOMPARE(
+                TranscriptionStatuses::fromStoredValue(TranscriptionStatuses::storedValue(status)), status);
+        QCOMPARE(TranscriptionStatuses::storedValue(TranscriptionStatus::transcribing),
+            QStringLiteral("transcribing"));
+        QVERIFY(!TranscriptionStatuses::fromStoredValue(QStringLiteral("done")));
+        QCOMPARE(NoteDestinations::allCases(),
+            (QList<NoteDestination> { NoteDestination::currentNote, NoteDestination::newNote }));
+        QCOMPARE(NoteDestinations::storedValue(NoteDestination::newNote), QStringLiteral("newNote"));
+        QCOMPARE(
+            NoteDestinations::fromStoredValue(QStringLiteral("currentNote")), NoteDestination::currentNote);
+        QVERIFY(!NoteDestinations::fromStoredValue(QStringLiteral("elsewhere")));
+        QCOMPARE(NoteDestinations::label(NoteDestination::currentNote), QStringLiteral("当前笔记"));
+        QCOMPARE(NoteDestinations::label(NoteDestination::newNote), QStringLiteral("新笔记"));
+    }
+
+    void pageListEncoderFollowsEdits()
+    {
+        QList<NotePage> pages;
+        for (int i = 0; i < 6; ++i)
+            pages.append(
+                i % 2 ? fullPage(QString::number(i)) : NotePage { .title = QStringLiteral("页 %1").arg(i) });
+        PageListEncoder encoder;
+        const auto check = [&](const char* step) {
+            const QByteArray encoded = encoder.encode(pages);
+            const QByteArray expected = WorkspaceJson::encodePages(pages);
+            QVERIFY2(encoded == expected, step);
+            QVERIFY2(expected == documentEncoding(pages), step);
+            QVERIFY2(WorkspaceJson::decodePages(encoded) == pages, step);
+        };
+        check("first");
+        check("unchanged");
+        pages[2].content += QStringLiteral("新的一行\n");
+        check("content typed");
+        pages[3].attachments[0].status = TranscriptionStatus::completed;
+        check("attachment status");
+        pages[1].attachments.append({ .filename = QStringLiteral("c.m4a"), .createdAt = utc(2025, 1, 1) });
+        check("attachment added");
+        pages[5].files.removeFirst();
+        check("file removed");
+        pages.append(fullPage(QStringLiteral("new")));
+        check("page added");
+        const NotePage removed = pages.takeAt(1);
+        check("page removed");
+        pages.insert(4, removed);
+        check("page moved back in");
+        pages.move(0, 3);
+        check("reordered");
+        pages[0].color = NoteColor::orange;
+        pages[0].title = QStringLiteral("改名");
+        check("colour and title");
+        pages.append(pages.first());
+        check("duplicate id");
+        pages.clear();
+        check("empty");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWorkspaceRecords)
+#include "TestWorkspaceRecords.moc"

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/notifications/NotificationService.h"
+
+// Remembers every task hand-off so tests can see what reached the notification service.
+class RecordingNotifications : public NotificationService {
+public:
+    struct Call {
+        QList<TaskItem> tasks;
+        bool requestPermission;
+    };
+    QList<Call> calls;
+
+    void updateTasks(const QList<TaskItem>& tasks, bool requestPermission) override
+    {
+        calls.append({ tasks, requestPermission });
+    }
+};
