@@ -28,8 +28,14 @@ QByteArray encodePage(const NotePage& page);
 class PageListEncoder {
 public:
     QByteArray encode(const QList<NotePage>& pages);
+    // The same bytes as consecutive parts ("[", page, ",", page, ..., "]"). The part of an
+    // unchanged page is the very QByteArray returned last time (same data), so a store
+    // can tell unchanged parts apart without comparing their bytes.
+    QList<QByteArray> encodeParts(const QList<NotePage>& pages);
 
 private:
+    QList<QByteArray> pageForms(const QList<NotePage>& pages);
+
     struct Entry {
         NotePage page;
         QByteArray json;

@@ -51,8 +51,8 @@ WorkspaceStore::WorkspaceStore(Preferences* defaults, Services services, QObject
         ? NoteDestination::currentNote
         : NoteDestination::newNote;
 
-    m_holidays = new HolidayCalendar(m_defaults, this);
-    m_storage = services.storage ? services.storage : new StorageLocations(m_defaults, std::nullopt);
+    m_holidays = new HolidayCalendar(m_defaults, m_folderChooser, this);
+    m_storage = services.storage ? services.storage : new StorageLocations(m_defaults, std::nullopt, m_folderChooser);
     m_storage->setParent(this);
     m_notifications = services.notifications ? services.notifications : new NotificationService();
     m_notifications->setParent(this);
@@ -193,14 +193,14 @@ void WorkspaceStore::persist()
 {
     if (m_isLoading)
         return;
-    // Rewriting identical bytes would change nothing on disk; skipping it keeps a
-    // keystroke in a note from also rewriting the task list.
-    const QByteArray tasks = WorkspaceJson::encodeTasks(m_tasks);
-    if (tasks != m_writtenTasks || !m_defaults->contains(kTasks)) {
-        m_defaults->setData(kTasks, tasks);
-        m_writtenTasks = m_defaults->lastWriteSucceeded() ? tasks : QByteArray();
+    // Both lists are stored in full. Rewriting identical bytes would change nothing on disk,
+    // so a keystroke in a note does not rewrite an unchanged task list, and of the page list
+    // only the edited page's part is written.
+    if (!m_writtenTasks || *m_writtenTasks != m_tasks) {
+        m_defaults->setData(kTasks, WorkspaceJson::encodeTasks(m_tasks));
+        m_writtenTasks = m_defaults->lastWriteSucceeded() ? std::optional(m_tasks) : std::nullopt;
     }
-    m_defaults->setData(kNotePages, m_pageEncoder.encode(m_pages));
+    m_defaults->setDataParts(kNotePages, m_pageEncoder.encodeParts(m_pages));
 }
 
 void WorkspaceStore::setRecordingNoteDestination(NoteDestination destination)

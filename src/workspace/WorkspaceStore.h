@@ -139,5 +139,5 @@ private:
 
     // Encoded forms of what was last written, so a keystroke re-encodes one page only.
     PageListEncoder m_pageEncoder;
-    QByteArray m_writtenTasks;
+    std::optional<QList<TaskItem>> m_writtenTasks;
 };

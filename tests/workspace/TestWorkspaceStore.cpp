@@ -457,6 +457,42 @@ private slots:
         }
     }
 
+    // Edits write only what changed, yet the stored bytes are always exactly the full
+    // encoding of both lists, also for a store started again on the same file.
+    void storedBytesEqualFullEncoding()
+    {
+        const QString path = freshPreferences().databasePath();
+        const auto check = [&](WorkspaceStore& store) {
+            QCOMPARE(*m_prefs->data("notePages"), WorkspaceJson::encodePages(store.pages()));
+            QCOMPARE(*m_prefs->data("tasks"), WorkspaceJson::encodeTasks(store.tasks()));
+        };
+        {
+            auto store = makeStore();
+            for (int i = 0; i < 5; ++i)
+                store->addPage();
+            store->addTask("one");
+            check(*store);
+            store->setNote(QString::fromUtf8("第一行\n\"quoted\""));
+            check(*store);
+            store->selectPage(store->pages().first().id);
+            store->setNote("first");
+            store->removePage(store->pages().at(2).id);
+            check(*store);
+            store->setCurrentPageColor(NoteColor::gray);
+            store->toggleTask(store->tasks().first().id);
+            check(*store);
+        }
+        Preferences::setStandard(nullptr);
+        m_prefs = std::make_unique<Preferences>(path);
+        Preferences::setStandard(m_prefs.get());
+        auto store = makeStore();
+        QCOMPARE(store->pages().size(), 5);
+        store->setNote("after restart");
+        check(*store);
+        store->removePage(store->pages().last().id);
+        check(*store);
+    }
+
     void messageNotifiesOnlyOnChange()
     {
         freshPreferences();

@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 
 namespace {
@@ -25,7 +26,15 @@ Preferences* s_standard = nullptr;
 constexpr const char* kSetupSql = "PRAGMA journal_mode=WAL;"
                                   "PRAGMA synchronous=FULL;"
                                   "CREATE TABLE IF NOT EXISTS prefs("
-                                  "key TEXT PRIMARY KEY NOT NULL, kind INTEGER NOT NULL, value);";
+                                  "key TEXT PRIMARY KEY NOT NULL, kind INTEGER NOT NULL, value);"
+                                  "CREATE TABLE IF NOT EXISTS parts("
+                                  "id INTEGER PRIMARY KEY, owner TEXT NOT NULL, bytes BLOB NOT NULL);"
+                                  "CREATE INDEX IF NOT EXISTS parts_owner ON parts(owner);";
+
+// Stored kind of a data value kept as parts: the row holds the list of part ids.
+constexpr int kPartsKind = 5;
+// Small parts (separators) are matched by content; larger ones by identity of their data.
+constexpr qsizetype kSmallPart = 64;
 
 // Long enough to ride out another instance's checkpoint, short enough not to freeze the UI.
 constexpr int kBusyTimeoutMs = 2000;
@@ -41,6 +50,8 @@ bool isDamage(int rc)
 
 std::optional<Preferences::Kind> kindFromColumn(sqlite3_int64 stored)
 {
+    if (stored == kPartsKind)
+        return Preferences::Kind::Data;
     if (stored < qint64(Preferences::Kind::Bool) || stored > qint64(Preferences::Kind::Data))
         return std::nullopt;
     return Preferences::Kind(stored);
@@ -270,12 +281,19 @@ bool Preferences::prepareStatements()
         && prepare("INSERT INTO prefs(key, kind, value) VALUES(?1, ?2, ?3) "
                    "ON CONFLICT(key) DO UPDATE SET kind = excluded.kind, value = excluded.value",
             &m_upsert)
-        && prepare("DELETE FROM prefs WHERE key = ?1", &m_delete);
+        && prepare("DELETE FROM prefs WHERE key = ?1", &m_delete)
+        && prepare("INSERT INTO parts(owner, bytes) VALUES(?1, ?2)", &m_insertPart)
+        && prepare("SELECT bytes FROM parts WHERE id = ?1", &m_selectPart)
+        && prepare("DELETE FROM parts WHERE id = ?1", &m_deletePart)
+        && prepare("DELETE FROM parts WHERE owner = ?1", &m_deleteOwnedParts) && loadPartKeys();
 }
 
 void Preferences::close()
 {
-    for (sqlite3_stmt** statement : { &m_select, &m_selectKind, &m_upsert, &m_delete }) {
+    m_partKeys.clear();
+    m_partCache.clear();
+    for (sqlite3_stmt** statement : { &m_select, &m_selectKind, &m_upsert, &m_delete, &m_insertPart, &m_selectPart,
+             &m_deletePart, &m_deleteOwnedParts }) {
         sqlite3_finalize(*statement);
         *statement = nullptr;
     }
@@ -305,7 +323,7 @@ bool Preferences::boolValue(const QString& key) const
 
 std::optional<QVariant> Preferences::object(const QString& key) const
 {
-    return readRow(m_select, key, [](Kind kind, sqlite3_stmt* row) -> std::optional<QVariant> {
+    return readRow(m_select, key, [this](Kind kind, sqlite3_stmt* row) -> std::optional<QVariant> {
         switch (kind) {
         case Kind::Bool:
             return QVariant(sqlite3_column_int64(row, 1) != 0);
@@ -316,6 +334,8 @@ std::optional<QVariant> Preferences::object(const QString& key) const
         case Kind::Text:
             return QVariant(columnText(row, 1));
         case Kind::Data:
+            if (sqlite3_column_int64(row, 0) == kPartsKind)
+                return QVariant(assembleParts(columnBlob(row, 1)).value_or(QByteArray()));
             return QVariant(columnBlob(row, 1));
         }
         return std::nullopt;
@@ -333,9 +353,11 @@ std::optional<QString> Preferences::string(const QString& key) const
 
 std::optional<QByteArray> Preferences::data(const QString& key) const
 {
-    return readRow(m_select, key, [](Kind kind, sqlite3_stmt* row) -> std::optional<QByteArray> {
+    return readRow(m_select, key, [this](Kind kind, sqlite3_stmt* row) -> std::optional<QByteArray> {
         if (kind != Kind::Data)
             return std::nullopt;
+        if (sqlite3_column_int64(row, 0) == kPartsKind)
+            return assembleParts(columnBlob(row, 1));
         return columnBlob(row, 1);
     });
 }
@@ -421,14 +443,88 @@ void Preferences::remove(const QString& key)
     if (!m_delete)
         return;
     const QByteArray utf8 = key.toUtf8();
+    const bool hadParts = m_partKeys.contains(key);
+    if (hadParts && !execute("BEGIN IMMEDIATE"))
+        return;
     bool removed = false;
     {
         StatementUse use(m_delete);
         m_lastWriteOk = bindKey(m_delete, utf8) && sqlite3_step(m_delete) == SQLITE_DONE;
         removed = m_lastWriteOk && sqlite3_changes(m_db) > 0;
     }
+    if (hadParts) {
+        m_lastWriteOk = m_lastWriteOk && deleteOwnedParts(utf8) && execute("COMMIT");
+        if (!m_lastWriteOk) {
+            execute("ROLLBACK");
+            return;
+        }
+        m_partKeys.remove(key);
+        m_partCache.remove(key);
+    }
     if (removed)
         emit changed(key);
+}
+
+bool Preferences::execute(const char* sql)
+{
+    return m_db && sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+bool Preferences::upsert(const QByteArray& key, int storedKind, StoredValue value)
+{
+    StatementUse use(m_upsert);
+    int rc = bindKey(m_upsert, key) ? sqlite3_bind_int(m_upsert, 2, storedKind) : SQLITE_MISUSE;
+    if (rc == SQLITE_OK) {
+        if (const auto* number = std::get_if<qint64>(&value)) {
+            rc = sqlite3_bind_int64(m_upsert, 3, *number);
+        } else if (const auto* real = std::get_if<double>(&value)) {
+            rc = sqlite3_bind_double(m_upsert, 3, *real);
+        } else {
+            // The caller's buffer outlives the statement run; an empty view may carry a
+            // null pointer, which SQLite would store as NULL instead of an empty value.
+            const QByteArrayView bytes = std::get<QByteArrayView>(value);
+            const char* begin = bytes.isEmpty() ? "" : bytes.data();
+            const auto size = sqlite3_uint64(bytes.size());
+            rc = storedKind == int(Kind::Text)
+                ? sqlite3_bind_text64(m_upsert, 3, begin, size, SQLITE_STATIC, SQLITE_UTF8)
+                : sqlite3_bind_blob64(m_upsert, 3, begin, size, SQLITE_STATIC);
+        }
+    }
+    return rc == SQLITE_OK && sqlite3_step(m_upsert) == SQLITE_DONE;
+}
+
+bool Preferences::deleteOwnedParts(const QByteArray& key)
+{
+    StatementUse use(m_deleteOwnedParts);
+    return bindKey(m_deleteOwnedParts, key) && sqlite3_step(m_deleteOwnedParts) == SQLITE_DONE;
+}
+
+bool Preferences::loadPartKeys()
+{
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(m_db, "SELECT DISTINCT owner FROM parts", -1, &statement, nullptr) != SQLITE_OK)
+        return false;
+    int rc;
+    while ((rc = sqlite3_step(statement)) == SQLITE_ROW)
+        m_partKeys.insert(columnText(statement, 0));
+    sqlite3_finalize(statement);
+    return rc == SQLITE_DONE;
+}
+
+std::optional<QByteArray> Preferences::assembleParts(const QByteArray& manifest) const
+{
+    QByteArray whole;
+    const qsizetype count = manifest.size() / qsizetype(sizeof(qint64));
+    for (qsizetype i = 0; i < count; ++i) {
+        qint64 id;
+        std::memcpy(&id, manifest.constData() + i * sizeof(qint64), sizeof id);
+        StatementUse use(m_selectPart);
+        if (sqlite3_bind_int64(m_selectPart, 1, id) != SQLITE_OK || sqlite3_step(m_selectPart) != SQLITE_ROW)
+            return std::nullopt;
+        whole.append(static_cast<const char*>(sqlite3_column_blob(m_selectPart, 0)),
+                     sqlite3_column_bytes(m_selectPart, 0));
+    }
+    return whole;
 }
 
 void Preferences::write(const QString& key, Kind kind, StoredValue value)
@@ -437,28 +533,110 @@ void Preferences::write(const QString& key, Kind kind, StoredValue value)
     if (!m_upsert)
         return;
     const QByteArray utf8 = key.toUtf8();
-    {
-        StatementUse use(m_upsert);
-        int rc = bindKey(m_upsert, utf8) ? sqlite3_bind_int(m_upsert, 2, int(kind)) : SQLITE_MISUSE;
-        if (rc == SQLITE_OK) {
-            if (const auto* number = std::get_if<qint64>(&value)) {
-                rc = sqlite3_bind_int64(m_upsert, 3, *number);
-            } else if (const auto* real = std::get_if<double>(&value)) {
-                rc = sqlite3_bind_double(m_upsert, 3, *real);
-            } else {
-                // The caller's buffer outlives the statement run; an empty view may carry a
-                // null pointer, which SQLite would store as NULL instead of an empty value.
-                const QByteArrayView bytes = std::get<QByteArrayView>(value);
-                const char* begin = bytes.isEmpty() ? "" : bytes.data();
-                const auto size = sqlite3_uint64(bytes.size());
-                rc = kind == Kind::Text
-                    ? sqlite3_bind_text64(m_upsert, 3, begin, size, SQLITE_STATIC, SQLITE_UTF8)
-                    : sqlite3_bind_blob64(m_upsert, 3, begin, size, SQLITE_STATIC);
-            }
+    if (m_partKeys.contains(key)) {
+        // Replacing a value kept as parts: the row and the removal of its parts commit together.
+        m_lastWriteOk = execute("BEGIN IMMEDIATE") && upsert(utf8, int(kind), value) && deleteOwnedParts(utf8)
+            && execute("COMMIT");
+        if (!m_lastWriteOk) {
+            execute("ROLLBACK");
+            return;
         }
+        m_partKeys.remove(key);
+        m_partCache.remove(key);
+    } else {
         // In autocommit mode the statement is its own transaction: DONE means committed.
-        m_lastWriteOk = rc == SQLITE_OK && sqlite3_step(m_upsert) == SQLITE_DONE;
+        m_lastWriteOk = upsert(utf8, int(kind), value);
     }
     if (m_lastWriteOk)
         emit changed(key);
+}
+
+void Preferences::setDataParts(const QString& key, const QList<QByteArray>& parts)
+{
+    m_lastWriteOk = false;
+    if (!m_upsert || !execute("BEGIN IMMEDIATE"))
+        return;
+    const QByteArray utf8 = key.toUtf8();
+    const auto cached = m_partCache.constFind(key);
+    const bool hadParts = m_partKeys.contains(key);
+
+    // What was written last time, findable by data identity (large) or content (small).
+    QHash<const char*, const StoredPart*> byData;
+    QHash<QByteArray, qint64> bySmallContent;
+    if (cached != m_partCache.cend()) {
+        for (const StoredPart& part : *cached) {
+            if (part.bytes.size() > kSmallPart)
+                byData.insert(part.bytes.constData(), &part);
+            else
+                bySmallContent.insert(part.bytes, part.id);
+        }
+    }
+
+    bool ok = true;
+    QList<StoredPart> written;
+    written.reserve(parts.size());
+    QByteArray manifest;
+    manifest.reserve(parts.size() * qsizetype(sizeof(qint64)));
+    QSet<qint64> kept;
+    for (const QByteArray& bytes : parts) {
+        std::optional<qint64> id;
+        if (bytes.size() > kSmallPart) {
+            const auto found = byData.constFind(bytes.constData());
+            if (found != byData.cend() && (*found)->bytes.size() == bytes.size())
+                id = (*found)->id;
+        } else if (const auto found = bySmallContent.constFind(bytes); found != bySmallContent.cend()) {
+            id = *found;
+        }
+        if (!id) {
+            StatementUse use(m_insertPart);
+            const char* begin = bytes.isEmpty() ? "" : bytes.constData();
+            ok = bindKey(m_insertPart, utf8)
+                && sqlite3_bind_blob64(m_insertPart, 2, begin, sqlite3_uint64(bytes.size()), SQLITE_STATIC) == SQLITE_OK
+                && sqlite3_step(m_insertPart) == SQLITE_DONE;
+            if (!ok)
+                break;
+            id = sqlite3_last_insert_rowid(m_db);
+            if (bytes.size() <= kSmallPart)
+                bySmallContent.insert(bytes, *id);
+        }
+        kept.insert(*id);
+        written.append({ *id, bytes });
+        manifest.append(reinterpret_cast<const char*>(&*id), sizeof(qint64));
+    }
+
+    if (ok && hadParts) {
+        if (cached != m_partCache.cend()) {
+            for (const StoredPart& part : *cached) {
+                if (kept.contains(part.id))
+                    continue;
+                StatementUse use(m_deletePart);
+                ok = sqlite3_bind_int64(m_deletePart, 1, part.id) == SQLITE_OK
+                    && sqlite3_step(m_deletePart) == SQLITE_DONE;
+                if (!ok)
+                    break;
+                kept.insert(part.id);
+            }
+        } else {
+            // Parts from an earlier run are not known here: drop every part not just written.
+            QByteArray keptList;
+            for (qint64 id : std::as_const(kept))
+                keptList += QByteArray::number(id) + ',';
+            keptList.chop(1);
+            const QByteArray sql = "DELETE FROM parts WHERE owner = ?1 AND id NOT IN (" + keptList + ")";
+            sqlite3_stmt* statement = nullptr;
+            ok = sqlite3_prepare_v2(m_db, sql.constData(), -1, &statement, nullptr) == SQLITE_OK
+                && bindKey(statement, utf8) && sqlite3_step(statement) == SQLITE_DONE;
+            sqlite3_finalize(statement);
+        }
+    }
+    ok = ok && upsert(utf8, kPartsKind, QByteArrayView(manifest)) && execute("COMMIT");
+    if (!ok) {
+        execute("ROLLBACK");
+        m_partCache.remove(key);
+        return;
+    }
+    m_lastWriteOk = true;
+    m_partKeys.insert(key);
+    m_partCache.insert(key, std::move(written));
+    emit changed(key);
 }

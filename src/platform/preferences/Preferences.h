@@ -4,6 +4,9 @@
 #include <QByteArrayView>
 #include <QObject>
 #include <QString>
+#include <QHash>
+#include <QList>
+#include <QSet>
 #include <QVariant>
 
 #include <optional>
@@ -68,6 +71,11 @@ public:
     void setDouble(const QString& key, double value);
     void setString(const QString& key, const QString& value);
     void setData(const QString& key, const QByteArray& value);
+    // Stores data given as consecutive parts; reads return their concatenation, exactly
+    // as if it had been written with setData. Parts handed in again unchanged (the same
+    // QByteArray data as last time, or equal small parts) are not rewritten, so a large
+    // value of which one part changed costs only that part.
+    void setDataParts(const QString& key, const QList<QByteArray>& parts);
     // Setting nothing removes the key.
     void setString(const QString& key, const std::optional<QString>& value);
     // UTF-8 text; without it a string literal would fit both overloads above.
@@ -93,8 +101,18 @@ private:
     OpenResult openFile(const QString& path);
     void openInMemory();
     bool prepareStatements();
+    bool loadPartKeys();
     void close();
     void write(const QString& key, Kind kind, StoredValue value);
+    bool upsert(const QByteArray& key, int storedKind, StoredValue value);
+    bool execute(const char* sql);
+    bool deleteOwnedParts(const QByteArray& key);
+    std::optional<QByteArray> assembleParts(const QByteArray& manifest) const;
+
+    struct StoredPart {
+        qint64 id;
+        QByteArray bytes;
+    };
 
     QString m_path;
     QString m_setAsidePath;
@@ -104,5 +122,12 @@ private:
     sqlite3_stmt* m_selectKind = nullptr;
     sqlite3_stmt* m_upsert = nullptr;
     sqlite3_stmt* m_delete = nullptr;
+    sqlite3_stmt* m_insertPart = nullptr;
+    sqlite3_stmt* m_selectPart = nullptr;
+    sqlite3_stmt* m_deletePart = nullptr;
+    sqlite3_stmt* m_deleteOwnedParts = nullptr;
+    // Keys whose value is stored as parts, and the parts last written for each.
+    QSet<QString> m_partKeys;
+    QHash<QString, QList<StoredPart>> m_partCache;
     bool m_lastWriteOk = true;
 };

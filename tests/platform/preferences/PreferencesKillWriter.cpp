@@ -2,6 +2,7 @@
 //   preferences_kill_writer <database> <key> integer <n>
 //   preferences_kill_writer <database> <key> text <utf-8 text>
 //   preferences_kill_writer <database> <key> data <size> <fill byte>
+//   preferences_kill_writer <database> <key> parts <count> <fill byte>   (written twice, one part changed)
 #include "platform/preferences/Preferences.h"
 
 #include <QCoreApplication>
@@ -23,6 +24,14 @@ int main(int argc, char** argv)
         preferences.setString(key, QString::fromUtf8(argv[4]));
     else if (std::strcmp(argv[3], "data") == 0 && argc >= 6)
         preferences.setData(key, QByteArray(std::atoi(argv[4]), char(std::atoi(argv[5]))));
+    else if (std::strcmp(argv[3], "parts") == 0 && argc >= 6) {
+        QList<QByteArray> parts;
+        for (int i = 0; i < std::atoi(argv[4]); ++i)
+            parts.append(QByteArray(100000, char('a' + i % 26)));
+        preferences.setDataParts(key, parts);
+        parts[1] = QByteArray(100000, char(std::atoi(argv[5])));
+        preferences.setDataParts(key, parts);
+    }
     else
         return 2;
     if (!preferences.lastWriteSucceeded() || !preferences.startupIssue().isEmpty())

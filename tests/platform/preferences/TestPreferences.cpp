@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sqlite3.h>
+
 #include <cmath>
 #include <csignal>
 #include <limits>
@@ -121,6 +123,7 @@ private slots:
     void unusableLocation_data();
     void unusableLocation();
     void failedWriteKeepsPreviousValue();
+    void dataParts();
     void standardStore();
 
 private:
@@ -268,7 +271,7 @@ void TestPreferences::writeThatReturnedSurvivesKill()
         const QString key = QString("key %1").arg(round);
         QVariant expected;
         QStringList arguments { dbPath(), key };
-        switch (round % 3) {
+        switch (round % 4) {
         case 0:
             expected = QVariant(qint64(round) * 1000003);
             arguments << "integer" << expected.toString();
@@ -281,6 +284,14 @@ void TestPreferences::writeThatReturnedSurvivesKill()
             expected = QVariant(QByteArray(2 * 1024 * 1024, char(round)));
             arguments << "data" << QString::number(2 * 1024 * 1024) << QString::number(round);
             break;
+        case 3: {
+            QByteArray whole;
+            for (int i = 0; i < 20; ++i)
+                whole += QByteArray(100000, i == 1 ? char(round) : char('a' + i % 26));
+            expected = QVariant(whole);
+            arguments << "parts" << "20" << QString::number(round);
+            break;
+        }
         }
         QProcess writer;
         writer.start(PREFERENCES_KILL_WRITER, arguments);
@@ -416,6 +427,78 @@ void TestPreferences::failedWriteKeepsPreviousValue()
     QVERIFY(p.lastWriteSucceeded());
     QCOMPARE(spy.count(), 1);
     QCOMPARE(Preferences(dbPath()).data("notePages"), QByteArray("recovered"));
+}
+
+// Values written as parts read back as their concatenation, whatever was written before
+// or after, in this run or the next, and leave no orphaned parts behind.
+void TestPreferences::dataParts()
+{
+    const auto partRows = [&] {
+        sqlite3* db = nullptr;
+        sqlite3_stmt* statement = nullptr;
+        int rows = -1;
+        if (sqlite3_open_v2(QFile::encodeName(dbPath()).constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK
+            && sqlite3_prepare_v2(db, "SELECT count(*) FROM parts", -1, &statement, nullptr) == SQLITE_OK
+            && sqlite3_step(statement) == SQLITE_ROW)
+            rows = sqlite3_column_int(statement, 0);
+        sqlite3_finalize(statement);
+        sqlite3_close(db);
+        return rows;
+    };
+    QByteArray big(300, 'x');
+    QList<QByteArray> parts { "[", big, ",", QByteArray(5000, 'y'), ",", QByteArray(70, 'z'), "]" };
+    const auto joined = [](const QList<QByteArray>& list) { return list.join(); };
+    {
+        Preferences p(dbPath());
+        QSignalSpy changed(&p, &Preferences::changed);
+        p.setDataParts("pages", parts);
+        QVERIFY(p.lastWriteSucceeded());
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(p.data("pages"), joined(parts));
+        QCOMPARE(p.kind("pages"), Preferences::Kind::Data);
+        QCOMPARE(p.object("pages")->toByteArray(), joined(parts));
+        QVERIFY(!p.string("pages"));
+
+        // One part changes, one is removed, separators repeat.
+        parts[3] = QByteArray(5001, 'w');
+        parts.removeAt(4);
+        parts.removeAt(4);
+        parts.insert(1, ",");
+        p.setDataParts("pages", parts);
+        QCOMPARE(p.data("pages"), joined(parts));
+        p.setDataParts("pages", parts);
+        QCOMPARE(p.data("pages"), joined(parts));
+        // One row per distinct part: "[", ",", the two large parts and "]".
+        QCOMPARE(partRows(), 5);
+        p.setDataParts("empty", {});
+        QCOMPARE(p.data("empty"), QByteArray(""));
+    }
+    {
+        // A new run knows none of the parts written before.
+        Preferences p(dbPath());
+        QCOMPARE(p.data("pages"), joined(parts));
+        parts.append(QByteArray(1000, 'n'));
+        p.setDataParts("pages", parts);
+        QCOMPARE(p.data("pages"), joined(parts));
+        p.setDataParts("other", { "abc", QByteArray(200, 'q') });
+        p.setData("pages", "plain");
+        QCOMPARE(p.data("pages"), QByteArray("plain"));
+        p.setDataParts("pages", parts);
+        p.setInteger("pages", 7);
+        QCOMPARE(p.integer("pages"), 7);
+        QVERIFY(!p.data("pages"));
+        p.setDataParts("pages", parts);
+        p.remove("pages");
+        QVERIFY(!p.contains("pages"));
+        QCOMPARE(p.data("other"), QByteArray("abc") + QByteArray(200, 'q'));
+    }
+    {
+        Preferences p(dbPath());
+        QVERIFY(!p.contains("pages"));
+        QCOMPARE(p.data("other"), QByteArray("abc") + QByteArray(200, 'q'));
+        p.remove("other");
+    }
+    QCOMPARE(partRows(), 0);
 }
 
 void TestPreferences::standardStore()
