@@ -1,0 +1,149 @@
+#include "ShortcutManager.h"
+
+#include "X11HotKeyBackend.h"
+#include "platform/localization/L10n.h"
+#include "platform/preferences/Preferences.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPointer>
+
+namespace {
+const QString kBindingsKey = QStringLiteral("keyboardShortcuts.v1");
+const QString kOlderFocusKey = QStringLiteral("timerShortcut");
+} // namespace
+
+namespace ShortcutIssues {
+QString message(ShortcutIssue issue)
+{
+    switch (issue) {
+    case ShortcutIssue::invalid:
+        return L10n::tr("请使用包含 ⌘、⌃ 或 ⌥ 的组合键，并避开常用编辑和系统快捷键。");
+    case ShortcutIssue::duplicate:
+        return L10n::tr("这个组合已用于其他动作，请换一个。");
+    case ShortcutIssue::unavailable:
+        return L10n::tr("无法注册这个快捷键，可能已被系统或其他应用占用，请换一个。");
+    }
+    return {};
+}
+} // namespace ShortcutIssues
+
+ShortcutManager::ShortcutManager(Preferences* defaults, std::unique_ptr<HotKeyRegistering> backend, QObject* parent)
+    : QObject(parent)
+    , m_defaults(defaults)
+    , m_backend(backend ? std::move(backend) : std::make_unique<X11HotKeyBackend>())
+{
+    load();
+    QPointer<ShortcutManager> weakSelf = this;
+    m_backend->onAction = [weakSelf](ShortcutAction action) {
+        if (weakSelf)
+            weakSelf->perform(action);
+    };
+}
+
+ShortcutManager::~ShortcutManager()
+{
+    // The backend may still deliver an event while it releases its grabs.
+    m_backend->onAction = nullptr;
+}
+
+void ShortcutManager::load()
+{
+    const auto data = m_defaults->data(kBindingsKey);
+    QJsonParseError error {};
+    const QJsonDocument document = data ? QJsonDocument::fromJson(*data, &error) : QJsonDocument();
+    if (data && error.error == QJsonParseError::NoError && document.isObject()) {
+        // A readable stored form is taken as it is: invalid or repeated entries leave their
+        // action unbound, and nothing is filled in or written back.
+        const QJsonObject stored = document.object();
+        bool decodable = true;
+        QMap<ShortcutAction, KeyboardShortcutBinding> decoded;
+        for (auto it = stored.begin(); it != stored.end(); ++it) {
+            const auto action = ShortcutActions::fromId(it.key());
+            const auto binding = KeyboardShortcutBinding::fromJson(it.value());
+            if (!action || !binding) {
+                decodable = false;
+                break;
+            }
+            decoded.insert(*action, *binding);
+        }
+        if (decodable) {
+            for (ShortcutAction action : ShortcutActions::allCases()) {
+                const auto entry = decoded.constFind(action);
+                if (entry == decoded.cend() || !entry->isValid())
+                    continue;
+                const bool taken = std::any_of(m_bindings.cbegin(), m_bindings.cend(),
+                                               [&](const KeyboardShortcutBinding& kept) { return kept.hasSameKeys(*entry); });
+                if (!taken)
+                    m_bindings.insert(action, *entry);
+            }
+            return;
+        }
+    }
+
+    for (ShortcutAction action : ShortcutActions::allCases())
+        m_bindings.insert(action, KeyboardShortcutBinding::defaults(action));
+    const auto older = m_defaults->string(kOlderFocusKey);
+    const auto commandShift = ShortcutModifiers::of({ ShortcutModifiers::command, ShortcutModifiers::shift });
+    if (older == QStringLiteral("commandShiftP"))
+        m_bindings.insert(ShortcutAction::focus, { 35, commandShift, QStringLiteral("P") });
+    else if (older == QStringLiteral("commandShiftT"))
+        m_bindings.insert(ShortcutAction::focus, { 17, commandShift, QStringLiteral("T") });
+    // An unreadable stored form is kept aside rather than overwritten by the defaults.
+    if (data)
+        m_defaults->setData(kBindingsKey + QStringLiteral(".unreadable"), *data);
+    persist();
+}
+
+void ShortcutManager::persist()
+{
+    QJsonObject object;
+    for (auto it = m_bindings.cbegin(); it != m_bindings.cend(); ++it)
+        object.insert(ShortcutActions::id(it.key()), it.value().toJson());
+    m_defaults->setData(kBindingsKey, QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+void ShortcutManager::connectActions(const Actions& actions)
+{
+    m_actions = actions;
+    if (m_connected)
+        return;
+    m_connected = true;
+    registerAll();
+}
+
+void ShortcutManager::registerAll()
+{
+    const auto issuesBefore = m_issues;
+    m_activeActions.clear();
+    for (ShortcutAction action : ShortcutActions::allCases()) {
+        m_backend->unregisterAction(action);
+        m_issues.remove(action);
+        const auto binding = m_bindings.constFind(action);
+        if (binding == m_bindings.cend())
+            continue;
+        if (m_backend->registerBinding(*binding, action))
+            m_activeActions.insert(action);
+        else
+            m_issues.insert(action, ShortcutIssue::unavailable);
+    }
+    if (m_issues != issuesBefore)
+        emit issuesChanged();
+}
+
+void ShortcutManager::perform(ShortcutAction action)
+{
+    if (!m_connected || !m_bindings.contains(action) || !m_activeActions.contains(action))
+        return;
+    const auto callback = m_actions.value(action);
+    if (callback)
+        callback();
+}
+
+std::optional<QString> ShortcutManager::displayTitle(ShortcutAction action) const
+{
+    const auto binding = m_bindings.constFind(action);
+    if (binding == m_bindings.cend())
+        return std::nullopt;
+    return binding->displayTitle(L10n::tr("空格"));
+}

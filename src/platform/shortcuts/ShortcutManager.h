@@ -1,0 +1,63 @@
+#pragma once
+
+#include "HotKeyRegistering.h"
+#include "core/KeyboardShortcutBinding.h"
+
+#include <QMap>
+#include <QObject>
+#include <QSet>
+
+#include <functional>
+#include <memory>
+
+class Preferences;
+
+enum class ShortcutIssue { invalid, duplicate, unavailable };
+
+namespace ShortcutIssues {
+// The sentence for the user, in the current interface language.
+QString message(ShortcutIssue issue);
+} // namespace ShortcutIssues
+
+// Owns the live bindings of the three shortcut actions, stores them, and registers them
+// as global hot keys once the application has said what each action does.
+class ShortcutManager : public QObject {
+    Q_OBJECT
+public:
+    using Actions = QMap<ShortcutAction, std::function<void()>>;
+
+    // Without a backend the desktop's (X11) hot keys are used. Loads the bindings;
+    // registers nothing yet.
+    explicit ShortcutManager(Preferences* defaults, std::unique_ptr<HotKeyRegistering> backend = nullptr,
+                             QObject* parent = nullptr);
+    ~ShortcutManager() override;
+
+    const QMap<ShortcutAction, KeyboardShortcutBinding>& bindings() const { return m_bindings; }
+    const QMap<ShortcutAction, ShortcutIssue>& issues() const { return m_issues; }
+    bool isActive(ShortcutAction action) const { return m_activeActions.contains(action); }
+
+    // Replaces the callbacks; the first call also registers every bound hot key.
+    void connectActions(const Actions& actions);
+    void registerAll();
+    // Runs the action's callback if it is connected, bound and registered.
+    void perform(ShortcutAction action);
+
+    // "⌃⌥P" for the action's binding in the interface language; nothing when unbound.
+    std::optional<QString> displayTitle(ShortcutAction action) const;
+
+signals:
+    void bindingsChanged();
+    void issuesChanged();
+
+private:
+    void load();
+    void persist();
+
+    QMap<ShortcutAction, KeyboardShortcutBinding> m_bindings;
+    QMap<ShortcutAction, ShortcutIssue> m_issues;
+    Preferences* m_defaults;
+    std::unique_ptr<HotKeyRegistering> m_backend;
+    bool m_connected = false;
+    QSet<ShortcutAction> m_activeActions;
+    Actions m_actions;
+};

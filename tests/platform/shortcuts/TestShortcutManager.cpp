@@ -1,0 +1,180 @@
+#include "ScriptedHotKeys.h"
+
+#include "platform/preferences/Preferences.h"
+#include "platform/shortcuts/ShortcutManager.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestShortcutManager : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    int m_count = 0;
+    std::unique_ptr<Preferences> m_prefs;
+
+    Preferences& fresh()
+    {
+        Preferences::setStandard(nullptr);
+        m_prefs = std::make_unique<Preferences>(m_dir.filePath(QString("p%1.sqlite").arg(++m_count)));
+        Preferences::setStandard(m_prefs.get());
+        return *m_prefs;
+    }
+
+    static QByteArray storedForm(const QMap<QString, QByteArray>& entries)
+    {
+        QJsonObject object;
+        for (auto it = entries.cbegin(); it != entries.cend(); ++it)
+            object.insert(it.key(), QJsonDocument::fromJson(it.value()).object());
+        return QJsonDocument(object).toJson(QJsonDocument::Compact);
+    }
+
+    static KeyboardShortcutBinding binding(quint32 code, quint32 modifiers, const QString& label)
+    {
+        return { code, ShortcutModifiers(modifiers), label };
+    }
+
+private slots:
+    void cleanup()
+    {
+        Preferences::setStandard(nullptr);
+        m_prefs.reset();
+    }
+
+    void firstStartWritesDefaults()
+    {
+        Preferences& prefs = fresh();
+        auto backend = std::make_unique<ScriptedHotKeys>();
+        auto* hotKeys = backend.get();
+        ShortcutManager manager(&prefs, std::move(backend));
+        for (ShortcutAction action : ShortcutActions::allCases())
+            QCOMPARE(manager.bindings().value(action), KeyboardShortcutBinding::defaults(action));
+        QVERIFY(hotKeys->registered.isEmpty());
+        const QJsonObject stored = QJsonDocument::fromJson(*prefs.data("keyboardShortcuts.v1")).object();
+        QCOMPARE(stored.size(), 3);
+        QCOMPARE(stored.value("sidebar").toObject().value("keyCode").toInt(), 49);
+        QCOMPARE(stored.value("focus").toObject().value("modifiers").toInt(), 6);
+        prefs.setString("interfaceLanguage", "zh-Hans");
+        QCOMPARE(manager.displayTitle(ShortcutAction::sidebar), QString::fromUtf8("⌃⌥空格"));
+        prefs.setString("interfaceLanguage", "en");
+        QCOMPARE(manager.displayTitle(ShortcutAction::sidebar), QString::fromUtf8("⌃⌥Space"));
+    }
+
+    void olderFocusShortcut_data()
+    {
+        QTest::addColumn<QString>("older");
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<quint32>("keyCode");
+        QTest::addColumn<quint32>("modifiers");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("commandShiftT") << "commandShiftT" << QByteArray() << 17u << 9u << "T";
+        QTest::newRow("commandShiftP") << "commandShiftP" << QByteArray() << 35u << 9u << "P";
+        QTest::newRow("unknown older value") << "controlT" << QByteArray() << 35u << 6u << "P";
+        QTest::newRow("undecodable stored form") << "commandShiftT" << QByteArray("{not json") << 17u << 9u << "T";
+        QTest::newRow("stored array") << "commandShiftT" << QByteArray("[]") << 17u << 9u << "T";
+        QTest::newRow("unknown action") << "" << QByteArray(R"({"zoom":{"keyCode":1,"modifiers":6,"keyLabel":"S"}})")
+                                        << 35u << 6u << "P";
+    }
+    void olderFocusShortcut()
+    {
+        QFETCH(QString, older);
+        QFETCH(QByteArray, stored);
+        QFETCH(quint32, keyCode);
+        QFETCH(quint32, modifiers);
+        QFETCH(QString, label);
+        Preferences& prefs = fresh();
+        prefs.setString("timerShortcut", older);
+        if (!stored.isEmpty())
+            prefs.setData("keyboardShortcuts.v1", stored);
+        ShortcutManager manager(&prefs, std::make_unique<ScriptedHotKeys>());
+        QCOMPARE(manager.bindings().value(ShortcutAction::focus), binding(keyCode, modifiers, label));
+        QCOMPARE(manager.bindings().value(ShortcutAction::recording),
+                 KeyboardShortcutBinding::defaults(ShortcutAction::recording));
+        QCOMPARE(QJsonDocument::fromJson(*prefs.data("keyboardShortcuts.v1")).object().size(), 3);
+        // "timerShortcut" is only ever read; unreadable data is kept aside, not lost.
+        QCOMPARE(prefs.string("timerShortcut"), older);
+        if (!stored.isEmpty())
+            QCOMPARE(prefs.data("keyboardShortcuts.v1.unreadable"), stored);
+    }
+
+    void storedFormIsTakenAsIs()
+    {
+        Preferences& prefs = fresh();
+        prefs.setString("timerShortcut", "commandShiftT");
+        const QByteArray stored = storedForm({
+            { "focus", R"({"keyCode":35,"modifiers":6,"keyLabel":"P"})" },
+            { "recording", R"({"keyCode":35,"modifiers":6,"keyLabel":"p"})" },
+        });
+        prefs.setData("keyboardShortcuts.v1", stored);
+        ShortcutManager manager(&prefs, std::make_unique<ScriptedHotKeys>());
+        QCOMPARE(manager.bindings().size(), 1);
+        QCOMPARE(manager.bindings().value(ShortcutAction::focus), binding(35, 6, "P"));
+        QVERIFY(!manager.bindings().contains(ShortcutAction::recording));
+        QVERIFY(!manager.bindings().contains(ShortcutAction::sidebar));
+        QCOMPARE(*prefs.data("keyboardShortcuts.v1"), stored);
+        QCOMPARE(manager.displayTitle(ShortcutAction::sidebar), std::nullopt);
+    }
+
+    void invalidStoredEntryLeavesActionUnbound()
+    {
+        Preferences& prefs = fresh();
+        prefs.setData("keyboardShortcuts.v1", storedForm({
+                                                  { "focus", R"({"keyCode":8,"modifiers":1,"keyLabel":"C"})" },
+                                                  { "sidebar", R"({"keyCode":49,"modifiers":6,"keyLabel":"Space"})" },
+                                              }));
+        ShortcutManager manager(&prefs, std::make_unique<ScriptedHotKeys>());
+        QVERIFY(!manager.bindings().contains(ShortcutAction::focus));
+        QVERIFY(manager.bindings().contains(ShortcutAction::sidebar));
+    }
+
+    void connectRegistersOnceAndPerforms()
+    {
+        Preferences& prefs = fresh();
+        auto backend = std::make_unique<ScriptedHotKeys>();
+        auto* hotKeys = backend.get();
+        hotKeys->refuse.insert(ShortcutAction::recording);
+        ShortcutManager manager(&prefs, std::move(backend));
+        QMap<ShortcutAction, int> fired;
+        const auto actions = [&](int weight) {
+            ShortcutManager::Actions map;
+            for (ShortcutAction action : ShortcutActions::allCases())
+                map.insert(action, [&fired, action, weight] { fired[action] += weight; });
+            return map;
+        };
+
+        hotKeys->press(ShortcutAction::focus);
+        QVERIFY(fired.isEmpty());
+
+        QSignalSpy issues(&manager, &ShortcutManager::issuesChanged);
+        manager.connectActions(actions(1));
+        QCOMPARE(hotKeys->registered.size(), 2);
+        QCOMPARE(manager.issues().value(ShortcutAction::recording), ShortcutIssue::unavailable);
+        QVERIFY(!manager.issues().contains(ShortcutAction::focus));
+        QCOMPARE(issues.count(), 1);
+        QVERIFY(manager.isActive(ShortcutAction::focus));
+        QVERIFY(!manager.isActive(ShortcutAction::recording));
+
+        hotKeys->press(ShortcutAction::focus);
+        hotKeys->press(ShortcutAction::recording);
+        hotKeys->press(ShortcutAction::sidebar);
+        QCOMPARE(fired.value(ShortcutAction::focus), 1);
+        QCOMPARE(fired.value(ShortcutAction::recording), 0);
+        QCOMPARE(fired.value(ShortcutAction::sidebar), 1);
+
+        // Showing the content again replaces the callbacks without registering again.
+        manager.connectActions(actions(10));
+        QCOMPARE(hotKeys->registered.size(), 2);
+        hotKeys->press(ShortcutAction::focus);
+        QCOMPARE(fired.value(ShortcutAction::focus), 11);
+
+        prefs.setString("interfaceLanguage", "en");
+        QCOMPARE(ShortcutIssues::message(ShortcutIssue::unavailable),
+                 QString("Could not register this shortcut. It may be in use by the system or another app. Choose "
+                         "another."));
+    }
+};
+
+QTEST_MAIN(TestShortcutManager)
+#include "TestShortcutManager.moc"
