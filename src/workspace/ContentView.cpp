@@ -1,6 +1,7 @@
 #include "ContentView.h"
 
 #include "WorkspaceStore.h"
+#include "features/calendar/WeeklyRestView.h"
 #include "features/notes/NotesView.h"
 #include "features/tasks/TaskListView.h"
 #include "platform/localization/L10n.h"
@@ -39,7 +40,12 @@ ContentView::ContentView(WorkspaceStore* store, QWidget* parent)
     titleFont.setBold(true);
     titleFont.setPointSize(19);
     m_title->setFont(titleFont);
-    layout->addWidget(m_title);
+    // The title above the week's days off.
+    auto* heading = new QVBoxLayout;
+    heading->setSpacing(2);
+    heading->addWidget(m_title);
+    heading->addWidget(new WeeklyRestView(store->holidays(), m_defaults, this));
+    layout->addLayout(heading);
 
     m_panes = new QSplitter(Qt::Vertical, this);
     m_panes->setObjectName("paneSplitter");

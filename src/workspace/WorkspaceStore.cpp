@@ -51,8 +51,8 @@ WorkspaceStore::WorkspaceStore(Preferences* defaults, Services services, QObject
         ? NoteDestination::currentNote
         : NoteDestination::newNote;
 
-    m_holidays = new HolidayCalendar(m_defaults, this);
-    m_storage = services.storage ? services.storage : new StorageLocations(m_defaults, std::nullopt);
+    m_holidays = new HolidayCalendar(m_defaults, m_folderChooser, this);
+    m_storage = services.storage ? services.storage : new StorageLocations(m_defaults, std::nullopt, m_folderChooser);
     m_storage->setParent(this);
     m_notifications = services.notifications ? services.notifications : new NotificationService();
     m_notifications->setParent(this);

@@ -1,0 +1,540 @@
+#include "features/calendar/HolidayCalendar.h"
+#include "platform/preferences/Preferences.h"
+#include "platform/storage/FolderChooser.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimeZone>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+#include <climits>
+#include <memory>
+
+namespace {
+
+// Hands out the files a test queues and remembers how it was asked.
+class ScriptedChooser : public FolderChooser {
+public:
+    QList<std::optional<QString>> files;
+    QStringList titles;
+    QStringList filters;
+    std::optional<QString> chooseFolder(const QString&) override { return std::nullopt; }
+    std::optional<QString> chooseFile(const QString& title, const QString& filter) override
+    {
+        titles.append(title);
+        filters.append(filter);
+        return files.isEmpty() ? std::nullopt : files.takeFirst();
+    }
+};
+
+// A moment given as Shanghai wall-clock time, handed over in the machine's own zone as the
+// system clock would give it.
+QDateTime shanghai(const QString& text)
+{
+    const QDateTime moment = QDateTime::fromString(text, "yyyy-MM-dd HH:mm:ss");
+    return QDateTime(moment.date(), moment.time(), QTimeZone("Asia/Shanghai")).toLocalTime();
+}
+
+QByteArray yearFile(int year, const QString& source, const QList<QJsonObject>& days)
+{
+    QJsonArray array;
+    for (const QJsonObject& day : days)
+        array.append(day);
+    return QJsonDocument(QJsonObject { { "year", year }, { "source", source }, { "days", array } }).toJson();
+}
+
+QJsonObject day(const QString& date, bool isOff, const QString& name = QStringLiteral("假日"))
+{
+    return QJsonObject { { "date", date }, { "isOff", isOff }, { "name", name } };
+}
+
+// Every date of a year as override objects.
+QList<QJsonObject> wholeYear(int year)
+{
+    QList<QJsonObject> days;
+    for (QDate d(year, 1, 1); d.year() == year; d = d.addDays(1))
+        days.append(day(d.toString("yyyy-MM-dd"), true));
+    return days;
+}
+
+const QString invalidMessage = QStringLiteral("日历年份、日期或来源不正确，或存在重复日期。");
+
+} // namespace
+
+class TestHolidayCalendar : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Preferences> m_prefs;
+    std::shared_ptr<ScriptedChooser> m_chooser;
+
+    std::unique_ptr<HolidayCalendar> makeCalendar() const
+    {
+        return std::make_unique<HolidayCalendar>(m_prefs.get(), m_chooser);
+    }
+    void setLanguage(const QString& language) { m_prefs->setString("interfaceLanguage", language); }
+    QString writeFile(const QString& name, const QByteArray& bytes) const
+    {
+        QFile file(m_dir->filePath(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            return QString();
+        return file.fileName();
+    }
+    static QString pattern(const WeeklyRestSummary& summary)
+    {
+        QString text;
+        for (const WeekDayStatus& status : summary.days)
+            text += status.isOff ? u'1' : u'0';
+        return text;
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        m_prefs = std::make_unique<Preferences>(m_dir->filePath("prefs.sqlite"));
+        Preferences::setStandard(m_prefs.get());
+        setLanguage("zh-Hans");
+        m_chooser = std::make_shared<ScriptedChooser>();
+    }
+
+    void cleanup()
+    {
+        Preferences::setStandard(nullptr);
+        m_prefs.reset();
+        m_dir.reset();
+    }
+
+    void runsInTheZoneItWasStartedIn()
+    {
+        // Both registrations of this test must really run in their zone.
+        const QByteArray zone = qgetenv("TZ");
+        QVERIFY(!zone.isEmpty());
+        QCOMPARE(QTimeZone::systemTimeZoneId(), zone);
+        QCOMPARE(HolidayCalendar::timeZone().id(), QByteArray("Asia/Shanghai"));
+    }
+
+    void builtInYear()
+    {
+        const HolidayYear year = HolidayCalendar::builtInYear();
+        QCOMPARE(year.year, 2026);
+        QVERIFY(year.source.startsWith("https://"));
+        QCOMPARE(year.days.size(), 39);
+        QCOMPARE(
+            std::count_if(year.days.cbegin(), year.days.cend(), [](const auto& d) { return d.isOff; }), 33);
+        QCOMPARE(year.days.first(), (HolidayOverride { "2026-01-01", true, "元旦" }));
+        QCOMPARE(year.days.at(3), (HolidayOverride { "2026-02-15", true, "春节" }));
+        QCOMPARE(year.days.at(11), (HolidayOverride { "2026-02-23", true, "春节" }));
+        QCOMPARE(year.days.at(32), (HolidayOverride { "2026-10-07", true, "国庆节" }));
+        QStringList workdays;
+        for (qsizetype i = 33; i < year.days.size(); ++i) {
+            QCOMPARE(year.days.at(i).name, QString("调休上班"));
+            QVERIFY(!year.days.at(i).isOff);
+            workdays.append(year.days.at(i).date);
+        }
+        QCOMPARE(workdays,
+            QStringList(
+                { "2026-01-04", "2026-02-14", "2026-02-28", "2026-05-09", "2026-09-20", "2026-10-10" }));
+
+        auto calendar = makeCalendar();
+        QCOMPARE(calendar->years(), QList<HolidayYear> { year });
+        QVERIFY(!calendar->issue());
+        QCOMPARE(calendar->description(), QString("中国大陆 · 周一至周日 · 已载入 2026"));
+    }
+
+    void parse_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("plain") << "2026-02-15" << true;
+        QTest::newRow("leap day") << "2028-02-29" << true;
+        QTest::newRow("first day") << "1900-01-01" << true;
+        QTest::newRow("single digits") << "2026-2-5" << false;
+        QTest::newRow("no such day") << "2026-02-30" << false;
+        QTest::newRow("not a leap year") << "2027-02-29" << false;
+        QTest::newRow("leading space") << " 2026-02-15" << false;
+        QTest::newRow("trailing space") << "2026-02-15 " << false;
+        QTest::newRow("slashes") << "2026/02/15" << false;
+        QTest::newRow("no separators") << "20260215" << false;
+        QTest::newRow("time appended") << "2026-02-15T00:00" << false;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("other digits") << QString::fromUtf8("٢٠٢٦-٠٢-١٥") << false;
+    }
+
+    void parse()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, valid);
+        const auto parsed = HolidayCalendar::parse(text);
+        QCOMPARE(parsed.has_value(), valid);
+        if (!valid)
+            return;
+        // The start of that day in Shanghai, whatever the machine's zone.
+        const QDate date = QDate::fromString(text, "yyyy-MM-dd");
+        QCOMPARE(parsed->toUTC(), QDateTime(date, QTime(0, 0), QTimeZone("Asia/Shanghai")).toUTC());
+        QCOMPARE(HolidayCalendar::dateKey(*parsed), text);
+    }
+
+    void dateKey_data()
+    {
+        QTest::addColumn<QDateTime>("moment");
+        QTest::addColumn<QString>("key");
+        // 16:30 UTC is already the next morning in Shanghai and still the same day in Los Angeles.
+        QTest::newRow("after Shanghai midnight")
+            << QDateTime(QDate(2026, 2, 15), QTime(16, 30), QTimeZone::utc()).toLocalTime() << "2026-02-16";
+        QTest::newRow("before Shanghai midnight")
+            << QDateTime(QDate(2026, 2, 15), QTime(15, 59, 59), QTimeZone::utc()).toLocalTime()
+            << "2026-02-15";
+        QTest::newRow("Los Angeles evening")
+            << QDateTime(QDate(2026, 12, 31), QTime(20, 0), QTimeZone("America/Los_Angeles")) << "2027-01-01";
+        QTest::newRow("early year") << shanghai("0999-03-04 10:00:00") << "0999-03-04";
+    }
+
+    void dateKey()
+    {
+        QFETCH(QDateTime, moment);
+        QFETCH(QString, key);
+        QCOMPARE(HolidayCalendar::dateKey(moment), key);
+    }
+
+    void summary_data()
+    {
+        QTest::addColumn<QDateTime>("moment");
+        QTest::addColumn<QByteArray>("imported");
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<int>("daysUntil"); // INT_MIN: none
+        QTest::addColumn<bool>("estimated");
+        QTest::addColumn<bool>("todayOff");
+        QTest::addColumn<QString>("chinese");
+        QTest::addColumn<QString>("english");
+
+        QTest::newRow("Wednesday before Spring Festival")
+            << shanghai("2026-02-11 12:00:00") << QByteArray() << "0000001" << 4 << false << false
+            << "距本周首休还有 4 天 · 休 1 天"
+            << "4 days until this week's first day off · 1 days off";
+        QTest::newRow("Spring Festival Sunday") << shanghai("2026-02-15 09:00:00") << QByteArray()
+                                                << "0000001" << 0 << false << true << "今天休息 · 本周休 1 天"
+                                                << "Today is a day off · 1 days off this week";
+        QTest::newRow("last minute of the week")
+            << shanghai("2026-02-15 23:59:59") << QByteArray() << "0000001" << 0 << false << true
+            << "今天休息 · 本周休 1 天"
+            << "Today is a day off · 1 days off this week";
+        QTest::newRow("first minute of the next week")
+            << shanghai("2026-02-16 00:00:30") << QByteArray() << "1111111" << 0 << false << true
+            << "今天休息 · 本周休 7 天"
+            << "Today is a day off · 7 days off this week";
+        QTest::newRow("after National Day") << shanghai("2026-10-08 12:00:00") << QByteArray() << "1110001"
+                                            << -3 << false << false << "本周首休已过 · 共休 4 天"
+                                            << "This week's first day off has passed · 4 days off";
+        QTest::newRow("ordinary week") << shanghai("2026-03-02 08:00:00") << QByteArray() << "0000011" << 5
+                                       << false << false << "距本周首休还有 5 天 · 休 2 天"
+                                       << "5 days until this week's first day off · 2 days off";
+        QTest::newRow("year not loaded") << shanghai("2027-03-10 12:00:00") << QByteArray() << "0000011" << 3
+                                         << true << false << "距本周首休还有 3 天 · 休 2 天（估算）"
+                                         << "3 days until this week's first day off · 2 days off (estimated)";
+        QTest::newRow("weekend of a year not loaded")
+            << shanghai("2027-03-14 12:00:00") << QByteArray() << "0000011" << -1 << true << true
+            << "今天休息 · 本周休 2 天（估算）"
+            << "Today is a day off · 2 days off this week (estimated)";
+        QTest::newRow("week across the new year, 2027 missing")
+            << shanghai("2026-12-30 12:00:00") << QByteArray() << "0000011" << 3 << true << false
+            << "距本周首休还有 3 天 · 休 2 天（估算）"
+            << "3 days until this week's first day off · 2 days off (estimated)";
+        QTest::newRow("week across the new year, 2027 loaded")
+            << shanghai("2026-12-30 12:00:00") << yearFile(2027, "test", { day("2027-01-01", true, "元旦") })
+            << "0000111" << 2 << false << false << "距本周首休还有 2 天 · 休 3 天"
+            << "2 days until this week's first day off · 3 days off";
+        QList<QJsonObject> workedWeek;
+        for (int d = 7; d <= 13; ++d)
+            workedWeek.append(day(QString("2030-01-%1").arg(d, 2, 10, QLatin1Char('0')), false, "补班"));
+        QTest::newRow("only workday overrides")
+            << shanghai("2030-01-09 12:00:00") << yearFile(2030, "test", workedWeek) << "0000000" << INT_MIN
+            << false << false << "本周无休息日"
+            << "No days off this week";
+    }
+
+    void summary()
+    {
+        QFETCH(QDateTime, moment);
+        QFETCH(QByteArray, imported);
+        QFETCH(QString, pattern);
+        QFETCH(int, daysUntil);
+        QFETCH(bool, estimated);
+        QFETCH(bool, todayOff);
+        QFETCH(QString, chinese);
+        QFETCH(QString, english);
+
+        auto calendar = makeCalendar();
+        if (!imported.isEmpty())
+            QVERIFY(!calendar->importData(imported));
+        const WeeklyRestSummary summary = calendar->summary(moment);
+        QCOMPARE(summary.days.size(), 7);
+        QCOMPARE(this->pattern(summary), pattern);
+        QCOMPARE(summary.restCount, int(pattern.count(u'1')));
+        QCOMPARE(
+            summary.daysUntilFirstRest, daysUntil == INT_MIN ? std::nullopt : std::optional<int>(daysUntil));
+        QCOMPARE(summary.isEstimated, estimated);
+        QCOMPARE(summary.todayIsOff, todayOff);
+        QCOMPARE(summary.text(AppLanguage::chinese), chinese);
+        QCOMPARE(summary.text(AppLanguage::english), english);
+        QCOMPARE(summary.text(), chinese);
+
+        // Monday first, each day starting at Shanghai midnight.
+        const QDate today = QDateTime(moment).toTimeZone(QTimeZone("Asia/Shanghai")).date();
+        const QDate monday = today.addDays(1 - today.dayOfWeek());
+        for (int i = 0; i < 7; ++i) {
+            QCOMPARE(summary.days.at(i).date.toUTC(),
+                QDateTime(monday.addDays(i), QTime(0, 0), QTimeZone("Asia/Shanghai")).toUTC());
+        }
+    }
+
+    void dayTextsInBothLanguages()
+    {
+        auto calendar = makeCalendar();
+        const WeeklyRestSummary chinese = calendar->summary(shanghai("2026-02-11 12:00:00"));
+        QStringList weekdays;
+        QStringList details;
+        for (const WeekDayStatus& status : chinese.days) {
+            weekdays.append(status.weekday);
+            details.append(status.detail);
+        }
+        QCOMPARE(weekdays, QStringList({ "周一", "周二", "周三", "周四", "周五", "周六", "周日" }));
+        QCOMPARE(
+            details, QStringList({ "工作日", "工作日", "工作日", "工作日", "工作日", "调休上班", "春节" }));
+
+        setLanguage("en");
+        const WeeklyRestSummary english = calendar->summary(shanghai("2026-10-08 12:00:00"));
+        weekdays.clear();
+        details.clear();
+        for (const WeekDayStatus& status : english.days) {
+            weekdays.append(status.weekday);
+            details.append(status.detail);
+        }
+        QCOMPARE(weekdays, QStringList({ "Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun" }));
+        QCOMPARE(details,
+            QStringList({ "National Day", "National Day", "National Day", "Workday", "Workday",
+                "Adjusted Workday", "Weekend" }));
+        QCOMPARE(english.text(), QString("This week's first day off has passed · 4 days off"));
+
+        // An imported name without an English entry stays as written; a worked day shows the
+        // fixed text, not its name.
+        QVERIFY(!calendar->importData(yearFile(
+            2031, "test", { day("2031-01-06", true, "自定假日"), day("2031-01-11", false, "补班") })));
+        const WeeklyRestSummary imported = calendar->summary(shanghai("2031-01-08 12:00:00"));
+        QCOMPARE(imported.days.at(0).detail, QString("自定假日"));
+        QCOMPARE(imported.days.at(5).detail, QString("Adjusted Workday"));
+        QVERIFY(!imported.days.at(5).isOff);
+    }
+
+    void importRules_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("error"); // empty: accepted
+
+        QTest::newRow("valid") << yearFile(
+            2027, "gov", { day("2027-01-01", true, "元旦"), day("2027-02-07", false, "调休上班") })
+                               << QString();
+        QTest::newRow("no days") << yearFile(2027, "gov", {}) << QString();
+        QTest::newRow("first year") << yearFile(1900, "gov", { day("1900-01-01", true) }) << QString();
+        QTest::newRow("last year") << yearFile(2200, "gov", { day("2200-12-31", true) }) << QString();
+        QTest::newRow("leap day") << yearFile(2028, "gov", { day("2028-02-29", true) }) << QString();
+        QTest::newRow("a whole leap year") << yearFile(2028, "gov", wholeYear(2028)) << QString();
+        QJsonObject extra
+            = QJsonDocument::fromJson(yearFile(2027, "gov", { day("2027-05-01", true) })).object();
+        extra.insert("comment", "ignored");
+        QTest::newRow("other keys") << QJsonDocument(extra).toJson() << QString();
+
+        QTest::newRow("year too early") << yearFile(1899, "gov", {}) << invalidMessage;
+        QTest::newRow("year too late") << yearFile(2201, "gov", {}) << invalidMessage;
+        QTest::newRow("empty source") << yearFile(2027, "", {}) << invalidMessage;
+        QList<QJsonObject> tooMany = wholeYear(2028);
+        tooMany.append(day("2028-01-01", false));
+        QTest::newRow("more than 366 days") << yearFile(2028, "gov", tooMany) << invalidMessage;
+        QTest::newRow("duplicate date")
+            << yearFile(2027, "gov", { day("2027-01-01", true), day("2027-01-01", false) }) << invalidMessage;
+        QTest::newRow("no leap day") << yearFile(2027, "gov", { day("2027-02-29", true) }) << invalidMessage;
+        QTest::newRow("short date") << yearFile(2027, "gov", { day("2027-2-5", true) }) << invalidMessage;
+        QTest::newRow("foreign year") << yearFile(2027, "gov", { day("2026-12-31", true) }) << invalidMessage;
+
+        QTest::newRow("not JSON") << QByteArray("{\"year\": 2027,")
+                                  << QString("日历文件不是有效的 JSON（第 14 个字符处）。");
+        QTest::newRow("an array") << QByteArray("[]") << QString("日历文件必须包含一个 JSON 对象。");
+        QTest::newRow("source missing") << QByteArray(R"({"year": 2027, "days": []})")
+                                        << QString("日历文件中的“source”缺失或类型不正确。");
+        QTest::newRow("fractional year") << QByteArray(R"({"year": 2027.5, "source": "gov", "days": []})")
+                                         << QString("日历文件中的“year”缺失或类型不正确。");
+        QTest::newRow("year as text") << QByteArray(R"({"year": "2027", "source": "gov", "days": []})")
+                                      << QString("日历文件中的“year”缺失或类型不正确。");
+        QTest::newRow("isOff as text") << QByteArray(
+            R"({"year": 2027, "source": "gov", "days": [{"date": "2027-01-01", "isOff": "yes", "name": "x"}]})")
+                                       << QString("日历文件中的“days[0].isOff”缺失或类型不正确。");
+        QTest::newRow("name missing") << QByteArray(
+            R"({"year": 2027, "source": "gov", "days": [{"date": "2027-01-01", "isOff": true}]})")
+                                      << QString("日历文件中的“days[0].name”缺失或类型不正确。");
+    }
+
+    void importRules()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, error);
+        auto calendar = makeCalendar();
+        QSignalSpy yearsSpy(calendar.get(), &HolidayCalendar::yearsChanged);
+        const auto failure = calendar->importData(file);
+        if (error.isEmpty()) {
+            QVERIFY2(!failure, qPrintable(failure ? failure->text() : QString()));
+            QCOMPARE(calendar->years().size(), 2);
+            QCOMPARE(yearsSpy.count(), 1);
+            QVERIFY(m_prefs->data("holidayYears"));
+            return;
+        }
+        QVERIFY(failure);
+        QCOMPARE(failure->text(), error);
+        // Nothing changes on a refusal.
+        QCOMPARE(calendar->years(), QList<HolidayYear> { HolidayCalendar::builtInYear() });
+        QCOMPARE(yearsSpy.count(), 0);
+        QVERIFY(!m_prefs->contains("holidayYears"));
+    }
+
+    void importReplacesAYearAndPersists()
+    {
+        {
+            auto calendar = makeCalendar();
+            QVERIFY(!calendar->importData(yearFile(2027, "first", { day("2027-01-01", true, "元旦") })));
+            QVERIFY(!calendar->importData(yearFile(2026, "mine", { day("2026-03-03", true, "自定") })));
+            QVERIFY(!calendar->importData(yearFile(2027, "second", { day("2027-01-02", true, "元旦") })));
+            QCOMPARE(calendar->years().size(), 2);
+            // The imported 2026 replaced the built-in one entirely; the later 2027 file won.
+            QCOMPARE(calendar->years().at(0).source, QString("mine"));
+            QCOMPARE(calendar->years().at(0).days.size(), 1);
+            QCOMPARE(calendar->years().at(1).source, QString("second"));
+            QCOMPARE(
+                calendar->summary(shanghai("2026-02-15 12:00:00")).days.at(6).detail, QString("周末休息"));
+        }
+        auto reopened = makeCalendar();
+        QCOMPARE(reopened->years().size(), 2);
+        QCOMPARE(reopened->years().at(0).source, QString("mine"));
+        QCOMPARE(reopened->years().at(1).days.first().date, QString("2027-01-02"));
+        QCOMPARE(reopened->description(), QString("中国大陆 · 周一至周日 · 已载入 2026、2027"));
+        setLanguage("en");
+        QCOMPARE(reopened->description(), QString("Mainland China · Monday–Sunday · Loaded: 2026、2027"));
+    }
+
+    void storedYearsLoadInOrderAndSortAsText()
+    {
+        const HolidayYear later { 2100, "s", {} };
+        const HolidayYear earlier { 1999, "s", {} };
+        m_prefs->setData("holidayYears", HolidayYears::encode({ later, earlier }));
+        auto calendar = makeCalendar();
+        QCOMPARE(calendar->years(), (QList<HolidayYear> { HolidayCalendar::builtInYear(), later, earlier }));
+        QCOMPARE(calendar->description(), QString("中国大陆 · 周一至周日 · 已载入 1999、2026、2100"));
+    }
+
+    void unreadableStoredYears()
+    {
+        const QByteArray unreadable = R"([{"year": 2027, "source": "x"}])";
+        m_prefs->setData("holidayYears", unreadable);
+        auto calendar = makeCalendar();
+        QCOMPARE(calendar->years(), QList<HolidayYear> { HolidayCalendar::builtInYear() });
+        QVERIFY(!calendar->issue());
+        QCOMPARE(m_prefs->data("holidayYears"), std::optional<QByteArray>(unreadable));
+
+        // The first import writes the key again; what was there is kept under another one.
+        const QDateTime before = QDateTime::currentDateTimeUtc();
+        QVERIFY(!calendar->importData(yearFile(2028, "gov", {})));
+        const QDateTime after = QDateTime::currentDateTimeUtc();
+        std::optional<QByteArray> keptAside;
+        for (QDateTime t = before.addSecs(-1); t <= after.addSecs(1) && !keptAside; t = t.addSecs(1))
+            keptAside = m_prefs->data("holidayYears.unreadable-" + t.toString("yyyyMMdd-HHmmss"));
+        QCOMPARE(keptAside, std::optional<QByteArray>(unreadable));
+        QCOMPARE(makeCalendar()->years().size(), 2);
+    }
+
+    void importCalendarThroughTheChooser()
+    {
+        auto calendar = makeCalendar();
+        QSignalSpy issueSpy(calendar.get(), &HolidayCalendar::issueChanged);
+
+        // Cancelled: nothing happens.
+        m_chooser->files = { std::nullopt };
+        calendar->importCalendar();
+        QCOMPARE(m_chooser->titles, QStringList { "导入年度节假日 JSON" });
+        QVERIFY(m_chooser->filters.first().contains("*.json"));
+        QCOMPARE(calendar->years().size(), 1);
+        QCOMPARE(issueSpy.count(), 0);
+
+        m_chooser->files = { writeFile("bad.json", yearFile(2027, "gov", { day("2026-12-31", true) })) };
+        calendar->importCalendar();
+        QCOMPARE(calendar->issue(), std::optional<QString>("日历导入失败：" + invalidMessage));
+        setLanguage("en");
+        m_chooser->files = { writeFile("bad.json", "[]") };
+        calendar->importCalendar();
+        QCOMPARE(calendar->issue(),
+            std::optional<QString>(
+                "Could not import the calendar: The calendar file must contain one JSON object."));
+
+        m_chooser->files = { writeFile("good.json", yearFile(2027, "gov", {})) };
+        calendar->importCalendar();
+        QVERIFY(!calendar->issue());
+        QCOMPARE(calendar->years().size(), 2);
+        QCOMPARE(issueSpy.count(), 3);
+    }
+
+    void importSizeLimit_data()
+    {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("1,999,999 bytes") << qint64(1'999'999) << true;
+        QTest::newRow("2,000,000 bytes") << qint64(2'000'000) << false;
+    }
+
+    void importSizeLimit()
+    {
+        QFETCH(qint64, size);
+        QFETCH(bool, accepted);
+        QByteArray bytes = yearFile(2027, "gov", { day("2027-01-01", true, "元旦") });
+        bytes.append(QByteArray(size - bytes.size(), ' '));
+        QCOMPARE(bytes.size(), size);
+        auto calendar = makeCalendar();
+        m_chooser->files = { writeFile("sized.json", bytes) };
+        calendar->importCalendar();
+        if (accepted) {
+            QVERIFY(!calendar->issue());
+            QCOMPARE(calendar->years().size(), 2);
+        } else {
+            QCOMPARE(calendar->issue(), std::optional<QString>("日历导入失败：日历文件过大。"));
+            QCOMPARE(calendar->years().size(), 1);
+            setLanguage("en");
+            m_chooser->files = { m_dir->filePath("sized.json") };
+            calendar->importCalendar();
+            QCOMPARE(calendar->issue(),
+                std::optional<QString>("Could not import the calendar: The calendar file is too large."));
+        }
+    }
+
+    void importOfSomethingThatIsNotAFile()
+    {
+        // A pipe would block the interface when opened; a folder cannot be read.
+        const QString pipe = m_dir->filePath("pipe.json");
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        auto calendar = makeCalendar();
+        m_chooser->files = { pipe, m_dir->path(), m_dir->filePath("gone.json") };
+        calendar->importCalendar();
+        QCOMPARE(calendar->issue(), std::optional<QString>("日历导入失败：无法读取文件“pipe.json”。"));
+        calendar->importCalendar();
+        QCOMPARE(calendar->issue(),
+            std::optional<QString>(
+                QString("日历导入失败：无法读取文件“%1”。").arg(QFileInfo(m_dir->path()).fileName())));
+        calendar->importCalendar();
+        QCOMPARE(calendar->issue(), std::optional<QString>("日历导入失败：无法读取文件“gone.json”。"));
+    }
+};
+
+QTEST_MAIN(TestHolidayCalendar)
+#include "TestHolidayCalendar.moc"

@@ -1,0 +1,254 @@
+#include "features/calendar/HolidayCalendar.h"
+#include "features/calendar/WeeklyRestView.h"
+#include "platform/preferences/Preferences.h"
+#include "platform/storage/FolderChooser.h"
+#include "workspace/ContentView.h"
+#include "workspace/RecordingNotifications.h"
+#include "workspace/WorkspaceStore.h"
+
+#include <QFile>
+#include <QFrame>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTimeZone>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+QDateTime shanghai(const QString& text)
+{
+    const QDateTime moment = QDateTime::fromString(text, "yyyy-MM-dd HH:mm:ss");
+    return QDateTime(moment.date(), moment.time(), QTimeZone("Asia/Shanghai")).toLocalTime();
+}
+
+class ScriptedChooser : public FolderChooser {
+public:
+    QList<std::optional<QString>> files;
+    std::optional<QString> chooseFolder(const QString&) override { return std::nullopt; }
+    std::optional<QString> chooseFile(const QString&, const QString&) override
+    {
+        return files.isEmpty() ? std::nullopt : files.takeFirst();
+    }
+};
+
+} // namespace
+
+class TestWeeklyRestView : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Preferences> m_prefs;
+    std::unique_ptr<HolidayCalendar> m_calendar;
+    std::unique_ptr<WeeklyRestView> m_view;
+    QDateTime m_now;
+    QList<QUrl> m_opened;
+
+    void makeView()
+    {
+        m_view = std::make_unique<WeeklyRestView>(
+            m_calendar.get(), m_prefs.get(), nullptr, [this] { return m_now; },
+            [this](const QUrl& url) {
+                m_opened.append(url);
+                return true;
+            });
+        m_view->show();
+    }
+    QToolButton* line() const { return m_view->findChild<QToolButton*>("weeklyRestButton"); }
+    QList<QWidget*> rows() const
+    {
+        return m_view->popover() ? m_view->popover()->findChildren<QWidget*>("weeklyRestDayRow")
+                                 : QList<QWidget*>();
+    }
+    static QString rowText(QWidget* row)
+    {
+        return row->findChild<QLabel*>("weeklyRestDayWeekday")->text() + " "
+            + row->findChild<QLabel*>("weeklyRestDayDate")->text() + " "
+            + row->findChild<QLabel*>("weeklyRestDayDetail")->text();
+    }
+    // The refresh the view's own minute timer would run.
+    void tick() const
+    {
+        auto* timer = m_view->findChild<QTimer*>("weeklyRestRefreshTimer");
+        QVERIFY(timer);
+        QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        m_prefs = std::make_unique<Preferences>(m_dir->filePath("prefs.sqlite"));
+        Preferences::setStandard(m_prefs.get());
+        m_prefs->setString("interfaceLanguage", "zh-Hans");
+        m_calendar = std::make_unique<HolidayCalendar>(m_prefs.get());
+        m_opened.clear();
+    }
+
+    void cleanup()
+    {
+        m_view.reset();
+        m_calendar.reset();
+        Preferences::setStandard(nullptr);
+        m_prefs.reset();
+        m_dir.reset();
+    }
+
+    void lineShowsTheWeekWithHelpText()
+    {
+        m_now = shanghai("2026-02-11 12:00:00");
+        makeView();
+        QCOMPARE(line()->text(), QString("距本周首休还有 4 天 · 休 1 天"));
+        QCOMPARE(line()->toolTip(), QString("查看本周节假日和调休安排"));
+        QVERIFY(line()->font().pointSizeF() < m_view->font().pointSizeF());
+        m_prefs->setString("interfaceLanguage", "en");
+        QCOMPARE(line()->text(), QString("4 days until this week's first day off · 1 days off"));
+        QCOMPARE(line()->toolTip(), QString("View This Week's Holidays and Workdays"));
+    }
+
+    void minuteTimerTurnsOverAtMidnightAndAtTheWeekBoundary()
+    {
+        m_now = shanghai("2026-02-14 23:59:00");
+        makeView();
+        auto* timer = m_view->findChild<QTimer*>("weeklyRestRefreshTimer");
+        QVERIFY(timer->isActive());
+        QCOMPARE(timer->interval(), 60 * 1000);
+        QCOMPARE(line()->text(), QString("距本周首休还有 1 天 · 休 1 天"));
+        m_now = shanghai("2026-02-15 00:00:10");
+        tick();
+        QCOMPARE(line()->text(), QString("今天休息 · 本周休 1 天"));
+        m_now = shanghai("2026-02-16 00:00:10");
+        tick();
+        QCOMPARE(line()->text(), QString("今天休息 · 本周休 7 天"));
+    }
+
+    void importedYearRefreshesTheLine()
+    {
+        m_now = shanghai("2027-03-10 12:00:00");
+        makeView();
+        QCOMPARE(line()->text(), QString("距本周首休还有 3 天 · 休 2 天（估算）"));
+        QVERIFY(!m_calendar->importData(R"({"year": 2027, "source": "gov", "days": []})"));
+        QCOMPARE(line()->text(), QString("距本周首休还有 3 天 · 休 2 天"));
+    }
+
+    void popoverListsTheSevenDays()
+    {
+        m_now = shanghai("2026-02-11 12:00:00");
+        makeView();
+        QVERIFY(!m_view->popover());
+        QTest::mouseClick(line(), Qt::LeftButton);
+        QFrame* popover = m_view->popover();
+        QVERIFY(popover);
+        QCOMPARE(popover->objectName(), QString("weeklyRestPopover"));
+        QVERIFY(popover->windowFlags().testFlag(Qt::Popup));
+        QVERIFY(popover->isVisible());
+        QCOMPARE(popover->width(), 310);
+        QCOMPARE(popover->findChild<QLabel*>("weeklyRestHeadline")->text(),
+            QString("距本周首休还有 4 天 · 休 1 天"));
+        QCOMPARE(popover->findChild<QLabel*>("weeklyRestCaption")->text(),
+            QString("中国大陆 · 周一至周日 · 按日历天计算"));
+        QVERIFY(!popover->findChild<QLabel*>("weeklyRestEstimate")->isVisible());
+
+        const auto days = rows();
+        QCOMPARE(days.size(), 7);
+        QStringList texts;
+        for (QWidget* row : days) {
+            QVERIFY(row->isVisible());
+            texts.append(rowText(row));
+        }
+        QCOMPARE(texts,
+            QStringList(
+                { "周一 2月9日 工作日", "周二 2月10日 工作日", "周三 2月11日 工作日", "周四 2月12日 工作日",
+                    "周五 2月13日 工作日", "周六 2月14日 调休上班", "周日 2月15日 春节" }));
+        // Days off in green, the others in the secondary colour.
+        const QColor off
+            = days.at(6)->findChild<QLabel*>("weeklyRestDayDetail")->palette().color(QPalette::WindowText);
+        const QColor work
+            = days.at(5)->findChild<QLabel*>("weeklyRestDayDetail")->palette().color(QPalette::WindowText);
+        QVERIFY(off != work);
+        QVERIFY(off.green() > off.red() && off.green() > off.blue());
+
+        auto* link = popover->findChild<QToolButton*>("weeklyRestOfficialLink");
+        QCOMPARE(link->text(), QString("2026 年官方安排"));
+        QTest::mouseClick(link, Qt::LeftButton);
+        QCOMPARE(m_opened, QList<QUrl> { QUrl(HolidayCalendar::officialNoticeURL()) });
+        QVERIFY(!popover->isVisible());
+    }
+
+    void popoverForAnEstimatedWeekInEnglish()
+    {
+        m_prefs->setString("interfaceLanguage", "en");
+        m_now = shanghai("2026-12-30 12:00:00");
+        makeView();
+        m_view->togglePopover();
+        QFrame* popover = m_view->popover();
+        QVERIFY(popover->isVisible());
+        auto* estimate = popover->findChild<QLabel*>("weeklyRestEstimate");
+        QVERIFY(estimate->isVisible());
+        QCOMPARE(estimate->text(),
+            QString("A calendar year is missing for this week. The estimate uses weekends only and "
+                    "excludes that year's public holidays and adjusted workdays."));
+        QCOMPARE(popover->findChild<QLabel*>("weeklyRestCaption")->text(),
+            QString("Mainland China · Monday–Sunday · Calendar days"));
+        QCOMPARE(popover->findChild<QToolButton*>("weeklyRestOfficialLink")->text(),
+            QString("Official 2026 Schedule"));
+        QCOMPARE(rowText(rows().at(4)), QString("Fri Jan 1 Workday"));
+        QCOMPARE(rowText(rows().at(6)), QString("Sun Jan 3 Weekend"));
+
+        // An open popover follows the clock too.
+        m_now = shanghai("2027-01-04 08:00:00");
+        tick();
+        QCOMPARE(rowText(rows().at(0)), QString("Mon Jan 4 Workday"));
+        QCOMPARE(popover->findChild<QLabel*>("weeklyRestHeadline")->text(),
+            QString("5 days until this week's first day off · 2 days off (estimated)"));
+
+        m_view->togglePopover();
+        QVERIFY(!popover->isVisible());
+    }
+
+    void lineInTheWindowBelowTheTitle()
+    {
+        const QString importFile = m_dir->filePath("2027.json");
+        QFile file(importFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(R"({"year": 2027, "source": "gov", "days": []})");
+        file.close();
+        auto chooser = std::make_shared<ScriptedChooser>();
+        chooser->files = { importFile };
+
+        WorkspaceStore::Services services;
+        services.notifications = new RecordingNotifications;
+        services.folderChooser = chooser;
+        WorkspaceStore store(m_prefs.get(), services);
+        ContentView window(&store);
+        window.resize(420, 800);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        auto* weekly = window.findChild<WeeklyRestView*>("weeklyRestView");
+        QVERIFY(weekly);
+        auto* button = weekly->findChild<QToolButton*>("weeklyRestButton");
+        QVERIFY(button->isVisible());
+        QCOMPARE(button->text(), store.holidays()->summary(QDateTime::currentDateTime()).text());
+        auto* title = window.findChild<QLabel*>("windowTitleLabel");
+        QVERIFY(weekly->mapTo(&window, QPoint(0, 0)).y()
+            >= title->mapTo(&window, QPoint(0, title->height())).y());
+
+        QTest::mouseClick(button, Qt::LeftButton);
+        QVERIFY(weekly->popover() && weekly->popover()->isVisible());
+        QCOMPARE(weekly->popover()->findChildren<QWidget*>("weeklyRestDayRow").size(), 7);
+        weekly->togglePopover();
+
+        // The store's calendar imports through the store's chooser.
+        store.holidays()->importCalendar();
+        QVERIFY(!store.holidays()->issue());
+        QCOMPARE(store.holidays()->description(), QString("中国大陆 · 周一至周日 · 已载入 2026、2027"));
+    }
+};
+
+QTEST_MAIN(TestWeeklyRestView)
+#include "TestWeeklyRestView.moc"
