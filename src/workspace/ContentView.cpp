@@ -1,12 +1,17 @@
 #include "ContentView.h"
 
+#include "NotificationIssueView.h"
 #include "WorkspaceStore.h"
 #include "features/calendar/WeeklyRestView.h"
+#include "features/focus/PomodoroView.h"
 #include "features/notes/NotesView.h"
 #include "features/tasks/TaskListView.h"
 #include "platform/localization/L10n.h"
+#include "platform/notifications/NotificationService.h"
 #include "platform/preferences/Preferences.h"
 
+#include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -47,6 +52,16 @@ ContentView::ContentView(WorkspaceStore* store, QWidget* parent)
     heading->addWidget(new WeeklyRestView(store->holidays(), m_defaults, this));
     layout->addLayout(heading);
 
+    // The timer and the recorder share one row.
+    auto* focusRow = new QWidget(this);
+    focusRow->setObjectName("focusRow");
+    auto* focusLayout = new QHBoxLayout(focusRow);
+    focusLayout->setContentsMargins(0, 0, 0, 0);
+    focusLayout->setSpacing(12);
+    m_timerPanel = new PomodoroView(store->timer(), focusRow);
+    focusLayout->addWidget(m_timerPanel, 1);
+    layout->addWidget(focusRow);
+
     m_panes = new QSplitter(Qt::Vertical, this);
     m_panes->setObjectName("paneSplitter");
     m_panes->setChildrenCollapsible(false);
@@ -59,6 +74,15 @@ ContentView::ContentView(WorkspaceStore* store, QWidget* parent)
     m_panes->addWidget(m_notes);
     m_panes->setStretchFactor(1, 1);
     layout->addWidget(m_panes, 1);
+
+    m_notificationIssue = new NotificationIssueView(store->notifications(), this);
+    connect(m_notificationIssue, &NotificationIssueView::settingsRequested, this, &ContentView::showSettings);
+    layout->addWidget(m_notificationIssue);
+    // The permission may have been changed elsewhere while the program was in the background.
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive)
+            m_store->notifications()->refreshAuthorization();
+    });
 
     connect(m_panes, &QSplitter::splitterMoved, this, [this](int position) {
         if (m_applyingRatio)
@@ -130,4 +154,29 @@ void ContentView::retranslate()
 {
     m_tasks->retranslate();
     m_notes->retranslate();
+    m_timerPanel->retranslate();
+    m_notificationIssue->retranslate();
+}
+
+void ContentView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!std::exchange(m_shownOnce, true))
+        m_store->notifications()->refreshAuthorization();
+}
+
+// Stands in for the settings screen: the notification part of it.
+void ContentView::showSettings()
+{
+    auto* settings = new QMessageBox(this);
+    settings->setObjectName("settingsPlaceholder");
+    settings->setAttribute(Qt::WA_DeleteOnClose);
+    settings->setWindowTitle(L10n::tr("设置"));
+    settings->setText(L10n::tr("通知提醒"));
+    settings->setInformativeText(m_store->notifications()->issueText());
+    QPushButton* enable = settings->addButton(L10n::tr("启用通知"), QMessageBox::ActionRole);
+    enable->setObjectName("enableNotificationsButton");
+    connect(enable, &QPushButton::clicked, this, [this] { m_store->notifications()->synchronize(true); });
+    settings->addButton(L10n::tr("好"), QMessageBox::AcceptRole)->setObjectName("okButton");
+    settings->open();
 }

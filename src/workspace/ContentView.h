@@ -5,6 +5,8 @@
 #include <QWidget>
 
 class NotesView;
+class NotificationIssueView;
+class PomodoroView;
 class Preferences;
 class QLabel;
 class QSplitter;
@@ -20,15 +22,19 @@ public:
 
     void retranslate();
     QMessageBox* messageAlert() const { return m_alert; }
+    // The timer panel, for binding the focus shortcut shown in its help.
+    PomodoroView* timerPanel() const { return m_timerPanel; }
 
     // Height of the task card for the space `available` and the stored ratio.
     static int taskCardHeight(int available, double ratio);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void showMessage();
+    void showSettings();
     void applyPaneRatio();
     double paneRatio() const;
 
@@ -38,6 +44,9 @@ private:
     QSplitter* m_panes;
     TaskListView* m_tasks;
     NotesView* m_notes;
+    PomodoroView* m_timerPanel;
+    NotificationIssueView* m_notificationIssue;
+    bool m_shownOnce = false;
     QPointer<QMessageBox> m_alert;
     bool m_applyingRatio = false;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/notifications/NotificationService.h"
+#include "platform/notifications/ScriptedNotificationBackend.h"
 
 // Remembers every task hand-off so tests can see what reached the notification service.
 class RecordingNotifications : public NotificationService {
@@ -10,6 +11,12 @@ public:
         bool requestPermission;
     };
     QList<Call> calls;
+
+    // Keeps the desktop out of widget and store tests.
+    RecordingNotifications()
+        : NotificationService(std::make_unique<ScriptedNotificationBackend>())
+    {
+    }
 
     void updateTasks(const QList<TaskItem>& tasks, bool requestPermission) override
     {

@@ -1,5 +1,6 @@
 #include "TaskRow.h"
 
+#include "TaskReminderView.h"
 #include "design/Symbols.h"
 #include "platform/localization/L10n.h"
 #include "workspace/WorkspaceStore.h"
@@ -28,6 +29,10 @@ TaskRow::TaskRow(WorkspaceStore* store, const TaskItem& task, QWidget* parent)
     m_title->setFrame(false);
     connect(m_title, &QLineEdit::textEdited, this, [this](const QString& text) { m_store->setTaskTitle(m_task.id, text); });
 
+    m_reminder = new TaskReminderView(task, [this](const std::optional<QDateTime>& reminderAt) {
+        m_store->setTaskReminder(m_task.id, reminderAt);
+    }, this);
+
     m_delete = new QToolButton(this);
     m_delete->setObjectName("taskDeleteButton");
     m_delete->setAutoRaise(true);
@@ -36,6 +41,7 @@ TaskRow::TaskRow(WorkspaceStore* store, const TaskItem& task, QWidget* parent)
 
     layout->addWidget(m_toggle);
     layout->addWidget(m_title, 1);
+    layout->addWidget(m_reminder);
     layout->addWidget(m_delete);
     setTask(task);
 }
@@ -50,6 +56,7 @@ void TaskRow::setTask(const TaskItem& task)
     font.setStrikeOut(task.isCompleted);
     m_title->setFont(font);
     m_toggle->setIcon(Symbols::icon(task.isCompleted ? "checkmark.circle.fill" : "circle"));
+    m_reminder->setTask(task);
     retranslate();
 }
 
@@ -60,4 +67,5 @@ void TaskRow::retranslate()
     m_toggle->setAccessibleName(toggleText);
     m_delete->setToolTip(L10n::tr("删除待办"));
     m_delete->setAccessibleName(L10n::tr("删除待办"));
+    m_reminder->retranslate();
 }

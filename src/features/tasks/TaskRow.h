@@ -6,6 +6,7 @@
 
 class QLineEdit;
 class QToolButton;
+class TaskReminderView;
 class WorkspaceStore;
 
 // One task: completion toggle, title edited in place, delete.
@@ -23,5 +24,6 @@ private:
     TaskItem m_task;
     QToolButton* m_toggle;
     QLineEdit* m_title;
+    TaskReminderView* m_reminder;
     QToolButton* m_delete;
 };

@@ -1,0 +1,316 @@
+#include "features/focus/PomodoroTimer.h"
+#include "platform/notifications/NotificationService.h"
+#include "platform/notifications/ScriptedNotificationBackend.h"
+#include "platform/preferences/Preferences.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+class TestPomodoroTimer : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    int m_databaseNumber = 0;
+
+    struct Fixture {
+        std::unique_ptr<Preferences> prefs;
+        std::shared_ptr<ScriptedNotificationBackend::State> centre = std::make_shared<ScriptedNotificationBackend::State>();
+        std::unique_ptr<NotificationService> notifications;
+        std::unique_ptr<PomodoroTimer> timer;
+        QDateTime now = QDateTime(QDate(2026, 3, 2), QTime(9, 0), Qt::UTC);
+        int beeps = 0;
+
+        void advance(double seconds) { now = now.addMSecs(qint64(seconds * 1000)); }
+        void build()
+        {
+            timer = std::make_unique<PomodoroTimer>(prefs.get(), notifications.get());
+            timer->setClock([this] { return now; });
+            timer->setBeep([this] { ++beeps; });
+        }
+        std::optional<ScheduledAlert> timerAlert() const
+        {
+            for (const ScheduledAlert& alert : notifications->desiredAlerts()) {
+                if (alert.id == NotificationService::timerID)
+                    return alert;
+            }
+            return std::nullopt;
+        }
+    };
+
+    std::unique_ptr<Fixture> fixture(NotificationAccess access = NotificationAccess::allowed)
+    {
+        auto f = std::make_unique<Fixture>();
+        f->prefs = std::make_unique<Preferences>(m_dir.filePath(QString("timer-%1.sqlite").arg(++m_databaseNumber)));
+        Preferences::setStandard(f->prefs.get());
+        f->prefs->setString("interfaceLanguage", "zh-Hans");
+        f->centre->access = access;
+        f->notifications = std::make_unique<NotificationService>(
+            std::make_unique<ScriptedNotificationBackend>(f->centre), [now = &f->now] { return *now; });
+        f->notifications->refreshAuthorization();
+        f->build();
+        return f;
+    }
+
+private slots:
+    void cleanup() { Preferences::setStandard(nullptr); }
+
+    void storedDurationsAreRead_data()
+    {
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<qint64>("focus");
+        QTest::addColumn<qint64>("rest");
+        QTest::newRow("absent") << QVariant() << qint64(1500) << qint64(300);
+        QTest::newRow("integer") << QVariant(qint64(1530)) << qint64(1530) << qint64(1530);
+        QTest::newRow("zero raised") << QVariant(qint64(0)) << qint64(1) << qint64(1);
+        QTest::newRow("negative raised") << QVariant(qint64(-5)) << qint64(1) << qint64(1);
+        QTest::newRow("text ignored") << QVariant(QString("600")) << qint64(1500) << qint64(300);
+        QTest::newRow("data ignored") << QVariant(QByteArray("600")) << qint64(1500) << qint64(300);
+        QTest::newRow("whole double") << QVariant(90.0) << qint64(90) << qint64(90);
+        QTest::newRow("fractional double ignored") << QVariant(90.5) << qint64(1500) << qint64(300);
+        QTest::newRow("boolean is one") << QVariant(true) << qint64(1) << qint64(1);
+    }
+
+    void storedDurationsAreRead()
+    {
+        QFETCH(QVariant, stored);
+        QFETCH(qint64, focus);
+        QFETCH(qint64, rest);
+        auto f = fixture();
+        for (const QString& key : { QStringLiteral("focusDuration"), QStringLiteral("breakDuration") }) {
+            switch (stored.typeId()) {
+            case QMetaType::LongLong:
+                f->prefs->setInteger(key, stored.toLongLong());
+                break;
+            case QMetaType::Double:
+                f->prefs->setDouble(key, stored.toDouble());
+                break;
+            case QMetaType::QString:
+                f->prefs->setString(key, stored.toString());
+                break;
+            case QMetaType::QByteArray:
+                f->prefs->setData(key, stored.toByteArray());
+                break;
+            case QMetaType::Bool:
+                f->prefs->setBool(key, stored.toBool());
+                break;
+            default:
+                break;
+            }
+        }
+        f->build();
+        QCOMPARE(f->timer->focusDuration(), focus);
+        QCOMPARE(f->timer->breakDuration(), rest);
+        QCOMPARE(f->timer->seconds(f->now), focus);
+        QVERIFY(!f->timer->hasStarted());
+        QVERIFY(!f->timer->isRunning());
+    }
+
+    void everyAssignmentIsStoredAndNotifiesOnChange()
+    {
+        auto f = fixture();
+        QSignalSpy focusSpy(f->timer.get(), &PomodoroTimer::focusDurationChanged);
+        f->timer->setFocusDuration(1530);
+        QCOMPARE(f->prefs->integer("focusDuration"), qint64(1530));
+        QCOMPARE(focusSpy.size(), 1);
+        f->timer->setFocusDuration(1530);
+        QCOMPARE(focusSpy.size(), 1);
+        f->prefs->remove("focusDuration");
+        f->timer->setFocusDuration(1530);
+        QCOMPARE(f->prefs->integer("focusDuration"), qint64(1530));
+
+        f->timer->setBreakDuration(420);
+        QCOMPARE(f->prefs->integer("breakDuration"), qint64(420));
+        f->build();
+        QCOMPARE(f->timer->focusDuration(), qint64(1530));
+        QCOMPARE(f->timer->breakDuration(), qint64(420));
+    }
+
+    void startPauseResumeFollowTheClock()
+    {
+        auto f = fixture();
+        const QDateTime start = f->now;
+        f->timer->toggle();
+        QVERIFY(f->timer->isRunning());
+        QVERIFY(f->timer->hasStarted());
+        QVERIFY(f->timer->isTicking());
+        QCOMPARE(*f->timer->deadline(), start.addSecs(1500));
+        QCOMPARE(f->timer->remaining(), 1500.0);
+        QCOMPARE(f->timerAlert()->date, start.addSecs(1500));
+        QCOMPARE(f->timerAlert()->title, QString::fromUtf8("专注完成"));
+        QCOMPARE(f->timerAlert()->body, QString::fromUtf8("这一轮专注已完成，休息一下吧。"));
+        QCOMPARE(f->centre->requestCalls, 0); // already allowed
+
+        QCOMPARE(f->timer->seconds(start.addMSecs(700)), qint64(1500));
+        QCOMPARE(f->timer->seconds(start.addSecs(1)), qint64(1499));
+        QCOMPARE(f->timer->seconds(start.addSecs(1500)), qint64(0));
+        QCOMPARE(f->timer->seconds(start.addSecs(1600)), qint64(0));
+
+        f->advance(10.2);
+        f->timer->toggle();
+        QVERIFY(!f->timer->isRunning());
+        QVERIFY(!f->timer->isTicking());
+        QVERIFY(f->timer->hasStarted());
+        QCOMPARE(f->timer->remaining(), 1489.8);
+        QCOMPARE(f->timer->seconds(f->now.addSecs(5000)), qint64(1490));
+        QVERIFY(!f->timerAlert());
+        QVERIFY(f->centre->removedDelivered.contains(QStringList { NotificationService::timerID }));
+
+        f->advance(100);
+        f->timer->toggle();
+        QCOMPARE(*f->timer->deadline(), f->now.addMSecs(1489800));
+        QCOMPARE(f->timerAlert()->date, f->now.addMSecs(1489800));
+    }
+
+    void togglingTwiceInOneSecondStillShowsTheFullLength()
+    {
+        auto f = fixture();
+        f->timer->toggle();
+        f->advance(0.3);
+        f->timer->toggle();
+        QVERIFY(f->timer->remaining() < 1500);
+        QCOMPARE(f->timer->seconds(f->now), qint64(1500));
+    }
+
+    void pausingAfterTheDeadlineStartsAFreshPeriodNext()
+    {
+        auto f = fixture();
+        f->timer->setFocusDuration(60);
+        f->timer->toggle();
+        f->advance(61);
+        f->timer->toggle();
+        QCOMPARE(f->timer->remaining(), 0.0);
+        QCOMPARE(f->timer->seconds(f->now), qint64(0));
+        f->timer->toggle();
+        QCOMPARE(*f->timer->deadline(), f->now.addSecs(60));
+    }
+
+    void modeChangesOnlyBeforeStarting()
+    {
+        auto f = fixture();
+        QSignalSpy modeSpy(f->timer.get(), &PomodoroTimer::isBreakChanged);
+        f->timer->toggle();
+        f->advance(5);
+        f->timer->toggle();
+        f->timer->selectMode(true);
+        QVERIFY(!f->timer->isBreak());
+        QCOMPARE(modeSpy.size(), 0);
+
+        f->timer->reset();
+        QVERIFY(!f->timer->hasStarted());
+        QCOMPARE(f->timer->remaining(), 0.0);
+        QVERIFY(!f->timerAlert());
+        f->timer->selectMode(true);
+        QVERIFY(f->timer->isBreak());
+        QCOMPARE(modeSpy.size(), 1);
+        QCOMPARE(f->timer->seconds(f->now), qint64(300));
+
+        f->timer->toggle();
+        QCOMPARE(f->timerAlert()->title, QString::fromUtf8("休息结束"));
+        QCOMPARE(f->timerAlert()->body, QString::fromUtf8("休息结束，准备开始下一轮专注吧。"));
+        QCOMPARE(f->timerAlert()->date, f->now.addSecs(300));
+    }
+
+    void finishingBeepsOnlyWithoutPermission_data()
+    {
+        QTest::addColumn<NotificationAccess>("access");
+        QTest::addColumn<int>("beeps");
+        QTest::newRow("allowed") << NotificationAccess::allowed << 0;
+        QTest::newRow("denied") << NotificationAccess::denied << 1;
+        QTest::newRow("not determined") << NotificationAccess::notDetermined << 1;
+    }
+
+    void finishingBeepsOnlyWithoutPermission()
+    {
+        QFETCH(NotificationAccess, access);
+        QFETCH(int, beeps);
+        auto f = fixture(access);
+        f->centre->accessAfterRequest = access;
+        QCOMPARE(f->notifications->authorization(), access);
+        f->timer->toggle();
+        const auto deadline = *f->timer->deadline();
+
+        f->timer->finishIfNeeded(deadline.addMSecs(-1));
+        QVERIFY(f->timer->isRunning());
+        QCOMPARE(f->beeps, 0);
+
+        QSignalSpy deadlineChanges(f->timer.get(), &PomodoroTimer::deadlineChanged);
+        const int deliveredRemovals = int(f->centre->removedDelivered.size());
+        f->timer->finishIfNeeded(deadline);
+        QVERIFY(!f->timer->isRunning());
+        QVERIFY(!f->timer->isTicking());
+        QVERIFY(f->timer->hasStarted());
+        QVERIFY(!f->timer->isBreak());
+        QCOMPARE(f->timer->remaining(), 0.0);
+        QCOMPARE(f->timer->seconds(deadline.addSecs(10)), qint64(0));
+        QCOMPARE(f->beeps, beeps);
+        // The service keeps the alert for this deadline: the desktop shows it.
+        QCOMPARE(f->centre->removedDelivered.size(), deliveredRemovals);
+        QVERIFY(f->timerAlert());
+
+        f->timer->finishIfNeeded(deadline.addSecs(1));
+        QCOMPARE(f->beeps, beeps);
+        QCOMPARE(deadlineChanges.size(), 1);
+
+        // Another full focus period, same mode.
+        f->timer->toggle();
+        QCOMPARE(*f->timer->deadline(), f->now.addSecs(1500));
+        QVERIFY(!f->timer->isBreak());
+    }
+
+    void startingWhileUndecidedAsksOnceAndStoppingNeverAsks()
+    {
+        auto f = fixture(NotificationAccess::notDetermined);
+        f->timer->toggle();
+        QCOMPARE(f->centre->requestCalls, 1);
+        f->timer->toggle();
+        f->timer->reset();
+        QCOMPARE(f->centre->requestCalls, 1);
+    }
+
+    void theTickerEndsTheRunByItself()
+    {
+        auto f = fixture();
+        f->timer->setClock({});
+        f->timer->setFocusDuration(1);
+        f->timer->toggle();
+        QVERIFY(f->timer->isTicking());
+        QTRY_VERIFY_WITH_TIMEOUT(!f->timer->isRunning(), 5000);
+        QVERIFY(!f->timer->isTicking());
+        QCOMPARE(f->beeps, 0);
+        // The finished timer schedules no further wake-ups.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(f->timer->findChildren<QTimer*>().isEmpty());
+    }
+
+    void onlyOneTickerAtATimeAndNoneWhenIdle()
+    {
+        auto f = fixture();
+        QVERIFY(!f->timer->isTicking());
+        for (int i = 0; i < 3; ++i) {
+            f->timer->toggle();
+            f->timer->toggle();
+        }
+        f->timer->toggle();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(f->timer->findChildren<QTimer*>().size(), 1);
+        f->timer->reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(f->timer->findChildren<QTimer*>().isEmpty());
+    }
+
+    void aTimerDestroyedWhileRunningLeavesNothingBehind()
+    {
+        auto f = fixture();
+        f->timer->setClock({});
+        f->timer->toggle();
+        f->timer.reset();
+        QTest::qWait(1200);
+        f->notifications.reset();
+    }
+};
+
+QTEST_MAIN(TestPomodoroTimer)
+#include "TestPomodoroTimer.moc"

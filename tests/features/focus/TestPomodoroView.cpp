@@ -1,0 +1,297 @@
+#include "features/focus/FocusShortcutSource.h"
+#include "features/focus/InlineTimeDigit.h"
+#include "features/focus/PomodoroTimer.h"
+#include "features/focus/PomodoroView.h"
+#include "platform/notifications/NotificationService.h"
+#include "platform/notifications/ScriptedNotificationBackend.h"
+#include "platform/preferences/Preferences.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+class FixedShortcut : public FocusShortcutSource {
+public:
+    std::optional<QString> display;
+    std::optional<QString> focusShortcutDisplay() const override { return display; }
+};
+} // namespace
+
+class TestPomodoroView : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    int m_number = 0;
+    std::unique_ptr<Preferences> m_prefs;
+    std::unique_ptr<NotificationService> m_notifications;
+    std::unique_ptr<PomodoroTimer> m_timer;
+    std::unique_ptr<QWidget> m_window;
+    PomodoroView* m_view = nullptr;
+    QLineEdit* m_elsewhere = nullptr;
+    QDateTime m_now = QDateTime(QDate(2026, 3, 2), QTime(9, 0), Qt::UTC);
+    int m_beeps = 0;
+
+    void build(const QString& language)
+    {
+        m_prefs = std::make_unique<Preferences>(m_dir.filePath(QString("view-%1.sqlite").arg(++m_number)));
+        Preferences::setStandard(m_prefs.get());
+        m_prefs->setString("interfaceLanguage", language);
+        m_notifications = std::make_unique<NotificationService>(std::make_unique<ScriptedNotificationBackend>());
+        m_timer = std::make_unique<PomodoroTimer>(m_prefs.get(), m_notifications.get());
+        m_timer->setClock([this] { return m_now; });
+        m_window = std::make_unique<QWidget>();
+        auto* layout = new QVBoxLayout(m_window.get());
+        m_view = new PomodoroView(m_timer.get(), m_window.get());
+        m_view->setBeep([this] { ++m_beeps; });
+        m_elsewhere = new QLineEdit(m_window.get());
+        m_elsewhere->setObjectName("elsewhere");
+        layout->addWidget(m_view);
+        layout->addWidget(m_elsewhere);
+        m_window->resize(420, 260);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    }
+
+    InlineTimeDigit* digit(const QString& name) const { return m_view->findChild<InlineTimeDigit*>(name); }
+    QString shown(const QString& name) const { return digit(name)->findChild<QLabel*>("durationLabel")->text(); }
+    template <class T>
+    T find(const QString& name) const
+    {
+        return m_view->findChild<T>(name);
+    }
+
+    // Double-clicks the digit and types `text` over the selected value.
+    QLineEdit* type(const QString& name, const QString& text)
+    {
+        InlineTimeDigit* target = digit(name);
+        QTest::mouseDClick(target, Qt::LeftButton, Qt::NoModifier, target->rect().center());
+        auto* field = target->field();
+        if (!target->isEditing())
+            return field;
+        [&] { QTRY_VERIFY(field->hasFocus()); }();
+        QTest::keyClicks(field, text);
+        return field;
+    }
+
+private slots:
+    void cleanup()
+    {
+        m_window.reset();
+        m_timer.reset();
+        m_notifications.reset();
+        Preferences::setStandard(nullptr);
+        m_prefs.reset();
+        m_beeps = 0;
+    }
+
+    void editingTheSecondsKeepsTheMinutesAndIsStored()
+    {
+        build("zh-Hans");
+        QCOMPARE(shown("focusMinutesDigit"), QString("25"));
+        QCOMPARE(shown("focusSecondsDigit"), QString("00"));
+        QLineEdit* field = type("focusSecondsDigit", "30");
+        QVERIFY(field->isVisible());
+        QCOMPARE(field->text(), QString("30"));
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(m_timer->focusDuration(), qint64(1530));
+        QCOMPARE(m_prefs->integer("focusDuration"), qint64(1530));
+        QCOMPARE(shown("focusMinutesDigit"), QString("25"));
+        QCOMPARE(shown("focusSecondsDigit"), QString("30"));
+        QVERIFY(!digit("focusSecondsDigit")->isEditing());
+        QVERIFY(!field->isVisible());
+        QVERIFY(!field->hasFocus());
+        QCOMPARE(m_beeps, 0);
+
+        field = type("focusMinutesDigit", "180");
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(m_timer->focusDuration(), qint64(10830));
+        field = type("focusSecondsDigit", "59");
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(m_timer->focusDuration(), qint64(10859));
+        QCOMPARE(shown("focusMinutesDigit"), QString("180"));
+        QCOMPARE(PomodoroView::timeText(10859), QString("180:59"));
+    }
+
+    void invalidEntriesBeepAndChangeNothing_data()
+    {
+        QTest::addColumn<QString>("digitName");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("minutes above 180") << "focusMinutesDigit" << "181";
+        QTest::newRow("seconds above 59") << "focusSecondsDigit" << "60";
+        QTest::newRow("letters") << "focusMinutesDigit" << "abc";
+        QTest::newRow("empty") << "breakSecondsDigit" << "";
+        QTest::newRow("negative") << "breakSecondsDigit" << "-5";
+        QTest::newRow("blank inside") << "focusMinutesDigit" << "2 5";
+        // The break is 05:00, so zero minutes leaves no time at all.
+        QTest::newRow("no time at all") << "breakMinutesDigit" << "0";
+    }
+
+    void invalidEntriesBeepAndChangeNothing()
+    {
+        QFETCH(QString, digitName);
+        QFETCH(QString, text);
+        build("en");
+        QLineEdit* field = type(digitName, text);
+        if (text.isEmpty())
+            field->clear();
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(m_beeps, 1);
+        QCOMPARE(m_timer->focusDuration(), qint64(1500));
+        QCOMPARE(m_timer->breakDuration(), qint64(300));
+        QVERIFY(!m_prefs->contains("focusDuration"));
+        QVERIFY(!m_prefs->contains("breakDuration"));
+        QVERIFY(!digit(digitName)->isEditing());
+        QVERIFY(!field->hasFocus());
+    }
+
+    void zeroMinutesWithSecondsIsAcceptable()
+    {
+        build("en");
+        QLineEdit* field = type("breakSecondsDigit", "30");
+        QTest::keyClick(field, Qt::Key_Return);
+        field = type("breakMinutesDigit", "00");
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(m_timer->breakDuration(), qint64(30));
+        QCOMPARE(m_beeps, 0);
+    }
+
+    void escapeChangesNothingAndDoesNotBeep()
+    {
+        build("en");
+        QLineEdit* field = type("focusMinutesDigit", "abc");
+        QTest::keyClick(field, Qt::Key_Escape);
+        QCOMPARE(m_beeps, 0);
+        QCOMPARE(m_timer->focusDuration(), qint64(1500));
+        QVERIFY(!m_prefs->contains("focusDuration"));
+        QVERIFY(!digit("focusMinutesDigit")->isEditing());
+        QCOMPARE(shown("focusMinutesDigit"), QString("25"));
+    }
+
+    void leavingTheFieldCommits()
+    {
+        build("en");
+        type("focusMinutesDigit", "45");
+        m_elsewhere->setFocus(Qt::MouseFocusReason);
+        QTRY_VERIFY(!digit("focusMinutesDigit")->isEditing());
+        QCOMPARE(m_timer->focusDuration(), qint64(2700));
+        QCOMPARE(m_prefs->integer("focusDuration"), qint64(2700));
+    }
+
+    void durationsAreLockedOnceStarted()
+    {
+        build("zh-Hans");
+        InlineTimeDigit* minutes = digit("focusMinutesDigit");
+        QCOMPARE(minutes->toolTip(), QString::fromUtf8("双击原位修改，回车保存，Esc 取消"));
+        QCOMPARE(find<QToolButton*>("breakModeButton")->toolTip(), QString::fromUtf8("选择休息"));
+        QTest::mouseClick(find<QToolButton*>("timerToggleButton"), Qt::LeftButton);
+        m_now = m_now.addSecs(5);
+        QTest::mouseClick(find<QToolButton*>("timerToggleButton"), Qt::LeftButton);
+        QVERIFY(!m_timer->isRunning());
+        QVERIFY(m_timer->hasStarted());
+
+        QTest::mouseDClick(minutes, Qt::LeftButton, Qt::NoModifier, minutes->rect().center());
+        QVERIFY(!minutes->isEditing());
+        QCOMPARE(minutes->toolTip(), QString::fromUtf8("重置后可编辑时长"));
+        QCOMPARE(find<QToolButton*>("breakModeButton")->toolTip(), QString::fromUtf8("重置后可切换模式"));
+        QTest::mouseClick(find<QToolButton*>("breakModeButton"), Qt::LeftButton);
+        QVERIFY(!m_timer->isBreak());
+        QVERIFY(!find<QToolButton*>("breakModeButton")->isChecked());
+
+        QTest::mouseClick(find<QToolButton*>("timerResetButton"), Qt::LeftButton);
+        QVERIFY(!m_timer->hasStarted());
+        QCOMPARE(shown("focusMinutesDigit"), QString("25"));
+        QTest::mouseClick(find<QToolButton*>("breakModeButton"), Qt::LeftButton);
+        QVERIFY(m_timer->isBreak());
+    }
+
+    void theCurrentRowCountsDownTheOtherShowsItsLength()
+    {
+        build("en");
+        m_timer->selectMode(true);
+        QCOMPARE(shown("focusMinutesDigit"), QString("25"));
+        QCOMPARE(shown("breakMinutesDigit"), QString("05"));
+        m_timer->toggle();
+        m_now = m_now.addSecs(61);
+        m_view->refresh();
+        QCOMPARE(shown("breakMinutesDigit"), QString("03"));
+        QCOMPARE(shown("breakSecondsDigit"), QString("59"));
+        QCOMPARE(shown("focusMinutesDigit"), QString("25"));
+        QCOMPARE(shown("focusSecondsDigit"), QString("00"));
+    }
+
+    void startPauseHelpShowsTheShortcut()
+    {
+        build("zh-Hans");
+        auto* toggle = find<QToolButton*>("timerToggleButton");
+        QCOMPARE(toggle->accessibleName(), QString::fromUtf8("开始计时"));
+        QCOMPARE(toggle->toolTip(), QString::fromUtf8("开始 / 继续（未设置）"));
+        QCOMPARE(find<QToolButton*>("timerResetButton")->accessibleName(), QString::fromUtf8("重置计时"));
+        QCOMPARE(find<QLabel*>("timerTitleLabel")->text(), QString::fromUtf8("番茄钟"));
+
+        FixedShortcut shortcut;
+        shortcut.display = QString::fromUtf8("⌃⌥P");
+        m_view->setShortcutSource(&shortcut);
+        QCOMPARE(toggle->toolTip(), QString::fromUtf8("开始 / 继续（⌃⌥P）"));
+        QTest::mouseClick(toggle, Qt::LeftButton);
+        QCOMPARE(toggle->accessibleName(), QString::fromUtf8("暂停计时"));
+        QCOMPARE(toggle->toolTip(), QString::fromUtf8("暂停（⌃⌥P）"));
+
+        m_prefs->setString("interfaceLanguage", "en");
+        shortcut.display.reset();
+        emit shortcut.focusShortcutChanged();
+        QCOMPARE(toggle->toolTip(), QString("Pause (Not Set)"));
+        QCOMPARE(toggle->accessibleName(), QString("Pause Timer"));
+        m_view->setShortcutSource(nullptr);
+    }
+
+    void theCompactFormIsOneButton()
+    {
+        build("en");
+        m_timer->selectMode(true);
+        m_view->setCompact(true);
+        QVERIFY(!m_timer->isBreak());
+        auto* compact = find<QToolButton*>("timerCompactButton");
+        QVERIFY(compact->isVisible());
+        QVERIFY(!find<QWidget*>("pomodoroFullForm")->isVisible());
+        QCOMPARE(compact->text(), QString("25:00"));
+        QCOMPARE(compact->toolTip(), QString("Focus Time. Click to Start."));
+        QCOMPARE(compact->accessibleName(), QString("Start Timer"));
+        QTRY_COMPARE(m_view->height(), 44);
+
+        QTest::mouseClick(compact, Qt::LeftButton);
+        QVERIFY(m_timer->isRunning());
+        QCOMPARE(compact->toolTip(), QString("Current Countdown"));
+        QCOMPARE(compact->accessibleName(), QString("Pause Timer"));
+        m_now = m_now.addSecs(90);
+        QTRY_COMPARE(compact->text(), QString("23:30"));
+
+        // A running break survives the switch to compact.
+        m_view->setCompact(false);
+        m_timer->reset();
+        m_timer->selectMode(true);
+        m_timer->toggle();
+        m_view->setCompact(true);
+        QVERIFY(m_timer->isBreak());
+    }
+
+    void theCountdownIsRedrawnOnlyWhileVisible()
+    {
+        build("en");
+        QVERIFY(m_view->isRefreshing());
+        m_window->hide();
+        QVERIFY(!m_view->isRefreshing());
+        m_window->show();
+        QVERIFY(m_view->isRefreshing());
+    }
+};
+
+QTEST_MAIN(TestPomodoroView)
+#include "TestPomodoroView.moc"

@@ -1,0 +1,397 @@
+#include "ScriptedNotificationBackend.h"
+#include "platform/notifications/NotificationService.h"
+#include "platform/preferences/Preferences.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+class TestNotificationService : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<Preferences> m_prefs;
+    std::shared_ptr<ScriptedNotificationBackend::State> m_centre;
+    std::unique_ptr<NotificationService> m_service;
+    QDateTime m_now;
+
+    NotificationService& service(NotificationAccess access = NotificationAccess::allowed)
+    {
+        m_centre = std::make_shared<ScriptedNotificationBackend::State>();
+        m_centre->access = access;
+        m_service = std::make_unique<NotificationService>(std::make_unique<ScriptedNotificationBackend>(m_centre),
+                                                          [this] { return m_now; });
+        return *m_service;
+    }
+
+    TaskItem task(const QString& title, std::optional<qint64> reminderInSeconds, bool completed = false) const
+    {
+        TaskItem item;
+        item.title = title;
+        item.isCompleted = completed;
+        if (reminderInSeconds)
+            item.reminderAt = m_now.addSecs(*reminderInSeconds);
+        return item;
+    }
+
+    QStringList addedIDs() const
+    {
+        QStringList ids;
+        for (const ScheduledAlert& alert : m_centre->added)
+            ids.append(alert.id);
+        return ids;
+    }
+
+    static QString notAllowed() { return QString::fromUtf8("通知尚未允许，请在系统设置中开启Tandrel的通知。"); }
+
+private slots:
+    void init()
+    {
+        m_prefs = std::make_unique<Preferences>(m_dir.filePath(QString("%1.sqlite").arg(QTest::currentTestFunction())));
+        Preferences::setStandard(m_prefs.get());
+        m_prefs->setString("interfaceLanguage", "zh-Hans");
+        m_now = QDateTime(QDate(2026, 3, 2), QTime(9, 0), Qt::UTC);
+    }
+    void cleanup()
+    {
+        m_service.reset();
+        Preferences::setStandard(nullptr);
+        m_prefs.reset();
+    }
+
+    void timerAlertFollowsTheDeadline()
+    {
+        auto& s = service();
+        const QDateTime deadline = m_now.addSecs(1500);
+        s.setPomodoro(deadline, false);
+        QCOMPARE(m_centre->removedDelivered.first(), QStringList { NotificationService::timerID });
+        QCOMPARE(m_centre->added.size(), 1);
+        const ScheduledAlert alert = m_centre->added.first();
+        QCOMPARE(alert.id, QString("sidebar.pomodoro"));
+        QCOMPARE(alert.title, QString::fromUtf8("专注完成"));
+        QCOMPARE(alert.body, QString::fromUtf8("这一轮专注已完成，休息一下吧。"));
+        QCOMPARE(alert.date, deadline);
+        QVERIFY(!s.isSynchronizing());
+        QVERIFY(!s.issue());
+
+        s.setPomodoro(std::nullopt, false);
+        QCOMPARE(m_centre->removed.last(), QStringList { NotificationService::timerID });
+        QVERIFY(m_centre->pending.isEmpty());
+        QCOMPARE(m_centre->removedDelivered.size(), 2);
+    }
+
+    void permissionIsAskedOnlyWhenAlertsNeedIt()
+    {
+        auto& s = service(NotificationAccess::notDetermined);
+        QSignalSpy authorization(&s, &NotificationService::authorizationChanged);
+        s.setPomodoro(std::nullopt, false);
+        s.updateTasks({ task("no reminder", std::nullopt) }, true);
+        s.updateTasks({ task("future", 60) }, false);
+        QCOMPARE(m_centre->requestCalls, 0);
+        QCOMPARE(s.authorization(), NotificationAccess::notDetermined);
+        QCOMPARE(authorization.size(), 0);
+
+        s.setPomodoro(m_now.addSecs(60), false);
+        QCOMPARE(m_centre->requestCalls, 1);
+        QCOMPARE(s.authorization(), NotificationAccess::allowed);
+        QCOMPARE(authorization.size(), 1);
+        QCOMPARE(m_centre->scheduled.size(), 2);
+
+        s.updateTasks({ task("later", 120) }, true);
+        QCOMPARE(m_centre->requestCalls, 1);
+    }
+
+    void declinedPermissionIsNotAnError()
+    {
+        auto& s = service(NotificationAccess::notDetermined);
+        m_centre->accessAfterRequest = NotificationAccess::denied;
+        s.updateTasks({ task("future", 60) }, true);
+        QCOMPARE(m_centre->requestCalls, 1);
+        QCOMPARE(s.authorization(), NotificationAccess::denied);
+        QCOMPARE(s.issue(), notAllowed());
+        QVERIFY(m_centre->added.isEmpty());
+    }
+
+    void failedPermissionRequestReportsAndChangesNothing()
+    {
+        auto& s = service(NotificationAccess::notDetermined);
+        m_centre->pending = { NotificationService::taskPrefix + "STALE" };
+        m_centre->requestError = "the request was refused";
+        s.updateTasks({ task("future", 60) }, true);
+        QCOMPARE(s.issue(),
+                 QString::fromUtf8("提醒未能安排：the request was refused。请检查通知设置后重试。"));
+        QCOMPARE(m_centre->pendingCalls, 0);
+        QVERIFY(m_centre->removed.isEmpty());
+        QVERIFY(m_centre->added.isEmpty());
+        QVERIFY(!s.isSynchronizing());
+    }
+
+    void onlyOpenFutureRemindersAreScheduled()
+    {
+        auto& s = service();
+        const QList<TaskItem> tasks { task("future", 60),   task("now", 0),          task("past", -60),
+                                      task("done", 60, true), task("none", std::nullopt), task("", 3600) };
+        s.updateTasks(tasks, true);
+        QCOMPARE(m_centre->added.size(), 2);
+        QHash<QString, ScheduledAlert> byID;
+        for (const ScheduledAlert& alert : m_centre->added)
+            byID.insert(alert.id, alert);
+        const ScheduledAlert future = byID.value(NotificationService::taskIdentifier(tasks[0].id));
+        QCOMPARE(future.title, QString::fromUtf8("待办提醒"));
+        QCOMPARE(future.body, QString("future"));
+        QCOMPARE(future.date, m_now.addSecs(60));
+        QCOMPARE(byID.value(NotificationService::taskIdentifier(tasks[5].id)).body,
+                 QString::fromUtf8("你有一项待办需要处理"));
+        QVERIFY(NotificationService::taskIdentifier(tasks[0].id).endsWith(tasks[0].id.toString(QUuid::WithoutBraces).toUpper()));
+        QCOMPARE(NotificationService::taskIdentifier(tasks[0].id).size(), 13 + 36);
+        // Added in identifier order.
+        QStringList ids = addedIDs();
+        QStringList sorted = ids;
+        sorted.sort();
+        QCOMPARE(ids, sorted);
+    }
+
+    void deliveredRemindersLeaveWithTheirTasks()
+    {
+        auto& s = service();
+        const TaskItem keep = task("keep", -60);
+        const TaskItem deleted = task("deleted", 60);
+        TaskItem cleared = task("cleared", 60);
+        TaskItem completed = task("completed", 60);
+        s.updateTasks({ keep, deleted, cleared, completed }, false);
+        QCOMPARE(m_centre->removedDelivered.last(), QStringList {});
+
+        cleared.reminderAt.reset();
+        completed.isCompleted = true;
+        s.updateTasks({ keep, cleared, completed }, true);
+        QStringList expected { NotificationService::taskIdentifier(deleted.id),
+                               NotificationService::taskIdentifier(cleared.id),
+                               NotificationService::taskIdentifier(completed.id) };
+        expected.sort();
+        QCOMPARE(m_centre->removedDelivered.last(), expected);
+        // Withdrawn from the schedule too: they became stale.
+        QVERIFY(m_centre->pending.isEmpty());
+    }
+
+    void staleOwnedRequestsGoForeignOnesStay()
+    {
+        auto& s = service();
+        const QString staleTask = NotificationService::taskPrefix + "0F1E2D3C-0000-4000-8000-000000000001";
+        m_centre->pending = { "org.other.reminder", staleTask, NotificationService::timerID, "sidebar.other" };
+        s.updateTasks({}, false);
+        // A timer alert from an earlier run is not touched until the timer speaks.
+        QCOMPARE(m_centre->removed.last(), QStringList { staleTask });
+
+        s.setPomodoro(std::nullopt, false);
+        QCOMPARE(m_centre->removed.last(), QStringList { NotificationService::timerID });
+        QCOMPARE(m_centre->pending, QStringList({ "org.other.reminder", "sidebar.other" }));
+
+        s.synchronize(false);
+        QCOMPARE(m_centre->removed.last(), QStringList {});
+    }
+
+    void aNewRevisionDuringTheQueryRestartsThePass()
+    {
+        auto& s = service();
+        m_centre->holdAnswers = true;
+        const TaskItem first = task("first", 60);
+        const TaskItem second = task("second", 120);
+        s.updateTasks({ first }, false);
+        QVERIFY(s.isSynchronizing());
+        m_centre->releaseNext(); // access
+        QCOMPARE(m_centre->pendingCalls, 1);
+
+        // The list changes while the pending query is out: that pass stops before touching
+        // anything and a new one covers both tasks.
+        s.updateTasks({ first, second }, false);
+        s.setPomodoro(m_now.addSecs(300), false);
+        QCOMPARE(m_centre->accessCalls, 1);
+        m_centre->releaseNext(); // pending, stale
+        QVERIFY(m_centre->removed.isEmpty());
+        QCOMPARE(m_centre->accessCalls, 2);
+        m_centre->releaseAll();
+        while (!m_centre->held.isEmpty())
+            m_centre->releaseAll();
+        QVERIFY(!s.isSynchronizing());
+        QCOMPARE(m_centre->accessCalls, 2);
+        QCOMPARE(m_centre->scheduled.size(), 3);
+        QCOMPARE(addedIDs().size(), 3);
+    }
+
+    void aNewRevisionDuringTheAccessQueryRestartsBeforeThePendingQuery()
+    {
+        auto& s = service();
+        bool changed = false;
+        const TaskItem later = task("later", 60);
+        m_centre->beforeCall = [&](const QString& operation) {
+            if (operation == "access" && !changed) {
+                changed = true;
+                s.updateTasks({ later }, false);
+            }
+        };
+        s.setPomodoro(m_now.addSecs(60), false);
+        QVERIFY(!s.isSynchronizing());
+        QCOMPARE(m_centre->accessCalls, 2);
+        QCOMPARE(m_centre->pendingCalls, 1);
+        QCOMPARE(m_centre->scheduled.size(), 2);
+    }
+
+    void aNewRevisionWhileAddingStopsAndRestarts()
+    {
+        auto& s = service();
+        const TaskItem a = task("a", 60);
+        const TaskItem b = task("b", 60);
+        int adds = 0;
+        m_centre->beforeCall = [&](const QString& operation) {
+            if (operation == "add" && ++adds == 1)
+                s.updateTasks({ a }, false); // b is no longer wanted
+        };
+        s.updateTasks({ a, b }, false);
+        QVERIFY(!s.isSynchronizing());
+        QCOMPARE(m_centre->scheduled.keys(), QList<QString> { NotificationService::taskIdentifier(a.id) });
+        QVERIFY(!s.issue());
+    }
+
+    void burstsCollapseIntoOneMorePass()
+    {
+        auto& s = service();
+        m_centre->holdAnswers = true;
+        TaskItem typed = task("t", 60);
+        s.updateTasks({ typed }, false);
+        for (const char* title : { "ty", "typ", "typi", "typin", "typing" }) {
+            typed.title = title;
+            s.updateTasks({ typed }, false);
+        }
+        while (!m_centre->held.isEmpty())
+            m_centre->releaseAll();
+        QCOMPARE(m_centre->accessCalls, 2);
+        QCOMPARE(m_centre->scheduled.constBegin()->body, QString("typing"));
+    }
+
+    void aFailingAddStopsThePassAndTheNextPassRetries()
+    {
+        auto& s = service();
+        QList<TaskItem> tasks { task("one", 60), task("two", 60), task("three", 60) };
+        std::sort(tasks.begin(), tasks.end(), [](const TaskItem& x, const TaskItem& y) {
+            return NotificationService::taskIdentifier(x.id) < NotificationService::taskIdentifier(y.id);
+        });
+        m_centre->addErrors.insert(NotificationService::taskIdentifier(tasks[1].id), "the disk is full");
+        QSignalSpy issue(&s, &NotificationService::issueChanged);
+        s.updateTasks(tasks, true);
+        QCOMPARE(s.issue(), QString::fromUtf8("提醒未能安排：the disk is full。请检查通知设置后重试。"));
+        QCOMPARE(addedIDs(), QStringList { NotificationService::taskIdentifier(tasks[0].id) });
+        QCOMPARE(issue.size(), 1);
+
+        m_prefs->setString("interfaceLanguage", "en");
+        s.synchronize(false);
+        QCOMPARE(s.issue(), QString("Could not schedule the reminder: the disk is full. Check notification settings and retry."));
+
+        m_centre->addErrors.clear();
+        s.synchronize(false);
+        QVERIFY(!s.issue());
+        QCOMPARE(m_centre->scheduled.size(), 3);
+    }
+
+    void deniedNotificationsExplainThemselvesOnlyWhenWanted()
+    {
+        auto& s = service(NotificationAccess::denied);
+        const QString stale = NotificationService::taskPrefix + "GONE";
+        m_centre->pending = { stale };
+        s.updateTasks({}, true);
+        QVERIFY(!s.issue());
+        QCOMPARE(m_centre->removed.last(), QStringList { stale });
+
+        s.updateTasks({ task("future", 60) }, true);
+        QCOMPARE(s.issue(), notAllowed());
+        QVERIFY(m_centre->added.isEmpty());
+        QCOMPARE(m_centre->requestCalls, 0);
+
+        s.updateTasks({}, false);
+        QVERIFY(!s.issue());
+        s.synchronize(true);
+        QCOMPARE(s.issue(), notAllowed());
+
+        m_prefs->setString("interfaceLanguage", "en");
+        s.synchronize(true);
+        QCOMPARE(s.issue(), QString("Notifications are not allowed. Enable notifications for Tandrel in System Settings."));
+
+        // Allowed in the system settings meanwhile.
+        m_centre->access = NotificationAccess::allowed;
+        s.refreshAuthorization();
+        QCOMPARE(s.authorization(), NotificationAccess::allowed);
+        QVERIFY(!s.issue());
+    }
+
+    void aLanguageChangeRerendersEveryAlertAtTheSameTime()
+    {
+        auto& s = service();
+        const QDateTime deadline = m_now.addSecs(300);
+        s.setPomodoro(deadline, true);
+        const QList<TaskItem> tasks { task("", 60), task("Water the plants", 120) };
+        s.updateTasks(tasks, false);
+        m_centre->added.clear();
+
+        m_prefs->setString("interfaceLanguage", "en");
+        s.refreshLanguage(tasks);
+        QCOMPARE(m_centre->added.size(), 3);
+        QHash<QString, ScheduledAlert> byID;
+        for (const ScheduledAlert& alert : m_centre->added)
+            byID.insert(alert.id, alert);
+        const ScheduledAlert timer = byID.value(NotificationService::timerID);
+        QCOMPARE(timer.title, QString("Break Finished"));
+        QCOMPARE(timer.body, QString("Your break is over. Ready for another focus session?"));
+        QCOMPARE(timer.date, deadline);
+        const ScheduledAlert empty = byID.value(NotificationService::taskIdentifier(tasks[0].id));
+        QCOMPARE(empty.title, QString("Task Reminder"));
+        QCOMPARE(empty.body, QString("You have a task to attend to."));
+        QCOMPARE(empty.date, m_now.addSecs(60));
+        QCOMPARE(byID.value(NotificationService::taskIdentifier(tasks[1].id)).body, QString("Water the plants"));
+        QCOMPARE(m_centre->requestCalls, 0);
+    }
+
+    void alertsThatBecameDueAreSkippedButKept()
+    {
+        auto& s = service();
+        s.setPomodoro(m_now.addSecs(600), false);
+        m_centre->added.clear();
+        const TaskItem soon = task("soon", 1);
+        int adds = 0;
+        m_centre->beforeCall = [&](const QString& operation) {
+            if (operation == "add" && ++adds == 1)
+                m_now = m_now.addSecs(2);
+        };
+        s.updateTasks({ soon }, false);
+        // The timer alert ("sidebar.pomodoro") is added first; by then "soon" is due.
+        QCOMPARE(addedIDs(), QStringList { NotificationService::timerID });
+        QCOMPARE(s.desiredAlerts().size(), 2);
+    }
+
+    void observedStateNotifiesOnlyOnChange()
+    {
+        auto& s = service();
+        QSignalSpy synchronizing(&s, &NotificationService::isSynchronizingChanged);
+        QSignalSpy authorization(&s, &NotificationService::authorizationChanged);
+        s.synchronize(false);
+        QCOMPARE(synchronizing.size(), 2);
+        QCOMPARE(authorization.size(), 1);
+        s.synchronize(false);
+        QCOMPARE(authorization.size(), 1);
+        QCOMPARE(s.property("authorization").value<NotificationAccess>(), NotificationAccess::allowed);
+    }
+
+    void aServiceGoneMidPassIgnoresLateAnswers()
+    {
+        auto& s = service();
+        m_centre->holdAnswers = true;
+        s.updateTasks({ task("future", 60) }, true);
+        m_service.reset();
+        m_centre->releaseAll();
+        QVERIFY(m_centre->held.isEmpty());
+        QCOMPARE(m_centre->pendingCalls, 0);
+    }
+};
+
+QTEST_MAIN(TestNotificationService)
+#include "TestNotificationService.moc"

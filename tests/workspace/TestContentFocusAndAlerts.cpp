@@ -1,0 +1,115 @@
+#include "features/focus/PomodoroTimer.h"
+#include "features/focus/PomodoroView.h"
+#include "platform/notifications/NotificationService.h"
+#include "platform/notifications/ScriptedNotificationBackend.h"
+#include "platform/preferences/Preferences.h"
+#include "workspace/ContentView.h"
+#include "workspace/WorkspaceStore.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include <memory>
+
+// The timer panel and the notification warning line in the window.
+class TestContentFocusAndAlerts : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    int m_number = 0;
+    std::unique_ptr<Preferences> m_prefs;
+    std::shared_ptr<ScriptedNotificationBackend::State> m_centre;
+    std::unique_ptr<WorkspaceStore> m_store;
+    std::unique_ptr<ContentView> m_view;
+
+    void build(const QString& language, NotificationAccess access)
+    {
+        m_prefs = std::make_unique<Preferences>(m_dir.filePath(QString("content-%1.sqlite").arg(++m_number)));
+        Preferences::setStandard(m_prefs.get());
+        m_prefs->setString("interfaceLanguage", language);
+        m_centre = std::make_shared<ScriptedNotificationBackend::State>();
+        m_centre->access = access;
+        WorkspaceStore::Services services;
+        services.notifications = new NotificationService(std::make_unique<ScriptedNotificationBackend>(m_centre));
+        m_store = std::make_unique<WorkspaceStore>(m_prefs.get(), services);
+        m_view = std::make_unique<ContentView>(m_store.get());
+        m_view->resize(420, 800);
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+    }
+
+    QWidget* issueLine() const { return m_view->findChild<QWidget*>("notificationIssueLine"); }
+
+private slots:
+    void cleanup()
+    {
+        m_view.reset();
+        m_store.reset();
+        Preferences::setStandard(nullptr);
+        m_prefs.reset();
+    }
+
+    void theTimerPanelOpensTheFocusRow()
+    {
+        build("en", NotificationAccess::allowed);
+        auto* row = m_view->findChild<QWidget*>("focusRow");
+        QVERIFY(row);
+        QVERIFY(qobject_cast<QHBoxLayout*>(row->layout()));
+        auto* panel = row->findChild<PomodoroView*>("pomodoroView");
+        QVERIFY(panel);
+        QCOMPARE(m_view->timerPanel(), panel);
+        QVERIFY(row->geometry().bottom() < m_view->findChild<QWidget*>("paneSplitter")->geometry().top());
+
+        QTest::mouseClick(panel->findChild<QToolButton*>("timerToggleButton"), Qt::LeftButton);
+        QVERIFY(m_store->timer()->isRunning());
+        QCOMPARE(m_centre->scheduled.value(NotificationService::timerID).title, QString("Focus Finished"));
+    }
+
+    void theFirstShowReadsThePermission()
+    {
+        build("en", NotificationAccess::denied);
+        QCOMPARE(m_store->notifications()->authorization(), NotificationAccess::denied);
+        const int calls = m_centre->accessCalls;
+        m_view->hide();
+        m_view->show();
+        QCOMPARE(m_centre->accessCalls, calls);
+    }
+
+    void theWarningLineAppearsWhileNotificationsAreNotAllowed()
+    {
+        build("zh-Hans", NotificationAccess::denied);
+        QVERIFY(!issueLine()->isVisible());
+        QVERIFY(m_store->addTask("Call the plumber"));
+        m_store->setTaskReminder(m_store->tasks().first().id, QDateTime::currentDateTime().addSecs(3600));
+        QVERIFY(issueLine()->isVisible());
+        QCOMPARE(issueLine()->findChild<QLabel*>("notificationIssueLabel")->text(),
+                 QString::fromUtf8("通知尚未允许，请在系统设置中开启Tandrel的通知。"));
+        auto* settings = issueLine()->findChild<QPushButton*>("notificationSettingsButton");
+        QCOMPARE(settings->text(), QString::fromUtf8("设置"));
+        QVERIFY(issueLine()->geometry().top() > m_view->findChild<QWidget*>("paneSplitter")->geometry().bottom());
+
+        m_prefs->setString("interfaceLanguage", "en");
+        QCOMPARE(settings->text(), QString("Settings"));
+
+        QTest::mouseClick(settings, Qt::LeftButton);
+        auto* dialog = m_view->findChild<QMessageBox*>("settingsPlaceholder");
+        QVERIFY(dialog);
+        QTRY_VERIFY(dialog->isVisible());
+        // Allowed meanwhile; "Enable Notifications" asks again and the line goes.
+        m_centre->access = NotificationAccess::allowed;
+        auto* enable = dialog->findChild<QPushButton*>("enableNotificationsButton");
+        QCOMPARE(enable->text(), QString("Enable Notifications"));
+        QTest::mouseClick(enable, Qt::LeftButton);
+        QVERIFY(!m_store->notifications()->issue());
+        QVERIFY(!issueLine()->isVisible());
+        QCOMPARE(m_centre->scheduled.size(), 1);
+    }
+};
+
+QTEST_MAIN(TestContentFocusAndAlerts)
+#include "TestContentFocusAndAlerts.moc"
