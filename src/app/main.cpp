@@ -1,9 +1,11 @@
+#include "SidebarApp.h"
+#include "SingleInstance.h"
+#include "platform/localization/L10n.h"
 #include "platform/preferences/Preferences.h"
-#include "workspace/ContentView.h"
-#include "workspace/WorkspaceStore.h"
 
 #include <QApplication>
-#include <QScreen>
+
+#include <cstdio>
 
 int main(int argc, char* argv[])
 {
@@ -16,17 +18,26 @@ int main(int argc, char* argv[])
     QApplication::setOrganizationName(QString());
     QApplication::setApplicationDisplayName(QStringLiteral("Tandrel"));
 
+    SingleInstance instance;
+    switch (instance.start()) {
+    case SingleInstance::Role::primary:
+        break;
+    case SingleInstance::Role::secondary:
+        return 0;
+    case SingleInstance::Role::unreachable:
+        std::fprintf(stderr, "%s\n", qUtf8Printable(L10n::tr("Tandrel 已在运行，但没有响应。")));
+        return 1;
+    }
+
     Preferences preferences(Preferences::standardDatabasePath());
     Preferences::setStandard(&preferences);
-
-    WorkspaceStore store(&preferences);
-    ContentView window(&store);
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const int height = screen ? screen->availableGeometry().height() : 800;
-    window.resize(420, height);
-    window.show();
-
-    const int status = QApplication::exec();
+    int status = 0;
+    {
+        SidebarApp sidebar(&preferences);
+        QObject::connect(&instance, &SingleInstance::activationRequested, &sidebar, &SidebarApp::reopen);
+        sidebar.start();
+        status = QApplication::exec();
+    }
     Preferences::setStandard(nullptr);
     return status;
 }

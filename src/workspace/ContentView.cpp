@@ -1,10 +1,12 @@
 #include "ContentView.h"
 
 #include "NotificationIssueView.h"
+#include "SidebarHeaderButtons.h"
 #include "WorkspaceStore.h"
 #include "features/calendar/WeeklyRestView.h"
 #include "features/focus/PomodoroView.h"
 #include "features/notes/NotesView.h"
+#include "features/recording/RecordingView.h"
 #include "features/tasks/TaskListView.h"
 #include "platform/localization/L10n.h"
 #include "platform/notifications/NotificationService.h"
@@ -45,12 +47,14 @@ ContentView::ContentView(WorkspaceStore* store, QWidget* parent)
     titleFont.setBold(true);
     titleFont.setPointSize(19);
     m_title->setFont(titleFont);
-    // The title above the week's days off.
+    // The title above the week's days off; the window's buttons to their right.
     auto* heading = new QVBoxLayout;
     heading->setSpacing(2);
     heading->addWidget(m_title);
     heading->addWidget(new WeeklyRestView(store->holidays(), m_defaults, this));
-    layout->addLayout(heading);
+    m_headerRow = new QHBoxLayout;
+    m_headerRow->addLayout(heading, 1);
+    layout->addLayout(m_headerRow);
 
     // The timer and the recorder share one row.
     auto* focusRow = new QWidget(this);
@@ -60,6 +64,8 @@ ContentView::ContentView(WorkspaceStore* store, QWidget* parent)
     focusLayout->setSpacing(12);
     m_timerPanel = new PomodoroView(store->timer(), focusRow);
     focusLayout->addWidget(m_timerPanel, 1);
+    m_recordingPanel = new RecordingView(store, focusRow);
+    focusLayout->addWidget(m_recordingPanel);
     layout->addWidget(focusRow);
 
     m_panes = new QSplitter(Qt::Vertical, this);
@@ -132,6 +138,9 @@ void ContentView::resizeEvent(QResizeEvent* event)
 void ContentView::showMessage()
 {
     const auto message = m_store->message();
+    // The recordings library shows the store's messages over itself while it is open.
+    if (message && m_recordingPanel->isShowingLibrary())
+        return;
     if (!message) {
         if (m_alert)
             m_alert->close();
@@ -179,4 +188,13 @@ void ContentView::showSettings()
     connect(enable, &QPushButton::clicked, this, [this] { m_store->notifications()->synchronize(true); });
     settings->addButton(L10n::tr("好"), QMessageBox::AcceptRole)->setObjectName("okButton");
     settings->open();
+}
+
+void ContentView::setWindowController(SidebarWindowController* controller)
+{
+    if (findChild<SidebarHeaderButtons*>())
+        return;
+    auto* buttons = new SidebarHeaderButtons(controller, m_defaults, this);
+    connect(buttons, &SidebarHeaderButtons::settingsRequested, this, &ContentView::showSettings);
+    m_headerRow->addWidget(buttons, 0, Qt::AlignTop);
 }

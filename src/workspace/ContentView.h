@@ -9,7 +9,10 @@ class NotificationIssueView;
 class PomodoroView;
 class Preferences;
 class QLabel;
+class QHBoxLayout;
 class QSplitter;
+class RecordingView;
+class SidebarWindowController;
 class TaskListView;
 class WorkspaceStore;
 
@@ -21,6 +24,8 @@ public:
     explicit ContentView(WorkspaceStore* store, QWidget* parent = nullptr);
 
     void retranslate();
+    // Adds the window's pin, collapse and settings buttons to the header.
+    void setWindowController(SidebarWindowController* controller);
     QMessageBox* messageAlert() const { return m_alert; }
     // The timer panel, for binding the focus shortcut shown in its help.
     PomodoroView* timerPanel() const { return m_timerPanel; }
@@ -41,10 +46,12 @@ private:
     WorkspaceStore* m_store;
     Preferences* m_defaults;
     QLabel* m_title;
+    QHBoxLayout* m_headerRow;
     QSplitter* m_panes;
     TaskListView* m_tasks;
     NotesView* m_notes;
     PomodoroView* m_timerPanel;
+    RecordingView* m_recordingPanel;
     NotificationIssueView* m_notificationIssue;
     bool m_shownOnce = false;
     QPointer<QMessageBox> m_alert;

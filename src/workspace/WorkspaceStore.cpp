@@ -87,10 +87,9 @@ WorkspaceStore::WorkspaceStore(Preferences* defaults, Services services, QObject
         [storage]() { return storage ? storage->recordingDirectories() : QStringList {}; });
     m_audio->reload();
     QPointer<WorkspaceStore> weakSelf = this;
-    m_audio->onRecorded = [weakSelf](const AudioRecording&) {
-        // Attaching recordings to notes arrives with the transcription queue.
-        if (!weakSelf)
-            return;
+    m_audio->onRecorded = [weakSelf](const AudioRecording& recording) {
+        if (weakSelf)
+            weakSelf->attach(recording);
     };
 
     m_isLoading = false;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "core/AudioRecording.h"
 #include "core/NoteDestination.h"
+#include "core/NoteInsertionTarget.h"
 #include "core/NotePage.h"
 #include "core/TaskItem.h"
 #include "core/WorkspaceJson.h"
@@ -8,6 +10,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QUrl>
 #include <QUuid>
 
 #include <memory>
@@ -94,6 +97,21 @@ public:
     // Lets the user choose the vault folder.
     void selectVault();
 
+    // Files dropped onto the edge tab; true when they were taken (WorkspaceStoreFiles.cpp).
+    bool receiveFileURLs(const QList<QUrl>& urls);
+
+    // Where new material goes: the current page for `currentNote` when there is one,
+    // otherwise a page to be created.
+    NoteInsertionTarget captureNoteTarget(NoteDestination destination) const;
+    // The target page if it still exists; otherwise a new page with `title`, appended and
+    // selected.
+    QUuid resolveNoteTarget(const NoteInsertionTarget& target, const QString& title);
+    // Attaches a finished recording to the page chosen by `recordingNoteDestination`,
+    // queued for transcription, with its section in the note.
+    void attach(const AudioRecording& recording);
+    // Saves one recording with a note embedding it into the vault; reports in `message`.
+    void exportRecording(const AudioRecording& recording);
+
     // "删除笔记？" confirmation message for a page.
     static QString deletionConfirmationText(const NotePage& page);
     // The title as listed: as stored, or "未命名" when empty.
@@ -118,6 +136,7 @@ private:
     void setVaultURL(const std::optional<QString>& url);
     int currentPageIndex() const;
     NotePage freshFirstPage(const QString& content = QString()) const;
+    void processTranscriptions();
 
     NoteDestination m_recordingNoteDestination = NoteDestination::currentNote;
     NoteDestination m_fileDropNoteDestination = NoteDestination::newNote;

@@ -1,9 +1,80 @@
 #pragma once
 
+#include "SpeechEngines.h"
 #include "TranscriptionProviding.h"
 
+#include <QList>
+#include <QThreadPool>
+#include <QUuid>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QTimer;
+
+// Transcribes recordings on the device. The newer engine (whisper.cpp) is used when a
+// multilingual model is installed and the locale names a whisper language; otherwise the
+// older engine (pocketsphinx), which knows only the locales it has a model for.
+// Recognition runs on a worker thread of its own; models stay loaded between recordings.
+// Main thread only.
 class SpeechTranscriber : public TranscriptionProviding {
     Q_OBJECT
 public:
+    struct Options {
+        // The whisper model to use, asked at each transcription; empty when none is installed.
+        std::function<QString()> whisperModelPath;
+        // The pocketsphinx languages; one counts only while its files are installed.
+        QList<PocketsphinxModel> pocketsphinxModels;
+        std::chrono::milliseconds timeout = std::chrono::seconds(120);
+    };
+    // The installed model in the application data folder and Debian's US-English model.
+    static Options standardOptions();
+
     explicit SpeechTranscriber(QObject* parent = nullptr);
+    explicit SpeechTranscriber(Options options, QObject* parent = nullptr);
+    ~SpeechTranscriber() override;
+
+    void transcribe(
+        const QString& audioPath, const QString& localeIdentifier, Completion completion) override;
+
+    bool isRunning() const { return m_jobID.has_value(); }
+    // Applies from the next transcription on.
+    void setTimeout(std::chrono::milliseconds timeout) { m_options.timeout = timeout; }
+
+    // The sentence for a failure: its own description, or "识别失败" when it has none.
+    static QString readableError(const StorageError& failure);
+    // The sentence for an engine error: the known (domain, code) pairs have a sentence of
+    // their own, any other error its own description; both end with "（domain · code）".
+    static QString readableError(const SpeechEngineError& error);
+
+    // The whisper language code for a locale identifier ("zh-CN" -> "zh", "en_US" -> "en");
+    // empty when whisper has no such language.
+    static QString whisperLanguage(const QString& localeIdentifier);
+
+    // For tests: the loaded engines, to see that models are reused.
+    const SpeechEngines& engines() const { return *m_engines; }
+
+private:
+    enum class Engine { whisper, pocketsphinx };
+
+    void failSoon(Completion completion, const QString& sentence);
+    void start(Engine engine, const QString& audioPath, const QString& whisperModel, const QString& language,
+        const PocketsphinxModel& pocketsphinxModel, Completion completion);
+    void deliver(const QUuid& id, const SpeechEngines::Outcome& outcome);
+    void finish(const QUuid& id, Result<QString> result);
+    std::optional<PocketsphinxModel> pocketsphinxModelFor(const QString& localeIdentifier) const;
+
+    Options m_options;
+    // The running job: results and time-outs of any other job are ignored.
+    std::optional<QUuid> m_jobID;
+    Engine m_engine = Engine::pocketsphinx;
+    Completion m_completion;
+    QTimer* m_timeout = nullptr;
+    std::shared_ptr<std::atomic_bool> m_cancelRecognition;
+    std::shared_ptr<SpeechEngines> m_engines;
+    // One recognition at a time; the engines are not re-entrant.
+    QThreadPool m_pool;
 };

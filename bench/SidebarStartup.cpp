@@ -1,0 +1,215 @@
+// Start-up figures of Tandrel next to a minimal Qt Widgets window, on the X server named
+// by DISPLAY (run it inside scripts/with-display --no-wm, so top-level windows are
+// children of the root window):
+//   bench_sidebar_startup <tandrel> <minimal window> [runs]
+// For each program: the time from starting it to its first window being mapped and then
+// painted (the window's area on screen changes from what was there before), and its
+// resident memory three seconds later. Medians over the runs, after one warm-up run.
+// Tandrel runs with private data and runtime folders.
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <signal.h>
+#include <spawn.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Figures {
+    double mappedMs = 0;
+    double paintedMs = 0;
+    long rssKiB = 0;
+};
+
+template <class T> using Reply = std::unique_ptr<T, decltype(&std::free)>;
+
+std::vector<uint8_t> grab(
+    xcb_connection_t* c, xcb_window_t root, int16_t x, int16_t y, uint16_t w, uint16_t h)
+{
+    Reply<xcb_get_image_reply_t> reply(
+        xcb_get_image_reply(c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root, x, y, w, h, ~0u), nullptr),
+        &std::free);
+    if (!reply)
+        return {};
+    const uint8_t* data = xcb_get_image_data(reply.get());
+    return { data, data + xcb_get_image_data_length(reply.get()) };
+}
+
+long residentKiB(pid_t pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::atol(line.c_str() + 6);
+    }
+    return 0;
+}
+
+std::optional<Figures> measure(xcb_connection_t* c, xcb_window_t root, const char* program)
+{
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const std::vector<uint8_t> before
+        = grab(c, root, 0, 0, screen->width_in_pixels, screen->height_in_pixels);
+    const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(c, root, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(c);
+
+    const auto start = Clock::now();
+    pid_t pid = 0;
+    char* argv[] = { const_cast<char*>(program), nullptr };
+    if (posix_spawn(&pid, program, nullptr, nullptr, argv, environ) != 0) {
+        std::fprintf(stderr, "cannot start %s\n", program);
+        return std::nullopt;
+    }
+
+    Figures figures;
+    xcb_window_t window = XCB_NONE;
+    while (window == XCB_NONE) {
+        Reply<xcb_generic_event_t> event(xcb_poll_for_event(c), &std::free);
+        if (!event) {
+            if (Clock::now() - start > std::chrono::seconds(30))
+                break;
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            continue;
+        }
+        if ((event->response_type & 0x7f) == XCB_MAP_NOTIFY) {
+            const auto* map = reinterpret_cast<xcb_map_notify_event_t*>(event.get());
+            if (!map->override_redirect)
+                window = map->window;
+        }
+    }
+    if (window != XCB_NONE) {
+        figures.mappedMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        while (Clock::now() - start < std::chrono::seconds(30)) {
+            // The program may still move or resize its window: read where it is each time.
+            Reply<xcb_get_geometry_reply_t> geometry(
+                xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr), &std::free);
+            if (!geometry)
+                break;
+            const int x = std::max<int>(geometry->x, 0);
+            const int y = std::max<int>(geometry->y, 0);
+            const int w = std::min<int>(geometry->width, screen->width_in_pixels - x);
+            const int h = std::min<int>(geometry->height, screen->height_in_pixels - y);
+            const std::vector<uint8_t> now = w > 0 && h > 0
+                ? grab(c, root, int16_t(x), int16_t(y), uint16_t(w), uint16_t(h))
+                : std::vector<uint8_t>();
+            if (now.size() < size_t(w) * size_t(h) * 4) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                continue;
+            }
+            // Painted once most of the window's pixels differ from what the screen showed.
+            size_t changed = 0;
+            const size_t stride = size_t(screen->width_in_pixels) * 4;
+            for (int row = 0; row < h; row += 4) {
+                for (int column = 0; column < w; column += 4) {
+                    const uint8_t* a = &now[(size_t(row) * w + column) * 4];
+                    const uint8_t* b = &before[(size_t(y + row) * stride) + size_t(x + column) * 4];
+                    changed += std::memcmp(a, b, 3) != 0;
+                }
+            }
+            const size_t sampled = size_t((h + 3) / 4) * size_t((w + 3) / 4);
+            if (changed * 2 > sampled) {
+                figures.paintedMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    const uint32_t none = 0;
+    xcb_change_window_attributes(c, root, XCB_CW_EVENT_MASK, &none);
+    xcb_flush(c);
+    while (Reply<xcb_generic_event_t>(xcb_poll_for_event(c), &std::free)) { }
+
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    figures.rssKiB = residentKiB(pid);
+    kill(pid, SIGTERM);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (window == XCB_NONE || figures.paintedMs == 0) {
+        std::fprintf(stderr, "%s: no window was mapped and painted\n", program);
+        return std::nullopt;
+    }
+    return figures;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+std::optional<Figures> series(xcb_connection_t* c, xcb_window_t root, const char* program, int runs)
+{
+    if (!measure(c, root, program))
+        return std::nullopt;
+    std::vector<double> mapped, painted, rss;
+    for (int i = 0; i < runs; ++i) {
+        const auto figures = measure(c, root, program);
+        if (!figures)
+            return std::nullopt;
+        mapped.push_back(figures->mappedMs);
+        painted.push_back(figures->paintedMs);
+        rss.push_back(double(figures->rssKiB));
+    }
+    return Figures { median(mapped), median(painted), long(median(rss)) };
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s <tandrel> <minimal window> [runs]\n", argv[0]);
+        return 2;
+    }
+    const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 5;
+    char folder[] = "/tmp/tandrel-bench-XXXXXX";
+    if (!mkdtemp(folder))
+        return 1;
+    const std::string base = folder;
+    for (const char* sub : { "/data", "/config", "/cache", "/run" })
+        mkdir((base + sub).c_str(), 0700);
+    setenv("XDG_DATA_HOME", (base + "/data").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (base + "/config").c_str(), 1);
+    setenv("XDG_CACHE_HOME", (base + "/cache").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (base + "/run").c_str(), 1);
+
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(c)) {
+        std::fprintf(stderr, "no X server (DISPLAY)\n");
+        return 1;
+    }
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    const auto tandrel = series(c, root, argv[1], runs);
+    const auto minimal = series(c, root, argv[2], runs);
+    xcb_disconnect(c);
+    std::system(("rm -rf '" + base + "'").c_str());
+    if (!tandrel || !minimal)
+        return 1;
+
+    std::printf("%-16s %12s %12s %12s\n", "program", "mapped ms", "painted ms", "RSS MiB");
+    std::printf("%-16s %12.1f %12.1f %12.1f\n", "Tandrel", tandrel->mappedMs, tandrel->paintedMs,
+        tandrel->rssKiB / 1024.0);
+    std::printf("%-16s %12.1f %12.1f %12.1f\n", "minimal window", minimal->mappedMs, minimal->paintedMs,
+        minimal->rssKiB / 1024.0);
+    std::printf("ratio: start %.2fx (target 1.5x), memory %.2fx (target 2.5x)\n",
+        tandrel->paintedMs / minimal->paintedMs, double(tandrel->rssKiB) / double(minimal->rssKiB));
+    return 0;
+}

@@ -1,0 +1,106 @@
+#include "SidebarApp.h"
+
+#include "SidebarRecoveryMenu.h"
+#include "design/Symbols.h"
+#include "platform/notifications/NotificationService.h"
+#include "platform/preferences/Preferences.h"
+#include "workspace/ContentView.h"
+#include "workspace/PomodoroTimerControl.h"
+
+#include <QApplication>
+#include <QScreen>
+
+SidebarApp::SidebarApp(
+    Preferences* defaults, WorkspaceServices services, SidebarWindowServices windowServices, QObject* parent)
+    : QObject(parent)
+    , m_defaults(defaults)
+    , m_services(std::move(services))
+    , m_windowServices(std::move(windowServices))
+{
+}
+
+SidebarApp::~SidebarApp()
+{
+    // The window reads the store and the controller; it goes first.
+    m_window.reset();
+    m_recoveryMenu.reset();
+    m_windowController.reset();
+    m_timerControl.reset();
+    m_store.reset();
+}
+
+QSize SidebarApp::defaultWindowSize()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return { 420, screen ? screen->availableGeometry().height() : 800 };
+}
+
+void SidebarApp::start()
+{
+    if (m_window)
+        return;
+    // Closing the window leaves Tandrel running in the tray.
+    QApplication::setQuitOnLastWindowClosed(false);
+    m_store = std::make_unique<WorkspaceStore>(m_defaults, std::move(m_services));
+    if (!m_windowServices.symbols)
+        m_windowServices.symbols = [](const QString& name) { return Symbols::icon(name); };
+    m_windowController = std::make_unique<SidebarWindowController>(m_defaults, std::move(m_windowServices));
+    // The global shortcut manager (issue 7) is the third object, created here on the same
+    // preferences store, and connected to its actions in contentShown().
+
+    m_window = std::make_unique<ContentView>(m_store.get());
+    m_window->setWindowTitle(QStringLiteral("Tandrel"));
+    m_window->setWindowController(m_windowController.get());
+    new SidebarWindowAccessor(m_window.get(), m_windowController.get());
+    m_recoveryMenu = std::make_unique<SidebarRecoveryMenu>([this] { showWindow(); });
+    connect(m_defaults, &Preferences::changed, this, [this](const QString& key) {
+        if (key == QLatin1String("interfaceLanguage"))
+            interfaceLanguageChanged();
+    });
+
+    // Every launch starts floating: centred on the primary screen, clear of both edges.
+    const QSize size = defaultWindowSize();
+    m_window->resize(size);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect visible = screen->availableGeometry();
+        m_window->move(visible.x() + (visible.width() - size.width()) / 2, visible.y());
+    }
+    m_window->show();
+    contentShown();
+}
+
+void SidebarApp::contentShown()
+{
+    m_timerControl = std::make_unique<PomodoroTimerControl>(m_store->timer());
+    QPointer<WorkspaceStore> store(m_store.get());
+    m_windowController->setWorkspace(
+        [store](const QList<QUrl>& files) { return store && store->receiveFileURLs(files); });
+    m_windowController->setTimer(m_timerControl.get());
+    m_windowController->setAudio(m_store->audio());
+    m_windowController->refreshIndicators();
+}
+
+void SidebarApp::interfaceLanguageChanged()
+{
+    m_windowController->refreshLanguage();
+    m_store->notifications()->refreshLanguage(m_store->tasks());
+    m_recoveryMenu->retranslate();
+}
+
+void SidebarApp::showWindow()
+{
+    if (!m_window)
+        return;
+    if (!m_windowController->window())
+        m_window->show();
+    m_windowController->expand();
+}
+
+void SidebarApp::reopen()
+{
+    if (!m_window)
+        return;
+    if (!m_windowController->window())
+        m_window->show();
+    SidebarRequests::postShowWindowRequested();
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "platform/window/SidebarWindowController.h"
+#include "workspace/WorkspaceStore.h"
+
+#include <QObject>
+
+#include <memory>
+
+class ContentView;
+class FocusTimerControl;
+class Preferences;
+class SidebarRecoveryMenu;
+
+// The application shell: creates the three long-lived objects (the workspace store, the
+// window controller and, from issue 7 on, the shortcut manager) once, in that order, on
+// the standard preferences store; builds and shows the sidebar window; keeps the tray
+// menu; re-applies the interface language; and answers a later launch.
+class SidebarApp : public QObject {
+    Q_OBJECT
+public:
+    // `defaults` is the standard preferences store and must outlive the shell. The
+    // services are the defaults unless a test hands in its own.
+    explicit SidebarApp(Preferences* defaults, WorkspaceServices services = {},
+        SidebarWindowServices windowServices = {}, QObject* parent = nullptr);
+    ~SidebarApp() override;
+
+    // Creates the objects and opens the window at its default size.
+    void start();
+
+    // "Show Tandrel": opens the window again if it was closed, then expands it.
+    void showWindow();
+    // A later launch of the program: the same, through the show-window request.
+    void reopen();
+
+    WorkspaceStore* store() const { return m_store.get(); }
+    SidebarWindowController* windowController() const { return m_windowController.get(); }
+    ContentView* window() const { return m_window.get(); }
+    SidebarRecoveryMenu* recoveryMenu() const { return m_recoveryMenu.get(); }
+
+    // Width 420; the height of the primary screen's visible area, or 800 without a screen.
+    static QSize defaultWindowSize();
+
+private:
+    void contentShown();
+    void interfaceLanguageChanged();
+
+    Preferences* m_defaults;
+    WorkspaceServices m_services;
+    SidebarWindowServices m_windowServices;
+    std::unique_ptr<WorkspaceStore> m_store;
+    std::unique_ptr<FocusTimerControl> m_timerControl;
+    std::unique_ptr<SidebarWindowController> m_windowController;
+    std::unique_ptr<ContentView> m_window;
+    std::unique_ptr<SidebarRecoveryMenu> m_recoveryMenu;
+};

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+class QAction;
+class QMenu;
+class QSystemTrayIcon;
+
+// The tray icon that stays while Tandrel runs, also with the window closed: "Show
+// Tandrel" and "Quit Tandrel". Shows up as soon as the desktop has a tray.
+class SidebarRecoveryMenu : public QObject {
+    Q_OBJECT
+public:
+    explicit SidebarRecoveryMenu(std::function<void()> showWindow, QObject* parent = nullptr);
+    ~SidebarRecoveryMenu() override;
+
+    void retranslate();
+
+    QSystemTrayIcon* trayIcon() const { return m_tray; }
+    QMenu* menu() const { return m_menu.get(); }
+
+private:
+    std::unique_ptr<QMenu> m_menu;
+    QSystemTrayIcon* m_tray;
+    QAction* m_show;
+    QAction* m_quit;
+};

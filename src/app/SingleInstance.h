@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QLockFile>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class QLocalServer;
+
+// Keeps Tandrel to one running instance per user. The first instance holds a lock file
+// and listens on a local socket in the user's runtime folder; a later launch finds the
+// lock taken, asks the running instance to show its window, and exits.
+class SingleInstance : public QObject {
+    Q_OBJECT
+public:
+    enum class Role { primary, secondary, unreachable };
+
+    // `name` names the lock file and the socket; `folder` is the user's runtime folder
+    // when empty.
+    explicit SingleInstance(const QString& name = QStringLiteral("Tandrel"),
+        const QString& folder = QString(), QObject* parent = nullptr);
+    ~SingleInstance() override;
+
+    // Becomes the running instance (primary), or hands the launch to the running one
+    // (secondary). Unreachable: another instance holds the lock but does not answer.
+    Role start();
+
+    QString socketPath() const { return m_folder + QLatin1Char('/') + m_name + QStringLiteral(".socket"); }
+
+signals:
+    // A later launch asked for the window.
+    void activationRequested();
+
+private:
+    bool askRunningInstance() const;
+    void listen();
+
+    QString m_name;
+    QString m_folder;
+    std::unique_ptr<QLockFile> m_lock;
+    QLocalServer* m_server = nullptr;
+};

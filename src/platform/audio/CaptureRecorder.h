@@ -1,0 +1,49 @@
+#pragma once
+
+#include "AudioBackend.h"
+
+#include <QAudioDevice>
+#include <QPointer>
+
+#include <atomic>
+#include <memory>
+
+class RecordingWorker;
+class SystemAudioBackend;
+
+// Figures the capture thread publishes for the main thread's meter.
+struct CaptureMeter {
+    std::atomic<qint64> samples { 0 };
+    std::atomic<float> power { -160.0f };
+    std::atomic<bool> discarded { false };
+};
+
+// Records the input device into an AAC file. The capture and the encoder live on a
+// worker thread; this object only starts and stops them and reads the meter.
+class CaptureRecorder : public AudioRecorder {
+    Q_OBJECT
+public:
+    CaptureRecorder(const QAudioDevice& device, const QString& path, SystemAudioBackend* threads,
+                    QObject* parent = nullptr);
+    ~CaptureRecorder() override;
+
+    QString path() const override { return m_path; }
+    void start() override;
+    void stop() override;
+    double currentTime() const override;
+    float averagePower() const override;
+
+    // The level reading of a block of samples: average power in decibels, 0 being full
+    // scale, and -160 for silence.
+    static float averagePower(const float* samples, qsizetype count);
+
+private:
+    void requestFinish(bool discard);
+
+    QAudioDevice m_device;
+    QString m_path;
+    QPointer<SystemAudioBackend> m_threads;
+    std::shared_ptr<CaptureMeter> m_meter;
+    RecordingWorker* m_worker = nullptr;
+    bool m_finishRequested = false;
+};

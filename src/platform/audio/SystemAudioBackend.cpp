@@ -1,0 +1,75 @@
+#include "SystemAudioBackend.h"
+
+#include "CaptureRecorder.h"
+#include "DecodingPlayer.h"
+
+#include "platform/localization/L10n.h"
+
+#include <QFileInfo>
+#include <QMediaDevices>
+#include <QThread>
+#include <QTimer>
+
+SystemAudioBackend::SystemAudioBackend(QObject* parent)
+    : AudioBackend(parent)
+{
+}
+
+SystemAudioBackend::~SystemAudioBackend()
+{
+    // A worker still running ends with its thread; its destructor completes its file.
+    for (QThread* thread : std::as_const(m_threads)) {
+        thread->quit();
+        thread->wait();
+        delete thread;
+    }
+}
+
+MicrophoneAuthorization SystemAudioBackend::microphoneAuthorization()
+{
+    return QMediaDevices::defaultAudioInput().isNull() ? MicrophoneAuthorization::denied
+                                                       : MicrophoneAuthorization::authorized;
+}
+
+void SystemAudioBackend::requestMicrophoneAccess(std::function<void(bool granted)> answer)
+{
+    // The desktop asks nobody: the answer is whether an input exists, given as the
+    // platform would, after the request returns.
+    const bool granted = microphoneAuthorization() == MicrophoneAuthorization::authorized;
+    QTimer::singleShot(0, this, [answer = std::move(answer), granted] { answer(granted); });
+}
+
+Result<AudioRecorder*> SystemAudioBackend::createRecorder(const QString& path)
+{
+    const QAudioDevice device = QMediaDevices::defaultAudioInput();
+    if (device.isNull())
+        return StorageError { L10n::tr("没有可用的麦克风。") };
+    return new CaptureRecorder(device, path, this);
+}
+
+Result<AudioPlayer*> SystemAudioBackend::createPlayer(const QString& path)
+{
+    const QFileInfo file(path);
+    if (!file.isFile() || !file.isReadable())
+        return StorageError { L10n::tr("无法读取音频文件“{0}”。", { path }) };
+    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+    if (device.isNull())
+        return StorageError { L10n::tr("没有可用的音频输出设备。") };
+    return new DecodingPlayer(device, path, this);
+}
+
+QThread* SystemAudioBackend::startWorker(QObject* worker)
+{
+    auto* thread = new QThread;
+    worker->moveToThread(thread);
+    connect(thread, &QThread::finished, worker, &QObject::deleteLater);
+    connect(thread, &QThread::finished, this, [this, thread] {
+        if (m_threads.removeOne(thread)) {
+            thread->wait();
+            delete thread;
+        }
+    });
+    m_threads.append(thread);
+    thread->start();
+    return thread;
+}

@@ -1,0 +1,501 @@
+#include "ModelManager.h"
+
+#include "platform/localization/L10n.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QMetaObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QRegularExpression>
+#include <QSaveFile>
+
+#include <cmath>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+const QString cannotDownload = QStringLiteral("无法下载语音识别模型，请检查网络连接后重试。");
+const QString interrupted = QStringLiteral("语音识别模型下载中断，重试时会从中断处继续。");
+const QString httpFailure = QStringLiteral("无法下载语音识别模型（HTTP {0}），请稍后重试。");
+const QString checksumMismatch = QStringLiteral("下载的语音识别模型未通过校验，已删除，请重试。");
+const QString cannotSave = QStringLiteral("无法保存语音识别模型，请检查磁盘空间后重试。");
+const QString notAModel = QStringLiteral("所选文件不是多语言 whisper 模型（ggml 格式）。");
+const QString httpsOnly = QStringLiteral("语音识别模型只能通过 HTTPS 下载。");
+const QString cannotRead = QStringLiteral("无法读取文件“{0}”。");
+const QString cannotCreateFolder = QStringLiteral("无法创建文件夹“{0}”。");
+
+// HTTPS only; plain HTTP is accepted for the loopback address, where nothing can listen in.
+bool isAllowedSource(const QUrl& url)
+{
+    if (url.scheme() == QLatin1String("https"))
+        return true;
+    if (url.scheme() != QLatin1String("http"))
+        return false;
+    if (url.host() == QLatin1String("localhost"))
+        return true;
+    const QHostAddress address(url.host());
+    return !address.isNull() && address.isLoopback();
+}
+
+bool renameReplacing(const QString& from, const QString& to)
+{
+    std::error_code error;
+    std::filesystem::rename(
+        QFile::encodeName(from).toStdString(), QFile::encodeName(to).toStdString(), error);
+    return !error;
+}
+
+} // namespace
+
+struct ModelManager::Download {
+    WhisperModel model;
+    QPointer<QNetworkReply> reply;
+    QFile part;
+    qint64 offset = 0; // bytes already in the part file when the request went out
+    qint64 written = 0; // bytes this request added
+    qint64 total = -1; // size of the whole file, when the server said
+    int httpStatus = 0;
+    bool accepted = false; // the response carries the file (200) or its rest (206)
+    bool alreadyComplete = false; // 416: the part file already holds everything
+    bool writeFailed = false;
+    bool tooLong = false;
+    bool unusableRange = false;
+};
+
+ModelManager::Options ModelManager::standardOptions()
+{
+    return { WhisperModels::standardFolder(), WhisperModels::known(), nullptr };
+}
+
+ModelManager::ModelManager(QObject* parent)
+    : ModelManager(standardOptions(), parent)
+{
+}
+
+ModelManager::ModelManager(Options options, QObject* parent)
+    : QObject(parent)
+    , m_options(std::move(options))
+    , m_network(m_options.network ? m_options.network : new QNetworkAccessManager(this))
+{
+    m_pool.setMaxThreadCount(1);
+    m_installedModelPath = WhisperModels::installedModelPath(m_options.folder);
+}
+
+ModelManager::~ModelManager()
+{
+    stopJob();
+    m_pool.waitForDone();
+}
+
+QString ModelManager::statusText() const
+{
+    switch (m_state) {
+    case State::downloading:
+        return L10n::tr(QStringLiteral("正在下载语音识别模型…"));
+    case State::verifying:
+        return L10n::tr(QStringLiteral("正在校验语音识别模型…"));
+    case State::installing:
+        return L10n::tr(QStringLiteral("正在安装语音识别模型…"));
+    case State::idle:
+        break;
+    }
+    return installationRequested() ? L10n::tr(QStringLiteral("尚未安装语音识别模型"))
+                                   : L10n::tr(QStringLiteral("语音识别模型已安装"));
+}
+
+QString ModelManager::displayName(const WhisperModel& model)
+{
+    const qint64 megabytes = qRound64(double(model.approximateBytes) / 1e6);
+    return L10n::tr(QStringLiteral("多语言 {0} 模型（约 {1} MB）"), { model.id, QString::number(megabytes) });
+}
+
+void ModelManager::setState(State state)
+{
+    if (m_state == state)
+        return;
+    const QString before = statusText();
+    m_state = state;
+    emit stateChanged();
+    if (statusText() != before)
+        emit statusTextChanged();
+}
+
+void ModelManager::setModelID(const QString& id)
+{
+    if (m_modelID == id)
+        return;
+    m_modelID = id;
+    emit modelIDChanged();
+}
+
+void ModelManager::setProgress(double progress)
+{
+    // Thousandths are enough for any progress bar and keep the signal rate sane.
+    progress = std::round(std::clamp(progress, 0.0, 1.0) * 1000) / 1000;
+    if (m_progress == progress)
+        return;
+    m_progress = progress;
+    emit progressChanged();
+}
+
+void ModelManager::setMessage(const QString& message)
+{
+    if (m_message == message)
+        return;
+    m_message = message;
+    emit messageChanged();
+}
+
+void ModelManager::setInstalledModelPath(const QString& path)
+{
+    if (m_installedModelPath == path)
+        return;
+    const QString before = statusText();
+    m_installedModelPath = path;
+    emit installedModelPathChanged();
+    if (statusText() != before)
+        emit statusTextChanged();
+}
+
+void ModelManager::refresh()
+{
+    setInstalledModelPath(WhisperModels::installedModelPath(m_options.folder));
+}
+
+void ModelManager::fail(const QString& sentence)
+{
+    stopJob();
+    setProgress(0);
+    setModelID({});
+    setState(State::idle);
+    setMessage(sentence);
+}
+
+void ModelManager::stopJob()
+{
+    if (m_download) {
+        if (QNetworkReply* reply = m_download->reply) {
+            reply->disconnect(this);
+            reply->abort();
+            reply->deleteLater();
+        }
+        m_download->part.close();
+        m_download.reset();
+    }
+    if (m_cancelWork) {
+        m_cancelWork->store(true);
+        m_cancelWork.reset();
+    }
+    m_jobToken = QUuid();
+}
+
+void ModelManager::cancel()
+{
+    stopJob();
+    setProgress(0);
+    setModelID({});
+    setState(State::idle);
+}
+
+QString ModelManager::partPath(const WhisperModel& model) const
+{
+    return finalPath(model) + QStringLiteral(".part");
+}
+
+QString ModelManager::finalPath(const WhisperModel& model) const
+{
+    return m_options.folder + u'/' + model.fileName;
+}
+
+void ModelManager::download(const QString& modelID)
+{
+    std::optional<WhisperModel> model;
+    for (const WhisperModel& candidate : m_options.catalogue) {
+        if (candidate.id == modelID)
+            model = candidate;
+    }
+    if (!model)
+        return;
+    stopJob();
+    setMessage({});
+    if (!isAllowedSource(model->url)) {
+        fail(L10n::tr(httpsOnly));
+        return;
+    }
+    if (!QDir().mkpath(m_options.folder)) {
+        fail(L10n::tr(cannotCreateFolder, { QDir::toNativeSeparators(m_options.folder) }));
+        return;
+    }
+    m_download = std::make_unique<Download>();
+    m_download->model = *model;
+    m_download->part.setFileName(partPath(*model));
+    if (!m_download->part.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        fail(L10n::tr(cannotSave));
+        return;
+    }
+    m_download->offset = m_download->part.size();
+    setModelID(model->id);
+    setProgress(0);
+    setState(State::downloading);
+    startRequest();
+}
+
+void ModelManager::startRequest()
+{
+    Download& download = *m_download;
+    QNetworkRequest request(download.model.url);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    // Byte ranges must refer to the file itself, not to a compressed form of it.
+    request.setRawHeader("Accept-Encoding", "identity");
+    if (download.offset > 0)
+        request.setRawHeader("Range", "bytes=" + QByteArray::number(download.offset) + '-');
+    download.reply = m_network->get(request);
+    connect(download.reply, &QNetworkReply::metaDataChanged, this, &ModelManager::onMetaData);
+    connect(download.reply, &QNetworkReply::readyRead, this, &ModelManager::onReadyRead);
+    connect(download.reply, &QNetworkReply::finished, this, &ModelManager::onFinished);
+}
+
+void ModelManager::onMetaData()
+{
+    Download& download = *m_download;
+    QNetworkReply* reply = download.reply;
+    download.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    download.accepted = false;
+    download.alreadyComplete = false;
+    download.unusableRange = false;
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    if (download.httpStatus == 206) {
+        static const QRegularExpression contentRange(QStringLiteral(R"(^bytes (\d+)-(\d+)/(\d+|\*)$)"));
+        const auto match
+            = contentRange.match(QString::fromLatin1(reply->rawHeader("Content-Range")).trimmed());
+        if (!match.hasMatch() || match.captured(1).toLongLong() != download.offset) {
+            download.unusableRange = true; // not the rest of our file: nothing is written
+            return;
+        }
+        download.total = match.captured(3) == QLatin1String("*")
+            ? (length.isValid() ? download.offset + length.toLongLong() : -1)
+            : match.captured(3).toLongLong();
+        download.accepted = true;
+    } else if (download.httpStatus == 200) {
+        // The server sends the whole file: start the part file again.
+        if (download.offset > 0 || download.written > 0) {
+            download.part.resize(0);
+            download.offset = 0;
+            download.written = 0;
+        }
+        download.total = length.isValid() ? length.toLongLong() : -1;
+        download.accepted = true;
+    } else if (download.httpStatus == 416) {
+        download.alreadyComplete = download.offset > 0;
+    }
+    if (download.accepted && download.total > 0)
+        setProgress(double(download.offset) / double(download.total));
+}
+
+void ModelManager::onReadyRead()
+{
+    Download& download = *m_download;
+    QNetworkReply* reply = download.reply;
+    const QByteArray data = reply->readAll();
+    if (!download.accepted || data.isEmpty())
+        return;
+    if (download.total >= 0 && download.offset + download.written + data.size() > download.total) {
+        download.tooLong = true;
+        reply->abort();
+        return;
+    }
+    if (download.part.write(data) != data.size() || !download.part.flush()) {
+        download.writeFailed = true;
+        reply->abort();
+        return;
+    }
+    download.written += data.size();
+    if (download.total > 0)
+        setProgress(double(download.offset + download.written) / double(download.total));
+}
+
+void ModelManager::onFinished()
+{
+    Download& download = *m_download;
+    QNetworkReply* reply = download.reply;
+    if (download.accepted && reply->bytesAvailable() > 0)
+        onReadyRead();
+    download.part.close();
+    const qint64 size = QFileInfo(download.part.fileName()).size();
+    const WhisperModel model = download.model;
+    const int status = download.httpStatus;
+    const bool networkError = reply->error() != QNetworkReply::NoError;
+
+    // An empty part file is no head start for the next attempt.
+    if (size == 0)
+        QFile::remove(download.part.fileName());
+    if (download.writeFailed) {
+        fail(L10n::tr(cannotSave));
+    } else if (download.tooLong || download.unusableRange) {
+        QFile::remove(partPath(model));
+        fail(L10n::tr(cannotDownload));
+    } else if (download.alreadyComplete) {
+        verify(model);
+    } else if (status >= 400) {
+        fail(L10n::tr(httpFailure, { QString::number(status) }));
+    } else if (networkError || !download.accepted || (download.total >= 0 && size != download.total)) {
+        fail(L10n::tr(size > 0 ? interrupted : cannotDownload));
+    } else {
+        verify(model);
+    }
+}
+
+QUuid ModelManager::runInPool(std::function<void(const std::atomic_bool& cancelled, const QUuid& token)> work)
+{
+    m_jobToken = QUuid::createUuid();
+    m_cancelWork = std::make_shared<std::atomic_bool>(false);
+    m_pool.start(
+        [work = std::move(work), cancelled = m_cancelWork, token = m_jobToken] { work(*cancelled, token); });
+    return m_jobToken;
+}
+
+void ModelManager::postFromWorker(const QUuid& token, std::function<void()> function)
+{
+    // Safe from the worker: the destructor waits for the pool before the object goes, and
+    // a result of a job that was stopped or replaced meanwhile is dropped.
+    QMetaObject::invokeMethod(
+        this,
+        [this, token, function = std::move(function)] {
+            if (m_jobToken == token)
+                function();
+        },
+        Qt::QueuedConnection);
+}
+
+void ModelManager::finishInstalling()
+{
+    stopJob();
+    setProgress(0);
+    setModelID({});
+    refresh();
+    setState(State::idle);
+    setMessage({});
+}
+
+void ModelManager::verify(const WhisperModel& model)
+{
+    if (m_download) {
+        if (m_download->reply) {
+            m_download->reply->disconnect(this);
+            m_download->reply->deleteLater();
+        }
+        m_download.reset();
+    }
+    setState(State::verifying);
+    const QString part = partPath(model);
+    const QString target = finalPath(model);
+    runInPool([this, model, part, target](const std::atomic_bool& cancelled, const QUuid& token) {
+        const std::optional<QByteArray> sum
+            = WhisperModels::fileChecksum(part, model.checksumAlgorithm, &cancelled);
+        if (cancelled.load())
+            return;
+        if (!sum) {
+            postFromWorker(
+                token, [this, part] { fail(L10n::tr(cannotRead, { QDir::toNativeSeparators(part) })); });
+        } else if (sum->compare(model.checksum, Qt::CaseInsensitive) != 0) {
+            // Resuming cannot repair a file whose bytes are wrong: start again next time.
+            QFile::remove(part);
+            postFromWorker(token, [this] { fail(L10n::tr(checksumMismatch)); });
+        } else if (!renameReplacing(part, target)) {
+            postFromWorker(token, [this] { fail(L10n::tr(cannotSave)); });
+        } else {
+            postFromWorker(token, [this] { finishInstalling(); });
+        }
+    });
+}
+
+void ModelManager::installFromFile(const QString& path)
+{
+    stopJob();
+    setMessage({});
+    switch (WhisperModels::inspect(path)) {
+    case WhisperModels::FileKind::unreadable:
+        fail(L10n::tr(cannotRead, { QDir::toNativeSeparators(path) }));
+        return;
+    case WhisperModels::FileKind::notAModel:
+    case WhisperModels::FileKind::englishOnlyModel:
+    case WhisperModels::FileKind::unsupportedModel:
+        fail(L10n::tr(notAModel));
+        return;
+    case WhisperModels::FileKind::multilingualModel:
+        break;
+    }
+    if (!QDir().mkpath(m_options.folder)) {
+        fail(L10n::tr(cannotCreateFolder, { QDir::toNativeSeparators(m_options.folder) }));
+        return;
+    }
+    static const QRegularExpression modelName(QStringLiteral(R"(^ggml-[A-Za-z0-9._-]+\.bin$)"));
+    const QString sourceName = QFileInfo(path).fileName();
+    const QString target = m_options.folder + u'/'
+        + (modelName.match(sourceName).hasMatch() ? sourceName : QStringLiteral("ggml-custom.bin"));
+    setModelID({});
+    setProgress(0);
+    setState(State::installing);
+
+    runInPool([this, path, target](const std::atomic_bool& cancelled, const QUuid& token) {
+        enum class Outcome { installed, unreadable, cannotWrite, cancelled };
+        Outcome outcome = Outcome::installed;
+        QFile source(path);
+        // QSaveFile writes beside the target and renames only on commit, so a copy that
+        // fails or is cancelled never appears under the model's name.
+        QSaveFile copy(target);
+        if (!source.open(QIODevice::ReadOnly)) {
+            outcome = Outcome::unreadable;
+        } else if (!copy.open(QIODevice::WriteOnly)) {
+            outcome = Outcome::cannotWrite;
+        } else {
+            const qint64 total = source.size();
+            qint64 done = 0;
+            int reported = -1;
+            QByteArray block(1 << 20, Qt::Uninitialized);
+            while (outcome == Outcome::installed) {
+                if (cancelled.load()) {
+                    outcome = Outcome::cancelled;
+                    break;
+                }
+                const qint64 read = source.read(block.data(), block.size());
+                if (read < 0) {
+                    outcome = Outcome::unreadable;
+                } else if (read == 0) {
+                    break;
+                } else if (copy.write(block.constData(), read) != read) {
+                    outcome = Outcome::cannotWrite;
+                } else {
+                    done += read;
+                    const int percent = total > 0 ? int(done * 100 / total) : 0;
+                    if (percent != reported) {
+                        reported = percent;
+                        postFromWorker(token, [this, percent] { setProgress(percent / 100.0); });
+                    }
+                }
+            }
+            if (outcome == Outcome::installed && !copy.commit())
+                outcome = Outcome::cannotWrite;
+            if (outcome != Outcome::installed)
+                copy.cancelWriting();
+        }
+        switch (outcome) {
+        case Outcome::installed:
+            postFromWorker(token, [this] { finishInstalling(); });
+            break;
+        case Outcome::unreadable:
+            postFromWorker(
+                token, [this, path] { fail(L10n::tr(cannotRead, { QDir::toNativeSeparators(path) })); });
+            break;
+        case Outcome::cannotWrite:
+            postFromWorker(token, [this] { fail(L10n::tr(cannotSave)); });
+            break;
+        case Outcome::cancelled:
+            break;
+        }
+    });
+}

@@ -1,0 +1,118 @@
+#pragma once
+
+#include "WhisperModels.h"
+
+#include <QFile>
+#include <QObject>
+#include <QPointer>
+#include <QThreadPool>
+#include <QUuid>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+// Installs the model of the newer speech engine: downloads a known model over HTTPS into
+// the models folder (resumable: bytes arrive in "<file>.part", which a later attempt
+// continues with a Range request), checks it against its published checksum and only then
+// gives it its final name; or copies a model file the user already has. One job at a time;
+// a new one cancels the previous. A settings screen reads the properties and calls the
+// operations. Main thread only.
+class ModelManager : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(State state READ state NOTIFY stateChanged)
+    Q_PROPERTY(QString modelID READ modelID NOTIFY modelIDChanged)
+    Q_PROPERTY(double progress READ progress NOTIFY progressChanged)
+    Q_PROPERTY(QString message READ message NOTIFY messageChanged)
+    Q_PROPERTY(QString installedModelPath READ installedModelPath NOTIFY installedModelPathChanged)
+    Q_PROPERTY(bool installationRequested READ installationRequested NOTIFY installedModelPathChanged)
+    Q_PROPERTY(QString statusText READ statusText NOTIFY statusTextChanged)
+public:
+    enum class State { idle, downloading, verifying, installing };
+    Q_ENUM(State)
+
+    struct Options {
+        QString folder; // where installed models live
+        QList<WhisperModel> catalogue;
+        QNetworkAccessManager* network = nullptr; // nullptr: one of its own
+    };
+    static Options standardOptions();
+
+    explicit ModelManager(QObject* parent = nullptr);
+    explicit ModelManager(Options options, QObject* parent = nullptr);
+    ~ModelManager() override;
+
+    const QList<WhisperModel>& catalogue() const { return m_options.catalogue; }
+    QString folder() const { return m_options.folder; }
+
+    State state() const { return m_state; }
+    // The model being downloaded, verified or installed; empty when idle.
+    QString modelID() const { return m_modelID; }
+    // 0 to 1 while a job runs and the total is known; 0 when idle.
+    double progress() const { return m_progress; }
+    // The last problem as one finished sentence; empty when there is none.
+    QString message() const { return m_message; }
+    QString installedModelPath() const { return m_installedModelPath; }
+    // True while no model is installed: the newer engine needs one to be downloaded or chosen.
+    bool installationRequested() const { return m_installedModelPath.isEmpty(); }
+    QString statusText() const;
+    // "多语言 base 模型（约 149 MB）" for a settings list.
+    static QString displayName(const WhisperModel& model);
+
+    // Downloads and installs the known model with that id.
+    void download(const QString& modelID);
+    // Copies a model file from disk into the models folder after checking that it is a
+    // multilingual whisper model.
+    void installFromFile(const QString& path);
+    // Stops the running job; a partial download stays for the next attempt.
+    void cancel();
+    // Reads the models folder again (a model may have been added by other means).
+    void refresh();
+
+signals:
+    void stateChanged();
+    void modelIDChanged();
+    void progressChanged();
+    void messageChanged();
+    void installedModelPathChanged();
+    void statusTextChanged();
+
+private:
+    struct Download;
+
+    void setState(State state);
+    void setModelID(const QString& id);
+    void setProgress(double progress);
+    void setMessage(const QString& message);
+    void setInstalledModelPath(const QString& path);
+    void fail(const QString& sentence);
+    void stopJob();
+    QString partPath(const WhisperModel& model) const;
+    QString finalPath(const WhisperModel& model) const;
+
+    void startRequest();
+    void onMetaData();
+    void onReadyRead();
+    void onFinished();
+    void verify(const WhisperModel& model);
+    QUuid runInPool(std::function<void(const std::atomic_bool& cancelled, const QUuid& token)> work);
+    void postFromWorker(const QUuid& token, std::function<void()> function);
+    void finishInstalling();
+
+    Options m_options;
+    QNetworkAccessManager* m_network = nullptr;
+    State m_state = State::idle;
+    QString m_modelID;
+    double m_progress = 0;
+    QString m_message;
+    QString m_installedModelPath;
+
+    std::unique_ptr<Download> m_download;
+    // The running worker job (verification or copy); stale results carry another token.
+    QUuid m_jobToken;
+    std::shared_ptr<std::atomic_bool> m_cancelWork;
+    QThreadPool m_pool;
+};

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QString>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <vector>
+
+struct whisper_context;
+struct whisper_full_params;
+struct ps_decoder_s;
+
+// An error of an engine or of the audio reader as (domain, code), with the Chinese key of
+// its own description. SpeechTranscriber::readableError turns it into the user's sentence
+// on the main thread.
+struct SpeechEngineError {
+    QString domain;
+    qint64 code = 0;
+    QString description;
+};
+
+// The files of one pocketsphinx language: acoustic model folder, language model, dictionary.
+struct PocketsphinxModel {
+    QString locale; // "en-US"
+    QString acousticModel;
+    QString languageModel;
+    QString dictionary;
+
+    bool isInstalled() const;
+    // Debian's US-English model (package pocketsphinx-en-us).
+    static PocketsphinxModel debianUsEnglish();
+};
+
+// Both recognisers as loaded on the worker thread. Models stay loaded between recordings,
+// so only the first transcription pays for loading. Used from one thread at a time.
+class SpeechEngines {
+public:
+    // What an engine produced: its final text (as the engine wrote it), or an error, or
+    // neither when it was cancelled. `unavailable` means the recogniser could not start.
+    struct Outcome {
+        std::optional<QString> text;
+        std::optional<SpeechEngineError> error;
+        bool unavailable = false;
+    };
+
+    static inline const QString whisperDomain = QStringLiteral("whisper.cpp");
+    static inline const QString pocketsphinxDomain = QStringLiteral("pocketsphinx");
+    static inline const QString audioDomain = QStringLiteral("FFmpeg");
+
+    SpeechEngines();
+    ~SpeechEngines();
+    SpeechEngines(const SpeechEngines&) = delete;
+    SpeechEngines& operator=(const SpeechEngines&) = delete;
+
+    // `language` is a whisper language code ("zh", "en"), never a locale.
+    Outcome runWhisper(const std::vector<float>& samples, const QString& modelPath, const QString& language,
+        const std::atomic_bool& cancelled);
+    Outcome runPocketsphinx(
+        const std::vector<float>& samples, const PocketsphinxModel& model, const std::atomic_bool& cancelled);
+
+    // Routes whisper.cpp's and ggml's log lines nowhere (Tandrel keeps no log, and they
+    // would only reach the terminal the program was started from). Idempotent.
+    static void silenceLibraryLogs();
+
+    // The decoding parameters Tandrel uses for `samples` audio samples in `language` (which
+    // must outlive the call), stopping when `cancelled` becomes true.
+    static void configureWhisper(whisper_full_params& params, whisper_context* context, size_t samples,
+        const QByteArray& language, const std::atomic_bool* cancelled);
+
+    // Encoder window (in 20 ms steps, at most `fullWindow`) that covers `samples` audio
+    // samples with some margin; 0 (the model's full 30 s window) for longer audio, which
+    // whisper processes window by window.
+    static int audioContextFor(size_t samples, int fullWindow);
+
+    // How many whisper contexts / pocketsphinx decoders have been loaded so far (tests
+    // check that the second transcription reuses the first one's).
+    int whisperLoads() const { return m_whisperLoads; }
+    int pocketsphinxLoads() const { return m_pocketsphinxLoads; }
+
+private:
+    whisper_context* whisperFor(const QString& modelPath);
+    ps_decoder_s* pocketsphinxFor(const PocketsphinxModel& model);
+
+    whisper_context* m_whisper = nullptr;
+    QString m_whisperPath;
+    ps_decoder_s* m_pocketsphinx = nullptr;
+    QString m_pocketsphinxKey;
+    int m_whisperLoads = 0;
+    int m_pocketsphinxLoads = 0;
+};

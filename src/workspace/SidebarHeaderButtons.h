@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+class Preferences;
+class QToolButton;
+class SidebarWindowController;
+
+// The window's own buttons in the header: keep on top, collapse to the edge (with a menu
+// for auto-collapse, docking left or right and undocking) and settings.
+class SidebarHeaderButtons : public QWidget {
+    Q_OBJECT
+public:
+    // `defaults` is watched for "interfaceLanguage".
+    SidebarHeaderButtons(
+        SidebarWindowController* controller, Preferences* defaults, QWidget* parent = nullptr);
+
+    void retranslate();
+
+signals:
+    void settingsRequested();
+
+private:
+    void showCollapseMenu(const QPoint& position);
+
+    QPointer<SidebarWindowController> m_controller;
+    QToolButton* m_pin;
+    QToolButton* m_collapse;
+    QToolButton* m_settings;
+};

@@ -1,0 +1,217 @@
+#include "app/SidebarApp.h"
+#include "app/SidebarRecoveryMenu.h"
+#include "app/SingleInstance.h"
+#include "features/focus/PomodoroTimer.h"
+#include "platform/preferences/Preferences.h"
+#include "platform/window/SidebarTestDoubles.h"
+#include "workspace/ContentView.h"
+#include "workspace/RecordingNotifications.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLocalServer>
+#include <QMenu>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QSystemTrayIcon>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <atomic>
+#include <memory>
+
+class TestSidebarApp : public QObject {
+    Q_OBJECT
+
+    struct Shell {
+        QTemporaryDir dir;
+        std::unique_ptr<Preferences> prefs;
+        RecordingNotifications* notifications = new RecordingNotifications;
+        std::unique_ptr<SidebarApp> app;
+
+        explicit Shell(const QString& language)
+        {
+            prefs = std::make_unique<Preferences>(dir.filePath("preferences.sqlite"));
+            Preferences::setStandard(prefs.get());
+            prefs->setString("interfaceLanguage", language);
+            WorkspaceServices services;
+            services.notifications = notifications;
+            SidebarWindowServices windowServices;
+            windowServices.windowSystem = std::make_unique<FakeWindowSystem>();
+            app = std::make_unique<SidebarApp>(prefs.get(), services, std::move(windowServices));
+            app->start();
+        }
+        ~Shell()
+        {
+            app.reset();
+            Preferences::setStandard(nullptr);
+        }
+    };
+
+    // Asks from another thread, as a second process would, while this one answers.
+    static SingleInstance::Role askFromAnotherThread(const QString& folder)
+    {
+        std::atomic<int> role { -1 };
+        QThread* thread = QThread::create([&] {
+            SingleInstance later(QStringLiteral("Tandrel"), folder);
+            role = int(later.start());
+        });
+        thread->start();
+        // Answering needs this thread's event loop, so it runs while the other one asks.
+        QElapsedTimer elapsed;
+        elapsed.start();
+        while (!thread->isFinished() && elapsed.elapsed() < 8000)
+            QTest::qWait(20);
+        thread->wait();
+        delete thread;
+        return SingleInstance::Role(role.load());
+    }
+
+private slots:
+    void aLaterLaunchAsksTheRunningOne()
+    {
+        QTemporaryDir folder;
+        SingleInstance first(QStringLiteral("Tandrel"), folder.path());
+        QCOMPARE(first.start(), SingleInstance::Role::primary);
+        QSignalSpy asked(&first, &SingleInstance::activationRequested);
+        QCOMPARE(askFromAnotherThread(folder.path()), SingleInstance::Role::secondary);
+        QCOMPARE(asked.count(), 1);
+        QCOMPARE(askFromAnotherThread(folder.path()), SingleInstance::Role::secondary);
+        QCOMPARE(asked.count(), 2);
+    }
+
+    void leftoversOfACrashedInstanceDoNotBlock()
+    {
+        QTemporaryDir folder;
+        // A lock naming a process that no longer runs, and its socket file.
+        QFile lock(folder.filePath("Tandrel.lock"));
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.write("2147483600\nTandrel\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+        lock.close();
+        QFile socket(folder.filePath("Tandrel.socket"));
+        QVERIFY(socket.open(QIODevice::WriteOnly));
+        socket.close();
+        SingleInstance instance(QStringLiteral("Tandrel"), folder.path());
+        QCOMPARE(instance.start(), SingleInstance::Role::primary);
+        QSignalSpy asked(&instance, &SingleInstance::activationRequested);
+        QCOMPARE(askFromAnotherThread(folder.path()), SingleInstance::Role::secondary);
+        QCOMPARE(asked.count(), 1);
+    }
+
+    void aRunningInstanceThatDoesNotAnswer()
+    {
+        QTemporaryDir folder;
+        QLockFile held(folder.filePath("Tandrel.lock"));
+        QVERIFY(held.tryLock(0));
+        SingleInstance instance(QStringLiteral("Tandrel"), folder.path());
+        QCOMPARE(instance.start(), SingleInstance::Role::unreachable);
+    }
+
+    void startOpensTheWindow()
+    {
+        Shell shell("en");
+        ContentView* window = shell.app->window();
+        QVERIFY(window && window->isVisible());
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QCOMPARE(window->windowTitle(), QString("Tandrel"));
+        QVERIFY(!QApplication::quitOnLastWindowClosed());
+        QCOMPARE(shell.app->windowController()->window(), window);
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        QCOMPARE(SidebarApp::defaultWindowSize(), QSize(420, screen->availableGeometry().height()));
+        // Starts floating at the top of the visible area.
+        QCOMPARE(shell.app->windowController()->dockedEdge(), std::nullopt);
+        QTRY_COMPARE(window->frameGeometry().top(), screen->availableGeometry().top());
+        QVERIFY(window->findChild<QWidget*>("pinButton"));
+    }
+
+    void theControllerShowsTheStoresTimerAndRecorder()
+    {
+        Shell shell("en");
+        SidebarWindowController* controller = shell.app->windowController();
+        controller->collapse(SidebarEdge::right);
+        QVERIFY(controller->isCollapsed());
+        shell.app->store()->timer()->toggle();
+        controller->refreshIndicators();
+        QVERIFY(controller->tabButton()->toolTip().contains("Focus Running 25:00"));
+        controller->quickControlsRequested();
+        QVERIFY(controller->quickPanel() && controller->quickPanel()->isVisible());
+    }
+
+    void trayMenu_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QStringList>("entries");
+        QTest::newRow("zh") << "zh-Hans" << QStringList { "显示Tandrel", "", "退出Tandrel" };
+        QTest::newRow("en") << "en" << QStringList { "Show Tandrel", "", "Quit Tandrel" };
+    }
+    void trayMenu()
+    {
+        QFETCH(QString, language);
+        QFETCH(QStringList, entries);
+        Shell shell(language);
+        SidebarRecoveryMenu* tray = shell.app->recoveryMenu();
+        QCOMPARE(tray->trayIcon()->toolTip(), QString("Tandrel"));
+        QCOMPARE(tray->trayIcon()->contextMenu(), tray->menu());
+        QStringList texts;
+        for (const QAction* action : tray->menu()->actions())
+            texts << (action->isSeparator() ? QString() : action->text());
+        QCOMPARE(texts, entries);
+    }
+
+    void closingKeepsRunningAndShowBringsTheWindowBack()
+    {
+        Shell shell("en");
+        ContentView* window = shell.app->window();
+        SidebarWindowController* controller = shell.app->windowController();
+        window->close();
+        QVERIFY(!window->isVisible());
+        QCOMPARE(controller->window(), nullptr);
+        shell.app->recoveryMenu()->menu()->findChild<QAction*>("showTandrelAction")->trigger();
+        QVERIFY(window->isVisible());
+        QCOMPARE(controller->window(), window);
+
+        controller->collapse(SidebarEdge::left);
+        QVERIFY(controller->isCollapsed());
+        shell.app->showWindow();
+        QVERIFY(!controller->isCollapsed());
+        QVERIFY(window->isVisible());
+    }
+
+    void aLaterLaunchExpandsOrReopens()
+    {
+        Shell shell("en");
+        ContentView* window = shell.app->window();
+        SidebarWindowController* controller = shell.app->windowController();
+        controller->collapse(SidebarEdge::right);
+        shell.app->reopen();
+        QVERIFY(!controller->isCollapsed());
+        QVERIFY(window->isVisible());
+        window->close();
+        shell.app->reopen();
+        QVERIFY(window->isVisible());
+        QCOMPARE(controller->window(), window);
+    }
+
+    void languageChangeReachesTheControllerTheTrayAndTheReminders()
+    {
+        Shell shell("zh-Hans");
+        SidebarWindowController* controller = shell.app->windowController();
+        controller->collapse(SidebarEdge::left);
+        controller->quickControlsRequested();
+        QCOMPARE(controller->handle()->windowTitle(), QString("展开Tandrel"));
+        const qsizetype calls = shell.notifications->calls.size();
+        shell.prefs->setString("interfaceLanguage", "en");
+        QCOMPARE(controller->handle()->windowTitle(), QString("Open Tandrel"));
+        QCOMPARE(controller->quickPanel()->windowTitle(), QString("Tandrel Quick Controls"));
+        QCOMPARE(
+            controller->tabButton()->toolTip(), QString("Click to open Tandrel. Hover for quick controls."));
+        QCOMPARE(shell.app->recoveryMenu()->menu()->actions().first()->text(), QString("Show Tandrel"));
+        QCOMPARE(shell.notifications->calls.size(), calls + 1);
+        QCOMPARE(shell.notifications->calls.last().requestPermission, false);
+        QVERIFY(controller->isCollapsed());
+    }
+};
+
+QTEST_MAIN(TestSidebarApp)
+#include "TestSidebarApp.moc"

@@ -1,0 +1,207 @@
+#include "core/SidebarGeometry.h"
+
+#include <QSet>
+#include <QtTest>
+
+// Rectangles here are bottom-left based, y up. The screen is offset from the origin so
+// that a formula using 0 where it should use the screen's side shows.
+namespace {
+const QRectF kScreen(100, 40, 1280, 760);
+using OptionalEdge = std::optional<SidebarEdge>;
+} // namespace
+
+Q_DECLARE_METATYPE(OptionalEdge)
+
+class TestSidebarGeometry : public QObject {
+    Q_OBJECT
+
+private slots:
+    void nearbyEdge_data()
+    {
+        QTest::addColumn<QRectF>("frame");
+        QTest::addColumn<double>("threshold");
+        QTest::addColumn<OptionalEdge>("expected");
+        QTest::newRow("24 from the left snaps")
+            << QRectF(124, 40, 420, 760) << 24.0 << OptionalEdge(SidebarEdge::left);
+        QTest::newRow("25 from the left floats") << QRectF(125, 40, 420, 760) << 24.0 << OptionalEdge();
+        QTest::newRow("24 left of the screen snaps")
+            << QRectF(76, 40, 420, 760) << 24.0 << OptionalEdge(SidebarEdge::left);
+        QTest::newRow("24 from the right snaps")
+            << QRectF(100 + 1280 - 420 - 24, 40, 420, 760) << 24.0 << OptionalEdge(SidebarEdge::right);
+        QTest::newRow("25 from the right floats")
+            << QRectF(100 + 1280 - 420 - 25, 40, 420, 760) << 24.0 << OptionalEdge();
+        QTest::newRow("beyond the right side snaps")
+            << QRectF(100 + 1280 - 400, 40, 420, 760) << 24.0 << OptionalEdge(SidebarEdge::right);
+        QTest::newRow("as wide as the screen: tie goes left")
+            << kScreen << 24.0 << OptionalEdge(SidebarEdge::left);
+        QTest::newRow("equally near both: left")
+            << QRectF(110, 40, 1260, 760) << 24.0 << OptionalEdge(SidebarEdge::left);
+        QTest::newRow("closer to the right")
+            << QRectF(110, 40, 1265, 760) << 24.0 << OptionalEdge(SidebarEdge::right);
+        QTest::newRow("zero threshold, exact")
+            << QRectF(100, 0, 10, 10) << 0.0 << OptionalEdge(SidebarEdge::left);
+        QTest::newRow("height does not matter")
+            << QRectF(110, 5000, 420, 1) << 24.0 << OptionalEdge(SidebarEdge::left);
+    }
+    void nearbyEdge()
+    {
+        QFETCH(QRectF, frame);
+        QFETCH(double, threshold);
+        QFETCH(OptionalEdge, expected);
+        QCOMPARE(SidebarGeometry::nearbyEdge(frame, kScreen, threshold), expected);
+    }
+
+    void nearestEdge_data()
+    {
+        QTest::addColumn<QRectF>("frame");
+        QTest::addColumn<SidebarEdge>("expected");
+        QTest::newRow("as wide as the screen") << kScreen << SidebarEdge::left;
+        QTest::newRow("centred") << QRectF(100 + 430, 40, 420, 760) << SidebarEdge::left;
+        QTest::newRow("one point right of centre") << QRectF(100 + 431, 40, 420, 760) << SidebarEdge::right;
+        QTest::newRow("far from both, nearer left") << QRectF(500, 40, 100, 100) << SidebarEdge::left;
+        QTest::newRow("far from both, nearer right") << QRectF(1000, 40, 100, 100) << SidebarEdge::right;
+        QTest::newRow("off screen to the right") << QRectF(5000, 40, 100, 100) << SidebarEdge::right;
+    }
+    void nearestEdge()
+    {
+        QFETCH(QRectF, frame);
+        QFETCH(SidebarEdge, expected);
+        QCOMPARE(SidebarGeometry::nearestEdge(frame, kScreen), expected);
+    }
+
+    void dockedFrame_data()
+    {
+        QTest::addColumn<QRectF>("frame");
+        QTest::addColumn<SidebarEdge>("edge");
+        QTest::addColumn<QRectF>("expected");
+        QTest::newRow("left keeps size and y")
+            << QRectF(300, 100, 420, 500) << SidebarEdge::left << QRectF(100, 100, 420, 500);
+        QTest::newRow("right keeps size and y")
+            << QRectF(300, 100, 420, 500) << SidebarEdge::right << QRectF(100 + 1280 - 420, 100, 420, 500);
+        QTest::newRow("too large, left") << QRectF(0, -50, 2000, 1000) << SidebarEdge::left << kScreen;
+        QTest::newRow("too large, right") << QRectF(900, 300, 2000, 1000) << SidebarEdge::right << kScreen;
+        QTest::newRow("bottom below the screen is lifted")
+            << QRectF(300, 10, 420, 500) << SidebarEdge::left << QRectF(100, 40, 420, 500);
+        QTest::newRow("top above the screen is lowered")
+            << QRectF(300, 400, 420, 500) << SidebarEdge::left << QRectF(100, 800 - 500, 420, 500);
+        QTest::newRow("full height stays")
+            << QRectF(600, 40, 420, 760) << SidebarEdge::right << QRectF(960, 40, 420, 760);
+    }
+    void dockedFrame()
+    {
+        QFETCH(QRectF, frame);
+        QFETCH(SidebarEdge, edge);
+        QFETCH(QRectF, expected);
+        QCOMPARE(SidebarGeometry::dockedFrame(frame, kScreen, edge), expected);
+    }
+
+    void handleFrame_data()
+    {
+        QTest::addColumn<QRectF>("window");
+        QTest::addColumn<QRectF>("screen");
+        QTest::addColumn<SidebarEdge>("edge");
+        QTest::addColumn<QRectF>("expected");
+        // The window's middle is at 420; the tab (164 high) is centred on it.
+        QTest::newRow("left, centred")
+            << QRectF(100, 40, 420, 760) << kScreen << SidebarEdge::left << QRectF(100, 420 - 82, 52, 164);
+        QTest::newRow("right, inside the screen") << QRectF(960, 40, 420,
+            760) << kScreen << SidebarEdge::right << QRectF(1380 - 52, 420 - 82, 52, 164);
+        QTest::newRow("window low: clamped to the bottom")
+            << QRectF(100, -500, 420, 400) << kScreen << SidebarEdge::left << QRectF(100, 40, 52, 164);
+        QTest::newRow("window high: clamped to the top")
+            << QRectF(100, 900, 420, 400) << kScreen << SidebarEdge::left << QRectF(100, 800 - 164, 52, 164);
+        const QRectF shortScreen(0, 20, 800, 100);
+        QTest::newRow("short screen, window high")
+            << QRectF(0, 900, 420, 400) << shortScreen << SidebarEdge::left << QRectF(0, 20, 52, 100);
+        QTest::newRow("short screen, window low") << QRectF(0, -900, 420, 400) << shortScreen
+                                                  << SidebarEdge::right << QRectF(800 - 52, 20, 52, 100);
+        QTest::newRow("short screen, window centred")
+            << QRectF(0, 20, 420, 100) << shortScreen << SidebarEdge::left << QRectF(0, 20, 52, 100);
+    }
+    void handleFrame()
+    {
+        QFETCH(QRectF, window);
+        QFETCH(QRectF, screen);
+        QFETCH(SidebarEdge, edge);
+        QFETCH(QRectF, expected);
+        QCOMPARE(SidebarGeometry::handleFrame(window, screen, edge), expected);
+    }
+
+    void quickControlsFrame_data()
+    {
+        QTest::addColumn<QRectF>("handle");
+        QTest::addColumn<QRectF>("screen");
+        QTest::addColumn<SidebarEdge>("edge");
+        QTest::addColumn<QRectF>("expected");
+        const QRectF rightTab(1380 - 52, 338, 52, 164);
+        QTest::newRow("right tab: panel 8 left of it")
+            << rightTab << kScreen << SidebarEdge::right << QRectF(1328 - 8 - 240, 420 - 105, 240, 210);
+        QTest::newRow("left tab: panel 8 right of it") << QRectF(100, 338, 52,
+            164) << kScreen << SidebarEdge::left << QRectF(152 + 8, 420 - 105, 240, 210);
+        QTest::newRow("tab at the top: panel 8 below the top") << QRectF(100, 800 - 164, 52,
+            164) << kScreen << SidebarEdge::left << QRectF(160, 800 - 8 - 210, 240, 210);
+        QTest::newRow("tab at the bottom: panel 8 above the bottom")
+            << QRectF(100, 40, 52, 164) << kScreen << SidebarEdge::left << QRectF(160, 48, 240, 210);
+        const QRectF narrow(0, 0, 200, 800);
+        QTest::newRow("narrow screen, right tab")
+            << QRectF(148, 300, 52, 164) << narrow << SidebarEdge::right << QRectF(8, 382 - 105, 184, 210);
+        QTest::newRow("narrow screen, left tab")
+            << QRectF(0, 300, 52, 164) << narrow << SidebarEdge::left << QRectF(8, 382 - 105, 184, 210);
+        const QRectF tiny(0, 0, 100, 100);
+        QTest::newRow("tiny screen: upper bounds win")
+            << QRectF(0, 0, 52, 100) << tiny << SidebarEdge::left << QRectF(8, 8, 84, 84);
+    }
+    void quickControlsFrame()
+    {
+        QFETCH(QRectF, handle);
+        QFETCH(QRectF, screen);
+        QFETCH(SidebarEdge, edge);
+        QFETCH(QRectF, expected);
+        const QRectF panel = SidebarGeometry::quickControlsFrame(handle, screen, edge);
+        QCOMPARE(panel, expected);
+        QVERIFY(SidebarGeometry::minX(panel) >= SidebarGeometry::minX(screen) + 8);
+        QVERIFY(SidebarGeometry::maxY(panel) <= SidebarGeometry::maxY(screen) - 8);
+    }
+
+    void narrowScreenPanelSitsEightFromTheRight()
+    {
+        const QRectF screen(30, 0, 255, 800);
+        const QRectF panel
+            = SidebarGeometry::quickControlsFrame(QRectF(30, 300, 52, 164), screen, SidebarEdge::left);
+        QCOMPARE(panel.width(), 255.0 - 16);
+        QCOMPARE(SidebarGeometry::maxX(panel), SidebarGeometry::maxX(screen) - 8);
+    }
+
+    void quickControlsSize() { QCOMPARE(SidebarGeometry::quickControlsSize(), QSizeF(240, 210)); }
+
+    void edgeRawValues_data()
+    {
+        QTest::addColumn<QString>("raw");
+        QTest::addColumn<OptionalEdge>("expected");
+        QTest::newRow("left") << "left" << OptionalEdge(SidebarEdge::left);
+        QTest::newRow("right") << "right" << OptionalEdge(SidebarEdge::right);
+        QTest::newRow("Left") << "Left" << OptionalEdge();
+        QTest::newRow("empty") << "" << OptionalEdge();
+        QTest::newRow("padded") << " left" << OptionalEdge();
+        QTest::newRow("other") << "top" << OptionalEdge();
+    }
+    void edgeRawValues()
+    {
+        QFETCH(QString, raw);
+        QFETCH(OptionalEdge, expected);
+        QCOMPARE(sidebarEdgeFromRawValue(raw), expected);
+        if (expected)
+            QCOMPARE(rawValue(*expected), raw);
+    }
+
+    void edgeIsHashable()
+    {
+        QSet<SidebarEdge> edges { SidebarEdge::left, SidebarEdge::right, SidebarEdge::left };
+        QCOMPARE(edges.size(), 2);
+        QCOMPARE(qHash(SidebarEdge::left), qHash(QStringLiteral("left")));
+        QVERIFY(qHash(SidebarEdge::left) != qHash(SidebarEdge::right));
+    }
+};
+
+QTEST_APPLESS_MAIN(TestSidebarGeometry)
+#include "TestSidebarGeometry.moc"

@@ -1,0 +1,416 @@
+#include "platform/audio/FakeAudioBackend.h"
+#include "workspace/RecordingNotifications.h"
+
+#include "features/recording/RecordingLevelMeter.h"
+#include "features/recording/RecordingLibraryDialog.h"
+#include "features/recording/RecordingView.h"
+#include "platform/audio/RecordingStore.h"
+#include "platform/preferences/Preferences.h"
+#include "platform/storage/FileRevealer.h"
+#include "workspace/ContentView.h"
+#include "workspace/WorkspaceStore.h"
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QToolButton>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+class RememberingRevealer : public FileRevealer {
+public:
+    QStringList revealed;
+    void reveal(const QString& path) override { revealed.append(path); }
+};
+} // namespace
+
+class TestRecordingView : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Preferences> m_prefs;
+    std::unique_ptr<WorkspaceStore> m_store;
+    FakeAudioBackend* m_backend = nullptr;
+    std::shared_ptr<RememberingRevealer> m_revealer;
+
+    QString folder() const { return m_dir->filePath("Recordings"); }
+    RecordingStore* audio() const { return m_store->audio(); }
+
+    void makeStore(const QString& language = "zh-Hans")
+    {
+        m_prefs->setString("interfaceLanguage", language);
+        m_backend = new FakeAudioBackend;
+        WorkspaceStore::Services services;
+        services.notifications = new RecordingNotifications;
+        services.audio = new RecordingStore(folder(), m_backend);
+        m_store = std::make_unique<WorkspaceStore>(m_prefs.get(), services);
+        m_revealer = std::make_shared<RememberingRevealer>();
+    }
+
+    std::unique_ptr<RecordingView> makeView()
+    {
+        auto view = std::make_unique<RecordingView>(m_store.get(), nullptr, m_revealer);
+        view->resize(300, 200);
+        view->show();
+        return view;
+    }
+
+    void addRecordings(const QStringList& names)
+    {
+        QDir().mkpath(folder());
+        for (const QString& name : names) {
+            QFile file(QDir(folder()).filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("x");
+            file.close();
+            QThread::msleep(15);
+        }
+        audio()->reload();
+    }
+
+    static QStringList rowNames(RecordingLibraryDialog* library)
+    {
+        QStringList names;
+        for (QLabel* label : library->findChildren<QLabel*>("recordingName")) {
+            if (label->isVisibleTo(library))
+                names.append(label->text());
+        }
+        return names;
+    }
+
+    static QToolButton* playButton(RecordingLibraryDialog* library, const QString& name)
+    {
+        for (QWidget* row : library->findChildren<QWidget*>("recordingRow")) {
+            if (row->parent() && row->property("filename").toString() == name)
+                return row->findChild<QToolButton*>("playButton");
+        }
+        return nullptr;
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_prefs = std::make_unique<Preferences>(m_dir->filePath("prefs.sqlite"));
+        Preferences::setStandard(m_prefs.get());
+    }
+
+    void cleanup()
+    {
+        m_store.reset();
+        Preferences::setStandard(nullptr);
+        m_prefs.reset();
+        m_dir.reset();
+    }
+
+    void duration_data()
+    {
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("zero") << 0.0 << "00:00";
+        QTest::newRow("just under a minute") << 59.99 << "00:59";
+        QTest::newRow("fraction cut off") << 65.9 << "01:05";
+        QTest::newRow("ten minutes") << 600.0 << "10:00";
+        QTest::newRow("an hour, minutes not capped") << 3600.0 << "60:00";
+        QTest::newRow("over a hundred minutes") << 6001.0 << "100:01";
+    }
+    void duration()
+    {
+        QFETCH(double, seconds);
+        QFETCH(QString, text);
+        QCOMPARE(RecordingView::duration(seconds), text);
+    }
+
+    void barHeights_data()
+    {
+        QTest::addColumn<float>("level");
+        QTest::addColumn<bool>("recording");
+        QTest::addColumn<QList<double>>("heights");
+        QTest::newRow("full level") << 1.0f << true
+                                    << QList<double> { 23, 35, 27, 41, 31, 37, 45, 33, 39, 29, 35, 25, 21 };
+        QTest::newRow("silent while recording") << 0.0f << true << QList<double>(13, 5);
+        QTest::newRow("half level") << 0.5f << true
+                                    << QList<double> { 14, 20, 16, 23, 18, 21, 25, 19, 22, 17, 20, 15, 13 };
+        QTest::newRow("idle ignores level") << 1.0f << false << QList<double>(13, 6);
+    }
+    void barHeights()
+    {
+        QFETCH(float, level);
+        QFETCH(bool, recording);
+        QFETCH(QList<double>, heights);
+        RecordingLevelMeter meter;
+        meter.setRecording(recording);
+        meter.setLevel(level);
+        QCOMPARE(meter.targetHeights(), heights);
+    }
+
+    void fullPanelFollowsTheRecorder_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QStringList>("texts"); // start, requesting, stop, library, library with 2, title
+        QTest::newRow("Chinese") << "zh-Hans"
+                                 << QStringList { "开始录音", "授权中…", "停止", "录音记录", "录音记录 · 2", "快捷录音" };
+        QTest::newRow("English") << "en"
+                                 << QStringList { "Start Recording", "Requesting Access…", "Stop", "Recordings",
+                                                  "Recordings · 2", "Quick Recording" };
+    }
+    void fullPanelFollowsTheRecorder()
+    {
+        QFETCH(QString, language);
+        QFETCH(QStringList, texts);
+        makeStore(language);
+        auto view = makeView();
+        auto* record = view->findChild<QPushButton*>("recordButton");
+        auto* library = view->findChild<QPushButton*>("recordingLibraryButton");
+        auto* elapsed = view->findChild<QLabel*>("recordingElapsedLabel");
+        auto* meter = view->findChild<RecordingLevelMeter*>("recordingLevelMeter");
+        QCOMPARE(view->findChild<QLabel*>("recordingTitleLabel")->text(), texts.at(5));
+        QCOMPARE(record->text(), texts.at(0));
+        QVERIFY(record->isEnabled());
+        QVERIFY(!elapsed->isVisible());
+        QCOMPARE(library->text(), texts.at(3));
+        QCOMPARE(meter->targetHeights(), QList<double>(13, 6));
+
+        addRecordings({ "a.m4a", "b.m4a" });
+        QCOMPARE(library->text(), texts.at(4));
+
+        m_backend->authorization = MicrophoneAuthorization::notDetermined;
+        QTest::mouseClick(record, Qt::LeftButton);
+        QCOMPARE(record->text(), texts.at(1));
+        QVERIFY(!record->isEnabled());
+        m_backend->accessRequests.first()(true);
+        QTRY_VERIFY(audio()->isRecording());
+        QCOMPARE(record->text(), texts.at(2));
+        QVERIFY(record->isEnabled());
+        QVERIFY(elapsed->isVisible());
+        QCOMPARE(elapsed->text(), QString("00:00"));
+
+        m_backend->recorders.last()->time = 65.9;
+        m_backend->recorders.last()->power = 0;
+        QTRY_COMPARE(elapsed->text(), QString("01:05"));
+        QTRY_COMPARE(meter->targetHeights().at(6), 45.0);
+
+        QTest::mouseClick(record, Qt::LeftButton);
+        QVERIFY(!audio()->isRecording());
+        QCOMPARE(record->text(), texts.at(0));
+        QVERIFY(!elapsed->isVisible());
+        QCOMPARE(meter->targetHeights(), QList<double>(13, 6));
+        // The stopped recording went into the note and is listed.
+        QCOMPARE(m_store->currentPage()->attachments.size(), 1);
+        QCOMPARE(library->text(), language == "en" ? QString("Recordings · 3") : QString("录音记录 · 3"));
+    }
+
+    void languageChangeRetranslates()
+    {
+        makeStore("zh-Hans");
+        auto view = makeView();
+        auto* record = view->findChild<QPushButton*>("recordButton");
+        QCOMPARE(record->text(), QString("开始录音"));
+        m_prefs->setString("interfaceLanguage", "en");
+        QCOMPARE(record->text(), QString("Start Recording"));
+    }
+
+    void compactButton_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QStringList>("idle"); // text, help, accessibility label
+        QTest::addColumn<QStringList>("recording");
+        QTest::newRow("Chinese") << "zh-Hans" << QStringList { "开始录音", "开始录音", "开始录音" }
+                                 << QStringList { "录音 01:05", "停止录音并转写到 Note", "停止录音" };
+        QTest::newRow("English") << "en" << QStringList { "Start Recording", "Start Recording", "Start Recording" }
+                                 << QStringList { "Recording 01:05", "Stop Recording and Transcribe to Note",
+                                                  "Stop Recording" };
+    }
+    void compactButton()
+    {
+        QFETCH(QString, language);
+        QFETCH(QStringList, idle);
+        QFETCH(QStringList, recording);
+        makeStore(language);
+        auto view = makeView();
+        view->setCompact(true);
+        QVERIFY(view->isCompact());
+        auto* button = view->findChild<QPushButton*>("compactRecordButton");
+        QVERIFY(button->isVisible());
+        QVERIFY(!view->findChild<QPushButton*>("recordButton")->isVisible());
+        QCOMPARE(button->height(), 44);
+        QCOMPARE(QStringList({ button->text(), button->toolTip(), button->accessibleName() }), idle);
+
+        QTest::mouseClick(button, Qt::LeftButton);
+        QTRY_VERIFY(audio()->isRecording());
+        m_backend->recorders.last()->time = 65.2;
+        QTRY_COMPARE(button->text(), recording.at(0));
+        QCOMPARE(QStringList({ button->text(), button->toolTip(), button->accessibleName() }), recording);
+
+        QTest::mouseClick(button, Qt::LeftButton);
+        QVERIFY(!audio()->isRecording());
+        QCOMPARE(button->text(), idle.at(0));
+
+        m_backend->authorization = MicrophoneAuthorization::notDetermined;
+        QTest::mouseClick(button, Qt::LeftButton);
+        QVERIFY(!button->isEnabled());
+        QCOMPARE(button->text(), language == "en" ? QString("Requesting Access…") : QString("授权中…"));
+        view->setCompact(false);
+        QVERIFY(view->findChild<QPushButton*>("recordButton")->isVisible());
+    }
+
+    void errorAlertShowsAndClears()
+    {
+        makeStore();
+        m_backend->authorization = MicrophoneAuthorization::denied;
+        auto view = makeView();
+        QTest::mouseClick(view->findChild<QPushButton*>("recordButton"), Qt::LeftButton);
+        QTRY_VERIFY(view->errorAlert() && view->errorAlert()->isVisible());
+        QMessageBox* alert = view->errorAlert();
+        QCOMPARE(alert->windowTitle(), QString("录音提示"));
+        QCOMPARE(alert->text(), audio()->errorText());
+        QVERIFY(alert->text().startsWith("无法使用麦克风。"));
+        auto* ok = alert->findChild<QPushButton*>("okButton");
+        QCOMPARE(ok->text(), QString("好"));
+        QTest::mouseClick(ok, Qt::LeftButton);
+        QVERIFY(!audio()->errorMessage());
+        QTRY_VERIFY(!view->errorAlert());
+    }
+
+    void emptyLibrary_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QStringList>("texts");
+        QTest::newRow("Chinese") << "zh-Hans"
+                                 << QStringList { "录音记录", "完成", "还没有录音", "点击开始录音，随手记录一个想法。",
+                                                  "停止后自动保存在本机。可回放，或将音频及引用笔记保存到 Obsidian。" };
+        QTest::newRow("English") << "en"
+                                 << QStringList { "Recordings", "Done", "No Recordings Yet",
+                                                  "Start a recording to capture an idea.",
+                                                  "Recordings are saved locally when stopped. Play them back or export "
+                                                  "audio and linked notes to Obsidian." };
+    }
+    void emptyLibrary()
+    {
+        QFETCH(QString, language);
+        QFETCH(QStringList, texts);
+        makeStore(language);
+        auto view = makeView();
+        QTest::mouseClick(view->findChild<QPushButton*>("recordingLibraryButton"), Qt::LeftButton);
+        RecordingLibraryDialog* library = view->library();
+        QVERIFY(library && library->isVisible());
+        QVERIFY(view->isShowingLibrary());
+        QCOMPARE(QStringList({ library->findChild<QLabel*>("libraryHeading")->text(),
+                               library->findChild<QPushButton*>("libraryDoneButton")->text(),
+                               library->findChild<QLabel*>("libraryEmptyTitle")->text(),
+                               library->findChild<QLabel*>("libraryEmptyPrompt")->text(),
+                               library->findChild<QLabel*>("libraryEmptyDetail")->text() }),
+                 texts);
+        QVERIFY(library->findChild<QWidget*>("libraryEmpty")->isVisible());
+        QTest::mouseClick(library->findChild<QPushButton*>("libraryDoneButton"), Qt::LeftButton);
+        QTRY_VERIFY(!view->library());
+    }
+
+    void libraryListsAndPlays()
+    {
+        makeStore();
+        addRecordings({ "old.m4a", "new.m4a" });
+        auto view = makeView();
+        view->showLibrary();
+        RecordingLibraryDialog* library = view->library();
+        QCOMPARE(rowNames(library), QStringList({ "new.m4a", "old.m4a" }));
+        QVERIFY(!library->findChild<QWidget*>("libraryEmpty")->isVisible());
+        for (QLabel* date : library->findChildren<QLabel*>("recordingDate"))
+            QVERIFY(date->text().contains(QString::number(QDate::currentDate().year()) + "年"));
+
+        QToolButton* play = playButton(library, "old.m4a");
+        QCOMPARE(play->toolTip(), QString("播放录音"));
+        QCOMPARE(play->accessibleName(), QString("播放录音"));
+        QTest::mouseClick(play, Qt::LeftButton);
+        QCOMPARE(audio()->playingID(), QString("old.m4a"));
+        QVERIFY(playButton(library, "old.m4a")->property("playing").toBool());
+        QVERIFY(!playButton(library, "new.m4a")->property("playing").toBool());
+
+        // The playing row's button stops it.
+        QTest::mouseClick(playButton(library, "old.m4a"), Qt::LeftButton);
+        QVERIFY(!audio()->playingID());
+        QVERIFY(!playButton(library, "old.m4a")->property("playing").toBool());
+
+        // A new recording appears at the top while the library is open.
+        addRecordings({ "newest.m4a" });
+        QTRY_COMPARE(rowNames(library), QStringList({ "newest.m4a", "new.m4a", "old.m4a" }));
+    }
+
+    void closingLibraryStopsPlayback()
+    {
+        makeStore();
+        addRecordings({ "a.m4a" });
+        auto view = makeView();
+        view->showLibrary();
+        RecordingLibraryDialog* library = view->library();
+        QTest::mouseClick(playButton(library, "a.m4a"), Qt::LeftButton);
+        QVERIFY(audio()->isPlaying());
+        QTest::mouseClick(library->findChild<QPushButton*>("libraryDoneButton"), Qt::LeftButton);
+        QVERIFY(!audio()->isPlaying());
+        QCOMPARE(m_backend->stoppedPlayers.size(), 1);
+
+        view->showLibrary();
+        QTest::mouseClick(playButton(view->library(), "a.m4a"), Qt::LeftButton);
+        QVERIFY(audio()->isPlaying());
+        view->library()->reject(); // Escape or the window's close button
+        QVERIFY(!audio()->isPlaying());
+    }
+
+    void rowActions()
+    {
+        makeStore("en");
+        addRecordings({ "a.m4a" });
+        auto view = makeView();
+        view->showLibrary();
+        RecordingLibraryDialog* library = view->library();
+        auto* reveal = library->findChild<QPushButton*>("revealButton");
+        auto* save = library->findChild<QPushButton*>("exportButton");
+        QCOMPARE(reveal->text(), QString("Show in Finder"));
+        QCOMPARE(save->text(), QString("Save to Obsidian"));
+
+        QTest::mouseClick(reveal, Qt::LeftButton);
+        QCOMPARE(m_revealer->revealed, QStringList({ QFileInfo(QDir(folder()).filePath("a.m4a")).absoluteFilePath() }));
+
+        QTest::mouseClick(save, Qt::LeftButton);
+        QCOMPARE(m_store->message(), QString("Choose an Obsidian vault in Settings first."));
+        QTRY_VERIFY(library->messageAlert() && library->messageAlert()->isVisible());
+        QMessageBox* alert = library->messageAlert();
+        QCOMPARE(alert->windowTitle(), QString("Save"));
+        QCOMPARE(alert->text(), QString("Choose an Obsidian vault in Settings first."));
+        QTest::mouseClick(alert->findChild<QPushButton*>("okButton"), Qt::LeftButton);
+        QVERIFY(!m_store->message());
+    }
+
+    void contentViewHoldsThePanel()
+    {
+        makeStore();
+        addRecordings({ "a.m4a" });
+        ContentView content(m_store.get());
+        content.resize(420, 800);
+        content.show();
+        QWidget* row = content.findChild<QWidget*>("focusRow");
+        QVERIFY(row);
+        auto* view = row->findChild<RecordingView*>("recordingView");
+        QVERIFY(view && view->isVisible());
+
+        // While the library is open, the store's message is shown over the library only.
+        view->showLibrary();
+        m_store->setMessage(QStringLiteral("消息"));
+        QTRY_VERIFY(view->library()->messageAlert() && view->library()->messageAlert()->isVisible());
+        QVERIFY(!content.messageAlert());
+        QTest::mouseClick(view->library()->messageAlert()->findChild<QPushButton*>("okButton"), Qt::LeftButton);
+        QVERIFY(!m_store->message());
+
+        // Closed, the window's own alert shows it again.
+        view->library()->accept();
+        m_store->setMessage(QStringLiteral("另一条消息"));
+        QTRY_VERIFY(content.messageAlert() && content.messageAlert()->isVisible());
+    }
+};
+
+QTEST_MAIN(TestRecordingView)
+#include "TestRecordingView.moc"

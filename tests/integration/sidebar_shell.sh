@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# The real executable under Xvfb and openbox (scripts/with-display): it keeps running
+# without a tray host and with its window closed, a second launch brings the collapsed or
+# closed window back and exits, and with a tray host (trayer) the tray menu quits it.
+# Every process started here is stopped by its own id; the data lands in a private folder.
+set -uo pipefail
+exe="$1"
+home=$(mktemp -d)
+export XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config" XDG_CACHE_HOME="$home/cache"
+export XDG_RUNTIME_DIR="$home/run"
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+app="" tray=""
+cleanup() {
+    for pid in $app $tray; do kill "$pid" 2>/dev/null; done
+    for pid in $app $tray; do wait "$pid" 2>/dev/null; done
+    rm -rf "$home"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; [ -f "$home/tandrel.log" ] && tail -20 "$home/tandrel.log" >&2; exit 1; }
+
+# Waits up to $1 tenths of a second for the command after it to succeed.
+wait_for() {
+    local tries=$1; shift
+    for _ in $(seq "$tries"); do "$@" && return 0; sleep 0.1; done
+    return 1
+}
+viewable() { xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; }
+unmapped() { ! viewable "$1"; }
+alive() { kill -0 "$app" 2>/dev/null; }
+main_window() { xdotool search --onlyvisible --name '^Tandrel$' 2>/dev/null | head -n1; }
+second_launch() {
+    timeout 20 "$exe" >>"$home/second.log" 2>&1
+    local status=$?
+    [ $status -eq 0 ] || fail "the second launch ended with status $status"
+}
+
+start_app() {
+    "$exe" >"$home/tandrel.log" 2>&1 &
+    app=$!
+    win=""
+    for _ in $(seq 300); do win=$(main_window); [ -n "$win" ] && break; sleep 0.1; done
+    [ -n "$win" ] || fail "no window titled Tandrel appeared"
+}
+
+# 1. No tray host: the program runs; docked at the left edge it collapses into the tab;
+#    a second launch expands it and exits.
+start_app
+sleep 1
+xdotool windowmove "$win" 8 0
+wait_for 50 unmapped "$win" || fail "the window did not collapse at the edge"
+tab=$(xdotool search --onlyvisible --name '^(Open Tandrel|展开Tandrel)$' | head -n1)
+[ -n "$tab" ] || fail "no edge tab is shown"
+alive || fail "the program ended"
+second_launch
+wait_for 50 viewable "$win" || fail "the second launch did not bring the window back"
+echo "second launch expanded the collapsed window"
+
+# 2. Closing the window keeps the program running; a second launch opens it again.
+sleep 1
+xdotool windowactivate --sync "$win" key --clearmodifiers alt+F4
+closed() { [ -z "$(main_window)" ]; }
+wait_for 50 closed || fail "the window did not close"
+sleep 1
+alive || fail "closing the window ended the program"
+second_launch
+# Qt gives a window that was closed a new X window when it is shown again.
+shown_again() { win=$(main_window); [ -n "$win" ]; }
+wait_for 50 shown_again || fail "the second launch did not open the closed window"
+echo "closed window reopened by a second launch"
+
+# 3. With a tray host the tray menu's last entry quits the program.
+trayer --SetDockType true --SetPartialStrut true --edge top --align right --widthtype request \
+    --height 32 >"$home/trayer.log" 2>&1 &
+tray=$!
+panel=""
+for _ in $(seq 100); do panel=$(xdotool search --name '^panel$' 2>/dev/null | head -n1); [ -n "$panel" ] && break; sleep 0.1; done
+[ -n "$panel" ] || fail "trayer did not start"
+# trayer's panel is sized to its icons: it shows once Tandrel's icon is embedded.
+embedded() { xwininfo -id "$panel" | grep -q IsViewable && [ "$(xwininfo -id "$panel" | awk '/Width:/{print $2}')" -ge 16 ]; }
+wait_for 100 embedded || fail "no tray icon was embedded"
+sleep 1
+eval "$(xdotool getwindowgeometry --shell "$panel")"
+xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 3
+sleep 1
+xdotool key Up Return
+for _ in $(seq 100); do alive || break; sleep 0.1; done
+alive && fail "Quit Tandrel from the tray menu did not end the program"
+wait "$app"
+status=$?
+app=""
+[ $status -eq 0 ] || fail "the program ended with status $status after Quit"
+echo "tray menu quit the program"

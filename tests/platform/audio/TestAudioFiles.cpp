@@ -1,0 +1,221 @@
+#include "ToneAnalysis.h"
+
+#include "platform/audio/AacFileWriter.h"
+#include "platform/audio/AudioFileDecoder.h"
+#include "platform/preferences/Preferences.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include <sys/resource.h>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+namespace {
+std::vector<float> tone(double frequency, double seconds, float amplitude = 0.5f)
+{
+    std::vector<float> values(size_t(seconds * AacFileWriter::sampleRate));
+    for (size_t i = 0; i < values.size(); ++i)
+        values[i] = amplitude * float(std::sin(2 * M_PI * frequency * double(i) / AacFileWriter::sampleRate));
+    return values;
+}
+
+// Feeds the writer in uneven pieces, as capture does.
+bool writeInPieces(AacFileWriter& writer, const std::vector<float>& values)
+{
+    size_t offset = 0;
+    size_t piece = 441;
+    while (offset < values.size()) {
+        const size_t count = std::min(piece, values.size() - offset);
+        if (!writer.write(values.data() + offset, qsizetype(count)))
+            return false;
+        offset += count;
+        piece = piece == 441 ? 1777 : 441;
+    }
+    return true;
+}
+} // namespace
+
+class TestAudioFiles : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Preferences> m_prefs;
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_prefs = std::make_unique<Preferences>(m_dir->filePath("prefs.sqlite"));
+        Preferences::setStandard(m_prefs.get());
+        m_prefs->setString("interfaceLanguage", "zh-Hans");
+    }
+    void cleanup()
+    {
+        Preferences::setStandard(nullptr);
+        m_prefs.reset();
+        m_dir.reset();
+    }
+
+    void aacRoundTrip_data()
+    {
+        QTest::addColumn<double>("frequency");
+        QTest::addColumn<double>("seconds");
+        QTest::newRow("440 Hz, 2.5 s") << 440.0 << 2.5;
+        QTest::newRow("1 kHz, 1.2 s") << 1000.0 << 1.2;
+        QTest::newRow("300 Hz, 0.3 s") << 300.0 << 0.3;
+    }
+    void aacRoundTrip()
+    {
+        QFETCH(double, frequency);
+        QFETCH(double, seconds);
+        const QString path = m_dir->filePath("录音-1-ABCDEF12.m4a");
+        AacFileWriter writer;
+        QCOMPARE(writer.open(path), std::nullopt);
+        QVERIFY(writeInPieces(writer, tone(frequency, seconds)));
+        QCOMPARE(writer.samplesWritten(), qint64(seconds * AacFileWriter::sampleRate));
+        QVERIFY(writer.finish());
+        QVERIFY(!writer.isOpen());
+
+        // What the file says about itself, read by FFmpeg directly.
+        AVFormatContext* format = nullptr;
+        QCOMPARE(avformat_open_input(&format, QFile::encodeName(path).constData(), nullptr, nullptr), 0);
+        QVERIFY(avformat_find_stream_info(format, nullptr) >= 0);
+        QVERIFY2(QByteArray(format->iformat->name).contains("mp4"), format->iformat->name);
+        QCOMPARE(format->nb_streams, 1u);
+        const AVCodecParameters* stream = format->streams[0]->codecpar;
+        QCOMPARE(stream->codec_id, AV_CODEC_ID_AAC);
+        QCOMPARE(stream->profile, FF_PROFILE_AAC_LOW);
+        QCOMPARE(stream->sample_rate, 44100);
+        QCOMPARE(stream->ch_layout.nb_channels, 1);
+        avformat_close_input(&format);
+
+        QString error;
+        const auto pcm = AudioFileDecoder::decodeAll(
+            path, { .sampleRate = 0, .channels = 0, .format = AudioFileDecoder::SampleFormat::float32 }, &error);
+        QVERIFY2(pcm, qPrintable(error));
+        const std::vector<float> decoded = ToneAnalysis::samples(*pcm);
+        const double decodedSeconds = double(decoded.size()) / AacFileWriter::sampleRate;
+        QVERIFY2(qAbs(decodedSeconds - seconds) < 0.06, qPrintable(QString::number(decodedSeconds)));
+        QCOMPARE(ToneAnalysis::dominantFrequency(decoded, AacFileWriter::sampleRate), frequency);
+        QVERIFY(qAbs(ToneAnalysis::rms(decoded, decoded.size() / 4, decoded.size() * 3 / 4) - 0.5 / std::sqrt(2.0)) < 0.05);
+    }
+
+    void fileCutShortStaysReadable()
+    {
+        // Closing without completing the file is what a killed process leaves behind.
+        const QString path = m_dir->filePath("cut.m4a");
+        AacFileWriter writer;
+        QCOMPARE(writer.open(path), std::nullopt);
+        QVERIFY(writeInPieces(writer, tone(440, 3.5)));
+        writer.abandon();
+        const auto pcm = AudioFileDecoder::decodeAll(path, { 0, 0, AudioFileDecoder::SampleFormat::float32 });
+        QVERIFY(pcm);
+        const std::vector<float> decoded = ToneAnalysis::samples(*pcm);
+        QVERIFY2(decoded.size() >= size_t(2.4 * AacFileWriter::sampleRate), qPrintable(QString::number(decoded.size())));
+        QCOMPARE(ToneAnalysis::dominantFrequency(decoded, AacFileWriter::sampleRate), 440.0);
+    }
+
+    void writeFailureIsReported()
+    {
+        // A file-size limit makes the disk refuse further writes part way, as a full disk does.
+        const QString path = m_dir->filePath("limited.m4a");
+        rlimit previous {};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &previous), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = previous;
+        limited.rlim_cur = 24 * 1024;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+
+        AacFileWriter writer;
+        const bool opened = !writer.open(path).has_value();
+        const std::vector<float> values = tone(440, 6);
+        qsizetype accepted = 0;
+        bool failed = false;
+        while (opened && accepted < qsizetype(values.size()) && !failed) {
+            const qsizetype count = std::min<qsizetype>(4410, qsizetype(values.size()) - accepted);
+            failed = !writer.write(values.data() + accepted, count);
+            accepted += count;
+        }
+        const bool openAfterFailure = writer.isOpen();
+        setrlimit(RLIMIT_FSIZE, &previous);
+        std::signal(SIGXFSZ, oldHandler);
+
+        QVERIFY(opened);
+        QVERIFY(failed);
+        QVERIFY(accepted < qsizetype(values.size()));
+        QVERIFY(!openAfterFailure);
+        QVERIFY(!writer.finish());
+        // What reached the disk before the failure is still audio.
+        const auto pcm = AudioFileDecoder::decodeAll(path, { 0, 0, AudioFileDecoder::SampleFormat::float32 });
+        QVERIFY(pcm);
+        QVERIFY(ToneAnalysis::samples(*pcm).size() >= size_t(AacFileWriter::sampleRate / 2));
+    }
+
+    void decoderConvertsRateAndFormat()
+    {
+        const QString path = m_dir->filePath("convert.m4a");
+        AacFileWriter writer;
+        QCOMPARE(writer.open(path), std::nullopt);
+        QVERIFY(writeInPieces(writer, tone(440, 2)));
+        QVERIFY(writer.finish());
+
+        AudioFileDecoder decoder;
+        QCOMPARE(decoder.open(path, { .sampleRate = 16000, .channels = 1, .format = AudioFileDecoder::SampleFormat::int16 }),
+                 std::nullopt);
+        QCOMPARE(decoder.fileSampleRate(), 44100);
+        QCOMPARE(decoder.fileChannels(), 1);
+        QCOMPARE(decoder.codecName(), QString("aac"));
+        QCOMPARE(decoder.sampleRate(), 16000);
+        QCOMPARE(decoder.bytesPerFrame(), 2);
+        qsizetype bytes = 0;
+        while (!decoder.atEnd() && !decoder.failed())
+            bytes += decoder.read().size();
+        QVERIFY(!decoder.failed());
+        QVERIFY2(qAbs(bytes / 2 - 32000) < 1200, qPrintable(QString::number(bytes / 2)));
+    }
+
+    void unusableFiles_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("writeMessage");
+        QTest::addColumn<QString>("readMessage");
+        QTest::newRow("Chinese") << "zh-Hans" << "无法创建音频文件“{0}”。" << "无法读取音频文件“{0}”。";
+        QTest::newRow("English") << "en" << "Could not create the audio file “{0}”." << "Could not read the audio file “{0}”.";
+    }
+    void unusableFiles()
+    {
+        QFETCH(QString, language);
+        QFETCH(QString, writeMessage);
+        QFETCH(QString, readMessage);
+        m_prefs->setString("interfaceLanguage", language);
+
+        const QString unwritable = m_dir->filePath("missing/folder/x.m4a");
+        AacFileWriter writer;
+        QCOMPARE(writer.open(unwritable), writeMessage.replace("{0}", unwritable));
+        QVERIFY(!writer.isOpen());
+        const float sample = 0;
+        QVERIFY(!writer.write(&sample, 1));
+        QVERIFY(!QFileInfo::exists(unwritable));
+
+        const QString garbage = m_dir->filePath("garbage.m4a");
+        QFile file(garbage);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4096, 'x'));
+        file.close();
+        AudioFileDecoder decoder;
+        QCOMPARE(decoder.open(garbage), readMessage.replace("{0}", garbage));
+        QVERIFY(decoder.read().isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAudioFiles)
+#include "TestAudioFiles.moc"

@@ -1,0 +1,461 @@
+#include "GeneratedWhisperModel.h"
+#include "LoopbackHttpServer.h"
+
+#include "platform/preferences/Preferences.h"
+#include "platform/speech/ModelManager.h"
+#include "platform/speech/WhisperModels.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+Q_DECLARE_METATYPE(QCryptographicHash::Algorithm)
+
+namespace {
+
+// The first bytes of a model file: magic, vocabulary size, nine more parameters, weight type.
+QByteArray modelHeader(qint32 vocabulary, qint32 weightType = 1)
+{
+    QByteArray header(48, '\0');
+    qToLittleEndian<quint32>(0x67676d6c, header.data());
+    qToLittleEndian<qint32>(vocabulary, header.data() + 4);
+    qToLittleEndian<qint32>(weightType, header.data() + 44);
+    return header;
+}
+
+// Two megabytes that look like a multilingual model to the header check.
+QByteArray fakeModel()
+{
+    QByteArray bytes = modelHeader(51865);
+    QRandomGenerator random(7);
+    while (bytes.size() < 2 * 1024 * 1024) {
+        const quint32 value = random.generate();
+        bytes.append(reinterpret_cast<const char*>(&value), 4);
+    }
+    return bytes;
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+constexpr int generous = 60000;
+
+} // namespace
+
+class TestModelManager : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void knownModelsArePublishedOnes();
+    void inspectsModelFiles_data();
+    void inspectsModelFiles();
+    void installedModelIgnoresPartialAndUnusableFiles();
+
+    void downloadInstallsVerifiedModel_data();
+    void downloadInstallsVerifiedModel();
+    void checksumMismatchIsRejected_data();
+    void checksumMismatchIsRejected();
+    void interruptedDownloadResumes();
+    void serverIgnoringRangeStartsOver();
+    void completePartIsOnlyVerified();
+    void httpErrorIsReported();
+    void onlyHttpsOrLoopback();
+    void cancelKeepsPartialDownload();
+    void destroyedDuringDownload();
+
+    void installFromFile();
+    void installFromFileRejects_data();
+    void installFromFileRejects();
+
+private:
+    ModelManager::Options options(QCryptographicHash::Algorithm algorithm = QCryptographicHash::Sha256,
+        const QByteArray& checksum = {}) const;
+    QString finalPath() const { return m_folder + "/ggml-test.bin"; }
+    QString partPath() const { return finalPath() + ".part"; }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<Preferences> m_prefs;
+    QByteArray m_content;
+    std::unique_ptr<LoopbackHttpServer> m_server;
+    QString m_folder;
+};
+
+void TestModelManager::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_prefs = std::make_unique<Preferences>(m_dir.filePath("preferences.sqlite"));
+    Preferences::setStandard(m_prefs.get());
+    m_content = fakeModel();
+}
+
+void TestModelManager::cleanupTestCase()
+{
+    Preferences::setStandard(nullptr);
+    m_prefs.reset();
+}
+
+void TestModelManager::init()
+{
+    m_prefs->setString("interfaceLanguage", "en");
+    m_server = std::make_unique<LoopbackHttpServer>(m_content);
+    QVERIFY(m_server->listen());
+    m_folder = m_dir.filePath(QString("models-%1").arg(QTest::currentTestFunction()));
+    if (QTest::currentDataTag())
+        m_folder += QString("-%1").arg(QString::fromUtf8(QTest::currentDataTag()).replace(' ', '_'));
+    QDir(m_folder).removeRecursively();
+}
+
+void TestModelManager::cleanup()
+{
+    m_server.reset();
+}
+
+ModelManager::Options TestModelManager::options(
+    QCryptographicHash::Algorithm algorithm, const QByteArray& checksum) const
+{
+    WhisperModel model;
+    model.id = "test";
+    model.fileName = "ggml-test.bin";
+    model.url = m_server->url();
+    model.approximateBytes = m_content.size();
+    model.checksumAlgorithm = algorithm;
+    model.checksum = checksum.isEmpty() ? QCryptographicHash::hash(m_content, algorithm).toHex() : checksum;
+    return { m_folder, { model }, nullptr };
+}
+
+void TestModelManager::knownModelsArePublishedOnes()
+{
+    const QList<WhisperModel>& known = WhisperModels::known();
+    QStringList ids;
+    for (const WhisperModel& model : known) {
+        ids << model.id;
+        QCOMPARE(model.fileName, "ggml-" + model.id + ".bin");
+        QCOMPARE(model.url.scheme(), QStringLiteral("https"));
+        QCOMPARE(model.url.host(), QStringLiteral("huggingface.co"));
+        QVERIFY(model.url.path().endsWith(model.fileName));
+        QCOMPARE(model.checksum.size(), QCryptographicHash::hashLength(model.checksumAlgorithm) * 2);
+        QVERIFY(model.approximateBytes > 100 * 1000 * 1000);
+    }
+    QVERIFY(ids.contains("base"));
+    QVERIFY(ids.contains("small"));
+    QCOMPARE(
+        WhisperModels::knownModel("base")->checksum, QByteArray("465707469ff3a37a2b9b8d8f89f2f99de7299dac"));
+    QVERIFY(!WhisperModels::knownModel("huge"));
+    QCOMPARE(ModelManager::displayName(*WhisperModels::knownModel("base")),
+        QStringLiteral("Multilingual base model (about 149 MB)"));
+    m_prefs->setString("interfaceLanguage", "zh-Hans");
+    QCOMPARE(ModelManager::displayName(*WhisperModels::knownModel("small")),
+        QStringLiteral("多语言 small 模型（约 489 MB）"));
+    QVERIFY(WhisperModels::standardFolder().endsWith("/Tandrel/models")
+        || WhisperModels::standardFolder().endsWith("/models"));
+}
+
+void TestModelManager::inspectsModelFiles_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("kind");
+    using Kind = WhisperModels::FileKind;
+    QTest::newRow("multilingual") << modelHeader(51865) << int(Kind::multilingualModel);
+    QTest::newRow("large-v3") << modelHeader(51866) << int(Kind::multilingualModel);
+    QTest::newRow("quantized") << modelHeader(51865, 2008) << int(Kind::multilingualModel);
+    QTest::newRow("English only") << modelHeader(51864) << int(Kind::englishOnlyModel);
+    QTest::newRow("32-bit weights") << modelHeader(51865, 0) << int(Kind::unsupportedModel);
+    QTest::newRow("other magic") << QByteArray(48, 'x') << int(Kind::notAModel);
+    QTest::newRow("too short") << modelHeader(51865).left(20) << int(Kind::notAModel);
+}
+
+void TestModelManager::inspectsModelFiles()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, kind);
+    const QString path = m_dir.filePath("inspect.bin");
+    QVERIFY(writeFile(path, bytes));
+    QCOMPARE(int(WhisperModels::inspect(path)), kind);
+    QCOMPARE(WhisperModels::inspect(m_dir.filePath("absent.bin")), WhisperModels::FileKind::unreadable);
+}
+
+void TestModelManager::installedModelIgnoresPartialAndUnusableFiles()
+{
+    QVERIFY(QDir().mkpath(m_folder));
+    QVERIFY(writeFile(m_folder + "/ggml-base.bin.part", modelHeader(51865)));
+    QVERIFY(writeFile(m_folder + "/ggml-base.en.bin", modelHeader(51864)));
+    QVERIFY(writeFile(m_folder + "/other.bin", modelHeader(51865)));
+    QCOMPARE(WhisperModels::installedModelPath(m_folder), QString());
+    QVERIFY(ModelManager(options()).installationRequested());
+
+    const QDateTime now = QDateTime::currentDateTime();
+    for (const auto& [name, age] :
+        { std::pair { "ggml-small.bin", 60 }, std::pair { "ggml-base.bin", 10 } }) {
+        QFile file(m_folder + "/" + name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(modelHeader(51865));
+        QVERIFY(file.setFileTime(now.addSecs(-age), QFileDevice::FileModificationTime));
+    }
+    // The most recently installed one.
+    QCOMPARE(WhisperModels::installedModelPath(m_folder), m_folder + "/ggml-base.bin");
+    ModelManager manager(options());
+    QVERIFY(!manager.installationRequested());
+    QCOMPARE(manager.installedModelPath(), m_folder + "/ggml-base.bin");
+}
+
+void TestModelManager::downloadInstallsVerifiedModel_data()
+{
+    QTest::addColumn<QCryptographicHash::Algorithm>("algorithm");
+    QTest::newRow("SHA-256") << QCryptographicHash::Sha256;
+    QTest::newRow("SHA-1 as published") << QCryptographicHash::Sha1;
+}
+
+void TestModelManager::downloadInstallsVerifiedModel()
+{
+    QFETCH(QCryptographicHash::Algorithm, algorithm);
+    ModelManager manager(options(algorithm));
+    QVERIFY(manager.installationRequested());
+    QCOMPARE(manager.statusText(), QStringLiteral("No speech recognition model installed"));
+
+    QList<ModelManager::State> states;
+    QList<double> progress;
+    connect(&manager, &ModelManager::stateChanged, this, [&] { states << manager.state(); });
+    connect(&manager, &ModelManager::progressChanged, this, [&] { progress << manager.progress(); });
+    QSignalSpy installed(&manager, &ModelManager::installedModelPathChanged);
+
+    manager.download("test");
+    QCOMPARE(manager.state(), ModelManager::State::downloading);
+    QCOMPARE(manager.modelID(), QStringLiteral("test"));
+    QCOMPARE(manager.statusText(), QStringLiteral("Downloading the speech recognition model…"));
+    QTRY_COMPARE_WITH_TIMEOUT(installed.count(), 1, generous);
+
+    QCOMPARE(manager.state(), ModelManager::State::idle);
+    QCOMPARE(states,
+        (QList {
+            ModelManager::State::downloading, ModelManager::State::verifying, ModelManager::State::idle }));
+    QCOMPARE(manager.installedModelPath(), finalPath());
+    QVERIFY(!manager.installationRequested());
+    QCOMPARE(manager.message(), QString());
+    QCOMPARE(manager.modelID(), QString());
+    QCOMPARE(manager.statusText(), QStringLiteral("Speech recognition model installed"));
+    QCOMPARE(readAll(finalPath()), m_content);
+    QVERIFY(!QFile::exists(partPath()));
+    // Progress was shown on the way, rising to the whole file, then reset.
+    QVERIFY2(progress.size() > 5, qPrintable(QString::number(progress.size())));
+    QVERIFY(progress.contains(1.0));
+    for (qsizetype i = 1; i < progress.indexOf(1.0); ++i)
+        QVERIFY(progress[i] > progress[i - 1]);
+    QCOMPARE(manager.progress(), 0.0);
+    QCOMPARE(m_server->ranges, QList<QByteArray> { QByteArray() });
+}
+
+void TestModelManager::checksumMismatchIsRejected_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("en") << "en"
+                        << QStringLiteral(
+                               "The downloaded speech recognition model failed verification and was deleted. "
+                               "Try again.");
+    QTest::newRow("zh") << "zh-Hans" << QStringLiteral("下载的语音识别模型未通过校验，已删除，请重试。");
+}
+
+void TestModelManager::checksumMismatchIsRejected()
+{
+    QFETCH(QString, language);
+    QFETCH(QString, expected);
+    m_prefs->setString("interfaceLanguage", language);
+    ModelManager manager(options(QCryptographicHash::Sha256, QByteArray(64, 'a')));
+    QSignalSpy message(&manager, &ModelManager::messageChanged);
+    manager.download("test");
+    QTRY_COMPARE_WITH_TIMEOUT(message.count(), 1, generous);
+    QCOMPARE(manager.message(), expected);
+    QCOMPARE(manager.state(), ModelManager::State::idle);
+    QVERIFY(manager.installationRequested());
+    QVERIFY(!QFile::exists(finalPath()));
+    QVERIFY(!QFile::exists(partPath()));
+    QCOMPARE(WhisperModels::installedModelPath(m_folder), QString());
+}
+
+void TestModelManager::interruptedDownloadResumes()
+{
+    ModelManager manager(options());
+    const qint64 half = m_content.size() / 2 + 123;
+    m_server->dropAfter = half;
+    QSignalSpy message(&manager, &ModelManager::messageChanged);
+    manager.download("test");
+    QTRY_COMPARE_WITH_TIMEOUT(message.count(), 1, generous);
+    QCOMPARE(manager.message(),
+        QStringLiteral("The speech recognition model download was interrupted. Trying again "
+                       "continues where it stopped."));
+    QCOMPARE(manager.state(), ModelManager::State::idle);
+    QVERIFY(!QFile::exists(finalPath()));
+    QCOMPARE(readAll(partPath()), m_content.left(half));
+
+    QSignalSpy installed(&manager, &ModelManager::installedModelPathChanged);
+    manager.download("test");
+    QCOMPARE(manager.message(), QString());
+    QTRY_COMPARE_WITH_TIMEOUT(installed.count(), 1, generous);
+    QCOMPARE(
+        m_server->ranges, (QList<QByteArray> { QByteArray(), "bytes=" + QByteArray::number(half) + "-" }));
+    QCOMPARE(readAll(finalPath()), m_content);
+    QVERIFY(!QFile::exists(partPath()));
+    QCOMPARE(manager.message(), QString());
+}
+
+void TestModelManager::serverIgnoringRangeStartsOver()
+{
+    QVERIFY(QDir().mkpath(m_folder));
+    QVERIFY(writeFile(partPath(), QByteArray(1000, 'z')));
+    m_server->ignoreRange = true;
+    ModelManager manager(options());
+    QSignalSpy installed(&manager, &ModelManager::installedModelPathChanged);
+    manager.download("test");
+    QTRY_COMPARE_WITH_TIMEOUT(installed.count(), 1, generous);
+    QCOMPARE(m_server->ranges, QList<QByteArray> { "bytes=1000-" });
+    QCOMPARE(readAll(finalPath()), m_content);
+}
+
+void TestModelManager::completePartIsOnlyVerified()
+{
+    QVERIFY(QDir().mkpath(m_folder));
+    QVERIFY(writeFile(partPath(), m_content));
+    ModelManager manager(options());
+    QSignalSpy installed(&manager, &ModelManager::installedModelPathChanged);
+    manager.download("test");
+    QTRY_COMPARE_WITH_TIMEOUT(installed.count(), 1, generous);
+    QCOMPARE(m_server->ranges, QList<QByteArray> { "bytes=" + QByteArray::number(m_content.size()) + "-" });
+    QCOMPARE(readAll(finalPath()), m_content);
+}
+
+void TestModelManager::httpErrorIsReported()
+{
+    m_server->failWithStatus = 404;
+    ModelManager manager(options());
+    QSignalSpy message(&manager, &ModelManager::messageChanged);
+    manager.download("test");
+    QTRY_COMPARE_WITH_TIMEOUT(message.count(), 1, generous);
+    QCOMPARE(manager.message(),
+        QStringLiteral("Could not download the speech recognition model (HTTP 404). Try again later."));
+    QVERIFY(!QFile::exists(finalPath()));
+    // The error page was not taken for the start of the model.
+    QVERIFY(!QFile::exists(partPath()));
+}
+
+void TestModelManager::onlyHttpsOrLoopback()
+{
+    ModelManager::Options plain = options();
+    plain.catalogue.first().url = QUrl("http://example.com/ggml-test.bin");
+    ModelManager manager(plain);
+    manager.download("test");
+    QCOMPARE(
+        manager.message(), QStringLiteral("Speech recognition models can only be downloaded over HTTPS."));
+    QCOMPARE(manager.state(), ModelManager::State::idle);
+    QVERIFY(m_server->ranges.isEmpty());
+
+    // An unknown model id is no job at all.
+    manager.download("unknown");
+    QCOMPARE(manager.state(), ModelManager::State::idle);
+}
+
+void TestModelManager::cancelKeepsPartialDownload()
+{
+    m_server->pieceSize = 16 * 1024;
+    ModelManager manager(options());
+    manager.download("test");
+    QTRY_VERIFY_WITH_TIMEOUT(manager.progress() > 0.1, generous);
+    manager.cancel();
+    QCOMPARE(manager.state(), ModelManager::State::idle);
+    QCOMPARE(manager.progress(), 0.0);
+    QCOMPARE(manager.message(), QString());
+    QTest::qWait(100);
+    QVERIFY(!QFile::exists(finalPath()));
+    const QByteArray part = readAll(partPath());
+    QVERIFY(part.size() > 0 && part.size() < m_content.size());
+    QCOMPARE(part, m_content.left(part.size()));
+}
+
+void TestModelManager::destroyedDuringDownload()
+{
+    m_server->pieceSize = 16 * 1024;
+    auto manager = std::make_unique<ModelManager>(options());
+    manager->download("test");
+    QTRY_VERIFY_WITH_TIMEOUT(manager->progress() > 0.1, generous);
+    manager.reset();
+    QTest::qWait(100);
+    QVERIFY(!QFile::exists(finalPath()));
+}
+
+void TestModelManager::installFromFile()
+{
+    const QString source = m_dir.filePath("ggml-random.bin");
+    QVERIFY(writeGeneratedWhisperModel(source, WhisperModelShape::tiny()));
+    const QByteArray original = readAll(source);
+    ModelManager manager(options());
+    QList<ModelManager::State> states;
+    connect(&manager, &ModelManager::stateChanged, this, [&] { states << manager.state(); });
+    QSignalSpy installed(&manager, &ModelManager::installedModelPathChanged);
+    manager.installFromFile(source);
+    QCOMPARE(manager.statusText(), QStringLiteral("Installing the speech recognition model…"));
+    QTRY_COMPARE_WITH_TIMEOUT(installed.count(), 1, generous);
+    QCOMPARE(states, (QList { ModelManager::State::installing, ModelManager::State::idle }));
+    QCOMPARE(manager.installedModelPath(), m_folder + "/ggml-random.bin");
+    QCOMPARE(readAll(m_folder + "/ggml-random.bin"), original);
+    QCOMPARE(readAll(source), original);
+    QCOMPARE(QDir(m_folder).entryList(QDir::Files), QStringList { "ggml-random.bin" });
+
+    // A file with another kind of name is installed under a model name of its own.
+    const QString oddName = m_dir.filePath("my whisper model.dat");
+    QVERIFY(QFile::copy(source, oddName));
+    manager.installFromFile(oddName);
+    QTRY_COMPARE_WITH_TIMEOUT(installed.count(), 2, generous);
+    QCOMPARE(manager.installedModelPath(), m_folder + "/ggml-custom.bin");
+}
+
+void TestModelManager::installFromFileRejects_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("expected");
+    const QString notAModel
+        = QStringLiteral("The chosen file is not a multilingual whisper model in ggml format.");
+    QTest::newRow("English only") << modelHeader(51864) << notAModel;
+    QTest::newRow("32-bit weights") << modelHeader(51865, 0) << notAModel;
+    QTest::newRow("text") << QByteArray("hello") << notAModel;
+    QTest::newRow("missing") << QByteArray() << QString();
+}
+
+void TestModelManager::installFromFileRejects()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, expected);
+    const QString source = m_dir.filePath("candidate.bin");
+    QFile::remove(source);
+    if (!bytes.isEmpty())
+        QVERIFY(writeFile(source, bytes));
+    else
+        expected = QStringLiteral("Could not read the file “%1”.").arg(source);
+    ModelManager manager(options());
+    manager.installFromFile(source);
+    QCOMPARE(manager.message(), expected);
+    QCOMPARE(manager.state(), ModelManager::State::idle);
+    QVERIFY(manager.installationRequested());
+    QVERIFY(QDir(m_folder).entryList(QDir::Files).isEmpty());
+}
+
+QTEST_MAIN(TestModelManager)
+#include "TestModelManager.moc"
