@@ -1,9 +1,13 @@
 #include "SidebarApp.h"
 
+#include "ShortcutLifecycle.h"
 #include "SidebarRecoveryMenu.h"
 #include "design/Symbols.h"
+#include "features/focus/PomodoroView.h"
 #include "platform/notifications/NotificationService.h"
 #include "platform/preferences/Preferences.h"
+#include "platform/shortcuts/HotKeyRegistering.h"
+#include "platform/shortcuts/ShortcutManager.h"
 #include "workspace/ContentView.h"
 #include "workspace/PomodoroTimerControl.h"
 
@@ -24,6 +28,10 @@ SidebarApp::~SidebarApp()
     // The window reads the store and the controller; it goes first.
     m_window.reset();
     m_recoveryMenu.reset();
+    m_shortcutLifecycle.reset();
+    m_focusShortcutSource.reset();
+    // Releases the hot keys.
+    m_shortcuts.reset();
     m_windowController.reset();
     m_timerControl.reset();
     m_store.reset();
@@ -45,13 +53,20 @@ void SidebarApp::start()
     if (!m_windowServices.symbols)
         m_windowServices.symbols = [](const QString& name) { return Symbols::icon(name); };
     m_windowController = std::make_unique<SidebarWindowController>(m_defaults, std::move(m_windowServices));
-    // The global shortcut manager (issue 7) is the third object, created here on the same
-    // preferences store, and connected to its actions in contentShown().
+    m_shortcuts = std::make_unique<ShortcutManager>(m_defaults, std::move(m_hotKeyBackend));
 
     m_window = std::make_unique<ContentView>(m_store.get());
     m_window->setWindowTitle(QStringLiteral("Tandrel"));
     m_window->setWindowController(m_windowController.get());
     new SidebarWindowAccessor(m_window.get(), m_windowController.get());
+    m_focusShortcutSource = std::make_unique<ManagerFocusShortcutSource>(m_shortcuts.get());
+    m_window->timerPanel()->setShortcutSource(m_focusShortcutSource.get());
+    m_shortcutLifecycle = std::make_unique<ShortcutLifecycle>(
+        [this] {
+            if (!m_windowController->window())
+                m_window->show();
+        },
+        m_shortcuts.get(), m_store.get(), m_windowController.get());
     m_recoveryMenu = std::make_unique<SidebarRecoveryMenu>([this] { showWindow(); });
     connect(m_defaults, &Preferences::changed, this, [this](const QString& key) {
         if (key == QLatin1String("interfaceLanguage"))
@@ -67,6 +82,12 @@ void SidebarApp::start()
     }
     m_window->show();
     contentShown();
+    m_shortcutLifecycle->watch(m_window.get());
+}
+
+void SidebarApp::setHotKeyBackend(std::unique_ptr<HotKeyRegistering> backend)
+{
+    m_hotKeyBackend = std::move(backend);
 }
 
 void SidebarApp::contentShown()

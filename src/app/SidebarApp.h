@@ -9,11 +9,15 @@
 
 class ContentView;
 class FocusTimerControl;
+class HotKeyRegistering;
+class ManagerFocusShortcutSource;
 class Preferences;
+class ShortcutLifecycle;
+class ShortcutManager;
 class SidebarRecoveryMenu;
 
 // The application shell: creates the three long-lived objects (the workspace store, the
-// window controller and, from issue 7 on, the shortcut manager) once, in that order, on
+// window controller and the shortcut manager) once, in that order, on
 // the standard preferences store; builds and shows the sidebar window; keeps the tray
 // menu; re-applies the interface language; and answers a later launch.
 class SidebarApp : public QObject {
@@ -24,6 +28,9 @@ public:
     explicit SidebarApp(Preferences* defaults, WorkspaceServices services = {},
         SidebarWindowServices windowServices = {}, QObject* parent = nullptr);
     ~SidebarApp() override;
+
+    // The global hot keys to use instead of the desktop's; before start().
+    void setHotKeyBackend(std::unique_ptr<HotKeyRegistering> backend);
 
     // Creates the objects and opens the window at its default size.
     void start();
@@ -37,6 +44,8 @@ public:
     SidebarWindowController* windowController() const { return m_windowController.get(); }
     ContentView* window() const { return m_window.get(); }
     SidebarRecoveryMenu* recoveryMenu() const { return m_recoveryMenu.get(); }
+    ShortcutManager* shortcuts() const { return m_shortcuts.get(); }
+    ShortcutLifecycle* shortcutLifecycle() const { return m_shortcutLifecycle.get(); }
 
     // Width 420; the height of the primary screen's visible area, or 800 without a screen.
     static QSize defaultWindowSize();
@@ -51,6 +60,10 @@ private:
     std::unique_ptr<WorkspaceStore> m_store;
     std::unique_ptr<FocusTimerControl> m_timerControl;
     std::unique_ptr<SidebarWindowController> m_windowController;
+    std::unique_ptr<HotKeyRegistering> m_hotKeyBackend;
+    std::unique_ptr<ShortcutManager> m_shortcuts;
+    std::unique_ptr<ShortcutLifecycle> m_shortcutLifecycle;
+    std::unique_ptr<ManagerFocusShortcutSource> m_focusShortcutSource;
     std::unique_ptr<ContentView> m_window;
     std::unique_ptr<SidebarRecoveryMenu> m_recoveryMenu;
 };

@@ -1,7 +1,12 @@
+#include "app/ShortcutLifecycle.h"
 #include "app/SidebarApp.h"
 #include "app/SidebarRecoveryMenu.h"
 #include "app/SingleInstance.h"
 #include "features/focus/PomodoroTimer.h"
+#include "platform/audio/FakeAudioBackend.h"
+#include "platform/audio/RecordingStore.h"
+#include "platform/shortcuts/ScriptedHotKeys.h"
+#include "platform/shortcuts/ShortcutManager.h"
 #include "platform/preferences/Preferences.h"
 #include "platform/window/SidebarTestDoubles.h"
 #include "workspace/ContentView.h"
@@ -9,7 +14,9 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLineEdit>
 #include <QLocalServer>
+#include <QToolButton>
 #include <QMenu>
 #include <QScreen>
 #include <QSignalSpy>
@@ -28,18 +35,23 @@ class TestSidebarApp : public QObject {
         QTemporaryDir dir;
         std::unique_ptr<Preferences> prefs;
         RecordingNotifications* notifications = new RecordingNotifications;
+        FakeAudioBackend* audio = new FakeAudioBackend;
+        ScriptedHotKeys* hotKeys = new ScriptedHotKeys;
         std::unique_ptr<SidebarApp> app;
 
-        explicit Shell(const QString& language)
+        explicit Shell(const QString& language, MicrophoneAuthorization microphone = MicrophoneAuthorization::authorized)
         {
             prefs = std::make_unique<Preferences>(dir.filePath("preferences.sqlite"));
             Preferences::setStandard(prefs.get());
             prefs->setString("interfaceLanguage", language);
+            audio->authorization = microphone;
             WorkspaceServices services;
             services.notifications = notifications;
+            services.audio = new RecordingStore(dir.filePath("Recordings"), audio);
             SidebarWindowServices windowServices;
             windowServices.windowSystem = std::make_unique<FakeWindowSystem>();
             app = std::make_unique<SidebarApp>(prefs.get(), services, std::move(windowServices));
+            app->setHotKeyBackend(std::unique_ptr<HotKeyRegistering>(hotKeys));
             app->start();
         }
         ~Shell()
@@ -210,6 +222,113 @@ private slots:
         QCOMPARE(shell.notifications->calls.size(), calls + 1);
         QCOMPARE(shell.notifications->calls.last().requestPermission, false);
         QVERIFY(controller->isCollapsed());
+    }
+
+    void hotKeysAreRegisteredOnceAndReconnectedWhenShownAgain()
+    {
+        Shell shell("en");
+        QCOMPARE(shell.hotKeys->registered.size(), 3);
+        shell.app->window()->close();
+        shell.app->showWindow();
+        QVERIFY(shell.app->window()->isVisible());
+        QCOMPARE(shell.hotKeys->registered.size(), 3);
+        shell.hotKeys->press(ShortcutAction::focus);
+        QCOMPARE(shell.app->store()->timer()->isRunning(), true);
+    }
+
+    void theFocusShortcutEndsTypingThenTogglesTheTimer()
+    {
+        Shell shell("en");
+        ContentView* window = shell.app->window();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        auto* field = window->findChild<QLineEdit*>("taskDraftField");
+        QVERIFY(field);
+        field->setFocus();
+        QTRY_VERIFY(field->hasFocus());
+        shell.hotKeys->press(ShortcutAction::focus);
+        QVERIFY(!field->hasFocus());
+        QVERIFY(shell.app->store()->timer()->isRunning());
+        shell.hotKeys->press(ShortcutAction::focus);
+        QVERIFY(!shell.app->store()->timer()->isRunning());
+    }
+
+    void theTimerPanelShowsTheBoundFocusShortcut()
+    {
+        Shell shell("zh-Hans");
+        auto* toggle = shell.app->window()->findChild<QToolButton*>("timerToggleButton");
+        QVERIFY(toggle);
+        QCOMPARE(toggle->toolTip(), QString("开始 / 继续（⌃⌥P）"));
+    }
+
+    void theSidebarShortcutExpandsOrOpens()
+    {
+        Shell shell("en");
+        SidebarWindowController* controller = shell.app->windowController();
+        controller->collapse(SidebarEdge::right);
+        QVERIFY(controller->isCollapsed());
+        shell.hotKeys->press(ShortcutAction::sidebar);
+        QVERIFY(!controller->isCollapsed());
+        QVERIFY(shell.app->window()->isVisible());
+        shell.app->window()->close();
+        shell.hotKeys->press(ShortcutAction::sidebar);
+        QVERIFY(shell.app->window()->isVisible());
+        QCOMPARE(controller->window(), shell.app->window());
+    }
+
+    void theRecordingShortcutWaitsForPermissionThenRecordsAndAttaches()
+    {
+        Shell shell("en", MicrophoneAuthorization::notDetermined);
+        RecordingStore* recorder = shell.app->store()->audio();
+        shell.hotKeys->press(ShortcutAction::recording);
+        QTRY_VERIFY(recorder->isRequestingPermission());
+        QCOMPARE(shell.audio->accessRequests.size(), 1);
+        // Pressed again while the permission question is open: nothing.
+        shell.hotKeys->press(ShortcutAction::recording);
+        QTest::qWait(20);
+        QCOMPARE(shell.audio->accessRequests.size(), 1);
+        QVERIFY(!recorder->isRecording());
+
+        shell.audio->authorization = MicrophoneAuthorization::authorized;
+        shell.audio->accessRequests.takeFirst()(true);
+        QTRY_VERIFY(recorder->isRecording());
+        shell.hotKeys->press(ShortcutAction::recording);
+        QVERIFY(!recorder->isRecording());
+        QTRY_COMPARE(shell.app->store()->pages().size(), 1);
+        QCOMPARE(shell.app->store()->pages().first().attachments.size(), 1);
+    }
+
+    void aRecordingThatCannotStartBringsTheSidebarForward_data()
+    {
+        QTest::addColumn<bool>("denied");
+        QTest::newRow("microphone denied") << true;
+        QTest::newRow("recorder fails") << false;
+    }
+    void aRecordingThatCannotStartBringsTheSidebarForward()
+    {
+        QFETCH(bool, denied);
+        Shell shell("en", denied ? MicrophoneAuthorization::denied : MicrophoneAuthorization::authorized);
+        shell.audio->recorderStarts = false;
+        SidebarWindowController* controller = shell.app->windowController();
+        controller->collapse(SidebarEdge::left);
+        QVERIFY(controller->isCollapsed());
+        shell.hotKeys->press(ShortcutAction::recording);
+        QTRY_VERIFY(shell.app->store()->audio()->errorMessage().has_value());
+        QTRY_VERIFY(!controller->isCollapsed());
+        QVERIFY(shell.app->window()->isVisible());
+        QVERIFY(!shell.app->store()->audio()->isRecording());
+    }
+
+    void aStartedRecordingLeavesTheSidebarCollapsed()
+    {
+        Shell shell("en");
+        SidebarWindowController* controller = shell.app->windowController();
+        controller->collapse(SidebarEdge::left);
+        shell.hotKeys->press(ShortcutAction::recording);
+        QTRY_VERIFY(shell.app->store()->audio()->isRecording());
+        QTest::qWait(20);
+        QVERIFY(controller->isCollapsed());
+        shell.hotKeys->press(ShortcutAction::recording);
     }
 };
 

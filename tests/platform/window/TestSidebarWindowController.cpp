@@ -713,7 +713,7 @@ private slots:
         QTest::mouseClick(record, Qt::LeftButton);
         QTRY_VERIFY(s.audio->isRequestingPermission());
         QVERIFY(!record->isEnabled());
-        s.backend->pendingAnswer(false);
+        s.backend->accessRequests.takeFirst()(false);
         QVERIFY(record->isEnabled());
         auto* error = s.quick<QLabel*>("quickRecordingError");
         QVERIFY(error->isVisibleTo(s.controller->quickControls()));
