@@ -2,10 +2,12 @@
 
 #include <QApplication>
 #include <QHash>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
 #include <QPixmap>
+#include <QPixmapCache>
 
 namespace {
 struct Symbol {
@@ -46,33 +48,27 @@ const QHash<QString, Symbol>& symbolTable()
     return table;
 }
 
-QIcon glyphIcon(const QString& glyph)
+void drawGlyph(QPainter& painter, const QRect& rect, const QString& glyph, const QColor& ink)
 {
-    const int size = 32;
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::TextAntialiasing);
     QFont font = QApplication::font();
-    font.setPixelSize(24);
+    font.setPixelSize(qMax(1, rect.height() * 3 / 4));
     painter.setFont(font);
-    painter.setPen(QApplication::palette().color(QPalette::WindowText));
-    painter.drawText(pixmap.rect(), Qt::AlignCenter, glyph);
-    return QIcon(pixmap);
+    painter.setPen(ink);
+    painter.drawText(rect, Qt::AlignCenter, glyph);
 }
 
 // No bundled font has a bell, so the bells are drawn: outline, filled with a red badge,
 // or struck through in the warning orange.
-QIcon bellIcon(const QString& symbolName)
+void drawBell(QPainter& painter, const QRect& rect, const QString& symbolName, const QColor& windowText)
 {
-    const int size = 32;
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
+    painter.save();
+    painter.translate(rect.topLeft());
+    painter.scale(rect.width() / 32.0, rect.height() / 32.0);
     painter.setRenderHint(QPainter::Antialiasing);
     const bool slashed = symbolName == QLatin1String("bell.slash");
     const bool filled = symbolName == QLatin1String("bell.badge.fill");
-    const QColor ink = slashed ? QColor(255, 149, 0) : QApplication::palette().color(QPalette::WindowText);
+    const QColor ink = slashed ? QColor(255, 149, 0) : windowText;
     QPainterPath bell;
     bell.moveTo(16, 5);
     bell.cubicTo(10, 5, 8, 10, 8, 15);
@@ -93,8 +89,104 @@ QIcon bellIcon(const QString& symbolName)
         painter.setBrush(QColor(255, 59, 48));
         painter.drawEllipse(QPointF(25, 7), 5, 5);
     }
-    return QIcon(pixmap);
+    painter.restore();
 }
+
+// Whether the desktop's theme has the icon; asked once per name, and only when a symbol is
+// first drawn, since the lookup walks the theme's folders.
+bool themeHas(const QString& name)
+{
+    // Without a desktop theme Qt searches only "hicolor", which has no action icons: the
+    // search would cost every start several milliseconds for nothing.
+    static const bool themed = !QIcon::themeName().isEmpty() && QIcon::themeName() != QLatin1String("hicolor");
+    if (!themed)
+        return false;
+    static QHash<QString, bool> known;
+    const auto it = known.constFind(name);
+    if (it != known.cend())
+        return *it;
+    return *known.insert(name, QIcon::hasThemeIcon(name));
+}
+
+// Draws a symbol when it is first shown rather than when the control is built: the window
+// comes up sooner, and the glyphs are sharp at whatever size and scale they are shown.
+class SymbolIconEngine : public QIconEngine {
+public:
+    SymbolIconEngine(const QString& symbolName, const QString& themeName, const QString& glyph)
+        : m_symbolName(symbolName)
+        , m_themeName(themeName)
+        , m_glyph(glyph)
+    {
+    }
+
+    QIconEngine* clone() const override { return new SymbolIconEngine(*this); }
+    QString key() const override { return QStringLiteral("TandrelSymbol"); }
+    QString iconName() override { return m_symbolName; }
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        if (themeIcon()) {
+            m_theme.paint(painter, rect, Qt::AlignCenter, mode, state);
+            return;
+        }
+        const QPalette palette = QApplication::palette();
+        const QColor ink = palette.color(mode == QIcon::Disabled ? QPalette::Disabled : QPalette::Active,
+                                         QPalette::WindowText);
+        if (m_symbolName.startsWith(QLatin1String("bell")))
+            drawBell(*painter, rect, m_symbolName, ink);
+        else
+            drawGlyph(*painter, rect, m_glyph, ink);
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return scaledPixmap(size, mode, state, 1.0);
+    }
+
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override
+    {
+        if (themeIcon())
+            return m_theme.pixmap(size, scale, mode, state);
+        const QSize pixels = size * scale;
+        const QString cacheKey = QStringLiteral("tandrel-symbol-%1-%2x%3-%4-%5")
+                                     .arg(m_symbolName)
+                                     .arg(pixels.width())
+                                     .arg(pixels.height())
+                                     .arg(int(mode))
+                                     .arg(QApplication::palette().color(QPalette::WindowText).rgba());
+        QPixmap pixmap;
+        if (QPixmapCache::find(cacheKey, &pixmap))
+            return pixmap;
+        pixmap = QPixmap(pixels);
+        pixmap.fill(Qt::transparent);
+        {
+            QPainter painter(&pixmap);
+            paint(&painter, QRect(QPoint(), pixels), mode, state);
+        }
+        pixmap.setDevicePixelRatio(scale);
+        QPixmapCache::insert(cacheKey, pixmap);
+        return pixmap;
+    }
+
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override { return size; }
+
+private:
+    bool themeIcon()
+    {
+        if (!m_themeChecked) {
+            m_themeChecked = true;
+            if (!m_themeName.isEmpty() && themeHas(m_themeName))
+                m_theme = QIcon::fromTheme(m_themeName);
+        }
+        return !m_theme.isNull();
+    }
+
+    QString m_symbolName;
+    QString m_themeName;
+    QString m_glyph;
+    bool m_themeChecked = false;
+    QIcon m_theme;
+};
 } // namespace
 
 namespace Symbols {
@@ -102,13 +194,11 @@ namespace Symbols {
 QIcon icon(const QString& symbolName)
 {
     if (symbolName.startsWith(QLatin1String("bell")))
-        return bellIcon(symbolName);
+        return QIcon(new SymbolIconEngine(symbolName, {}, {}));
     const auto it = symbolTable().constFind(symbolName);
     if (it == symbolTable().cend())
         return {};
-    if (*it->themeName && QIcon::hasThemeIcon(QString::fromLatin1(it->themeName)))
-        return QIcon::fromTheme(QString::fromLatin1(it->themeName));
-    return glyphIcon(QString::fromUtf8(it->glyph));
+    return QIcon(new SymbolIconEngine(symbolName, QString::fromLatin1(it->themeName), QString::fromUtf8(it->glyph)));
 }
 
 QIcon dot(const QColor& color, int diameter, bool ticked)

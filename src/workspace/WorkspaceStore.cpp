@@ -14,6 +14,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QTimer>
 
 namespace {
 const QString kTasks = QStringLiteral("tasks");
@@ -61,6 +62,14 @@ WorkspaceStore::WorkspaceStore(Preferences* defaults, Services services, QObject
     m_audio->setParent(this);
     m_speech = services.speech ? services.speech : new SpeechTranscriber();
     m_speech->setParent(this);
+    connect(m_speech, &QObject::destroyed, this, &WorkspaceStore::speechProviderDestroyed);
+    m_speechJob = new QTimer(this);
+    m_speechJob->setSingleShot(true);
+    connect(m_speechJob, &QTimer::timeout, this, &WorkspaceStore::transcribeNext);
+    connect(m_audio, &RecordingStore::recordingCompleted, this, [this] {
+        if (m_processingSpeech && !m_transcribing)
+            m_speechJob->start(0);
+    });
 
     if (const QString issue = m_defaults->startupIssue(); !issue.isEmpty())
         setMessage(issue);

@@ -4,6 +4,7 @@
 #include "core/NoteDestination.h"
 #include "core/NoteInsertionTarget.h"
 #include "core/NotePage.h"
+#include "core/Result.h"
 #include "core/TaskItem.h"
 #include "core/WorkspaceJson.h"
 
@@ -23,6 +24,7 @@ class PomodoroTimer;
 class Preferences;
 class RecordingStore;
 class StorageLocations;
+class QTimer;
 class TranscriptionProviding;
 
 // Services handed to the store; those not given are created with their defaults. The
@@ -40,6 +42,8 @@ struct WorkspaceServices {
 // Every change of the lists is written to the preferences store at once.
 class WorkspaceStore : public QObject {
     Q_OBJECT
+    // True while the transcription queue works through the queued recordings.
+    Q_PROPERTY(bool processingSpeech READ processingSpeech NOTIFY processingSpeechChanged)
 public:
     using Services = WorkspaceServices;
 
@@ -109,6 +113,9 @@ public:
     // Attaches a finished recording to the page chosen by `recordingNoteDestination`,
     // queued for transcription, with its section in the note.
     void attach(const AudioRecording& recording);
+    // Queues a failed recording of a page again; anything not `failed` is left alone.
+    void retryTranscription(const QUuid& pageID, const QString& filename);
+    bool processingSpeech() const { return m_processingSpeech; }
     // Saves one recording with a note embedding it into the vault; reports in `message`.
     void exportRecording(const AudioRecording& recording);
 
@@ -125,6 +132,7 @@ signals:
     void selectedPageIDChanged();
     void vaultURLChanged();
     void messageChanged();
+    void processingSpeechChanged();
 
 private:
     void persist();
@@ -137,6 +145,13 @@ private:
     int currentPageIndex() const;
     NotePage freshFirstPage(const QString& content = QString()) const;
     void processTranscriptions();
+    void transcribeNext();
+    void finishTranscription(const QUuid& token, const QUuid& pageID, const QString& filename,
+                             const QDateTime& createdAt, const Result<QString>& result);
+    void speechProviderDestroyed();
+    void setProcessingSpeech(bool processing);
+    void updateAudio(const QUuid& pageID, const QString& filename, TranscriptionStatus status,
+                     const std::optional<QString>& error);
 
     NoteDestination m_recordingNoteDestination = NoteDestination::currentNote;
     NoteDestination m_fileDropNoteDestination = NoteDestination::newNote;
@@ -145,6 +160,15 @@ private:
     std::optional<QUuid> m_selectedPageID;
     TranscriptionProviding* m_speech = nullptr;
     bool m_processingSpeech = false;
+    // The queue's main-thread job; it dies with the store.
+    QTimer* m_speechJob = nullptr;
+    // The transcription waiting for its result; a completion carrying another is stale.
+    struct PendingTranscription {
+        QUuid token;
+        QUuid pageID;
+        QString filename;
+    };
+    std::optional<PendingTranscription> m_transcribing;
     std::optional<QString> m_vaultURL;
     std::optional<QString> m_message;
     PomodoroTimer* m_timer = nullptr;

@@ -2,11 +2,18 @@
 
 #include "WorkspaceStore.h"
 
+#include "platform/audio/RecordingStore.h"
 #include "platform/localization/L10n.h"
+#include "platform/preferences/Preferences.h"
+#include "platform/speech/TranscriptionProviding.h"
 
+#include <QFileInfo>
 #include <QLocale>
+#include <QPointer>
+#include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 QString shortTime(const QDateTime& date)
@@ -88,10 +95,157 @@ void WorkspaceStore::attach(const AudioRecording& recording)
     processTranscriptions();
 }
 
+void WorkspaceStore::retryTranscription(const QUuid& pageID, const QString& filename)
+{
+    const auto page
+        = std::find_if(m_pages.cbegin(), m_pages.cend(), [&](const NotePage& p) { return p.id == pageID; });
+    if (page == m_pages.cend())
+        return;
+    const auto audio = std::find_if(page->attachments.cbegin(), page->attachments.cend(),
+                                    [&](const NoteAudio& a) { return a.filename == filename; });
+    if (audio == page->attachments.cend() || audio->status != TranscriptionStatus::failed)
+        return;
+    // Status and error change together: a queued row never shows the old failure.
+    updateAudio(pageID, filename, TranscriptionStatus::queued, std::nullopt);
+    processTranscriptions();
+}
+
 void WorkspaceStore::processTranscriptions()
 {
-    // Recordings are attached as `queued`; the speech transcriber that works through them
-    // is not part of this build yet, so they wait (and show as waiting) until it is.
+    if (m_processingSpeech)
+        return;
+    setProcessingSpeech(true);
+    m_speechJob->start(0);
+}
+
+// One pass of the queue: takes the first queued recording, in page order and then
+// attachment order, read afresh each time so that recordings attached or retried while
+// another was transcribed are picked up in their place.
+void WorkspaceStore::transcribeNext()
+{
+    if (m_transcribing)
+        return;
+    for (;;) {
+        std::optional<QUuid> pageID;
+        NoteAudio audio;
+        for (const NotePage& page : std::as_const(m_pages)) {
+            for (const NoteAudio& candidate : page.attachments) {
+                if (candidate.status == TranscriptionStatus::queued) {
+                    pageID = page.id;
+                    audio = candidate;
+                    break;
+                }
+            }
+            if (pageID)
+                break;
+        }
+        if (!pageID) {
+            setProcessingSpeech(false);
+            return;
+        }
+        // The end of a recording that was just stopped is still being written; the pass
+        // runs again once the file is complete (see the constructor).
+        if (m_audio->isCompleting(audio.filename))
+            return;
+        updateAudio(*pageID, audio.filename, TranscriptionStatus::transcribing, std::nullopt);
+
+        // A listed recording whose file was removed since the folder was last read is
+        // just as missing as one that is not listed.
+        const auto recording = m_audio->recording(audio.filename);
+        if (!recording || !QFileInfo(recording->path).isFile()) {
+            updateAudio(*pageID, audio.filename, TranscriptionStatus::failed, L10n::tr("本机音频文件不存在。"));
+            continue;
+        }
+        if (!m_speech) {
+            updateAudio(*pageID, audio.filename, TranscriptionStatus::failed, L10n::tr("语音识别暂不可用，请稍后重试。"));
+            continue;
+        }
+
+        // Read at every start, so a language changed in the settings applies to the next recording.
+        const QString locale
+            = m_defaults->string(QStringLiteral("speechLanguage")).value_or(QStringLiteral("zh-CN"));
+        const QUuid token = QUuid::createUuid();
+        m_transcribing = PendingTranscription { token, *pageID, audio.filename };
+        QPointer<WorkspaceStore> weakSelf = this;
+        auto completion = [weakSelf, token, pageID = *pageID, filename = audio.filename,
+                           createdAt = audio.createdAt](Result<QString> result) {
+            if (weakSelf)
+                weakSelf->finishTranscription(token, pageID, filename, createdAt, result);
+        };
+        m_speech->transcribe(recording->path, locale, std::move(completion));
+        return;
+    }
+}
+
+void WorkspaceStore::finishTranscription(const QUuid& token, const QUuid& pageID, const QString& filename,
+                                         const QDateTime& createdAt, const Result<QString>& result)
+{
+    if (!m_transcribing || m_transcribing->token != token)
+        return;
+    m_transcribing.reset();
+    if (result.ok()) {
+        const auto page
+            = std::find_if(m_pages.cbegin(), m_pages.cend(), [&](const NotePage& p) { return p.id == pageID; });
+        // A page deleted meanwhile takes its recording with it: the transcript is dropped.
+        if (page != m_pages.cend()) {
+            QList<NotePage> pages = m_pages;
+            pages[page - m_pages.cbegin()].content
+                += L10n::tr("\n\n### 录音转写（{0}）\n\n{1}\n", { shortTime(createdAt), result.value() });
+            setPages(pages);
+            updateAudio(pageID, filename, TranscriptionStatus::completed, std::nullopt);
+        }
+    } else {
+        // A failure without words of its own still reads as one.
+        const QString error = result.error().text();
+        updateAudio(pageID, filename, TranscriptionStatus::failed, error.isEmpty() ? L10n::tr("识别失败") : error);
+    }
+    m_speechJob->start(0);
+}
+
+// The provider is gone before the store (it normally goes with it): a transcription it
+// was running will never answer, so it fails and the queue goes on without it.
+void WorkspaceStore::speechProviderDestroyed()
+{
+    m_speech = nullptr;
+    if (!m_transcribing)
+        return;
+    const PendingTranscription pending = *m_transcribing;
+    m_transcribing.reset();
+    updateAudio(pending.pageID, pending.filename, TranscriptionStatus::failed,
+                L10n::tr("语音识别暂不可用，请稍后重试。"));
+    m_speechJob->start(0);
+}
+
+void WorkspaceStore::setProcessingSpeech(bool processing)
+{
+    if (processing == m_processingSpeech)
+        return;
+    m_processingSpeech = processing;
+    emit processingSpeechChanged();
+}
+
+void WorkspaceStore::updateAudio(const QUuid& pageID, const QString& filename, TranscriptionStatus status,
+                                 const std::optional<QString>& error)
+{
+    QList<NotePage> pages = m_pages;
+    for (NotePage& page : pages) {
+        if (page.id != pageID)
+            continue;
+        // A recording is known by its file name within the page; should the name appear
+        // twice, both entries are that one recording, and the queue must see neither of
+        // them still queued once it has taken it.
+        bool found = false;
+        for (NoteAudio& audio : page.attachments) {
+            if (audio.filename == filename) {
+                audio.status = status;
+                audio.error = error;
+                found = true;
+            }
+        }
+        if (found)
+            setPages(pages);
+        return;
+    }
 }
 
 void WorkspaceStore::exportRecording(const AudioRecording&)

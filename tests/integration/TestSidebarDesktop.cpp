@@ -135,19 +135,19 @@ class TestSidebarDesktop : public QObject {
         const int clientX = x + (window()->geometry().x() - before.x());
         const int clientY = window()->geometry().y();
         xdotool({ "windowmove", hex(xid(window())), QString::number(clientX), QString::number(clientY) });
-        QTRY_COMPARE_WITH_TIMEOUT(frame().x(), x, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(frame().x(), x, 10000);
     }
 
     void waitSettled() const
     {
-        QTRY_VERIFY_WITH_TIMEOUT(!controller()->isTransitioning(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(!controller()->isTransitioning(), 10000);
         QTest::qWait(100);
     }
 
     void collapseByDropping(int x)
     {
         dropAt(x);
-        QTRY_VERIFY_WITH_TIMEOUT(controller()->isCollapsed(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(controller()->isCollapsed(), 10000);
         waitSettled();
     }
 
@@ -195,7 +195,7 @@ private slots:
         // The frame appears once the window manager has taken the window; the controller
         // then fits the frame, not the client area, to the visible height.
         QTRY_VERIFY_WITH_TIMEOUT(
-            frame().height() == available().height() && frame() != window()->geometry(), 3000);
+            frame().height() == available().height() && frame() != window()->geometry(), 10000);
     }
 
     void cleanup()
@@ -260,11 +260,11 @@ private slots:
     {
         collapseByDropping(-5);
         clickAt(controller()->handle()->geometry().center());
-        QTRY_VERIFY_WITH_TIMEOUT(!controller()->isCollapsed() && !controller()->isTransitioning(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(!controller()->isCollapsed() && !controller()->isTransitioning(), 10000);
         QTRY_VERIFY(viewable(xid(window())));
         QCOMPARE(controller()->dockedEdgeRawValue(), QString("left"));
         QTRY_COMPARE_WITH_TIMEOUT(frame().x(), available().left(), 2000);
-        QTRY_VERIFY_WITH_TIMEOUT(window()->isActiveWindow(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(window()->isActiveWindow(), 10000);
         QTRY_COMPARE(xdotool({ "getactivewindow" }).toULongLong(), quint64(xid(window())));
         QVERIFY(!viewable(xid(controller()->handle())));
     }
@@ -287,7 +287,7 @@ private slots:
         waitSettled();
         controller()->expand();
         waitSettled();
-        QTRY_VERIFY_WITH_TIMEOUT(window()->isActiveWindow(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(window()->isActiveWindow(), 10000);
         controller()->setPinned(pinned);
         controller()->setAutoCollapse(autoCollapse);
 
@@ -298,7 +298,7 @@ private slots:
             !(otherId = xdotool({ "search", "--classname", "otherapp" })).isEmpty(), 5000);
         otherId = otherId.split('\n').first();
         xdotool({ "windowactivate", otherId });
-        QTRY_VERIFY_WITH_TIMEOUT(!window()->isActiveWindow(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(!window()->isActiveWindow(), 10000);
         if (collapses) {
             QTRY_VERIFY_WITH_TIMEOUT(controller()->isCollapsed(), 2000);
             QTRY_VERIFY(!viewable(xid(window())));
@@ -336,7 +336,7 @@ private slots:
         QVERIFY(controller()->isTransitioning());
         controller()->expand();
         QVERIFY(controller()->pendingExpansion());
-        QTRY_VERIFY_WITH_TIMEOUT(!controller()->isCollapsed() && !controller()->isTransitioning(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(!controller()->isCollapsed() && !controller()->isTransitioning(), 10000);
         QTRY_VERIFY(viewable(xid(window())));
         QCOMPARE(controller()->dockedEdgeRawValue(), QString("right"));
         QTRY_COMPARE_WITH_TIMEOUT(frame().right(), available().right(), 2000);
@@ -370,7 +370,7 @@ private slots:
             { "--SetDockType", "true", "--SetPartialStrut", "true", "--edge", "bottom", "--height", "40",
                 "--widthtype", "request", "--align", "right" });
         QTRY_VERIFY_WITH_TIMEOUT(available().height() < fullHeight, 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(frame().height(), available().height(), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(frame().height(), available().height(), 10000);
         QCOMPARE(frame().top(), available().top());
         QCOMPARE(frame().left(), available().left());
         QCOMPARE(controller()->dockedEdgeRawValue(), QString("left"));

@@ -2,12 +2,16 @@
 
 #include "NoteTextEditor.h"
 #include "design/Symbols.h"
+#include "features/settings/SpeechModelDialog.h"
+#include "platform/audio/RecordingStore.h"
 #include "platform/localization/L10n.h"
+#include "platform/speech/ModelManager.h"
 #include "workspace/WorkspaceStore.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -25,11 +29,39 @@ qsizetype graphemeCount(const QString& text)
         ++count;
     return count;
 }
+
+QString shortTime(const QDateTime& date)
+{
+    const QLocale locale = L10n::locale();
+    return locale.toString(date.toLocalTime().time(), locale.timeFormat(QLocale::ShortFormat));
+}
+
+QString statusText(TranscriptionStatus status)
+{
+    switch (status) {
+    case TranscriptionStatus::queued:
+        return L10n::tr("等待转写");
+    case TranscriptionStatus::transcribing:
+        return L10n::tr("正在转写…");
+    case TranscriptionStatus::completed:
+        return L10n::tr("转写已加入笔记");
+    case TranscriptionStatus::failed:
+        break;
+    }
+    return L10n::tr("转写失败，音频已保留");
+}
+
+// What the transcription help says on Linux: the audio is kept, recognition stays on the
+// device, and languages other than English need a whisper model.
+const QString kTranscriptionHelp = QStringLiteral(
+    "音频已保留。语音识别只在本机进行。中文和其他语言需要 Whisper 语音模型：下载一次，或从磁盘选择已有的模型文件；"
+    "没有模型时，只能用内置引擎识别英语。安装模型后再点击重试。");
 } // namespace
 
-NotesView::NotesView(WorkspaceStore* store, QWidget* parent)
+NotesView::NotesView(WorkspaceStore* store, QWidget* parent, ModelManager* models)
     : QWidget(parent)
     , m_store(store)
+    , m_models(models)
 {
     setObjectName("notesSection");
     auto* layout = new QVBoxLayout(this);
@@ -87,6 +119,19 @@ NotesView::NotesView(WorkspaceStore* store, QWidget* parent)
     connect(m_editor, &NoteTextEditor::edited, m_store, &WorkspaceStore::setNote);
     layout->addWidget(m_editor, 1);
 
+    auto* recordingScroll = new QScrollArea(this);
+    recordingScroll->setObjectName("recordingList");
+    recordingScroll->setWidgetResizable(true);
+    recordingScroll->setFrameShape(QFrame::NoFrame);
+    recordingScroll->setMaximumHeight(180);
+    auto* recordingRows = new QWidget(recordingScroll);
+    m_recordingsLayout = new QVBoxLayout(recordingRows);
+    m_recordingsLayout->setContentsMargins(0, 0, 0, 0);
+    m_recordingsLayout->setSpacing(4);
+    recordingScroll->setWidget(recordingRows);
+    m_recordings = recordingScroll;
+    layout->addWidget(m_recordings);
+
     m_footer = new QLabel(this);
     m_footer->setObjectName("noteFooterLabel");
     layout->addWidget(m_footer);
@@ -94,14 +139,26 @@ NotesView::NotesView(WorkspaceStore* store, QWidget* parent)
     connect(m_store, &WorkspaceStore::pagesChanged, this, [this] {
         rebuildStrip();
         refreshPage();
+        rebuildRecordings();
     });
     connect(m_store, &WorkspaceStore::selectedPageIDChanged, this, [this] {
         rebuildStrip();
         refreshPage();
+        rebuildRecordings();
     });
+    if (RecordingStore* audio = m_store->audio()) {
+        connect(audio, &RecordingStore::playingIDChanged, this, &NotesView::refreshPlayButtons);
+        connect(audio, &RecordingStore::recordingsChanged, this, &NotesView::refreshPlayButtons);
+    }
     retranslate();
     rebuildStrip();
     refreshPage();
+}
+
+NotesView::~NotesView()
+{
+    // The dialog reads the model manager, which may be one of this view's own children.
+    delete m_speechModels;
 }
 
 void NotesView::rebuildStrip()
@@ -206,4 +263,158 @@ void NotesView::retranslate()
     m_stripSignature.clear();
     rebuildStrip();
     refreshFooter();
+    m_recordingsSignature.clear();
+    rebuildRecordings();
+    retranslateTranscriptionHelp();
+    if (m_speechModels)
+        m_speechModels->retranslate();
+}
+
+void NotesView::rebuildRecordings()
+{
+    const auto page = m_store->currentPage();
+    const QList<NoteAudio> audios = page ? page->attachments : QList<NoteAudio>();
+    QStringList signature { L10n::tr("等待转写"), page ? Uuid::text(page->id) : QString() };
+    for (const NoteAudio& audio : audios) {
+        signature << audio.filename << audio.createdAt.toString(Qt::ISODateWithMs)
+                  << TranscriptionStatuses::storedValue(audio.status)
+                  << QString::number(audio.error.has_value()) << audio.error.value_or(QString());
+    }
+    if (signature == m_recordingsSignature)
+        return;
+    m_recordingsSignature = signature;
+
+    while (QLayoutItem* item = m_recordingsLayout->takeAt(0)) {
+        // A row may be replaced while one of its own buttons is being handled.
+        if (QWidget* row = item->widget()) {
+            row->hide();
+            row->setParent(nullptr);
+            row->deleteLater();
+        }
+        delete item;
+    }
+    QWidget* rows = m_recordingsLayout->parentWidget();
+    for (const NoteAudio& audio : audios) {
+        auto* row = new QFrame(rows);
+        row->setObjectName("recordingRow");
+        row->setProperty("filename", audio.filename);
+        row->setFrameShape(QFrame::StyledPanel);
+        auto* rowLayout = new QHBoxLayout(row);
+        rowLayout->setContentsMargins(8, 4, 8, 4);
+        rowLayout->setSpacing(6);
+
+        auto* play = new QToolButton(row);
+        play->setObjectName("recordingPlayButton");
+        play->setAutoRaise(true);
+        play->setIconSize(QSize(22, 22));
+        const QString filename = audio.filename;
+        connect(play, &QToolButton::clicked, this, [this, filename] {
+            RecordingStore* store = m_store->audio();
+            if (const auto recording = store->recording(filename))
+                store->play(*recording);
+            else if (store->playingID() == filename)
+                store->stopPlayback();
+        });
+        rowLayout->addWidget(play);
+
+        auto* texts = new QVBoxLayout;
+        texts->setSpacing(1);
+        auto* title = new QLabel(L10n::tr("录音 · {0}", { shortTime(audio.createdAt) }), row);
+        title->setObjectName("recordingTitle");
+        auto* status = new QLabel(audio.error ? *audio.error : statusText(audio.status), row);
+        status->setObjectName("recordingStatus");
+        status->setWordWrap(true);
+        status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        status->setForegroundRole(QPalette::PlaceholderText);
+        texts->addWidget(title);
+        texts->addWidget(status);
+        rowLayout->addLayout(texts, 1);
+
+        if (audio.status == TranscriptionStatus::failed) {
+            auto* retry = new QPushButton(L10n::tr("重试"), row);
+            retry->setObjectName("retryTranscriptionButton");
+            const QUuid pageID = page->id;
+            connect(retry, &QPushButton::clicked, this,
+                    [this, pageID, filename] { m_store->retryTranscription(pageID, filename); });
+            auto* help = new QPushButton(L10n::tr("帮助"), row);
+            help->setObjectName("transcriptionHelpButton");
+            connect(help, &QPushButton::clicked, this, &NotesView::showTranscriptionHelp);
+            rowLayout->addWidget(retry);
+            rowLayout->addWidget(help);
+        }
+        m_recordingsLayout->addWidget(row);
+    }
+    m_recordings->setVisible(!audios.isEmpty());
+    refreshPlayButtons();
+}
+
+void NotesView::refreshPlayButtons()
+{
+    RecordingStore* store = m_store->audio();
+    const auto playing = store->playingID();
+    for (QFrame* row : m_recordings->findChildren<QFrame*>("recordingRow")) {
+        auto* play = row->findChild<QToolButton*>("recordingPlayButton");
+        const QString filename = row->property("filename").toString();
+        const bool isPlaying = playing && *playing == filename;
+        const QString name = isPlaying ? L10n::tr("停止回放") : L10n::tr("播放录音");
+        play->setIcon(Symbols::icon(isPlaying ? "stop.circle.fill" : "play.circle.fill"));
+        play->setProperty("playing", isPlaying);
+        play->setToolTip(name);
+        play->setAccessibleName(name);
+        // A recording no longer on this device cannot be played.
+        play->setEnabled(isPlaying || store->recording(filename).has_value());
+    }
+}
+
+void NotesView::showTranscriptionHelp()
+{
+    if (m_transcriptionHelp) {
+        m_transcriptionHelp->raise();
+        return;
+    }
+    auto* box = new QMessageBox(QMessageBox::Information, QString(), QString(), QMessageBox::NoButton, this);
+    box->setObjectName("transcriptionHelp");
+    // Opens the model installer instead of the other platform's keyboard settings.
+    QPushButton* manage = box->addButton(QString(), QMessageBox::ActionRole);
+    manage->setObjectName("manageSpeechModelsButton");
+    QPushButton* ok = box->addButton(QString(), QMessageBox::AcceptRole);
+    ok->setObjectName("okButton");
+    box->setDefaultButton(ok);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(manage, &QPushButton::clicked, this, &NotesView::showSpeechModels);
+    m_transcriptionHelp = box;
+    retranslateTranscriptionHelp();
+    box->open();
+}
+
+void NotesView::retranslateTranscriptionHelp()
+{
+    if (!m_transcriptionHelp)
+        return;
+    m_transcriptionHelp->setWindowTitle(L10n::tr("语音识别帮助"));
+    m_transcriptionHelp->setText(L10n::tr("语音识别帮助"));
+    m_transcriptionHelp->setInformativeText(L10n::tr(kTranscriptionHelp));
+    if (auto* manage = m_transcriptionHelp->findChild<QPushButton*>("manageSpeechModelsButton"))
+        manage->setText(L10n::tr("管理语音模型…"));
+    if (auto* ok = m_transcriptionHelp->findChild<QPushButton*>("okButton"))
+        ok->setText(L10n::tr("好"));
+}
+
+SpeechModelDialog* NotesView::speechModels() const
+{
+    return m_speechModels;
+}
+
+void NotesView::showSpeechModels()
+{
+    if (!m_models)
+        m_models = new ModelManager(ModelManager::standardOptions(), this);
+    if (m_speechModels) {
+        m_speechModels->raise();
+        return;
+    }
+    auto* dialog = new SpeechModelDialog(m_models, m_store->folderChooser(), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    m_speechModels = dialog;
+    dialog->open();
 }

@@ -6,28 +6,45 @@
 #include <QPointer>
 #include <QWidget>
 
+class ModelManager;
 class NoteTextEditor;
 class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QToolButton;
+class QVBoxLayout;
+class SpeechModelDialog;
 class WorkspaceStore;
 
-// The notes area: the page strip, the current page's header and the Markdown editor.
+// The notes area: the page strip, the current page's header, the Markdown editor and the
+// page's recordings with their transcription state.
 class NotesView : public QWidget {
     Q_OBJECT
 public:
-    explicit NotesView(WorkspaceStore* store, QWidget* parent = nullptr);
+    // `models` installs the speech model from the transcription help; it must outlive the
+    // view. Without one, the view makes its own on first use, on the standard models folder.
+    explicit NotesView(WorkspaceStore* store, QWidget* parent = nullptr, ModelManager* models = nullptr);
+    ~NotesView() override;
 
     void retranslate();
     // Asks for confirmation, then deletes the page. The dialog is window-modal.
     void confirmDeletePage(const QUuid& id);
     QMessageBox* pendingConfirmation() const { return m_confirmation; }
 
+    // "语音识别帮助", offered by failed recordings. Window-modal.
+    void showTranscriptionHelp();
+    QMessageBox* transcriptionHelp() const { return m_transcriptionHelp; }
+    // The speech model installer, opened from the transcription help.
+    void showSpeechModels();
+    SpeechModelDialog* speechModels() const;
+
 private:
     void rebuildStrip();
     void refreshPage();
     void refreshFooter();
+    void rebuildRecordings();
+    void refreshPlayButtons();
+    void retranslateTranscriptionHelp();
 
     WorkspaceStore* m_store;
     QWidget* m_strip;
@@ -40,4 +57,12 @@ private:
     QLabel* m_footer;
     QPointer<QMessageBox> m_confirmation;
     QStringList m_stripSignature;
+
+    QWidget* m_recordings;
+    QVBoxLayout* m_recordingsLayout;
+    // What the recording rows show; typing changes the pages but not the rows.
+    QStringList m_recordingsSignature;
+    ModelManager* m_models;
+    QPointer<QMessageBox> m_transcriptionHelp;
+    QPointer<SpeechModelDialog> m_speechModels;
 };

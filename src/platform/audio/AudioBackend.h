@@ -19,8 +19,12 @@ public:
     virtual QString path() const = 0;
     virtual void start() = 0;
     // Ends the recording; the file is completed in the background. An empty recording
-    // (no samples at all) is removed before this returns. Emits nothing afterwards.
+    // (no samples at all) is removed before this returns. Emits nothing afterwards but
+    // `completed`, and that only when `completesAfterStop()`.
     virtual void stop() = 0;
+    // True when the file is still being written for a moment after stop() returns; the
+    // recorder then says `completed` once the last of the audio is in it.
+    virtual bool completesAfterStop() const { return false; }
     // Seconds of audio recorded so far.
     virtual double currentTime() const = 0;
     // Average power of the latest stretch of input, in decibels (0 = full scale).
@@ -33,6 +37,8 @@ signals:
     void finished(bool success);
     // Encoding or writing failed; recording has ended.
     void encodingFailed();
+    // After stop(): the file is complete (or was removed, for an empty recording).
+    void completed();
 };
 
 // Plays one file once. Main thread only.

@@ -168,6 +168,7 @@ public:
             end(false);
             if (discard)
                 QFile::remove(m_path);
+            emit completed();
             thread()->quit();
             return;
         }
@@ -175,6 +176,7 @@ public:
         // little behind, and stopping it at once would cut off the last words.
         QTimer::singleShot(kDrainMilliseconds, this, [this] {
             end(true);
+            emit completed();
             thread()->quit();
         });
     }
@@ -183,6 +185,7 @@ signals:
     void started(bool success);
     void finished(bool success);
     void encodingFailed();
+    void completed();
 
 private:
     void readAvailable()
@@ -276,6 +279,7 @@ void CaptureRecorder::stop()
     if (!m_worker || m_finishRequested)
         return;
     disconnect(m_worker, nullptr, this, nullptr);
+    connect(m_worker, &RecordingWorker::completed, this, &AudioRecorder::completed);
     const bool empty = m_meter->samples.load() == 0;
     // A recording without a single sample is not kept; removing it here, before the
     // caller lists the folder, keeps it from ever being seen.

@@ -30,6 +30,7 @@ public:
     QString path() const override { return m_path; }
     void start() override;
     void stop() override;
+    bool completesAfterStop() const override { return true; }
     double currentTime() const override;
     float averagePower() const override;
 

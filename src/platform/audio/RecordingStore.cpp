@@ -259,6 +259,19 @@ void RecordingStore::dropRecorder()
     AudioRecorder* recorder = m_recorder;
     m_recorder = nullptr;
     recorder->disconnect(this);
+    if (recorder->completesAfterStop()) {
+        // The file is still being written; whoever reads it (the transcription) waits.
+        const QString filename = QFileInfo(recorder->path()).fileName();
+        m_completing.insert(filename);
+        connect(recorder, &AudioRecorder::completed, this, [this, recorder, filename] {
+            recorder->disconnect(this);
+            recorder->deleteLater();
+            m_completing.remove(filename);
+            emit recordingCompleted(filename);
+        });
+        recorder->stop();
+        return;
+    }
     recorder->stop();
     recorder->deleteLater();
 }

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 #include <QTimer>
 
@@ -76,6 +77,8 @@ public:
     void stopPlayback();
     // The listed recording with that file name.
     std::optional<AudioRecording> recording(const QString& filename) const;
+    // True from the stop of a recording until the last of its audio is in its file.
+    bool isCompleting(const QString& filename) const { return m_completing.contains(filename); }
     // Re-reads the list of recordings from the recording folders.
     virtual void reload();
     // The application is quitting: the current recording stays on disk but is not handed
@@ -98,6 +101,8 @@ signals:
     void levelChanged();
     void playingIDChanged();
     void errorMessageChanged();
+    // A stopped recording's file is complete (see isCompleting).
+    void recordingCompleted(const QString& filename);
 
 protected:
     DirectoryProvider m_directoryProvider;
@@ -135,6 +140,7 @@ private:
     float m_level = 0;
     std::optional<QString> m_playingID;
     std::optional<QString> m_errorMessage;
+    QSet<QString> m_completing;
 
     AudioRecorder* m_recorder = nullptr;
     // The recorder that is being started; it becomes `m_recorder` once it runs.

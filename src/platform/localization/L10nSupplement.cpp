@@ -44,6 +44,15 @@ const QHash<QString, QString>& supplement()
         { QStringLiteral("尚未安装语音识别模型"), QStringLiteral("No speech recognition model installed") },
         { QStringLiteral("多语言 {0} 模型（约 {1} MB）"), QStringLiteral("Multilingual {0} model (about {1} MB)") },
         { QStringLiteral("Tandrel 已在运行，但没有响应。"), QStringLiteral("Tandrel is already running but does not respond.") },
+        { QStringLiteral("音频已保留。语音识别只在本机进行。中文和其他语言需要 Whisper 语音模型：下载一次，或从磁盘选择已有的模型文件；没有模型时，只能用内置引擎识别英语。安装模型后再点击重试。"), QStringLiteral("Your audio has been kept. Speech recognition runs only on this device. Chinese and other languages need a Whisper speech model, downloaded once or chosen from a file on disk; without one, only English can be recognized, with the built-in engine. Install a model, then click Retry.") },
+        { QStringLiteral("管理语音模型…"), QStringLiteral("Manage Speech Models…") },
+        { QStringLiteral("语音识别模型"), QStringLiteral("Speech Recognition Models") },
+        { QStringLiteral("下载"), QStringLiteral("Download") },
+        { QStringLiteral("已安装"), QStringLiteral("Installed") },
+        { QStringLiteral("当前模型：{0}"), QStringLiteral("Current model: {0}") },
+        { QStringLiteral("从磁盘选择模型文件…"), QStringLiteral("Choose a Model File on Disk…") },
+        { QStringLiteral("选择语音识别模型文件"), QStringLiteral("Choose a Speech Recognition Model File") },
+        { QStringLiteral("Whisper 模型 (*.bin)"), QStringLiteral("Whisper models (*.bin)") },
     };
     return table;
 }
