@@ -14,51 +14,15 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
-#include <dlfcn.h>
-
-#include <cstdio>
-#include <cstdlib>
-
-namespace {
-
-enum class Library { avutil, avcodec, avformat, swresample };
+#include "platform/LazyLibrary.h"
 
 #define TANDREL_SONAME(name, major) "lib" #name ".so." AV_STRINGIFY(major)
-
-void* open(Library library)
-{
-    // Each library is opened once; its own dependencies come with it.
-    static void* const handles[] = {
-        dlopen(TANDREL_SONAME(avutil, LIBAVUTIL_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL),
-        dlopen(TANDREL_SONAME(avcodec, LIBAVCODEC_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL),
-        dlopen(TANDREL_SONAME(avformat, LIBAVFORMAT_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL),
-        dlopen(TANDREL_SONAME(swresample, LIBSWRESAMPLE_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL),
-    };
-    return handles[int(library)];
-}
-
-template <class Function> Function resolve(Library library, const char* name)
-{
-    void* handle = open(library);
-    // Searched in the library and its dependencies only, never in Tandrel itself.
-    void* symbol = handle ? dlsym(handle, name) : nullptr;
-    if (!symbol) {
-        // The FFmpeg libraries are a dependency of the package: without them nothing
-        // sensible can go on.
-        std::fprintf(stderr, "Tandrel: the FFmpeg function %s could not be loaded: %s\n", name, dlerror());
-        std::abort();
-    }
-    return reinterpret_cast<Function>(symbol);
-}
-
-} // namespace
-
 #define TANDREL_FORWARD(library, result, name, parameters, arguments)                                          \
-    extern "C" result name parameters                                                                          \
-    {                                                                                                          \
-        static const auto real = resolve<decltype(&name)>(Library::library, #name);                            \
-        return real arguments;                                                                                 \
-    }
+    TANDREL_LAZY_FUNCTION(TANDREL_SONAME_##library, result, name, parameters, arguments)
+#define TANDREL_SONAME_avutil TANDREL_SONAME(avutil, LIBAVUTIL_VERSION_MAJOR)
+#define TANDREL_SONAME_avcodec TANDREL_SONAME(avcodec, LIBAVCODEC_VERSION_MAJOR)
+#define TANDREL_SONAME_avformat TANDREL_SONAME(avformat, LIBAVFORMAT_VERSION_MAJOR)
+#define TANDREL_SONAME_swresample TANDREL_SONAME(swresample, LIBSWRESAMPLE_VERSION_MAJOR)
 
 // libavutil
 TANDREL_FORWARD(avutil, int, av_channel_layout_copy, (AVChannelLayout * d, const AVChannelLayout* s), (d, s))

@@ -6,6 +6,8 @@
 
 #include <pocketsphinx.h>
 
+#include <iterator>
+
 #include <QFileInfo>
 
 #include <algorithm>
@@ -191,8 +193,12 @@ ps_decoder_s* SpeechEngines::pocketsphinxFor(const PocketsphinxModel& model)
     const QByteArray hmm = QFile::encodeName(model.acousticModel);
     const QByteArray lm = QFile::encodeName(model.languageModel);
     const QByteArray dict = QFile::encodeName(model.dictionary);
-    cmd_ln_t* config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-lm", lm.constData(),
-        "-dict", dict.constData(), "-logfn", "/dev/null", static_cast<char*>(nullptr));
+    // The argument-vector form: pocketsphinx is loaded on first use, and a variadic
+    // function cannot be handed on.
+    char* arguments[] = { const_cast<char*>("-hmm"), const_cast<char*>(hmm.constData()),
+        const_cast<char*>("-lm"), const_cast<char*>(lm.constData()), const_cast<char*>("-dict"),
+        const_cast<char*>(dict.constData()), const_cast<char*>("-logfn"), const_cast<char*>("/dev/null") };
+    cmd_ln_t* config = cmd_ln_parse_r(nullptr, ps_args(), int32(std::size(arguments)), arguments, TRUE);
     if (!config)
         return nullptr;
     m_pocketsphinx = ps_init(config);
