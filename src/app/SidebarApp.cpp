@@ -12,7 +12,36 @@
 #include "workspace/PomodoroTimerControl.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QScreen>
+#include <QTimer>
+
+namespace {
+// Says once, after the widget's first paint, that it has been painted.
+class FirstPaintWatcher : public QObject {
+    Q_OBJECT
+public:
+    explicit FirstPaintWatcher(QWidget* widget)
+        : QObject(widget)
+    {
+        widget->installEventFilter(this);
+    }
+
+signals:
+    void painted();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            emit painted();
+            deleteLater();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+} // namespace
 
 SidebarApp::SidebarApp(
     Preferences* defaults, WorkspaceServices services, SidebarWindowServices windowServices, QObject* parent)
@@ -55,12 +84,16 @@ void SidebarApp::start()
     m_windowController = std::make_unique<SidebarWindowController>(m_defaults, std::move(m_windowServices));
     m_shortcuts = std::make_unique<ShortcutManager>(m_defaults, std::move(m_hotKeyBackend));
 
-    m_window = std::make_unique<ContentView>(m_store.get());
+    m_window = std::make_unique<ContentView>(
+        m_store.get(), m_panelsAfterFirstPaint ? ContentView::Build::later : ContentView::Build::now);
     m_window->setWindowTitle(QStringLiteral("Tandrel"));
     m_window->setWindowController(m_windowController.get());
     new SidebarWindowAccessor(m_window.get(), m_windowController.get());
     m_focusShortcutSource = std::make_unique<ManagerFocusShortcutSource>(m_shortcuts.get());
-    m_window->timerPanel()->setShortcutSource(m_focusShortcutSource.get());
+    if (m_window->hasPanels())
+        panelsBuilt();
+    else
+        connect(m_window.get(), &ContentView::panelsBuilt, this, &SidebarApp::panelsBuilt);
     m_shortcutLifecycle = std::make_unique<ShortcutLifecycle>(
         [this] {
             if (!m_windowController->window())
@@ -80,9 +113,22 @@ void SidebarApp::start()
         const QRect visible = screen->availableGeometry();
         m_window->move(visible.x() + (visible.width() - size.width()) / 2, visible.y());
     }
+    if (!m_window->hasPanels()) {
+        // The panels follow the first paint; should no paint come (a window system that
+        // never exposes the window), they follow anyway.
+        auto* firstPaint = new FirstPaintWatcher(m_window.get());
+        connect(firstPaint, &FirstPaintWatcher::painted, m_window.get(), &ContentView::buildPanels,
+                Qt::QueuedConnection);
+        QTimer::singleShot(1000, m_window.get(), &ContentView::buildPanels);
+    }
     m_window->show();
     contentShown();
     m_shortcutLifecycle->watch(m_window.get());
+}
+
+void SidebarApp::panelsBuilt()
+{
+    m_window->timerPanel()->setShortcutSource(m_focusShortcutSource.get());
 }
 
 void SidebarApp::setHotKeyBackend(std::unique_ptr<HotKeyRegistering> backend)
@@ -125,3 +171,5 @@ void SidebarApp::reopen()
         m_window->show();
     SidebarRequests::postShowWindowRequested();
 }
+
+#include "SidebarApp.moc"

@@ -32,6 +32,11 @@ public:
     // The global hot keys to use instead of the desktop's; before start().
     void setHotKeyBackend(std::unique_ptr<HotKeyRegistering> backend);
 
+    // With this set, start() shows the window with its header alone and adds the panels
+    // right after the window's first paint: the window is there at once, its content a
+    // moment later. Set by the program before start(); tests get everything at once.
+    void setPanelsAfterFirstPaint(bool later) { m_panelsAfterFirstPaint = later; }
+
     // Creates the objects and opens the window at its default size.
     void start();
 
@@ -52,9 +57,11 @@ public:
 
 private:
     void contentShown();
+    void panelsBuilt();
     void interfaceLanguageChanged();
 
     Preferences* m_defaults;
+    bool m_panelsAfterFirstPaint = false;
     WorkspaceServices m_services;
     SidebarWindowServices m_windowServices;
     std::unique_ptr<WorkspaceStore> m_store;

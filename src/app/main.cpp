@@ -34,6 +34,7 @@ int main(int argc, char* argv[])
     int status = 0;
     {
         SidebarApp sidebar(&preferences);
+        sidebar.setPanelsAfterFirstPaint(true);
         QObject::connect(&instance, &SingleInstance::activationRequested, &sidebar, &SidebarApp::reopen);
         sidebar.start();
         status = QApplication::exec();

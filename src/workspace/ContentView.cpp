@@ -28,6 +28,11 @@ constexpr int kNotesMinimum = 200;
 } // namespace
 
 ContentView::ContentView(WorkspaceStore* store, QWidget* parent)
+    : ContentView(store, Build::now, parent)
+{
+}
+
+ContentView::ContentView(WorkspaceStore* store, Build build, QWidget* parent)
     : QWidget(parent)
     , m_store(store)
     , m_defaults(store->defaults())
@@ -56,6 +61,26 @@ ContentView::ContentView(WorkspaceStore* store, QWidget* parent)
     m_headerRow->addLayout(heading, 1);
     layout->addLayout(m_headerRow);
 
+    m_layout = layout;
+    if (build == Build::now)
+        buildPanels();
+
+    connect(m_store, &WorkspaceStore::messageChanged, this, &ContentView::showMessage);
+    connect(m_defaults, &Preferences::changed, this, [this](const QString& key) {
+        if (key == QStringLiteral("interfaceLanguage"))
+            retranslate();
+    });
+    // A message from start-up (a damaged file kept aside, for instance) shows once the
+    // window is up.
+    if (m_store->message())
+        QMetaObject::invokeMethod(this, &ContentView::showMessage, Qt::QueuedConnection);
+}
+
+void ContentView::buildPanels()
+{
+    if (m_panes)
+        return;
+    WorkspaceStore* store = m_store;
     // The timer and the recorder share one row.
     auto* focusRow = new QWidget(this);
     focusRow->setObjectName("focusRow");
@@ -66,7 +91,7 @@ ContentView::ContentView(WorkspaceStore* store, QWidget* parent)
     focusLayout->addWidget(m_timerPanel, 1);
     m_recordingPanel = new RecordingView(store, focusRow);
     focusLayout->addWidget(m_recordingPanel);
-    layout->addWidget(focusRow);
+    m_layout->addWidget(focusRow);
 
     m_panes = new QSplitter(Qt::Vertical, this);
     m_panes->setObjectName("paneSplitter");
@@ -79,11 +104,11 @@ ContentView::ContentView(WorkspaceStore* store, QWidget* parent)
     m_panes->addWidget(m_tasks);
     m_panes->addWidget(m_notes);
     m_panes->setStretchFactor(1, 1);
-    layout->addWidget(m_panes, 1);
+    m_layout->addWidget(m_panes, 1);
 
     m_notificationIssue = new NotificationIssueView(store->notifications(), this);
     connect(m_notificationIssue, &NotificationIssueView::settingsRequested, this, &ContentView::showSettings);
-    layout->addWidget(m_notificationIssue);
+    m_layout->addWidget(m_notificationIssue);
     // The permission may have been changed elsewhere while the program was in the background.
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         if (state == Qt::ApplicationActive)
@@ -97,16 +122,9 @@ ContentView::ContentView(WorkspaceStore* store, QWidget* parent)
         const int height = std::clamp(position, kTaskCardMinimum, std::max(available - kNotesMinimum, kTaskCardMinimum));
         m_defaults->setDouble(kTaskPaneRatio, double(height) / std::max(available, 1));
     });
-    connect(m_store, &WorkspaceStore::messageChanged, this, &ContentView::showMessage);
-    connect(m_defaults, &Preferences::changed, this, [this](const QString& key) {
-        if (key == QStringLiteral("interfaceLanguage"))
-            retranslate();
-    });
+    applyPaneRatio();
     retranslate();
-    // A message from start-up (a damaged file kept aside, for instance) shows once the
-    // window is up.
-    if (m_store->message())
-        QMetaObject::invokeMethod(this, &ContentView::showMessage, Qt::QueuedConnection);
+    emit panelsBuilt();
 }
 
 int ContentView::taskCardHeight(int available, double ratio)
@@ -122,6 +140,8 @@ double ContentView::paneRatio() const
 
 void ContentView::applyPaneRatio()
 {
+    if (!m_panes)
+        return;
     const int available = std::max(m_panes->height() - m_panes->handleWidth(), 0);
     const int height = taskCardHeight(available, paneRatio());
     m_applyingRatio = true;
@@ -139,7 +159,7 @@ void ContentView::showMessage()
 {
     const auto message = m_store->message();
     // The recordings library shows the store's messages over itself while it is open.
-    if (message && m_recordingPanel->isShowingLibrary())
+    if (message && m_recordingPanel && m_recordingPanel->isShowingLibrary())
         return;
     if (!message) {
         if (m_alert)
@@ -161,6 +181,8 @@ void ContentView::showMessage()
 
 void ContentView::retranslate()
 {
+    if (!m_panes)
+        return;
     m_tasks->retranslate();
     m_notes->retranslate();
     m_timerPanel->retranslate();

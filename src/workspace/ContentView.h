@@ -11,6 +11,7 @@ class Preferences;
 class QLabel;
 class QHBoxLayout;
 class QSplitter;
+class QVBoxLayout;
 class RecordingView;
 class SidebarWindowController;
 class TaskListView;
@@ -21,17 +22,29 @@ class WorkspaceStore;
 class ContentView : public QWidget {
     Q_OBJECT
 public:
+    // `later`: only the header is built now, so that the window can be shown at once;
+    // buildPanels() adds the rest (the program does so right after the first paint).
+    enum class Build { now, later };
     explicit ContentView(WorkspaceStore* store, QWidget* parent = nullptr);
+    ContentView(WorkspaceStore* store, Build build, QWidget* parent = nullptr);
+
+    // Adds the timer, recorder, task and notes panels; does nothing once they exist.
+    void buildPanels();
+    bool hasPanels() const { return m_panes != nullptr; }
 
     void retranslate();
     // Adds the window's pin, collapse and settings buttons to the header.
     void setWindowController(SidebarWindowController* controller);
     QMessageBox* messageAlert() const { return m_alert; }
-    // The timer panel, for binding the focus shortcut shown in its help.
+    // The timer panel, for binding the focus shortcut shown in its help; null until the
+    // panels are built.
     PomodoroView* timerPanel() const { return m_timerPanel; }
 
     // Height of the task card for the space `available` and the stored ratio.
     static int taskCardHeight(int available, double ratio);
+
+signals:
+    void panelsBuilt();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -47,12 +60,13 @@ private:
     Preferences* m_defaults;
     QLabel* m_title;
     QHBoxLayout* m_headerRow;
-    QSplitter* m_panes;
-    TaskListView* m_tasks;
-    NotesView* m_notes;
-    PomodoroView* m_timerPanel;
-    RecordingView* m_recordingPanel;
-    NotificationIssueView* m_notificationIssue;
+    QVBoxLayout* m_layout = nullptr;
+    QSplitter* m_panes = nullptr;
+    TaskListView* m_tasks = nullptr;
+    NotesView* m_notes = nullptr;
+    PomodoroView* m_timerPanel = nullptr;
+    RecordingView* m_recordingPanel = nullptr;
+    NotificationIssueView* m_notificationIssue = nullptr;
     bool m_shownOnce = false;
     QPointer<QMessageBox> m_alert;
     bool m_applyingRatio = false;

@@ -224,6 +224,38 @@ private slots:
         QVERIFY(controller->isCollapsed());
     }
 
+    void thePanelsCanFollowTheFirstPaint()
+    {
+        QTemporaryDir dir;
+        Preferences prefs(dir.filePath("preferences.sqlite"));
+        Preferences::setStandard(&prefs);
+        prefs.setString("interfaceLanguage", "zh-Hans");
+        WorkspaceServices services;
+        services.notifications = new RecordingNotifications;
+        services.audio = new RecordingStore(dir.filePath("Recordings"), new FakeAudioBackend);
+        SidebarWindowServices windowServices;
+        windowServices.windowSystem = std::make_unique<FakeWindowSystem>();
+        {
+            SidebarApp app(&prefs, services, std::move(windowServices));
+            app.setHotKeyBackend(std::make_unique<ScriptedHotKeys>());
+            app.setPanelsAfterFirstPaint(true);
+            app.start();
+            ContentView* window = app.window();
+            QVERIFY(window->isVisible());
+            QVERIFY(!window->hasPanels());
+            QVERIFY(window->findChild<QWidget*>("pinButton"));
+            QTRY_VERIFY(window->hasPanels());
+            QVERIFY(window->findChild<QWidget*>("taskDraftField"));
+            auto* toggle = window->findChild<QToolButton*>("timerToggleButton");
+            QVERIFY(toggle);
+            QCOMPARE(toggle->toolTip(), QString("开始 / 继续（⌃⌥P）"));
+            // Built once, whatever comes later.
+            window->buildPanels();
+            QCOMPARE(window->findChildren<QWidget*>("taskDraftField").size(), 1);
+        }
+        Preferences::setStandard(nullptr);
+    }
+
     void hotKeysAreRegisteredOnceAndReconnectedWhenShownAgain()
     {
         Shell shell("en");
