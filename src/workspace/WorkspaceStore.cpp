@@ -118,6 +118,9 @@ void WorkspaceStore::loadTasks()
         return;
     if (auto tasks = WorkspaceJson::decodeTasks(*data)) {
         setTasks(*tasks);
+        // Stored exactly as it would be written: the save after loading leaves it alone.
+        if (WorkspaceJson::encodeTasks(*tasks) == *data)
+            m_writtenTasks = *tasks;
         return;
     }
     keepUnreadable(kTasks, *data);

@@ -18,9 +18,14 @@ SystemAudioBackend::SystemAudioBackend(QObject* parent)
 SystemAudioBackend::~SystemAudioBackend()
 {
     // A worker still running ends with its thread; its destructor completes its file.
+    // The thread is told to end behind whatever was already asked of its worker (a stop
+    // just requested, say): ending it at once would skip that, and a player would then
+    // be torn down while its sound device is still running.
     for (QThread* thread : std::as_const(m_threads)) {
-        thread->quit();
+        QObject* ender = m_enders.take(thread);
+        QMetaObject::invokeMethod(ender, [thread] { thread->quit(); }, Qt::QueuedConnection);
         thread->wait();
+        delete ender;
         delete thread;
     }
 }
@@ -66,10 +71,14 @@ QThread* SystemAudioBackend::startWorker(QObject* worker)
     connect(thread, &QThread::finished, this, [this, thread] {
         if (m_threads.removeOne(thread)) {
             thread->wait();
+            delete m_enders.take(thread);
             delete thread;
         }
     });
     m_threads.append(thread);
+    auto* ender = new QObject;
+    ender->moveToThread(thread);
+    m_enders.insert(thread, ender);
     thread->start();
     return thread;
 }

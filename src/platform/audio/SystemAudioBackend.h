@@ -2,6 +2,7 @@
 
 #include "AudioBackend.h"
 
+#include <QHash>
 #include <QList>
 
 class QThread;
@@ -29,4 +30,7 @@ public:
 
 private:
     QList<QThread*> m_threads;
+    // Per thread, an object living in it that outlives its event loop: the way to queue
+    // the thread's end behind the requests already queued for its worker.
+    QHash<QThread*, QObject*> m_enders;
 };

@@ -527,6 +527,30 @@ std::optional<QByteArray> Preferences::assembleParts(const QByteArray& manifest)
     return whole;
 }
 
+std::optional<QList<Preferences::StoredPart>> Preferences::storedParts(const QString& key) const
+{
+    const auto manifest = readRow(m_select, key, [](Kind kind, sqlite3_stmt* row) -> std::optional<QByteArray> {
+        if (kind != Kind::Data || sqlite3_column_int64(row, 0) != kPartsKind)
+            return std::nullopt;
+        return columnBlob(row, 1);
+    });
+    if (!manifest)
+        return std::nullopt;
+    QList<StoredPart> parts;
+    const qsizetype count = manifest->size() / qsizetype(sizeof(qint64));
+    parts.reserve(count);
+    for (qsizetype i = 0; i < count; ++i) {
+        qint64 id;
+        std::memcpy(&id, manifest->constData() + i * sizeof(qint64), sizeof id);
+        StatementUse use(m_selectPart);
+        if (sqlite3_bind_int64(m_selectPart, 1, id) != SQLITE_OK || sqlite3_step(m_selectPart) != SQLITE_ROW)
+            return std::nullopt;
+        parts.append({ id, QByteArray(static_cast<const char*>(sqlite3_column_blob(m_selectPart, 0)),
+                                      sqlite3_column_bytes(m_selectPart, 0)) });
+    }
+    return parts;
+}
+
 void Preferences::write(const QString& key, Kind kind, StoredValue value)
 {
     m_lastWriteOk = false;
@@ -557,20 +581,35 @@ void Preferences::setDataParts(const QString& key, const QList<QByteArray>& part
     if (!m_upsert || !execute("BEGIN IMMEDIATE"))
         return;
     const QByteArray utf8 = key.toUtf8();
-    const auto cached = m_partCache.constFind(key);
     const bool hadParts = m_partKeys.contains(key);
+    // What was written last time: remembered from this run, or read back once from an
+    // earlier run's parts, so that the first save after a start writes only what changed
+    // since (at start, usually nothing) instead of every part again.
+    const auto cached = m_partCache.constFind(key);
+    const bool fromThisRun = cached != m_partCache.cend();
+    std::optional<QList<StoredPart>> previous;
+    if (fromThisRun)
+        previous = *cached;
+    else if (hadParts)
+        previous = storedParts(key);
 
-    // What was written last time, findable by data identity (large) or content (small).
+    // Findable by data identity (large parts of this run), or by content.
     QHash<const char*, const StoredPart*> byData;
     QHash<QByteArray, qint64> bySmallContent;
-    if (cached != m_partCache.cend()) {
-        for (const StoredPart& part : *cached) {
-            if (part.bytes.size() > kSmallPart)
+    QHash<QByteArray, qint64> byLargeContent;
+    QByteArray previousManifest;
+    if (previous) {
+        for (const StoredPart& part : std::as_const(*previous)) {
+            if (part.bytes.size() <= kSmallPart)
+                bySmallContent.insert(part.bytes, part.id);
+            else if (fromThisRun)
                 byData.insert(part.bytes.constData(), &part);
             else
-                bySmallContent.insert(part.bytes, part.id);
+                byLargeContent.insert(part.bytes, part.id);
+            previousManifest.append(reinterpret_cast<const char*>(&part.id), sizeof(qint64));
         }
     }
+    bool inserted = false;
 
     bool ok = true;
     QList<StoredPart> written;
@@ -584,10 +623,13 @@ void Preferences::setDataParts(const QString& key, const QList<QByteArray>& part
             const auto found = byData.constFind(bytes.constData());
             if (found != byData.cend() && (*found)->bytes.size() == bytes.size())
                 id = (*found)->id;
+            else if (const auto same = byLargeContent.constFind(bytes); same != byLargeContent.cend())
+                id = *same;
         } else if (const auto found = bySmallContent.constFind(bytes); found != bySmallContent.cend()) {
             id = *found;
         }
         if (!id) {
+            inserted = true;
             StatementUse use(m_insertPart);
             const char* begin = bytes.isEmpty() ? "" : bytes.constData();
             ok = bindKey(m_insertPart, utf8)
@@ -604,9 +646,16 @@ void Preferences::setDataParts(const QString& key, const QList<QByteArray>& part
         manifest.append(reinterpret_cast<const char*>(&*id), sizeof(qint64));
     }
 
+    // The same parts in the same order: nothing to write (and no disk flush at start).
+    if (ok && hadParts && previous && !inserted && manifest == previousManifest) {
+        execute("ROLLBACK");
+        m_lastWriteOk = true;
+        m_partCache.insert(key, std::move(written));
+        return;
+    }
     if (ok && hadParts) {
-        if (cached != m_partCache.cend()) {
-            for (const StoredPart& part : *cached) {
+        if (previous) {
+            for (const StoredPart& part : std::as_const(*previous)) {
                 if (kept.contains(part.id))
                     continue;
                 StatementUse use(m_deletePart);

@@ -113,6 +113,8 @@ private:
         qint64 id;
         QByteArray bytes;
     };
+    // The parts stored under `key`, in order; nothing when they cannot be read.
+    std::optional<QList<StoredPart>> storedParts(const QString& key) const;
 
     QString m_path;
     QString m_setAsidePath;

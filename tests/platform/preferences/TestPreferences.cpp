@@ -445,6 +445,18 @@ void TestPreferences::dataParts()
         sqlite3_close(db);
         return rows;
     };
+    const auto largestPartID = [&] {
+        sqlite3* db = nullptr;
+        sqlite3_stmt* statement = nullptr;
+        qint64 id = -1;
+        if (sqlite3_open_v2(QFile::encodeName(dbPath()).constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK
+            && sqlite3_prepare_v2(db, "SELECT max(id) FROM parts", -1, &statement, nullptr) == SQLITE_OK
+            && sqlite3_step(statement) == SQLITE_ROW)
+            id = sqlite3_column_int64(statement, 0);
+        sqlite3_finalize(statement);
+        sqlite3_close(db);
+        return id;
+    };
     QByteArray big(300, 'x');
     QList<QByteArray> parts { "[", big, ",", QByteArray(5000, 'y'), ",", QByteArray(70, 'z'), "]" };
     const auto joined = [](const QList<QByteArray>& list) { return list.join(); };
@@ -474,7 +486,26 @@ void TestPreferences::dataParts()
         QCOMPARE(p.data("empty"), QByteArray(""));
     }
     {
-        // A new run knows none of the parts written before.
+        // A new run saving what is stored writes nothing; after that, a changed part is the
+        // only one written, as within one run.
+        Preferences p(dbPath());
+        QSignalSpy changed(&p, &Preferences::changed);
+        const int rows = partRows();
+        const qint64 largest = largestPartID();
+        p.setDataParts("pages", QList<QByteArray>(parts.cbegin(), parts.cend()));
+        QVERIFY(p.lastWriteSucceeded());
+        QCOMPARE(changed.count(), 0);
+        QCOMPARE(largestPartID(), largest);
+        parts[4] = QByteArray(5002, 'v');
+        p.setDataParts("pages", parts);
+        QVERIFY(p.lastWriteSucceeded());
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(largestPartID(), largest + 1);
+        QCOMPARE(partRows(), rows);
+        QCOMPARE(p.data("pages"), joined(parts));
+    }
+    {
+        // Another run reads it all back.
         Preferences p(dbPath());
         QCOMPARE(p.data("pages"), joined(parts));
         parts.append(QByteArray(1000, 'n'));
