@@ -2,6 +2,7 @@
 
 #include "NotificationIssueView.h"
 #include "SidebarHeaderButtons.h"
+#include "StoreMessageAlert.h"
 #include "WorkspaceStore.h"
 #include "features/calendar/WeeklyRestView.h"
 #include "features/focus/PomodoroView.h"
@@ -166,17 +167,7 @@ void ContentView::showMessage()
             m_alert->close();
         return;
     }
-    if (!m_alert) {
-        m_alert = new QMessageBox(this);
-        m_alert->setObjectName("messageAlert");
-        m_alert->setAttribute(Qt::WA_DeleteOnClose);
-        QPushButton* ok = m_alert->addButton(L10n::tr("好"), QMessageBox::AcceptRole);
-        ok->setObjectName("okButton");
-        connect(m_alert, &QMessageBox::finished, this, [this] { m_store->setMessage(std::nullopt); });
-    }
-    m_alert->setWindowTitle(L10n::tr("保存提示"));
-    m_alert->setText(*message);
-    m_alert->open();
+    showStoreMessageAlert(m_alert, this, m_store, "messageAlert");
 }
 
 void ContentView::retranslate()

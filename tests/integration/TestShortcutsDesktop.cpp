@@ -7,6 +7,7 @@
 #include "platform/audio/RecordingStore.h"
 #include "platform/preferences/Preferences.h"
 #include "platform/shortcuts/ShortcutManager.h"
+#include "platform/shortcuts/HeldGrab.h"
 #include "platform/shortcuts/X11HotKeyBackend.h"
 #include "workspace/ContentView.h"
 #include "workspace/RecordingNotifications.h"
@@ -32,19 +33,6 @@ bool xdotool(const QStringList& arguments)
     return QProcess::execute("xdotool", arguments) == 0;
 }
 
-// Another X client holding the recording combination, as a second program would.
-int holdGrab()
-{
-    X11HotKeyBackend backend;
-    if (!backend.registerBinding(
-            KeyboardShortcutBinding::defaults(ShortcutAction::recording), ShortcutAction::recording))
-        return 1;
-    std::fputs("held\n", stdout);
-    std::fflush(stdout);
-    QSocketNotifier input(0, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, QCoreApplication::instance(), &QCoreApplication::quit);
-    return QGuiApplication::exec();
-}
 
 } // namespace
 
@@ -202,7 +190,7 @@ int main(int argc, char** argv)
 {
     if (argc > 1 && std::strcmp(argv[1], "--hold-grab") == 0) {
         QGuiApplication app(argc, argv);
-        return holdGrab();
+        return holdRecordingGrab();
     }
     QApplication app(argc, argv);
     TestShortcutsDesktop test;

@@ -1,5 +1,7 @@
 #include "RecordingLibraryDialog.h"
 
+#include "workspace/StoreMessageAlert.h"
+
 #include "design/Symbols.h"
 #include "platform/audio/RecordingStore.h"
 #include "platform/localization/L10n.h"
@@ -195,15 +197,5 @@ void RecordingLibraryDialog::showMessage()
             m_alert->close();
         return;
     }
-    if (!m_alert) {
-        m_alert = new QMessageBox(this);
-        m_alert->setObjectName("libraryMessageAlert");
-        m_alert->setAttribute(Qt::WA_DeleteOnClose);
-        QPushButton* ok = m_alert->addButton(L10n::tr("好"), QMessageBox::AcceptRole);
-        ok->setObjectName("okButton");
-        connect(m_alert, &QMessageBox::finished, this, [this] { m_store->setMessage(std::nullopt); });
-    }
-    m_alert->setWindowTitle(L10n::tr("保存提示"));
-    m_alert->setText(*message);
-    m_alert->open();
+    showStoreMessageAlert(m_alert, this, m_store, "libraryMessageAlert");
 }

@@ -1,3 +1,4 @@
+#include "platform/shortcuts/HeldGrab.h"
 #include "platform/shortcuts/X11HotKeyBackend.h"
 
 #include <QGuiApplication>
@@ -14,19 +15,6 @@ bool xdotool(const QStringList& arguments)
     return QProcess::execute("xdotool", arguments) == 0;
 }
 
-// Another X client that holds a grab on a combination, as a second program would.
-int holdGrab()
-{
-    X11HotKeyBackend backend;
-    if (!backend.registerBinding(KeyboardShortcutBinding::defaults(ShortcutAction::recording),
-                                 ShortcutAction::recording))
-        return 1;
-    std::fputs("held\n", stdout);
-    std::fflush(stdout);
-    QSocketNotifier input(0, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, QCoreApplication::instance(), &QCoreApplication::quit);
-    return QGuiApplication::exec();
-}
 
 } // namespace
 
@@ -141,7 +129,7 @@ int main(int argc, char** argv)
 {
     if (argc > 1 && std::strcmp(argv[1], "--hold-grab") == 0) {
         QGuiApplication app(argc, argv);
-        return holdGrab();
+        return holdRecordingGrab();
     }
     QGuiApplication app(argc, argv);
     TestX11HotKeys test;
