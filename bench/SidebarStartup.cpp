@@ -1,6 +1,7 @@
 // Start-up figures of Tandrel next to a minimal Qt Widgets window, on the X server named
 // by DISPLAY (run it inside scripts/with-display --no-wm, so top-level windows are
-// children of the root window):
+// children of the root window, and inside dbus-run-session: a desktop has a session bus,
+// and without one every program that uses it first tries to start one):
 //   bench_sidebar_startup <tandrel> <minimal window> [runs]
 // For each program: the time from starting it to its first window being mapped and then
 // painted (the window's area on screen changes from what was there before), and its

@@ -90,17 +90,12 @@ void SidebarApp::start()
     m_window->setWindowController(m_windowController.get());
     new SidebarWindowAccessor(m_window.get(), m_windowController.get());
     m_focusShortcutSource = std::make_unique<ManagerFocusShortcutSource>(m_shortcuts.get());
-    if (m_window->hasPanels())
-        panelsBuilt();
-    else
-        connect(m_window.get(), &ContentView::panelsBuilt, this, &SidebarApp::panelsBuilt);
     m_shortcutLifecycle = std::make_unique<ShortcutLifecycle>(
         [this] {
             if (!m_windowController->window())
                 m_window->show();
         },
         m_shortcuts.get(), m_store.get(), m_windowController.get());
-    m_recoveryMenu = std::make_unique<SidebarRecoveryMenu>([this] { showWindow(); });
     connect(m_defaults, &Preferences::changed, this, [this](const QString& key) {
         if (key == QLatin1String("interfaceLanguage"))
             interfaceLanguageChanged();
@@ -120,15 +115,21 @@ void SidebarApp::start()
         connect(firstPaint, &FirstPaintWatcher::painted, m_window.get(), &ContentView::buildPanels,
                 Qt::QueuedConnection);
         QTimer::singleShot(1000, m_window.get(), &ContentView::buildPanels);
+        connect(m_window.get(), &ContentView::panelsBuilt, this, &SidebarApp::panelsBuilt);
     }
     m_window->show();
     contentShown();
-    m_shortcutLifecycle->watch(m_window.get());
+    if (m_window->hasPanels())
+        panelsBuilt();
 }
 
 void SidebarApp::panelsBuilt()
 {
     m_window->timerPanel()->setShortcutSource(m_focusShortcutSource.get());
+    // The tray icon and the global shortcuts talk to the desktop, which the window's first
+    // paint need not wait for.
+    m_recoveryMenu = std::make_unique<SidebarRecoveryMenu>([this] { showWindow(); });
+    m_shortcutLifecycle->watch(m_window.get());
 }
 
 void SidebarApp::setHotKeyBackend(std::unique_ptr<HotKeyRegistering> backend)
@@ -151,7 +152,8 @@ void SidebarApp::interfaceLanguageChanged()
 {
     m_windowController->refreshLanguage();
     m_store->notifications()->refreshLanguage(m_store->tasks());
-    m_recoveryMenu->retranslate();
+    if (m_recoveryMenu)
+        m_recoveryMenu->retranslate();
 }
 
 void SidebarApp::showWindow()

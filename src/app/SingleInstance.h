@@ -1,16 +1,14 @@
 #pragma once
 
-#include <QLockFile>
 #include <QObject>
 #include <QString>
 
-#include <memory>
+class QSocketNotifier;
 
-class QLocalServer;
-
-// Keeps Tandrel to one running instance per user. The first instance holds a lock file
-// and listens on a local socket in the user's runtime folder; a later launch finds the
-// lock taken, asks the running instance to show its window, and exits.
+// Keeps Tandrel to one running instance per user. The first instance holds a lock on a
+// file and listens on a local socket in the user's runtime folder; a later launch finds
+// the lock taken, asks the running instance to show its window, and exits. The lock is
+// the kernel's: it ends with the process, so nothing a crash leaves behind blocks a start.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -26,6 +24,7 @@ public:
     // (secondary). Unreachable: another instance holds the lock but does not answer.
     Role start();
 
+    QString lockPath() const { return m_folder + QLatin1Char('/') + m_name + QStringLiteral(".lock"); }
     QString socketPath() const { return m_folder + QLatin1Char('/') + m_name + QStringLiteral(".socket"); }
 
 signals:
@@ -35,9 +34,12 @@ signals:
 private:
     bool askRunningInstance() const;
     void listen();
+    void accept();
+    void serve(int client);
 
     QString m_name;
     QString m_folder;
-    std::unique_ptr<QLockFile> m_lock;
-    QLocalServer* m_server = nullptr;
+    int m_lock = -1;
+    int m_server = -1;
+    QSocketNotifier* m_listening = nullptr;
 };

@@ -5,7 +5,10 @@
 
 #include <QApplication>
 
+#include <fontconfig/fontconfig.h>
+
 #include <cstdio>
+#include <thread>
 
 int main(int argc, char* argv[])
 {
@@ -13,11 +16,15 @@ int main(int argc, char* argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "xcb");
 
+    // Reading the font configuration takes several milliseconds before the first text can
+    // be laid out; it is done while the application connects to the display.
+    std::thread fonts([] { FcInit(); });
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tandrel"));
     QApplication::setOrganizationName(QString());
     QApplication::setApplicationDisplayName(QStringLiteral("Tandrel"));
 
+    fonts.join();
     SingleInstance instance;
     switch (instance.start()) {
     case SingleInstance::Role::primary:

@@ -15,7 +15,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QLineEdit>
-#include <QLocalServer>
 #include <QToolButton>
 #include <QMenu>
 #include <QScreen>
@@ -26,6 +25,11 @@
 #include <QtTest>
 
 #include <atomic>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <memory>
 
 class TestSidebarApp : public QObject {
@@ -87,10 +91,22 @@ private slots:
         SingleInstance first(QStringLiteral("Tandrel"), folder.path());
         QCOMPARE(first.start(), SingleInstance::Role::primary);
         QSignalSpy asked(&first, &SingleInstance::activationRequested);
+        // A caller that connects and says nothing (or something else) holds up nobody.
+        const int silent = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        const QByteArray path = QFile::encodeName(first.socketPath());
+        std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+        QCOMPARE(::connect(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        const int other = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        QCOMPARE(::connect(other, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        QCOMPARE(::write(other, "hello\n", 6), 6);
         QCOMPARE(askFromAnotherThread(folder.path()), SingleInstance::Role::secondary);
         QCOMPARE(asked.count(), 1);
         QCOMPARE(askFromAnotherThread(folder.path()), SingleInstance::Role::secondary);
         QCOMPARE(asked.count(), 2);
+        ::close(silent);
+        ::close(other);
     }
 
     void leftoversOfACrashedInstanceDoNotBlock()
@@ -114,10 +130,16 @@ private slots:
     void aRunningInstanceThatDoesNotAnswer()
     {
         QTemporaryDir folder;
-        QLockFile held(folder.filePath("Tandrel.lock"));
-        QVERIFY(held.tryLock(0));
+        // Another process holds the lock and never listens.
+        const int held = ::open(QFile::encodeName(folder.filePath("Tandrel.lock")).constData(),
+                                O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        QVERIFY(held >= 0);
+        QCOMPARE(::flock(held, LOCK_EX | LOCK_NB), 0);
         SingleInstance instance(QStringLiteral("Tandrel"), folder.path());
         QCOMPARE(instance.start(), SingleInstance::Role::unreachable);
+        ::close(held);
+        // Once that process is gone, a launch becomes the running instance.
+        QCOMPARE(instance.start(), SingleInstance::Role::primary);
     }
 
     void startOpensTheWindow()

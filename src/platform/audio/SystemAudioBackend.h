@@ -2,21 +2,15 @@
 
 #include "AudioBackend.h"
 
-#include <QHash>
-#include <QList>
+#include <QPointer>
 
-class QThread;
-
-// The desktop's audio: capture from the default input with QAudioSource, AAC encoding
-// with FFmpeg, playback by FFmpeg decoding into QAudioSink. Capture, encoding, disk
-// writes and decoding run on worker threads; the main thread only reads the meters.
-// The microphone counts as authorised while an input device exists.
+// The desktop's audio (capture from the default input, AAC files, playback), which lives
+// in the media part of the program: that part is loaded at the first question or
+// request, so a start that never records pays nothing for it.
 class SystemAudioBackend : public AudioBackend {
     Q_OBJECT
 public:
     explicit SystemAudioBackend(QObject* parent = nullptr);
-    // Waits for the worker threads, which complete their files first. Recorders and
-    // players must be gone by then.
     ~SystemAudioBackend() override;
 
     MicrophoneAuthorization microphoneAuthorization() override;
@@ -24,13 +18,11 @@ public:
     Result<AudioRecorder*> createRecorder(const QString& path) override;
     Result<AudioPlayer*> createPlayer(const QString& path) override;
 
-    // Runs `worker` on a thread of its own; the worker is deleted on that thread when the
-    // thread's event loop ends (the worker ends it with `thread()->quit()`).
-    QThread* startWorker(QObject* worker);
-
 private:
-    QList<QThread*> m_threads;
-    // Per thread, an object living in it that outlives its event loop: the way to queue
-    // the thread's end behind the requests already queued for its worker.
-    QHash<QThread*, QObject*> m_enders;
+    // The loaded backend, or nullptr with the reason in m_error.
+    AudioBackend* backend();
+
+    AudioBackend* m_backend = nullptr;
+    bool m_loaded = false;
+    QString m_error;
 };

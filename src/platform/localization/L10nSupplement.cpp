@@ -24,6 +24,7 @@ const QHash<QString, QString>& supplement()
         { QStringLiteral("无法创建音频文件“{0}”。"), QStringLiteral("Could not create the audio file “{0}”.") },
         { QStringLiteral("无法读取音频文件“{0}”。"), QStringLiteral("Could not read the audio file “{0}”.") },
         { QStringLiteral("没有可用的麦克风。"), QStringLiteral("No microphone is available.") },
+        { QStringLiteral("无法加载 Tandrel 的音频和网络组件（{0}），请重新安装 Tandrel。"), QStringLiteral("Tandrel’s audio and network part could not be loaded ({0}). Reinstall Tandrel.") },
         { QStringLiteral("没有可用的音频输出设备。"), QStringLiteral("No audio output device is available.") },
         { QStringLiteral("没有录到声音，请检查麦克风后重试。"), QStringLiteral("Nothing was recorded. Check your microphone and retry.") },
         { QStringLiteral("此版本尚不能把录音保存到 Obsidian。"), QStringLiteral("This version cannot save recordings to Obsidian yet.") },

@@ -1,14 +1,11 @@
 #include "ModelManager.h"
 
+#include "platform/MediaModule.h"
 #include "platform/localization/L10n.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QHostAddress>
 #include <QMetaObject>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QRegularExpression>
 #include <QSaveFile>
 
@@ -35,10 +32,20 @@ bool isAllowedSource(const QUrl& url)
         return true;
     if (url.scheme() != QLatin1String("http"))
         return false;
-    if (url.host() == QLatin1String("localhost"))
+    const QString host = url.host();
+    if (host == QLatin1String("localhost") || host == QLatin1String("::1"))
         return true;
-    const QHostAddress address(url.host());
-    return !address.isNull() && address.isLoopback();
+    // 127.0.0.0/8, written as four decimal numbers.
+    const QStringList parts = host.split(QLatin1Char('.'));
+    if (parts.size() != 4)
+        return false;
+    for (const QString& part : parts) {
+        bool number = false;
+        const int value = part.toInt(&number);
+        if (!number || value < 0 || value > 255)
+            return false;
+    }
+    return parts.constFirst().toInt() == 127;
 }
 
 bool renameReplacing(const QString& from, const QString& to)
@@ -53,7 +60,7 @@ bool renameReplacing(const QString& from, const QString& to)
 
 struct ModelManager::Download {
     WhisperModel model;
-    QPointer<QNetworkReply> reply;
+    QPointer<HttpTransfer> reply;
     QFile part;
     qint64 offset = 0; // bytes already in the part file when the request went out
     qint64 written = 0; // bytes this request added
@@ -68,7 +75,7 @@ struct ModelManager::Download {
 
 ModelManager::Options ModelManager::standardOptions()
 {
-    return { WhisperModels::standardFolder(), WhisperModels::known(), nullptr };
+    return { WhisperModels::standardFolder(), WhisperModels::known(), {} };
 }
 
 ModelManager::ModelManager(QObject* parent)
@@ -79,7 +86,7 @@ ModelManager::ModelManager(QObject* parent)
 ModelManager::ModelManager(Options options, QObject* parent)
     : QObject(parent)
     , m_options(std::move(options))
-    , m_network(m_options.network ? m_options.network : new QNetworkAccessManager(this))
+
 {
     m_pool.setMaxThreadCount(1);
     m_installedModelPath = WhisperModels::installedModelPath(m_options.folder);
@@ -178,7 +185,7 @@ void ModelManager::fail(const QString& sentence)
 void ModelManager::stopJob()
 {
     if (m_download) {
-        if (QNetworkReply* reply = m_download->reply) {
+        if (HttpTransfer* reply = m_download->reply) {
             reply->disconnect(this);
             reply->abort();
             reply->deleteLater();
@@ -247,27 +254,32 @@ void ModelManager::download(const QString& modelID)
 void ModelManager::startRequest()
 {
     Download& download = *m_download;
-    QNetworkRequest request(download.model.url);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    HttpRequest request { download.model.url, {} };
     // Byte ranges must refer to the file itself, not to a compressed form of it.
-    request.setRawHeader("Accept-Encoding", "identity");
+    request.headers.append(qMakePair(QByteArray("Accept-Encoding"), QByteArray("identity")));
     if (download.offset > 0)
-        request.setRawHeader("Range", "bytes=" + QByteArray::number(download.offset) + '-');
-    download.reply = m_network->get(request);
-    connect(download.reply, &QNetworkReply::metaDataChanged, this, &ModelManager::onMetaData);
-    connect(download.reply, &QNetworkReply::readyRead, this, &ModelManager::onReadyRead);
-    connect(download.reply, &QNetworkReply::finished, this, &ModelManager::onFinished);
+        request.headers.append(qMakePair(QByteArray("Range"), "bytes=" + QByteArray::number(download.offset) + '-'));
+    QString error;
+    download.reply = m_options.http ? m_options.http(request, &error) : MediaModule::get(request, &error);
+    if (!download.reply) {
+        fail(error);
+        return;
+    }
+    download.reply->setParent(this);
+    connect(download.reply, &HttpTransfer::headersReceived, this, &ModelManager::onMetaData);
+    connect(download.reply, &HttpTransfer::readyRead, this, &ModelManager::onReadyRead);
+    connect(download.reply, &HttpTransfer::finished, this, &ModelManager::onFinished);
 }
 
 void ModelManager::onMetaData()
 {
     Download& download = *m_download;
-    QNetworkReply* reply = download.reply;
-    download.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    HttpTransfer* reply = download.reply;
+    download.httpStatus = reply->statusCode();
     download.accepted = false;
     download.alreadyComplete = false;
     download.unusableRange = false;
-    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    const std::optional<qint64> length = reply->contentLength();
     if (download.httpStatus == 206) {
         static const QRegularExpression contentRange(QStringLiteral(R"(^bytes (\d+)-(\d+)/(\d+|\*)$)"));
         const auto match
@@ -277,7 +289,7 @@ void ModelManager::onMetaData()
             return;
         }
         download.total = match.captured(3) == QLatin1String("*")
-            ? (length.isValid() ? download.offset + length.toLongLong() : -1)
+            ? (length ? download.offset + *length : -1)
             : match.captured(3).toLongLong();
         download.accepted = true;
     } else if (download.httpStatus == 200) {
@@ -287,7 +299,7 @@ void ModelManager::onMetaData()
             download.offset = 0;
             download.written = 0;
         }
-        download.total = length.isValid() ? length.toLongLong() : -1;
+        download.total = length.value_or(-1);
         download.accepted = true;
     } else if (download.httpStatus == 416) {
         download.alreadyComplete = download.offset > 0;
@@ -299,7 +311,7 @@ void ModelManager::onMetaData()
 void ModelManager::onReadyRead()
 {
     Download& download = *m_download;
-    QNetworkReply* reply = download.reply;
+    HttpTransfer* reply = download.reply;
     const QByteArray data = reply->readAll();
     if (!download.accepted || data.isEmpty())
         return;
@@ -321,14 +333,14 @@ void ModelManager::onReadyRead()
 void ModelManager::onFinished()
 {
     Download& download = *m_download;
-    QNetworkReply* reply = download.reply;
+    HttpTransfer* reply = download.reply;
     if (download.accepted && reply->bytesAvailable() > 0)
         onReadyRead();
     download.part.close();
     const qint64 size = QFileInfo(download.part.fileName()).size();
     const WhisperModel model = download.model;
     const int status = download.httpStatus;
-    const bool networkError = reply->error() != QNetworkReply::NoError;
+    const bool networkError = reply->failed();
 
     // An empty part file is no head start for the next attempt.
     if (size == 0)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "WhisperModels.h"
+#include "platform/HttpTransfer.h"
 
 #include <QFile>
 #include <QObject>
@@ -12,8 +13,6 @@
 #include <functional>
 #include <memory>
 
-class QNetworkAccessManager;
-class QNetworkReply;
 
 // Installs the model of the newer speech engine: downloads a known model over HTTPS into
 // the models folder (resumable: bytes arrive in "<file>.part", which a later attempt
@@ -37,7 +36,7 @@ public:
     struct Options {
         QString folder; // where installed models live
         QList<WhisperModel> catalogue;
-        QNetworkAccessManager* network = nullptr; // nullptr: one of its own
+        HttpGet http; // empty: the desktop's network
     };
     static Options standardOptions();
 
@@ -103,7 +102,6 @@ private:
     void finishInstalling();
 
     Options m_options;
-    QNetworkAccessManager* m_network = nullptr;
     State m_state = State::idle;
     QString m_modelID;
     double m_progress = 0;

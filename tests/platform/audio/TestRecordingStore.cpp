@@ -1,6 +1,6 @@
 #include "FakeAudioBackend.h"
 
-#include "platform/audio/CaptureRecorder.h"
+#include "platform/audio/AudioLevel.h"
 #include "platform/audio/RecordingStore.h"
 #include "platform/preferences/Preferences.h"
 
@@ -98,7 +98,7 @@ private slots:
         std::vector<float> block(4410);
         for (size_t i = 0; i < block.size(); ++i)
             block[i] = (i % 2 ? amplitude : -amplitude);
-        QVERIFY(qAbs(CaptureRecorder::averagePower(block.data(), qsizetype(block.size())) - decibels) < 0.01f);
+        QVERIFY(qAbs(AudioLevel::averagePower(block.data(), qsizetype(block.size())) - decibels) < 0.01f);
     }
 
     void listsOnlyLowerCaseM4aNewestFirst()

@@ -359,16 +359,22 @@ void TestModelManager::httpErrorIsReported()
 
 void TestModelManager::onlyHttpsOrLoopback()
 {
-    ModelManager::Options plain = options();
-    plain.catalogue.first().url = QUrl("http://example.com/ggml-test.bin");
-    ModelManager manager(plain);
-    manager.download("test");
-    QCOMPARE(
-        manager.message(), QStringLiteral("Speech recognition models can only be downloaded over HTTPS."));
-    QCOMPARE(manager.state(), ModelManager::State::idle);
+    // Plain HTTP only to a loopback address; names that merely look like one are refused.
+    for (const char* url : { "http://example.com/ggml-test.bin", "http://10.1.2.3/ggml-test.bin",
+                             "http://127.0.0.1.example.com/ggml-test.bin", "http://128.0.0.1/ggml-test.bin",
+                             "http://127.0.0.256/ggml-test.bin", "ftp://127.0.0.1/ggml-test.bin" }) {
+        ModelManager::Options plain = options();
+        plain.catalogue.first().url = QUrl(url);
+        ModelManager manager(plain);
+        manager.download("test");
+        QCOMPARE(manager.message(),
+                 QStringLiteral("Speech recognition models can only be downloaded over HTTPS."));
+        QCOMPARE(manager.state(), ModelManager::State::idle);
+    }
     QVERIFY(m_server->ranges.isEmpty());
 
     // An unknown model id is no job at all.
+    ModelManager manager(options());
     manager.download("unknown");
     QCOMPARE(manager.state(), ModelManager::State::idle);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AudioBackend.h"
+#include "platform/audio/AudioBackend.h"
 
 #include <QAudioDevice>
 #include <QPointer>
@@ -9,7 +9,7 @@
 #include <memory>
 
 class RecordingWorker;
-class SystemAudioBackend;
+class QtAudioBackend;
 
 // Figures the capture thread publishes for the main thread's meter.
 struct CaptureMeter {
@@ -23,7 +23,7 @@ struct CaptureMeter {
 class CaptureRecorder : public AudioRecorder {
     Q_OBJECT
 public:
-    CaptureRecorder(const QAudioDevice& device, const QString& path, SystemAudioBackend* threads,
+    CaptureRecorder(const QAudioDevice& device, const QString& path, QtAudioBackend* threads,
                     QObject* parent = nullptr);
     ~CaptureRecorder() override;
 
@@ -34,16 +34,12 @@ public:
     double currentTime() const override;
     float averagePower() const override;
 
-    // The level reading of a block of samples: average power in decibels, 0 being full
-    // scale, and -160 for silence.
-    static float averagePower(const float* samples, qsizetype count);
-
 private:
     void requestFinish(bool discard);
 
     QAudioDevice m_device;
     QString m_path;
-    QPointer<SystemAudioBackend> m_threads;
+    QPointer<QtAudioBackend> m_threads;
     std::shared_ptr<CaptureMeter> m_meter;
     RecordingWorker* m_worker = nullptr;
     bool m_finishRequested = false;

@@ -1,7 +1,8 @@
 #include "DecodingPlayer.h"
 
-#include "AudioFileDecoder.h"
-#include "SystemAudioBackend.h"
+#include "QtAudioBackend.h"
+
+#include "platform/audio/AudioFileDecoder.h"
 
 #include <QAudioSink>
 #include <QThread>
@@ -138,7 +139,7 @@ private:
     bool m_reported = false;
 };
 
-DecodingPlayer::DecodingPlayer(const QAudioDevice& device, const QString& path, SystemAudioBackend* threads,
+DecodingPlayer::DecodingPlayer(const QAudioDevice& device, const QString& path, QtAudioBackend* threads,
                                QObject* parent)
     : AudioPlayer(parent)
     , m_device(device)

@@ -1,19 +1,19 @@
 #pragma once
 
-#include "AudioBackend.h"
+#include "platform/audio/AudioBackend.h"
 
 #include <QAudioDevice>
 #include <QPointer>
 
 class PlaybackWorker;
-class SystemAudioBackend;
+class QtAudioBackend;
 
 // Plays a file through the output device: FFmpeg decodes it on a worker thread, which
 // also feeds QAudioSink.
 class DecodingPlayer : public AudioPlayer {
     Q_OBJECT
 public:
-    DecodingPlayer(const QAudioDevice& device, const QString& path, SystemAudioBackend* threads,
+    DecodingPlayer(const QAudioDevice& device, const QString& path, QtAudioBackend* threads,
                    QObject* parent = nullptr);
     ~DecodingPlayer() override;
 
@@ -23,7 +23,7 @@ public:
 private:
     QAudioDevice m_device;
     QString m_path;
-    QPointer<SystemAudioBackend> m_threads;
+    QPointer<QtAudioBackend> m_threads;
     PlaybackWorker* m_worker = nullptr;
     bool m_stopRequested = false;
 };

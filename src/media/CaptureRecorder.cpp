@@ -1,7 +1,9 @@
 #include "CaptureRecorder.h"
 
-#include "AacFileWriter.h"
-#include "SystemAudioBackend.h"
+#include "QtAudioBackend.h"
+
+#include "platform/audio/AacFileWriter.h"
+#include "platform/audio/AudioLevel.h"
 
 #include <QAudioSource>
 #include <QElapsedTimer>
@@ -201,7 +203,7 @@ private:
         const std::vector<float>& samples = m_converter.convert(bytes);
         if (samples.empty())
             return;
-        m_meter->power.store(CaptureRecorder::averagePower(samples.data(), qsizetype(samples.size())));
+        m_meter->power.store(AudioLevel::averagePower(samples.data(), qsizetype(samples.size())));
         if (!m_writer.write(samples.data(), qsizetype(samples.size()))) {
             end(false);
             emit encodingFailed();
@@ -246,7 +248,7 @@ private:
     bool m_ended = false;
 };
 
-CaptureRecorder::CaptureRecorder(const QAudioDevice& device, const QString& path, SystemAudioBackend* threads,
+CaptureRecorder::CaptureRecorder(const QAudioDevice& device, const QString& path, QtAudioBackend* threads,
                                  QObject* parent)
     : AudioRecorder(parent)
     , m_device(device)
@@ -307,19 +309,6 @@ double CaptureRecorder::currentTime() const
 float CaptureRecorder::averagePower() const
 {
     return m_meter->power.load();
-}
-
-float CaptureRecorder::averagePower(const float* samples, qsizetype count)
-{
-    if (count <= 0)
-        return -160.0f;
-    double sum = 0;
-    for (qsizetype i = 0; i < count; ++i)
-        sum += double(samples[i]) * samples[i];
-    const double meanSquare = sum / double(count);
-    if (meanSquare <= 0)
-        return -160.0f;
-    return float(std::max(10.0 * std::log10(meanSquare), -160.0));
 }
 
 #include "CaptureRecorder.moc"
