@@ -5,7 +5,8 @@
 //   bench_sidebar_startup <tandrel> <minimal window> [runs]
 // For each program: the time from starting it to its first window being mapped and then
 // painted (the window's area on screen changes from what was there before), and its
-// resident memory three seconds later. Medians over the runs, after one warm-up run.
+// resident memory three seconds later. Medians over the runs, after one warm-up run of
+// each; the two programs run by turns.
 // Tandrel runs with private data and runtime folders.
 #include <xcb/xcb.h>
 
@@ -156,20 +157,35 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-std::optional<Figures> series(xcb_connection_t* c, xcb_window_t root, const char* program, int runs)
-{
-    if (!measure(c, root, program))
-        return std::nullopt;
+struct Samples {
     std::vector<double> mapped, painted, rss;
-    for (int i = 0; i < runs; ++i) {
-        const auto figures = measure(c, root, program);
-        if (!figures)
-            return std::nullopt;
-        mapped.push_back(figures->mappedMs);
-        painted.push_back(figures->paintedMs);
-        rss.push_back(double(figures->rssKiB));
+
+    void add(const Figures& figures)
+    {
+        mapped.push_back(figures.mappedMs);
+        painted.push_back(figures.paintedMs);
+        rss.push_back(double(figures.rssKiB));
     }
-    return Figures { median(mapped), median(painted), long(median(rss)) };
+    Figures medians() const { return { median(mapped), median(painted), long(median(rss)) }; }
+};
+
+// The two programs take turns, so that whatever else the machine is doing meanwhile
+// weighs on both alike.
+std::optional<std::pair<Figures, Figures>> series(
+    xcb_connection_t* c, xcb_window_t root, const char* first, const char* second, int runs)
+{
+    if (!measure(c, root, first) || !measure(c, root, second))
+        return std::nullopt;
+    Samples a, b;
+    for (int i = 0; i < runs; ++i) {
+        const auto one = measure(c, root, first);
+        const auto other = measure(c, root, second);
+        if (!one || !other)
+            return std::nullopt;
+        a.add(*one);
+        b.add(*other);
+    }
+    return std::pair(a.medians(), b.medians());
 }
 
 } // namespace
@@ -198,12 +214,13 @@ int main(int argc, char* argv[])
         return 1;
     }
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    const auto tandrel = series(c, root, argv[1], runs);
-    const auto minimal = series(c, root, argv[2], runs);
+    const auto figures = series(c, root, argv[1], argv[2], runs);
     xcb_disconnect(c);
     std::system(("rm -rf '" + base + "'").c_str());
-    if (!tandrel || !minimal)
+    if (!figures)
         return 1;
+    const Figures* tandrel = &figures->first;
+    const Figures* minimal = &figures->second;
 
     std::printf("%-16s %12s %12s %12s\n", "program", "mapped ms", "painted ms", "RSS MiB");
     std::printf("%-16s %12.1f %12.1f %12.1f\n", "Tandrel", tandrel->mappedMs, tandrel->paintedMs,
