@@ -199,14 +199,13 @@ bool SingleInstance::askRunningInstance() const
     QElapsedTimer elapsed;
     elapsed.start();
     while (elapsed.elapsed() < kAskForMs) {
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        // Non-blocking: a running instance too busy to accept makes this try again, not hang.
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
         if (fd < 0)
             return false;
         bool answered = false;
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
             answered = writeAll(fd, kShowRequest, 1000) && readLine(fd, 2000) == kAnswer;
-        }
         ::close(fd);
         if (answered)
             return true;
