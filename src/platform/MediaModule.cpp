@@ -13,8 +13,14 @@ const QString kFileName = QStringLiteral("libtandrel_media.so");
 
 struct Loaded {
     void* handle = nullptr;
-    QString error;
+    QString problem; // what the loader said, when it failed
 };
+
+// Rendered at each failure, in the interface language of the moment.
+QString cannotLoad(const QString& detail)
+{
+    return L10n::tr("无法加载 Tandrel 的音频和网络组件（{0}），请重新安装 Tandrel。", { detail });
+}
 
 // Beside the program, where an installation puts it, or where the build wrote it.
 QStringList candidates()
@@ -34,7 +40,6 @@ const Loaded& module()
 {
     static const Loaded loaded = [] {
         Loaded result;
-        QString lastError;
         for (const QString& path : candidates()) {
             if (!QFile::exists(path))
                 continue;
@@ -42,11 +47,10 @@ const Loaded& module()
                 result.handle = handle;
                 return result;
             }
-            lastError = QString::fromLocal8Bit(::dlerror());
+            result.problem = QString::fromLocal8Bit(::dlerror());
         }
-        if (lastError.isEmpty())
-            lastError = kFileName;
-        result.error = L10n::tr("无法加载 Tandrel 的音频和网络组件（{0}），请重新安装 Tandrel。", { lastError });
+        if (result.problem.isEmpty())
+            result.problem = kFileName;
         return result;
     }();
     return loaded;
@@ -57,9 +61,7 @@ void* entry(const char* name, QString* error)
     const Loaded& loaded = module();
     void* function = loaded.handle ? ::dlsym(loaded.handle, name) : nullptr;
     if (!function && error) {
-        *error = loaded.handle
-            ? L10n::tr("无法加载 Tandrel 的音频和网络组件（{0}），请重新安装 Tandrel。", { QString::fromLatin1(name) })
-            : loaded.error;
+        *error = cannotLoad(loaded.handle ? QString::fromLatin1(name) : loaded.problem);
     }
     return function;
 }

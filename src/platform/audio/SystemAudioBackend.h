@@ -2,8 +2,6 @@
 
 #include "AudioBackend.h"
 
-#include <QPointer>
-
 // The desktop's audio (capture from the default input, AAC files, playback), which lives
 // in the media part of the program: that part is loaded at the first question or
 // request, so a start that never records pays nothing for it.
