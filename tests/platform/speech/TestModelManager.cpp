@@ -66,18 +66,17 @@ private slots:
     void init();
     void cleanup();
 
-    void displayName();
     void inspectsModelFiles_data();
     void inspectsModelFiles();
     void installedModelIgnoresPartialAndUnusableFiles();
 
     void downloadInstallsVerifiedModel_data();
     void downloadInstallsVerifiedModel();
-    void checksumMismatchIsRejected();
+    void failedDownloadLeavesNothing_data();
+    void failedDownloadLeavesNothing();
     void interruptedDownloadResumes();
     void resumesFromPartFile_data();
     void resumesFromPartFile();
-    void httpErrorIsReported();
     void onlyHttpsOrLoopback();
     void cancelKeepsPartialDownload();
     void destroyedDuringDownload();
@@ -140,15 +139,6 @@ ModelManager::Options TestModelManager::options(
     model.checksumAlgorithm = algorithm;
     model.checksum = checksum.isEmpty() ? QCryptographicHash::hash(m_content, algorithm).toHex() : checksum;
     return { m_folder, { model }, nullptr };
-}
-
-void TestModelManager::displayName()
-{
-    QCOMPARE(ModelManager::displayName(*WhisperModels::knownModel("base")),
-        QStringLiteral("Multilingual base model (about 149 MB)"));
-    m_prefs->setString("interfaceLanguage", "zh-Hans");
-    QCOMPARE(ModelManager::displayName(*WhisperModels::knownModel("small")),
-        QStringLiteral("多语言 small 模型（约 489 MB）"));
 }
 
 void TestModelManager::inspectsModelFiles_data()
@@ -245,14 +235,26 @@ void TestModelManager::downloadInstallsVerifiedModel()
     QCOMPARE(m_server->ranges, QList<QByteArray> { QByteArray() });
 }
 
-void TestModelManager::checksumMismatchIsRejected()
+void TestModelManager::failedDownloadLeavesNothing_data()
 {
-    ModelManager manager(options(QCryptographicHash::Sha256, QByteArray(64, 'a')));
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("checksum mismatch")
+        << 0 << "The downloaded speech recognition model failed verification and was deleted. Try again.";
+    // The error page is not taken for the start of the model.
+    QTest::newRow("HTTP 404") << 404 << "Could not download the speech recognition model (HTTP 404). Try again later.";
+}
+
+void TestModelManager::failedDownloadLeavesNothing()
+{
+    QFETCH(int, status);
+    QFETCH(QString, expected);
+    m_server->failWithStatus = status;
+    ModelManager manager(options(QCryptographicHash::Sha256, status ? QByteArray() : QByteArray(64, 'a')));
     QSignalSpy message(&manager, &ModelManager::messageChanged);
     manager.download("test");
     QTRY_COMPARE_WITH_TIMEOUT(message.count(), 1, generous);
-    QCOMPARE(manager.message(),
-        QStringLiteral("The downloaded speech recognition model failed verification and was deleted. Try again."));
+    QCOMPARE(manager.message(), expected);
     QCOMPARE(manager.state(), ModelManager::State::idle);
     QVERIFY(manager.installationRequested());
     QVERIFY(!QFile::exists(finalPath()));
@@ -307,20 +309,6 @@ void TestModelManager::resumesFromPartFile()
     QTRY_COMPARE_WITH_TIMEOUT(installed.count(), 1, generous);
     QCOMPARE(m_server->ranges, QList<QByteArray> { "bytes=" + QByteArray::number(part.size()) + "-" });
     QCOMPARE(readAll(finalPath()), m_content);
-}
-
-void TestModelManager::httpErrorIsReported()
-{
-    m_server->failWithStatus = 404;
-    ModelManager manager(options());
-    QSignalSpy message(&manager, &ModelManager::messageChanged);
-    manager.download("test");
-    QTRY_COMPARE_WITH_TIMEOUT(message.count(), 1, generous);
-    QCOMPARE(manager.message(),
-        QStringLiteral("Could not download the speech recognition model (HTTP 404). Try again later."));
-    QVERIFY(!QFile::exists(finalPath()));
-    // The error page was not taken for the start of the model.
-    QVERIFY(!QFile::exists(partPath()));
 }
 
 void TestModelManager::onlyHttpsOrLoopback()
