@@ -16,8 +16,9 @@
 #include "GeneratedWhisperModel.h"
 #include "SpeechTestAudio.h"
 
-#include "platform/speech/SpeechAudio.h"
-#include "platform/speech/SpeechEngines.h"
+#include "media/MediaParts.h"
+#include "media/SpeechAudio.h"
+#include "media/SpeechEngines.h"
 #include "platform/speech/SpeechTranscriber.h"
 #include "platform/speech/WhisperModels.h"
 
@@ -155,7 +156,9 @@ int main(int argc, char* argv[])
     std::printf("Speech real-time factor, %u hardware threads, goforward.raw repeated, AAC .m4a\n",
         std::thread::hardware_concurrency());
 
+    MediaParts media;
     SpeechTranscriber::Options options;
+    options.media = &media;
     options.pocketsphinxModels = { PocketsphinxModel::debianUsEnglish() };
     options.timeout = std::chrono::hours(1);
     {

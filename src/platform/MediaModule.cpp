@@ -4,77 +4,83 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QPluginLoader>
 #include <QStringList>
 
-#include <dlfcn.h>
+#include <optional>
 
 namespace {
 const QString kFileName = QStringLiteral("libtandrel_media.so");
 
 struct Loaded {
-    void* handle = nullptr;
+    MediaPlugin* plugin = nullptr;
     QString problem; // what the loader said, when it failed
 };
 
-// Rendered at each failure, in the interface language of the moment.
-QString cannotLoad(const QString& detail)
-{
-    return L10n::tr("无法加载 Tandrel 的音频和网络组件（{0}），请重新安装 Tandrel。", { detail });
-}
+std::optional<QStringList> searchFolders;
+std::optional<Loaded> loaded;
 
-// Beside the program, where an installation puts it, or where the build wrote it.
 QStringList candidates()
 {
+    if (searchFolders) {
+        QStringList paths;
+        for (const QString& folder : *searchFolders)
+            paths << folder + u'/' + kFileName;
+        return paths;
+    }
     QStringList paths;
     if (QCoreApplication::instance()) {
         const QString folder = QCoreApplication::applicationDirPath();
-        paths << folder + QLatin1Char('/') + kFileName << folder + QStringLiteral("/../lib/tandrel/") + kFileName;
+        paths << folder + u'/' + kFileName << folder + QStringLiteral("/../lib/tandrel/") + kFileName;
     }
-#ifdef TANDREL_MEDIA_MODULE_BUILD_PATH
-    paths << QStringLiteral(TANDREL_MEDIA_MODULE_BUILD_PATH);
+#ifdef TANDREL_MEDIA_PLUGIN_BUILD_PATH
+    paths << QStringLiteral(TANDREL_MEDIA_PLUGIN_BUILD_PATH);
 #endif
     return paths;
 }
 
-const Loaded& module()
+Loaded load()
 {
-    static const Loaded loaded = [] {
-        Loaded result;
-        for (const QString& path : candidates()) {
-            if (!QFile::exists(path))
-                continue;
-            if (void* handle = ::dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL)) {
-                result.handle = handle;
-                return result;
-            }
-            result.problem = QString::fromLocal8Bit(::dlerror());
+    Loaded result;
+    for (const QString& path : candidates()) {
+        if (!QFile::exists(path))
+            continue;
+        // Never unloaded: its objects live as long as their owners.
+        QPluginLoader loader(path);
+        result.plugin = qobject_cast<MediaPlugin*>(loader.instance());
+        if (result.plugin) {
+            result.plugin->setHost({ [](const QString& text, const QStringList& arguments) {
+                return L10n::tr(text, arguments);
+            } });
+            return result;
         }
-        if (result.problem.isEmpty())
-            result.problem = kFileName;
-        return result;
-    }();
-    return loaded;
-}
-
-void* entry(const char* name, QString* error)
-{
-    const Loaded& loaded = module();
-    void* function = loaded.handle ? ::dlsym(loaded.handle, name) : nullptr;
-    if (!function && error) {
-        *error = cannotLoad(loaded.handle ? QString::fromLatin1(name) : loaded.problem);
+        result.problem = loader.errorString();
     }
-    return function;
+    if (result.problem.isEmpty())
+        result.problem = kFileName;
+    return result;
 }
 } // namespace
 
-AudioBackend* MediaModule::createAudioBackend(QObject* parent, QString* error)
+MediaPlugin* MediaModule::plugin(QString* error)
 {
-    const auto create = reinterpret_cast<TandrelCreateAudioBackend>(entry(TANDREL_MEDIA_AUDIO_BACKEND, error));
-    return create ? create(parent) : nullptr;
+    if (!loaded)
+        loaded = load();
+    if (!loaded->plugin && error) {
+        // Rendered at each failure, in the interface language of the moment.
+        *error = L10n::tr("无法加载 Tandrel 的音频和网络组件（{0}），请重新安装 Tandrel。", { loaded->problem });
+    }
+    return loaded->plugin;
 }
 
 HttpTransfer* MediaModule::get(const HttpRequest& request, QString* error)
 {
-    const auto get = reinterpret_cast<TandrelHttpGet>(entry(TANDREL_MEDIA_HTTP_GET, error));
-    return get ? get(&request) : nullptr;
+    MediaPlugin* media = plugin(error);
+    return media ? media->get(request) : nullptr;
+}
+
+void MediaModule::setSearchFolders(const QStringList& folders)
+{
+    searchFolders = folders;
+    loaded.reset();
 }

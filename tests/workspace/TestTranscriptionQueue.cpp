@@ -9,7 +9,7 @@
 #include "platform/audio/FakeAudioBackend.h"
 #include "platform/audio/RecordingStore.h"
 #include "platform/preferences/Preferences.h"
-#include "platform/speech/SpeechTestAudio.h"
+#include "SpeechTestAudio.h"
 #include "platform/speech/SpeechTranscriber.h"
 #include "workspace/WorkspaceStore.h"
 

@@ -16,7 +16,8 @@ AudioBackend* SystemAudioBackend::backend()
 {
     if (!m_loaded) {
         m_loaded = true;
-        m_backend = MediaModule::createAudioBackend(this, &m_error);
+        if (MediaPlugin* media = MediaModule::plugin(&m_error))
+            m_backend = media->createAudioBackend(this);
     }
     return m_backend;
 }

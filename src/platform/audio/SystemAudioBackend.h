@@ -3,8 +3,8 @@
 #include "AudioBackend.h"
 
 // The desktop's audio (capture from the default input, AAC files, playback), which lives
-// in the media part of the program: that part is loaded at the first question or
-// request, so a start that never records pays nothing for it.
+// in the media plugin: the plugin is loaded at the first question or request, so a start
+// that never records pays nothing for it.
 class SystemAudioBackend : public AudioBackend {
     Q_OBJECT
 public:

@@ -86,16 +86,13 @@ ModelManager::ModelManager(QObject* parent)
 ModelManager::ModelManager(Options options, QObject* parent)
     : QObject(parent)
     , m_options(std::move(options))
-
 {
-    m_pool.setMaxThreadCount(1);
     m_installedModelPath = WhisperModels::installedModelPath(m_options.folder);
 }
 
 ModelManager::~ModelManager()
 {
     stopJob();
-    m_pool.waitForDone();
 }
 
 QString ModelManager::statusText() const
@@ -193,11 +190,7 @@ void ModelManager::stopJob()
         m_download->part.close();
         m_download.reset();
     }
-    if (m_cancelWork) {
-        m_cancelWork->store(true);
-        m_cancelWork.reset();
-    }
-    m_jobToken = QUuid();
+    m_jobs.cancel();
 }
 
 void ModelManager::cancel()
@@ -361,28 +354,6 @@ void ModelManager::onFinished()
     }
 }
 
-QUuid ModelManager::runInPool(std::function<void(const std::atomic_bool& cancelled, const QUuid& token)> work)
-{
-    m_jobToken = QUuid::createUuid();
-    m_cancelWork = std::make_shared<std::atomic_bool>(false);
-    m_pool.start(
-        [work = std::move(work), cancelled = m_cancelWork, token = m_jobToken] { work(*cancelled, token); });
-    return m_jobToken;
-}
-
-void ModelManager::postFromWorker(const QUuid& token, std::function<void()> function)
-{
-    // Safe from the worker: the destructor waits for the pool before the object goes, and
-    // a result of a job that was stopped or replaced meanwhile is dropped.
-    QMetaObject::invokeMethod(
-        this,
-        [this, token, function = std::move(function)] {
-            if (m_jobToken == token)
-                function();
-        },
-        Qt::QueuedConnection);
-}
-
 void ModelManager::finishInstalling()
 {
     stopJob();
@@ -405,22 +376,21 @@ void ModelManager::verify(const WhisperModel& model)
     setState(State::verifying);
     const QString part = partPath(model);
     const QString target = finalPath(model);
-    runInPool([this, model, part, target](const std::atomic_bool& cancelled, const QUuid& token) {
+    m_jobs.start([this, model, part, target](const BackgroundJobs::Job& job) {
         const std::optional<QByteArray> sum
-            = WhisperModels::fileChecksum(part, model.checksumAlgorithm, &cancelled);
-        if (cancelled.load())
+            = WhisperModels::fileChecksum(part, model.checksumAlgorithm, &job.cancelled());
+        if (job.isCancelled())
             return;
         if (!sum) {
-            postFromWorker(
-                token, [this, part] { fail(L10n::tr(cannotRead, { QDir::toNativeSeparators(part) })); });
+            job.post([this, part] { fail(L10n::tr(cannotRead, { QDir::toNativeSeparators(part) })); });
         } else if (sum->compare(model.checksum, Qt::CaseInsensitive) != 0) {
             // Resuming cannot repair a file whose bytes are wrong: start again next time.
             QFile::remove(part);
-            postFromWorker(token, [this] { fail(L10n::tr(checksumMismatch)); });
+            job.post([this] { fail(L10n::tr(checksumMismatch)); });
         } else if (!renameReplacing(part, target)) {
-            postFromWorker(token, [this] { fail(L10n::tr(cannotSave)); });
+            job.post([this] { fail(L10n::tr(cannotSave)); });
         } else {
-            postFromWorker(token, [this] { finishInstalling(); });
+            job.post([this] { finishInstalling(); });
         }
     });
 }
@@ -453,7 +423,7 @@ void ModelManager::installFromFile(const QString& path)
     setProgress(0);
     setState(State::installing);
 
-    runInPool([this, path, target](const std::atomic_bool& cancelled, const QUuid& token) {
+    m_jobs.start([this, path, target](const BackgroundJobs::Job& job) {
         enum class Outcome { installed, unreadable, cannotWrite, cancelled };
         Outcome outcome = Outcome::installed;
         QFile source(path);
@@ -470,7 +440,7 @@ void ModelManager::installFromFile(const QString& path)
             int reported = -1;
             QByteArray block(1 << 20, Qt::Uninitialized);
             while (outcome == Outcome::installed) {
-                if (cancelled.load()) {
+                if (job.isCancelled()) {
                     outcome = Outcome::cancelled;
                     break;
                 }
@@ -486,7 +456,7 @@ void ModelManager::installFromFile(const QString& path)
                     const int percent = total > 0 ? int(done * 100 / total) : 0;
                     if (percent != reported) {
                         reported = percent;
-                        postFromWorker(token, [this, percent] { setProgress(percent / 100.0); });
+                        job.post([this, percent] { setProgress(percent / 100.0); });
                     }
                 }
             }
@@ -497,14 +467,13 @@ void ModelManager::installFromFile(const QString& path)
         }
         switch (outcome) {
         case Outcome::installed:
-            postFromWorker(token, [this] { finishInstalling(); });
+            job.post([this] { finishInstalling(); });
             break;
         case Outcome::unreadable:
-            postFromWorker(
-                token, [this, path] { fail(L10n::tr(cannotRead, { QDir::toNativeSeparators(path) })); });
+            job.post([this, path] { fail(L10n::tr(cannotRead, { QDir::toNativeSeparators(path) })); });
             break;
         case Outcome::cannotWrite:
-            postFromWorker(token, [this] { fail(L10n::tr(cannotSave)); });
+            job.post([this] { fail(L10n::tr(cannotSave)); });
             break;
         case Outcome::cancelled:
             break;

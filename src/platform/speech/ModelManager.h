@@ -1,18 +1,14 @@
 #pragma once
 
 #include "WhisperModels.h"
+#include "platform/BackgroundJob.h"
 #include "platform/HttpTransfer.h"
 
 #include <QFile>
 #include <QObject>
 #include <QPointer>
-#include <QThreadPool>
-#include <QUuid>
 
-#include <atomic>
-#include <functional>
 #include <memory>
-
 
 // Installs the model of the newer speech engine: downloads a known model over HTTPS into
 // the models folder (resumable: bytes arrive in "<file>.part", which a later attempt
@@ -97,8 +93,6 @@ private:
     void onReadyRead();
     void onFinished();
     void verify(const WhisperModel& model);
-    QUuid runInPool(std::function<void(const std::atomic_bool& cancelled, const QUuid& token)> work);
-    void postFromWorker(const QUuid& token, std::function<void()> function);
     void finishInstalling();
 
     Options m_options;
@@ -109,8 +103,6 @@ private:
     QString m_installedModelPath;
 
     std::unique_ptr<Download> m_download;
-    // The running worker job (verification or copy); stale results carry another token.
-    QUuid m_jobToken;
-    std::shared_ptr<std::atomic_bool> m_cancelWork;
-    QThreadPool m_pool;
+    // Verification and copies; last, so that it waits for its worker before anything goes.
+    BackgroundJobs m_jobs { this };
 };

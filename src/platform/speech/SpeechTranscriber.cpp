@@ -1,14 +1,11 @@
 #include "SpeechTranscriber.h"
 
-#include "SpeechAudio.h"
 #include "WhisperModels.h"
 
+#include "platform/MediaModule.h"
 #include "platform/localization/L10n.h"
 
-#include <whisper.h>
-
 #include <QMetaObject>
-#include <QRegularExpression>
 #include <QTimer>
 
 namespace {
@@ -27,9 +24,6 @@ QString normalizedLocale(const QString& identifier)
     locale.replace(u'_', u'-');
     return locale;
 }
-
-// The first 99 languages exist in every multilingual model; later ones only in large-v3.
-constexpr int languagesInEveryModel = 99;
 
 } // namespace
 
@@ -50,33 +44,11 @@ SpeechTranscriber::SpeechTranscriber(Options options, QObject* parent)
     : TranscriptionProviding(parent)
     , m_options(std::move(options))
     , m_timeout(new QTimer(this))
-    , m_engines(std::make_shared<SpeechEngines>())
 {
     m_timeout->setSingleShot(true);
-    m_pool.setMaxThreadCount(1);
-    // Keep the worker (and the engines' thread state) alive between recordings.
-    m_pool.setExpiryTimeout(-1);
 }
 
-SpeechTranscriber::~SpeechTranscriber()
-{
-    if (m_cancelRecognition)
-        m_cancelRecognition->store(true);
-    m_pool.waitForDone();
-}
-
-QString SpeechTranscriber::whisperLanguage(const QString& localeIdentifier)
-{
-    static const QRegularExpression languageSubtag(QStringLiteral("^[A-Za-z]{2,3}$"));
-    const QString primary = normalizedLocale(localeIdentifier).section(u'-', 0, 0).toLower();
-    if (!languageSubtag.match(primary).hasMatch())
-        return {};
-    SpeechEngines::silenceLibraryLogs();
-    const int id = whisper_lang_id(primary.toLatin1().constData());
-    if (id < 0 || id >= languagesInEveryModel)
-        return {};
-    return QString::fromLatin1(whisper_lang_str(id));
-}
+SpeechTranscriber::~SpeechTranscriber() = default;
 
 std::optional<PocketsphinxModel> SpeechTranscriber::pocketsphinxModelFor(
     const QString& localeIdentifier) const
@@ -94,22 +66,41 @@ void SpeechTranscriber::transcribe(
 {
     if (m_jobID) {
         // Only one completion can be pending; a second request must not replace it.
-        failSoon(std::move(completion), temporarilyUnavailable);
+        failSoon(std::move(completion), L10n::tr(temporarilyUnavailable));
         return;
     }
     // Both engines run on the device, so there is no permission to ask for.
-    const QString language = whisperLanguage(localeIdentifier);
+    SpeechRequest request { audioPath, {}, {}, {} };
     const QString whisperModel = m_options.whisperModelPath ? m_options.whisperModelPath() : QString();
-    if (!language.isEmpty() && !whisperModel.isEmpty()) {
-        start(Engine::whisper, audioPath, whisperModel, language, {}, std::move(completion));
+    QString loadError;
+    MediaPlugin* media = m_options.media;
+    const auto loadMedia = [&] {
+        if (!media)
+            media = MediaModule::plugin(&loadError);
+        return media;
+    };
+    if (!whisperModel.isEmpty()) {
+        if (!loadMedia()) {
+            failSoon(std::move(completion), loadError);
+            return;
+        }
+        request.whisperLanguage = media->whisperLanguage(localeIdentifier);
+        if (!request.whisperLanguage.isEmpty())
+            request.whisperModel = whisperModel;
+    }
+    if (request.whisperModel.isEmpty()) {
+        const std::optional<PocketsphinxModel> model = pocketsphinxModelFor(localeIdentifier);
+        if (!model) {
+            failSoon(std::move(completion), L10n::tr(unsupportedLanguage));
+            return;
+        }
+        request.pocketsphinx = *model;
+    }
+    if (!loadMedia()) {
+        failSoon(std::move(completion), loadError);
         return;
     }
-    const std::optional<PocketsphinxModel> model = pocketsphinxModelFor(localeIdentifier);
-    if (!model) {
-        failSoon(std::move(completion), unsupportedLanguage);
-        return;
-    }
-    start(Engine::pocketsphinx, audioPath, {}, {}, *model, std::move(completion));
+    start(request, media, std::move(completion));
 }
 
 void SpeechTranscriber::failSoon(Completion completion, const QString& sentence)
@@ -118,19 +109,17 @@ void SpeechTranscriber::failSoon(Completion completion, const QString& sentence)
         this,
         [completion = std::move(completion), sentence] {
             if (completion)
-                completion(StorageError { L10n::tr(sentence) });
+                completion(StorageError { sentence });
         },
         Qt::QueuedConnection);
 }
 
-void SpeechTranscriber::start(Engine engine, const QString& audioPath, const QString& whisperModel,
-    const QString& language, const PocketsphinxModel& pocketsphinxModel, Completion completion)
+void SpeechTranscriber::start(const SpeechRequest& request, MediaPlugin* media, Completion completion)
 {
     const QUuid id = QUuid::createUuid();
     m_jobID = id;
-    m_engine = engine;
+    m_engine = request.whisperModel.isEmpty() ? Engine::pocketsphinx : Engine::whisper;
     m_completion = std::move(completion);
-    m_cancelRecognition = std::make_shared<std::atomic_bool>(false);
 
     m_timeout->disconnect();
     connect(m_timeout, &QTimer::timeout, this, [this, id] {
@@ -139,30 +128,15 @@ void SpeechTranscriber::start(Engine engine, const QString& audioPath, const QSt
     });
     m_timeout->start(m_options.timeout);
 
-    // The lambda may use `this`: the destructor waits for the pool before the object goes.
-    m_pool.start([this, id, engine, audioPath, whisperModel, language, pocketsphinxModel, engines = m_engines,
-                     cancelled = m_cancelRecognition] {
-        SpeechEngines::Outcome outcome;
-        auto decoded = SpeechAudio::decode(audioPath, cancelled.get());
-        if (const auto* error = std::get_if<SpeechAudio::DecodeError>(&decoded)) {
-            outcome.error = SpeechEngineError { SpeechEngines::audioDomain, error->code,
-                QStringLiteral("无法读取录音文件。") };
-        } else if (const auto& samples = std::get<std::vector<float>>(decoded);
-                   SpeechAudio::isSilent(samples)) {
-            outcome.text = QString();
-        } else if (engine == Engine::whisper) {
-            outcome = engines->runWhisper(samples, whisperModel, language, *cancelled);
-        } else {
-            outcome = engines->runPocketsphinx(samples, pocketsphinxModel, *cancelled);
-        }
-        if (cancelled->load())
-            return;
-        QMetaObject::invokeMethod(
-            this, [this, id, outcome] { deliver(id, outcome); }, Qt::QueuedConnection);
+    if (!m_recognizer)
+        m_recognizer = media->createSpeechRecognizer();
+    m_jobs.start([this, id, request, recognizer = m_recognizer](const BackgroundJobs::Job& job) {
+        const SpeechOutcome outcome = recognizer->recognise(request, job.cancelled());
+        job.post([this, id, outcome] { deliver(id, outcome); });
     });
 }
 
-void SpeechTranscriber::deliver(const QUuid& id, const SpeechEngines::Outcome& outcome)
+void SpeechTranscriber::deliver(const QUuid& id, const SpeechOutcome& outcome)
 {
     if (m_jobID != id)
         return;
@@ -203,10 +177,7 @@ void SpeechTranscriber::finish(const QUuid& id, Result<QString> result)
     m_completion = nullptr;
     m_timeout->stop();
     m_timeout->disconnect();
-    if (m_cancelRecognition) {
-        m_cancelRecognition->store(true);
-        m_cancelRecognition.reset();
-    }
+    m_jobs.cancel();
     if (completion)
         completion(std::move(result));
 }

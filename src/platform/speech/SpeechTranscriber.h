@@ -1,25 +1,26 @@
 #pragma once
 
-#include "SpeechEngines.h"
+#include "SpeechRecognizer.h"
 #include "TranscriptionProviding.h"
 
+#include "platform/BackgroundJob.h"
+
 #include <QList>
-#include <QThreadPool>
 #include <QUuid>
 
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
 
+class MediaPlugin;
 class QTimer;
 
 // Transcribes recordings on the device. The newer engine (whisper.cpp) is used when a
 // multilingual model is installed and the locale names a whisper language; otherwise the
 // older engine (pocketsphinx), which knows only the locales it has a model for.
-// Recognition runs on a worker thread of its own; models stay loaded between recordings.
-// Main thread only.
+// Recognition runs on a worker thread of its own, with the media plugin's recognisers;
+// models stay loaded between recordings. Main thread only.
 class SpeechTranscriber : public TranscriptionProviding {
     Q_OBJECT
 public:
@@ -29,6 +30,8 @@ public:
         // The pocketsphinx languages; one counts only while its files are installed.
         QList<PocketsphinxModel> pocketsphinxModels;
         std::chrono::milliseconds timeout = std::chrono::seconds(120);
+        // Where the engines come from; nullptr: the media plugin, loaded on first use.
+        MediaPlugin* media = nullptr;
     };
     // The installed model in the application data folder and Debian's US-English model.
     static Options standardOptions();
@@ -50,20 +53,12 @@ public:
     // their own, any other error its own description; both end with "（domain · code）".
     static QString readableError(const SpeechEngineError& error);
 
-    // The whisper language code for a locale identifier ("zh-CN" -> "zh", "en_US" -> "en");
-    // empty when whisper has no such language.
-    static QString whisperLanguage(const QString& localeIdentifier);
-
-    // For tests: the loaded engines, to see that models are reused.
-    const SpeechEngines& engines() const { return *m_engines; }
-
 private:
     enum class Engine { whisper, pocketsphinx };
 
     void failSoon(Completion completion, const QString& sentence);
-    void start(Engine engine, const QString& audioPath, const QString& whisperModel, const QString& language,
-        const PocketsphinxModel& pocketsphinxModel, Completion completion);
-    void deliver(const QUuid& id, const SpeechEngines::Outcome& outcome);
+    void start(const SpeechRequest& request, MediaPlugin* media, Completion completion);
+    void deliver(const QUuid& id, const SpeechOutcome& outcome);
     void finish(const QUuid& id, Result<QString> result);
     std::optional<PocketsphinxModel> pocketsphinxModelFor(const QString& localeIdentifier) const;
 
@@ -73,8 +68,9 @@ private:
     Engine m_engine = Engine::pocketsphinx;
     Completion m_completion;
     QTimer* m_timeout = nullptr;
-    std::shared_ptr<std::atomic_bool> m_cancelRecognition;
-    std::shared_ptr<SpeechEngines> m_engines;
-    // One recognition at a time; the engines are not re-entrant.
-    QThreadPool m_pool;
+    // Created on the first transcription, used on the worker only.
+    std::shared_ptr<SpeechRecognizer> m_recognizer;
+    // One recognition at a time; the engines are not re-entrant. The thread stays, with
+    // the engines' per-thread state. Last: it waits for the worker before anything goes.
+    BackgroundJobs m_jobs { this, true };
 };

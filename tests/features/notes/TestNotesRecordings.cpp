@@ -2,7 +2,7 @@
 // playing, retrying, the transcription help and the speech model installer it opens.
 
 #include "platform/audio/FakeAudioBackend.h"
-#include "platform/speech/LoopbackHttpServer.h"
+#include "support/LoopbackHttpServer.h"
 #include "workspace/RecordingNotifications.h"
 #include "workspace/ScriptedTranscriber.h"
 

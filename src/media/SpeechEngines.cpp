@@ -6,18 +6,14 @@
 
 #include <pocketsphinx.h>
 
-#include <iterator>
-
-#include <QFileInfo>
+#include <QFile>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <iterator>
 #include <thread>
-
-#ifndef TANDREL_POCKETSPHINX_MODEL_DIR
-#define TANDREL_POCKETSPHINX_MODEL_DIR "/usr/share/pocketsphinx/model"
-#endif
 
 namespace {
 
@@ -30,6 +26,9 @@ bool abortRequested(void* data)
     return static_cast<const std::atomic_bool*>(data)->load();
 }
 
+// The first 99 languages exist in every multilingual model; later ones only in large-v3.
+constexpr int languagesInEveryModel = 99;
+
 int whisperThreads()
 {
     const unsigned cores = std::thread::hardware_concurrency();
@@ -37,23 +36,6 @@ int whisperThreads()
 }
 
 } // namespace
-
-bool PocketsphinxModel::isInstalled() const
-{
-    return QFileInfo(acousticModel).isDir() && QFileInfo(languageModel).isFile()
-        && QFileInfo(dictionary).isFile();
-}
-
-PocketsphinxModel PocketsphinxModel::debianUsEnglish()
-{
-    const QString folder = QStringLiteral(TANDREL_POCKETSPHINX_MODEL_DIR "/en-us");
-    return {
-        QStringLiteral("en-US"),
-        folder + QStringLiteral("/en-us"),
-        folder + QStringLiteral("/en-us.lm.bin"),
-        folder + QStringLiteral("/cmudict-en-us.dict"),
-    };
-}
 
 void SpeechEngines::silenceLibraryLogs()
 {
@@ -75,6 +57,34 @@ SpeechEngines::~SpeechEngines()
         whisper_free(m_whisper);
     if (m_pocketsphinx)
         ps_free(m_pocketsphinx);
+}
+
+QString SpeechEngines::whisperLanguage(const QString& localeIdentifier)
+{
+    static const QRegularExpression languageSubtag(QStringLiteral("^[A-Za-z]{2,3}$"));
+    QString locale = localeIdentifier.trimmed();
+    locale.replace(u'_', u'-');
+    const QString primary = locale.section(u'-', 0, 0).toLower();
+    if (!languageSubtag.match(primary).hasMatch())
+        return {};
+    silenceLibraryLogs();
+    const int id = whisper_lang_id(primary.toLatin1().constData());
+    if (id < 0 || id >= languagesInEveryModel)
+        return {};
+    return QString::fromLatin1(whisper_lang_str(id));
+}
+
+SpeechOutcome SpeechEngines::recognise(const SpeechRequest& request, const std::atomic_bool& cancelled)
+{
+    auto decoded = SpeechAudio::decode(request.audioPath, &cancelled);
+    if (const auto* error = std::get_if<SpeechAudio::DecodeError>(&decoded))
+        return { std::nullopt, SpeechEngineError { audioDomain, error->code, QStringLiteral("无法读取录音文件。") } };
+    const auto& samples = std::get<std::vector<float>>(decoded);
+    if (SpeechAudio::isSilent(samples))
+        return { QString(), std::nullopt };
+    if (!request.whisperModel.isEmpty())
+        return runWhisper(samples, request.whisperModel, request.whisperLanguage, cancelled);
+    return runPocketsphinx(samples, request.pocketsphinx, cancelled);
 }
 
 int SpeechEngines::audioContextFor(size_t samples, int fullWindow)
@@ -193,8 +203,6 @@ ps_decoder_s* SpeechEngines::pocketsphinxFor(const PocketsphinxModel& model)
     const QByteArray hmm = QFile::encodeName(model.acousticModel);
     const QByteArray lm = QFile::encodeName(model.languageModel);
     const QByteArray dict = QFile::encodeName(model.dictionary);
-    // The argument-vector form: pocketsphinx is loaded on first use, and a variadic
-    // function cannot be handed on.
     char* arguments[] = { const_cast<char*>("-hmm"), const_cast<char*>(hmm.constData()),
         const_cast<char*>("-lm"), const_cast<char*>(lm.constData()), const_cast<char*>("-dict"),
         const_cast<char*>(dict.constData()), const_cast<char*>("-logfn"), const_cast<char*>("/dev/null") };

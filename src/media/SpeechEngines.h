@@ -1,57 +1,32 @@
 #pragma once
 
+#include "platform/speech/SpeechRecognizer.h"
+
+#include <QByteArray>
 #include <QString>
 
 #include <atomic>
-#include <memory>
-#include <optional>
 #include <vector>
 
 struct whisper_context;
 struct whisper_full_params;
 struct ps_decoder_s;
 
-// An error of an engine or of the audio reader as (domain, code), with the Chinese key of
-// its own description. SpeechTranscriber::readableError turns it into the user's sentence
-// on the main thread.
-struct SpeechEngineError {
-    QString domain;
-    qint64 code = 0;
-    QString description;
-};
-
-// The files of one pocketsphinx language: acoustic model folder, language model, dictionary.
-struct PocketsphinxModel {
-    QString locale; // "en-US"
-    QString acousticModel;
-    QString languageModel;
-    QString dictionary;
-
-    bool isInstalled() const;
-    // Debian's US-English model (package pocketsphinx-en-us).
-    static PocketsphinxModel debianUsEnglish();
-};
-
-// Both recognisers as loaded on the worker thread. Models stay loaded between recordings,
-// so only the first transcription pays for loading. Used from one thread at a time.
-class SpeechEngines {
+// Both recognisers as loaded on the worker thread, and the audio reader in front of them.
+class SpeechEngines : public SpeechRecognizer {
 public:
-    // What an engine produced: its final text (as the engine wrote it), or an error, or
-    // neither when it was cancelled. `unavailable` means the recogniser could not start.
-    struct Outcome {
-        std::optional<QString> text;
-        std::optional<SpeechEngineError> error;
-        bool unavailable = false;
-    };
+    using Outcome = SpeechOutcome;
 
     static inline const QString whisperDomain = QStringLiteral("whisper.cpp");
     static inline const QString pocketsphinxDomain = QStringLiteral("pocketsphinx");
     static inline const QString audioDomain = QStringLiteral("FFmpeg");
 
     SpeechEngines();
-    ~SpeechEngines();
+    ~SpeechEngines() override;
     SpeechEngines(const SpeechEngines&) = delete;
     SpeechEngines& operator=(const SpeechEngines&) = delete;
+
+    SpeechOutcome recognise(const SpeechRequest& request, const std::atomic_bool& cancelled) override;
 
     // `language` is a whisper language code ("zh", "en"), never a locale.
     Outcome runWhisper(const std::vector<float>& samples, const QString& modelPath, const QString& language,
@@ -59,6 +34,8 @@ public:
     Outcome runPocketsphinx(
         const std::vector<float>& samples, const PocketsphinxModel& model, const std::atomic_bool& cancelled);
 
+    // See MediaPlugin::whisperLanguage.
+    static QString whisperLanguage(const QString& localeIdentifier);
     // Routes whisper.cpp's and ggml's log lines nowhere (Tandrel keeps no log, and they
     // would only reach the terminal the program was started from). Idempotent.
     static void silenceLibraryLogs();
