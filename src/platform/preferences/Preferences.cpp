@@ -678,9 +678,12 @@ bool Preferences::setArray(const QString& key, const QList<ArrayElement>& elemen
     const QByteArray utf8 = key.toUtf8();
     StoredArray next { order, {} };
     next.elements.reserve(elements.size());
+    // Nothing known of what is stored: no element rows of another time may stay.
+    bool ok = previous || deleteElements(utf8);
     bool wrote = false;
-    bool ok = true;
     for (const ArrayElement& element : elements) {
+        if (!ok)
+            break;
         next.elements.insert(element.id, element.json);
         if (previous) {
             const auto stored = previous->elements.constFind(element.id);
@@ -698,8 +701,6 @@ bool Preferences::setArray(const QString& key, const QList<ArrayElement>& elemen
                 == SQLITE_OK
             && sqlite3_step(m_upsertElement) == SQLITE_DONE;
         wrote = true;
-        if (!ok)
-            break;
     }
     if (ok && previous) {
         for (auto it = previous->elements.cbegin(); ok && it != previous->elements.cend(); ++it) {
@@ -716,8 +717,7 @@ bool Preferences::setArray(const QString& key, const QList<ArrayElement>& elemen
         }
     }
     if (ok && (!previous || previous->order != order)) {
-        // A value of another kind stored under the key is replaced, with its elements if any.
-        ok = (previous || deleteElements(utf8)) && upsert(utf8, kArrayKind, QByteArrayView(order));
+        ok = upsert(utf8, kArrayKind, QByteArrayView(order));
         wrote = true;
     }
     if (ok && !wrote) {
