@@ -1,6 +1,4 @@
 // Writes one value, says so, and waits to be killed.
-//   preferences_kill_writer <database> <key> integer <n>
-//   preferences_kill_writer <database> <key> text <utf-8 text>
 //   preferences_kill_writer <database> <key> data <size> <fill byte>
 //   preferences_kill_writer <database> <key> array <count> <fill byte>   (written twice, one element changed)
 #include "platform/preferences/Preferences.h"
@@ -13,19 +11,15 @@
 
 int main(int argc, char** argv)
 {
-    if (argc < 5)
+    if (argc < 6)
         return 2;
     QCoreApplication app(argc, argv);
     Preferences preferences(QString::fromLocal8Bit(argv[1]));
     const QString key = QString::fromUtf8(argv[2]);
     bool written = false;
-    if (std::strcmp(argv[3], "integer") == 0) {
-        written = preferences.setInteger(key, std::strtoll(argv[4], nullptr, 10));
-    } else if (std::strcmp(argv[3], "text") == 0) {
-        written = preferences.setString(key, QString::fromUtf8(argv[4]));
-    } else if (std::strcmp(argv[3], "data") == 0 && argc >= 6) {
+    if (std::strcmp(argv[3], "data") == 0) {
         written = preferences.setData(key, QByteArray(std::atoi(argv[4]), char(std::atoi(argv[5]))));
-    } else if (std::strcmp(argv[3], "array") == 0 && argc >= 6) {
+    } else if (std::strcmp(argv[3], "array") == 0) {
         QList<Preferences::ArrayElement> elements;
         for (int i = 0; i < std::atoi(argv[4]); ++i)
             elements.append({ QString::number(i), QByteArray(100000, char('a' + i % 26)) });
