@@ -41,7 +41,8 @@ QString trimmedTitle(const QString& text)
 WorkspaceStore::WorkspaceStore(Preferences* preferences, Services services, QObject* parent)
     : QObject(parent)
     , m_preferences(preferences)
-    , m_folderChooser(services.folderChooser ? services.folderChooser : std::make_shared<DialogFolderChooser>())
+    , m_folderChooser(
+          services.folderChooser ? services.folderChooser : std::make_shared<DialogFolderChooser>())
 {
     m_isLoading = true;
     m_saveRetry = new QTimer(this);
@@ -52,12 +53,14 @@ WorkspaceStore::WorkspaceStore(Preferences* preferences, Services services, QObj
     m_recordingNoteDestination = m_preferences->string(kRecordingNoteDestination) == QStringLiteral("newNote")
         ? NoteDestination::newNote
         : NoteDestination::currentNote;
-    m_fileDropNoteDestination = m_preferences->string(kFileDropNoteDestination) == QStringLiteral("currentNote")
+    m_fileDropNoteDestination
+        = m_preferences->string(kFileDropNoteDestination) == QStringLiteral("currentNote")
         ? NoteDestination::currentNote
         : NoteDestination::newNote;
 
     m_holidays = new HolidayCalendar(m_preferences, m_folderChooser, this);
-    m_storage = services.storage ? services.storage : new StorageLocations(m_preferences, std::nullopt, m_folderChooser);
+    m_storage = services.storage ? services.storage
+                                 : new StorageLocations(m_preferences, std::nullopt, m_folderChooser);
     m_storage->setParent(this);
     m_notifications = services.notifications ? services.notifications : new NotificationService();
     m_notifications->setParent(this);
@@ -214,37 +217,37 @@ void WorkspaceStore::persist()
 
 void WorkspaceStore::save(const QString& key)
 {
-    if (!m_unsaved.contains(key))
-        m_unsaved.append(key);
+    m_unsaved.insert(key, ++m_changeCount);
     writeUnsaved();
 }
 
 void WorkspaceStore::writeUnsaved()
 {
-    bool failed = false;
+    // A write emits signals whose receivers may change the store again, which saves anew
+    // from within this one: work on copies, and a key changed meanwhile stays unsaved.
     // Backups first: a list is rewritten only once its unreadable form is safe.
-    for (auto it = m_backups.begin(); it != m_backups.end();) {
-        if (!m_preferences->setData(it->key, it->data)) {
-            failed = true;
-            ++it;
+    for (const QString& list : m_backups.keys()) {
+        const std::optional<Backup> backup
+            = m_backups.contains(list) ? std::optional(m_backups.value(list)) : std::nullopt;
+        if (!backup || !m_preferences->setData(backup->key, backup->data))
             continue;
-        }
-        setMessage(L10n::tr("已保留无法读取的数据，备份在“{0}”中。", { it->key }));
-        it = m_backups.erase(it);
+        m_backups.remove(list);
+        setMessage(L10n::tr("已保留无法读取的数据，备份在“{0}”中。", { backup->key }));
     }
-    for (auto it = m_unsaved.begin(); it != m_unsaved.end();) {
-        // While loading, the lists wait for the one save at its end.
-        const bool waits = (m_isLoading && (*it == kTasks || *it == kNotePages)) || m_backups.contains(*it);
-        if (waits || !write(*it)) {
-            failed = failed || !waits;
-            ++it;
-            continue;
-        }
-        it = m_unsaved.erase(it);
+    // While loading, the lists wait for the one save at its end.
+    const auto waits = [this](const QString& key) {
+        return (m_isLoading && (key == kTasks || key == kNotePages)) || m_backups.contains(key);
+    };
+    for (const QString& key : m_unsaved.keys()) {
+        const quint64 change = m_unsaved.value(key);
+        if (change && !waits(key) && write(key) && m_unsaved.value(key) == change)
+            m_unsaved.remove(key);
     }
-    if (failed) {
+    const QStringList unsaved = m_unsaved.keys();
+    if (!m_backups.isEmpty() || !std::all_of(unsaved.cbegin(), unsaved.cend(), waits)) {
         if (!m_saveFailure) {
-            m_saveFailure = L10n::tr("无法保存更改（磁盘可能已满或不可写），Tandrel 会自动重试；保存成功前请不要退出。");
+            m_saveFailure = L10n::tr(
+                "无法保存更改（磁盘可能已满或不可写），Tandrel 会自动重试；保存成功前请不要退出。");
             setMessage(m_saveFailure);
         }
         m_saveRetry->start();

@@ -12,7 +12,6 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
-#include <QStringList>
 #include <QUrl>
 #include <QUuid>
 
@@ -194,8 +193,9 @@ private:
     PageListEncoder m_pageEncoder;
     std::optional<QList<TaskItem>> m_writtenTasks;
 
-    // Keys whose current value is not stored yet, in the order they changed.
-    QStringList m_unsaved;
+    // Keys whose current value is not stored yet, with the number of their last change.
+    QHash<QString, quint64> m_unsaved;
+    quint64 m_changeCount = 0;
     // Unreadable stored lists, by list key: the backup key and the bytes to keep there. A
     // list is not rewritten before its backup is stored.
     struct Backup {

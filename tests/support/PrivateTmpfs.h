@@ -39,11 +39,13 @@ inline Verdict rerunInside()
     child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.start(QStringLiteral("unshare"),
-                { geteuid() == 0 ? QStringLiteral("-m") : QStringLiteral("-rm"), QStringLiteral("sh"),
-                  QStringLiteral("-c"), QStringLiteral("mount -t tmpfs -o size=2m tmpfs \"$1\" && exec \"$2\" \"$3\""),
-                  QStringLiteral("sh"), mountPoint.path(), QCoreApplication::applicationFilePath(), function });
+        { geteuid() == 0 ? QStringLiteral("-m") : QStringLiteral("-rm"), QStringLiteral("sh"),
+            QStringLiteral("-c"),
+            QStringLiteral("mount -t tmpfs -o size=2m tmpfs \"$1\" && exec \"$2\" \"$3\""),
+            QStringLiteral("sh"), mountPoint.path(), QCoreApplication::applicationFilePath(), function });
     const bool finished = child.waitForFinished(120000);
-    return { finished && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, child.readAll() };
+    return { finished && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+        child.readAll() };
 }
 
 inline QString fillerPath()
@@ -74,11 +76,11 @@ inline bool release()
 
 // Re-runs the calling test function inside the private tmpfs and returns with its verdict;
 // inside, it does nothing.
-#define RUN_IN_PRIVATE_TMPFS()                                                                                         \
-    do {                                                                                                               \
-        if (PrivateTmpfs::folder().isEmpty()) {                                                                        \
-            const PrivateTmpfs::Verdict verdict = PrivateTmpfs::rerunInside();                                         \
-            QVERIFY2(verdict.passed, verdict.output.constData());                                                      \
-            return;                                                                                                    \
-        }                                                                                                              \
+#define RUN_IN_PRIVATE_TMPFS()                                                                               \
+    do {                                                                                                     \
+        if (PrivateTmpfs::folder().isEmpty()) {                                                              \
+            const PrivateTmpfs::Verdict verdict = PrivateTmpfs::rerunInside();                               \
+            QVERIFY2(verdict.passed, verdict.output.constData());                                            \
+            return;                                                                                          \
+        }                                                                                                    \
     } while (false)

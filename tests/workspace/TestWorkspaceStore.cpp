@@ -23,8 +23,9 @@ public:
     std::optional<QString> chooseFile(const QString&, const QString&) override { return std::nullopt; }
 };
 
-const QString kSaveFailed = "Your changes could not be saved (the disk may be full or read-only). Tandrel keeps "
-                            "trying; do not quit until they are saved.";
+const QString kSaveFailed
+    = "Your changes could not be saved (the disk may be full or read-only). Tandrel keeps "
+      "trying; do not quit until they are saved.";
 
 QList<NotePage> pagesTitled(int count)
 {
@@ -46,7 +47,7 @@ class TestWorkspaceStore : public QObject {
     RecordingNotifications* m_notifications = nullptr;
 
     std::unique_ptr<WorkspaceStore> makeStore(TemporaryProfile& profile, std::chrono::milliseconds retry = 5s,
-                                              std::shared_ptr<FolderChooser> chooser = {})
+        std::shared_ptr<FolderChooser> chooser = {})
     {
         m_notifications = new RecordingNotifications;
         WorkspaceStore::Services services;
@@ -65,10 +66,16 @@ private slots:
         QTest::addColumn<QString>("oldNote");
         QTest::addColumn<QByteArray>("storedPages");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("chinese") << "zh-Hans" << QString() << QByteArray() << QStringList { "随手记", "尚未连接" };
-        QTest::newRow("english") << "en" << QString() << QByteArray() << QStringList { "Quick Note", "Not Connected" };
-        QTest::newRow("old note") << "en" << "# Old\n- item" << QByteArray() << QStringList { "Quick Note", "Not Connected" };
-        QTest::newRow("empty page array") << "en" << "# Old" << QByteArray("[]") << QStringList { "Quick Note", "Not Connected" };
+        QTest::newRow("chinese") << "zh-Hans" << QString() << QByteArray()
+                                 << QStringList { "随手记", "尚未连接" };
+        QTest::newRow("english") << "en" << QString() << QByteArray()
+                                 << QStringList { "Quick Note", "Not Connected" };
+        QTest::newRow("old note") << "en"
+                                  << "# Old\n- item" << QByteArray()
+                                  << QStringList { "Quick Note", "Not Connected" };
+        QTest::newRow("empty page array")
+            << "en"
+            << "# Old" << QByteArray("[]") << QStringList { "Quick Note", "Not Connected" };
     }
     void firstLaunch()
     {
@@ -86,7 +93,8 @@ private slots:
 
         QCOMPARE(store->pages().size(), 1);
         const NotePage page = store->pages().first();
-        QCOMPARE(std::tuple(page.title, page.color, page.content), std::tuple(expected.at(0), NoteColor::blue, oldNote));
+        QCOMPARE(std::tuple(page.title, page.color, page.content),
+            std::tuple(expected.at(0), NoteColor::blue, oldNote));
         QCOMPARE(store->vaultName(), expected.at(1));
         QCOMPARE(prefs.string("selectedPageID"), Uuid::text(page.id));
         QCOMPARE(::storedPages(prefs), store->pages());
@@ -122,7 +130,7 @@ private slots:
         TemporaryProfile profile;
         Preferences& prefs = profile.preferences();
         for (const auto& [key, value] : { std::pair<QString, QVariant>("recordingNoteDestination", recording),
-                                          std::pair<QString, QVariant>("fileDropNoteDestination", fileDrop) }) {
+                 std::pair<QString, QVariant>("fileDropNoteDestination", fileDrop) }) {
             if (value.typeId() == QMetaType::Bool)
                 QVERIFY(prefs.setBool(key, value.toBool()));
             else if (value.isValid())
@@ -183,7 +191,8 @@ private slots:
         const auto pages = pagesTitled(2);
         QVERIFY(prefs.setData("notePages", WorkspaceJson::encodePages(pages)));
         if (!stored.isEmpty())
-            QVERIFY(prefs.setString("selectedPageID", stored == "second" ? Uuid::text(pages.at(1).id).toLower() : stored));
+            QVERIFY(prefs.setString(
+                "selectedPageID", stored == "second" ? Uuid::text(pages.at(1).id).toLower() : stored));
         auto store = makeStore(profile);
         QCOMPARE(store->currentPage()->id, pages.at(expectedIndex).id);
         QCOMPARE(prefs.string("selectedPageID"), Uuid::text(pages.at(expectedIndex).id));
@@ -350,7 +359,7 @@ private slots:
         if (expectedSelected < 0) {
             QVERIFY(current.id != pages.first().id);
             QCOMPARE(std::tuple(current.title, current.color, current.content),
-                     std::tuple(QString("Quick Note"), NoteColor::blue, QString()));
+                std::tuple(QString("Quick Note"), NoteColor::blue, QString()));
         } else {
             QCOMPARE(current.id, pages.at(expectedSelected).id);
         }

@@ -278,8 +278,8 @@ bool Preferences::migrateParts()
 {
     sqlite3_stmt* exists = nullptr;
     bool hasParts = false;
-    if (sqlite3_prepare_v2(m_db, "SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = 'parts'", -1, &exists,
-                           nullptr)
+    if (sqlite3_prepare_v2(
+            m_db, "SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = 'parts'", -1, &exists, nullptr)
         != SQLITE_OK)
         return false;
     hasParts = sqlite3_step(exists) == SQLITE_ROW;
@@ -291,15 +291,18 @@ bool Preferences::migrateParts()
     sqlite3_stmt* rows = nullptr;
     sqlite3_stmt* part = nullptr;
     sqlite3_stmt* update = nullptr;
-    bool ok = sqlite3_prepare_v2(m_db, "SELECT key, value FROM prefs WHERE kind = ?1", -1, &rows, nullptr) == SQLITE_OK
+    bool ok = sqlite3_prepare_v2(m_db, "SELECT key, value FROM prefs WHERE kind = ?1", -1, &rows, nullptr)
+            == SQLITE_OK
         && sqlite3_bind_int(rows, 1, kPartsKind) == SQLITE_OK
         && sqlite3_prepare_v2(m_db, "SELECT bytes FROM parts WHERE id = ?1", -1, &part, nullptr) == SQLITE_OK
-        && sqlite3_prepare_v2(m_db, "UPDATE prefs SET kind = ?2, value = ?3 WHERE key = ?1", -1, &update, nullptr)
+        && sqlite3_prepare_v2(
+               m_db, "UPDATE prefs SET kind = ?2, value = ?3 WHERE key = ?1", -1, &update, nullptr)
             == SQLITE_OK;
     QList<std::pair<QByteArray, QByteArray>> values;
     int rc = SQLITE_DONE;
     while (ok && (rc = sqlite3_step(rows)) == SQLITE_ROW) {
-        const QByteArray key(reinterpret_cast<const char*>(sqlite3_column_text(rows, 0)), sqlite3_column_bytes(rows, 0));
+        const QByteArray key(
+            reinterpret_cast<const char*>(sqlite3_column_text(rows, 0)), sqlite3_column_bytes(rows, 0));
         const QByteArray manifest = columnBlob(rows, 1);
         QByteArray whole;
         for (qsizetype i = 0; i + qsizetype(sizeof(qint64)) <= manifest.size(); i += sizeof(qint64)) {
@@ -319,8 +322,8 @@ bool Preferences::migrateParts()
             break;
         StatementUse use(update);
         ok = bindKey(update, key) && sqlite3_bind_int(update, 2, int(Kind::Data)) == SQLITE_OK
-            && sqlite3_bind_blob64(update, 3, whole.isEmpty() ? "" : whole.constData(), sqlite3_uint64(whole.size()),
-                                   SQLITE_STATIC)
+            && sqlite3_bind_blob64(update, 3, whole.isEmpty() ? "" : whole.constData(),
+                   sqlite3_uint64(whole.size()), SQLITE_STATIC)
                 == SQLITE_OK
             && sqlite3_step(update) == SQLITE_DONE;
     }
@@ -565,7 +568,8 @@ bool Preferences::deleteElements(const QByteArray& key)
 bool Preferences::loadArrayKeys()
 {
     sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(m_db, "SELECT key FROM prefs WHERE kind = ?1", -1, &statement, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(m_db, "SELECT key FROM prefs WHERE kind = ?1", -1, &statement, nullptr)
+        != SQLITE_OK)
         return false;
     int rc = sqlite3_bind_int(statement, 1, kArrayKind);
     while (rc == SQLITE_OK && (rc = sqlite3_step(statement)) == SQLITE_ROW) {
@@ -586,15 +590,15 @@ std::optional<QByteArray> Preferences::assembleArray(const QByteArray& key, cons
             StatementUse use(m_selectElement);
             const QByteArray& id = ids.at(i);
             if (!bindKey(m_selectElement, key)
-                || sqlite3_bind_text64(m_selectElement, 2, id.constData(), sqlite3_uint64(id.size()), SQLITE_STATIC,
-                                       SQLITE_UTF8)
+                || sqlite3_bind_text64(m_selectElement, 2, id.constData(), sqlite3_uint64(id.size()),
+                       SQLITE_STATIC, SQLITE_UTF8)
                     != SQLITE_OK
                 || sqlite3_step(m_selectElement) != SQLITE_ROW)
                 return std::nullopt;
             if (i > 0)
                 whole.append(',');
             whole.append(static_cast<const char*>(sqlite3_column_blob(m_selectElement, 0)),
-                         sqlite3_column_bytes(m_selectElement, 0));
+                sqlite3_column_bytes(m_selectElement, 0));
         }
     }
     whole.append(']');
@@ -694,10 +698,11 @@ bool Preferences::setArray(const QString& key, const QList<ArrayElement>& elemen
         const char* begin = element.json.isEmpty() ? "" : element.json.constData();
         StatementUse use(m_upsertElement);
         ok = bindKey(m_upsertElement, utf8)
-            && sqlite3_bind_text64(m_upsertElement, 2, id.constData(), sqlite3_uint64(id.size()), SQLITE_STATIC,
-                                   SQLITE_UTF8)
+            && sqlite3_bind_text64(
+                   m_upsertElement, 2, id.constData(), sqlite3_uint64(id.size()), SQLITE_STATIC, SQLITE_UTF8)
                 == SQLITE_OK
-            && sqlite3_bind_blob64(m_upsertElement, 3, begin, sqlite3_uint64(element.json.size()), SQLITE_STATIC)
+            && sqlite3_bind_blob64(
+                   m_upsertElement, 3, begin, sqlite3_uint64(element.json.size()), SQLITE_STATIC)
                 == SQLITE_OK
             && sqlite3_step(m_upsertElement) == SQLITE_DONE;
         wrote = true;
@@ -709,8 +714,8 @@ bool Preferences::setArray(const QString& key, const QList<ArrayElement>& elemen
             const QByteArray id = it.key().toUtf8();
             StatementUse use(m_deleteElement);
             ok = bindKey(m_deleteElement, utf8)
-                && sqlite3_bind_text64(m_deleteElement, 2, id.constData(), sqlite3_uint64(id.size()), SQLITE_STATIC,
-                                       SQLITE_UTF8)
+                && sqlite3_bind_text64(m_deleteElement, 2, id.constData(), sqlite3_uint64(id.size()),
+                       SQLITE_STATIC, SQLITE_UTF8)
                     == SQLITE_OK
                 && sqlite3_step(m_deleteElement) == SQLITE_DONE;
             wrote = true;

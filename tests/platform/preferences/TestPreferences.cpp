@@ -80,7 +80,8 @@ qint64 query(const QString& path, const char* sql)
     sqlite3_stmt* statement = nullptr;
     qint64 result = -1;
     if (sqlite3_open(QFile::encodeName(path).constData(), &db) == SQLITE_OK
-        && sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK && sqlite3_step(statement) == SQLITE_ROW)
+        && sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK
+        && sqlite3_step(statement) == SQLITE_ROW)
         result = sqlite3_column_int64(statement, 0);
     sqlite3_finalize(statement);
     sqlite3_close(db);
@@ -129,8 +130,10 @@ void TestPreferences::readRules_data()
     QTest::newRow("integer") << i(1500) << false << i(1500) << QVariant(1500.0);
     QTest::newRow("integer zero") << i(0) << false << i(0) << QVariant(0.0);
     QTest::newRow("negative integer") << i(-5) << false << i(-5) << QVariant(-5.0);
-    QTest::newRow("largest integer") << i(largest) << false << i(largest) << QVariant(9.223372036854775807e18);
-    QTest::newRow("smallest integer") << i(smallest) << false << i(smallest) << QVariant(-9.223372036854775808e18);
+    QTest::newRow("largest integer") << i(largest) << false << i(largest)
+                                     << QVariant(9.223372036854775807e18);
+    QTest::newRow("smallest integer")
+        << i(smallest) << false << i(smallest) << QVariant(-9.223372036854775808e18);
     QTest::newRow("double") << QVariant(2.75) << false << i(2) << QVariant(2.75);
     QTest::newRow("negative double") << QVariant(-2.75) << false << i(-2) << QVariant(-2.75);
     QTest::newRow("negative zero") << QVariant(-0.0) << false << i(0) << QVariant(-0.0);
@@ -140,12 +143,13 @@ void TestPreferences::readRules_data()
     QTest::newRow("NaN") << QVariant(std::nan("")) << false << none << QVariant(std::nan(""));
     QTest::newRow("numeric text") << QVariant("42") << false << none << none;
     QTest::newRow("empty text") << QVariant("") << false << none << none;
-    QTest::newRow("unicode text") << QVariant(QString::fromUtf8("随手记 ✓ 😀 Ünïcødé\n\ttab")) << false << none << none;
+    QTest::newRow("unicode text") << QVariant(QString::fromUtf8("随手记 ✓ 😀 Ünïcødé\n\ttab")) << false << none
+                                  << none;
     QTest::newRow("text with NUL") << QVariant(QString::fromUtf8("a\0b\0", 4)) << false << none << none;
     QTest::newRow("data") << QVariant(QByteArray("1")) << false << none << none;
     QTest::newRow("empty data") << QVariant(QByteArray("")) << false << none << none;
-    QTest::newRow("2 MB binary data") << QVariant(randomBytes(2 * 1024 * 1024, 7) + QByteArray(16, '\0')) << false
-                                      << none << none;
+    QTest::newRow("2 MB binary data")
+        << QVariant(randomBytes(2 * 1024 * 1024, 7) + QByteArray(16, '\0')) << false << none << none;
 }
 
 // Under the empty key, the easiest one to bind wrongly.
@@ -159,8 +163,11 @@ void TestPreferences::readRules()
     const int type = written.typeId();
     const bool text = type == QMetaType::QString, data = type == QMetaType::QByteArray;
     const auto kind = !written.isValid() ? std::nullopt
-        : std::optional(text ? Kind::Text : data ? Kind::Data : type == QMetaType::Bool ? Kind::Bool
-                                                : type == QMetaType::Double ? Kind::Double : Kind::Integer);
+                                         : std::optional(text                ? Kind::Text
+                                                 : data                      ? Kind::Data
+                                                 : type == QMetaType::Bool   ? Kind::Bool
+                                                 : type == QMetaType::Double ? Kind::Double
+                                                                             : Kind::Integer);
 
     std::optional<Preferences> p(std::in_place, dbPath());
     QVERIFY(p->setString("neighbour", "untouched"));
@@ -189,7 +196,8 @@ void TestPreferences::removalAndSignals()
     QSignalSpy spy(&p, &Preferences::changed);
     // Another connection sees the new value from inside the signal: it has committed.
     QList<std::optional<qint64>> seenInside;
-    connect(&p, &Preferences::changed, this, [&](const QString& key) { seenInside << observer.integer(key); });
+    connect(
+        &p, &Preferences::changed, this, [&](const QString& key) { seenInside << observer.integer(key); });
 
     QVERIFY(p.setInteger("focusDuration", 1500));
     QVERIFY(p.setInteger("focusDuration", 1500));
@@ -216,10 +224,11 @@ void TestPreferences::writeThatReturnedSurvivesKill()
         for (int i = 0; i < 20; ++i)
             elements += QByteArray(100000, i == 1 ? char(round) : char('a' + i % 26));
         const bool array = round % 2;
-        const QByteArray expected = array ? "[" + elements.join(',') + "]" : QByteArray(2 * 1024 * 1024, char(round));
+        const QByteArray expected
+            = array ? "[" + elements.join(',') + "]" : QByteArray(2 * 1024 * 1024, char(round));
         QProcess writer;
         writer.start(PREFERENCES_KILL_WRITER,
-                     { dbPath(), key, array ? "array" : "data", array ? "20" : "2097152", QString::number(round) });
+            { dbPath(), key, array ? "array" : "data", array ? "20" : "2097152", QString::number(round) });
         QVERIFY2(writer.waitForStarted(), qPrintable(writer.errorString()));
         while (!writer.canReadLine() && writer.state() == QProcess::Running)
             writer.waitForReadyRead(30000);
@@ -334,7 +343,8 @@ void TestPreferences::failedWriteKeepsPreviousValue()
     QFETCH(bool, asArray);
     const QString path = PrivateTmpfs::folder() + "/preferences.sqlite";
     const auto write = [&](Preferences& p, const QByteArray& bytes) {
-        return asArray ? p.setArray("notePages", { { "a", "1" }, { "b", bytes } }) : p.setData("notePages", bytes);
+        return asArray ? p.setArray("notePages", { { "a", "1" }, { "b", bytes } })
+                       : p.setData("notePages", bytes);
     };
     const QByteArray stored = asArray ? "[1,\"small\"]" : "\"small\"";
     Preferences p(path);
@@ -419,13 +429,15 @@ void TestPreferences::valuesKeptAsPartsAreMigrated()
         QByteArray manifest;
         for (qint64 id : { 7, 3, 9 })
             manifest.append(reinterpret_cast<const char*>(&id), sizeof id);
-        const QByteArray sql = "PRAGMA journal_mode=WAL;"
-                               "CREATE TABLE prefs(key TEXT PRIMARY KEY NOT NULL, kind INTEGER NOT NULL, value);"
-                               "CREATE TABLE parts(id INTEGER PRIMARY KEY, owner TEXT NOT NULL, bytes BLOB NOT NULL);"
-                               "INSERT INTO parts VALUES(7, 'notePages', '[{\"a\":1}'), (3, 'notePages', ','),"
-                               "(9, 'notePages', '{\"b\":2}]');"
-                               "INSERT INTO prefs VALUES('tasks', 4, CAST('[]' AS BLOB)), ('empty', 5, x''),"
-                               "('notePages', 5, x'" + manifest.toHex() + "');";
+        const QByteArray sql
+            = "PRAGMA journal_mode=WAL;"
+              "CREATE TABLE prefs(key TEXT PRIMARY KEY NOT NULL, kind INTEGER NOT NULL, value);"
+              "CREATE TABLE parts(id INTEGER PRIMARY KEY, owner TEXT NOT NULL, bytes BLOB NOT NULL);"
+              "INSERT INTO parts VALUES(7, 'notePages', '[{\"a\":1}'), (3, 'notePages', ','),"
+              "(9, 'notePages', '{\"b\":2}]');"
+              "INSERT INTO prefs VALUES('tasks', 4, CAST('[]' AS BLOB)), ('empty', 5, x''),"
+              "('notePages', 5, x'"
+            + manifest.toHex() + "');";
         QCOMPARE(sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
         sqlite3_close(db);
     }
@@ -444,7 +456,8 @@ void TestPreferences::standardStore()
     QCoreApplication::setOrganizationName(QString());
     QCoreApplication::setApplicationName("Tandrel");
     QCOMPARE(Preferences::standardDatabasePath(),
-             QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Tandrel/preferences.sqlite");
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+            + "/Tandrel/preferences.sqlite");
     {
         Preferences p(dbPath());
         Preferences::setStandard(&p);
