@@ -198,21 +198,6 @@ private slots:
         QCOMPARE(prefs.string("selectedPageID"), Uuid::text(pages.at(expectedIndex).id));
     }
 
-    void constructionHandsTasksOverOnceWithoutAsking()
-    {
-        TemporaryProfile profile;
-        TaskItem task;
-        task.reminderAt = QDateTime::currentDateTimeUtc().addSecs(3600);
-        QVERIFY(profile.preferences().setData("tasks", WorkspaceJson::encodeTasks({ task })));
-        auto store = makeStore(profile);
-        QCOMPARE(m_notifications->calls.size(), 1);
-        QCOMPARE(m_notifications->calls.first().requestPermission, false);
-        QCOMPARE(m_notifications->calls.first().tasks.first().id, task.id);
-        store->toggleTask(task.id);
-        QCOMPARE(m_notifications->calls.size(), 2);
-        QCOMPARE(m_notifications->calls.last().requestPermission, true);
-    }
-
     // The list is rewritten only once its unreadable bytes are stored under the key the
     // message names, also when the disk is full at start and frees up later.
     void unreadableListsAreKeptAside_data()
@@ -285,28 +270,34 @@ private slots:
         QCOMPARE(store->message(), retryByTimer ? std::optional<QString>("Exported.") : std::nullopt);
     }
 
+    // Loading hands the tasks over once without asking; each later change asks.
     void taskOperations()
     {
         TemporaryProfile profile;
+        TaskItem task;
+        task.reminderAt = QDateTime::currentDateTimeUtc().addSecs(3600);
+        QVERIFY(profile.preferences().setData("tasks", WorkspaceJson::encodeTasks({ task })));
         auto store = makeStore(profile);
-        QVERIFY(!store->addTask("\n\t\u3000 "));
-        QVERIFY(store->addTask(QString::fromUtf8("\u3000写周报\u2028")));
-        QCOMPARE(store->tasks().at(0).title, QString::fromUtf8("写周报"));
-        const QUuid id = store->tasks().at(0).id;
-        const QDateTime at = QDateTime(QDate(2026, 12, 24), QTime(9, 0), QTimeZone::utc());
-        store->setTaskReminder(id, at);
-        store->setTaskTitle(id, "  spaced  ");
-        QCOMPARE(WorkspaceJson::decodeTasks(*profile.preferences().data("tasks")), store->tasks());
-        QCOMPARE(store->tasks().at(0).reminderAt, at);
-        QCOMPARE(store->tasks().at(0).title, QString("  spaced  "));
+        QCOMPARE(m_notifications->calls.size(), 1);
+        QCOMPARE(m_notifications->calls.first().requestPermission, false);
+        QCOMPARE(m_notifications->calls.first().tasks, store->tasks());
 
-        const auto calls = m_notifications->calls.size();
-        const auto snapshot = store->tasks();
+        QVERIFY(!store->addTask("\n\t\u3000 "));
         store->toggleTask(QUuid::createUuid());
         store->removeTask(QUuid::createUuid());
         store->setTaskTitle(QUuid::createUuid(), "x");
-        QCOMPARE(store->tasks(), snapshot);
-        QCOMPARE(m_notifications->calls.size(), calls);
+        QCOMPARE(m_notifications->calls.size(), 1);
+        QVERIFY(store->addTask(QString::fromUtf8("\u3000写周报\u2028")));
+        QCOMPARE(store->tasks().at(1).title, QString::fromUtf8("写周报"));
+        const QDateTime at = QDateTime(QDate(2026, 12, 24), QTime(9, 0), QTimeZone::utc());
+        store->setTaskReminder(task.id, at);
+        store->setTaskTitle(task.id, "  spaced  ");
+        store->toggleTask(task.id);
+        QCOMPARE(WorkspaceJson::decodeTasks(*profile.preferences().data("tasks")), store->tasks());
+        QCOMPARE(std::tuple(store->tasks().at(0).reminderAt, store->tasks().at(0).title, store->tasks().at(0).isCompleted),
+                 std::tuple(std::optional(at), QString("  spaced  "), true));
+        QCOMPARE(m_notifications->calls.size(), 5);
+        QVERIFY(m_notifications->calls.last().requestPermission);
     }
 
     void addPageNumbersAndCyclesColors()

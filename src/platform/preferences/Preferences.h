@@ -92,9 +92,9 @@ public:
     // large array costs that element. Storing what is already stored writes and emits nothing.
     // Ids are expected to be unique, non-empty and free of line breaks; otherwise the whole
     // array is stored as one value.
-    bool setArray(const QString& key, const QList<ArrayElement>& elements);
+    [[nodiscard]] bool setArray(const QString& key, const QList<ArrayElement>& elements);
 
-    // Whether the last write succeeded; the value each write returns.
+    // What the last write returned.
     bool lastWriteSucceeded() const { return m_lastWriteOk; }
 
 signals:
