@@ -142,7 +142,8 @@ private:
     sqlite3_stmt* m_deleteElement = nullptr;
     sqlite3_stmt* m_deleteElements = nullptr;
     // Keys stored as arrays, and what is stored for those written or read in this run, so
-    // that a write compares against memory rather than reading the rows back.
+    // that a write compares against memory rather than reading the rows back (one running
+    // instance writes the workspace).
     QSet<QString> m_arrayKeys;
     QHash<QString, StoredArray> m_arrayCache;
     bool m_lastWriteOk = true;
