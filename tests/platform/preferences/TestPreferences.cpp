@@ -114,7 +114,6 @@ private slots:
         QTest::newRow("bool true") << QVariant(true) << true << i(1) << QVariant(1.0);
         QTest::newRow("bool false") << QVariant(false) << false << i(0) << QVariant(0.0);
         QTest::newRow("integer") << i(1500) << false << i(1500) << QVariant(1500.0);
-        QTest::newRow("integer zero") << i(0) << false << i(0) << QVariant(0.0);
         QTest::newRow("negative integer") << i(-5) << false << i(-5) << QVariant(-5.0);
         QTest::newRow("largest integer")
             << i(largest) << false << i(largest) << QVariant(9.223372036854775807e18);
@@ -125,14 +124,12 @@ private slots:
         QTest::newRow("negative zero") << QVariant(-0.0) << false << i(0) << QVariant(-0.0);
         QTest::newRow("infinity") << QVariant(-std::numeric_limits<double>::infinity()) << false << none
                                   << QVariant(-std::numeric_limits<double>::infinity());
-        QTest::newRow("huge double") << QVariant(1e300) << false << none << QVariant(1e300);
         QTest::newRow("NaN") << QVariant(std::nan("")) << false << none << QVariant(std::nan(""));
         QTest::newRow("numeric text") << QVariant("42") << false << none << none;
         QTest::newRow("empty text") << QVariant("") << false << none << none;
         QTest::newRow("unicode text")
             << QVariant(QString::fromUtf8("随手记 ✓ 😀 Ünïcødé\n\ttab")) << false << none << none;
         QTest::newRow("text with NUL") << QVariant(QString::fromUtf8("a\0b\0", 4)) << false << none << none;
-        QTest::newRow("data") << QVariant(QByteArray("1")) << false << none << none;
         QTest::newRow("empty data") << QVariant(QByteArray("")) << false << none << none;
         QTest::newRow("2 MB binary data")
             << QVariant(randomBytes(2 * 1024 * 1024, 7) + QByteArray(16, '\0')) << false << none << none;
