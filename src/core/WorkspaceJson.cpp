@@ -329,24 +329,6 @@ QByteArray PageListEncoder::encode(const QList<NotePage>& pages)
     return joinedArray(pageForms(pages));
 }
 
-QList<QByteArray> PageListEncoder::encodeParts(const QList<NotePage>& pages)
-{
-    static const QByteArray open = QByteArrayLiteral("[");
-    static const QByteArray comma = QByteArrayLiteral(",");
-    static const QByteArray close = QByteArrayLiteral("]");
-    const QList<QByteArray> forms = pageForms(pages);
-    QList<QByteArray> parts;
-    parts.reserve(forms.size() * 2 + 1);
-    parts.append(open);
-    for (qsizetype i = 0; i < forms.size(); ++i) {
-        if (i > 0)
-            parts.append(comma);
-        parts.append(forms.at(i));
-    }
-    parts.append(close);
-    return parts;
-}
-
 QList<QByteArray> PageListEncoder::pageForms(const QList<NotePage>& pages)
 {
     // The next cache holds exactly the pages of this call, which drops pages that are gone.

@@ -28,14 +28,10 @@ QByteArray encodePage(const NotePage& page);
 class PageListEncoder {
 public:
     QByteArray encode(const QList<NotePage>& pages);
-    // The same bytes as consecutive parts ("[", page, ",", page, ..., "]"). The part of an
-    // unchanged page is the very QByteArray returned last time (same data), so a store
-    // can tell unchanged parts apart without comparing their bytes.
-    QList<QByteArray> encodeParts(const QList<NotePage>& pages);
-
-private:
+    // The encoded form of each page, in order: the elements of what encode() gives.
     QList<QByteArray> pageForms(const QList<NotePage>& pages);
 
+private:
     struct Entry {
         NotePage page;
         QByteArray json;

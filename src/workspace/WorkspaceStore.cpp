@@ -38,26 +38,33 @@ QString trimmedTitle(const QString& text)
 }
 } // namespace
 
-WorkspaceStore::WorkspaceStore(Preferences* defaults, Services services, QObject* parent)
+WorkspaceStore::WorkspaceStore(Preferences* preferences, Services services, QObject* parent)
     : QObject(parent)
-    , m_defaults(defaults)
-    , m_folderChooser(services.folderChooser ? services.folderChooser : std::make_shared<DialogFolderChooser>())
+    , m_preferences(preferences)
+    , m_folderChooser(
+          services.folderChooser ? services.folderChooser : std::make_shared<DialogFolderChooser>())
 {
     m_isLoading = true;
+    m_saveRetry = new QTimer(this);
+    m_saveRetry->setSingleShot(true);
+    m_saveRetry->setInterval(services.saveRetryInterval);
+    connect(m_saveRetry, &QTimer::timeout, this, &WorkspaceStore::writeUnsaved);
 
-    m_recordingNoteDestination = m_defaults->string(kRecordingNoteDestination) == QStringLiteral("newNote")
+    m_recordingNoteDestination = m_preferences->string(kRecordingNoteDestination) == QStringLiteral("newNote")
         ? NoteDestination::newNote
         : NoteDestination::currentNote;
-    m_fileDropNoteDestination = m_defaults->string(kFileDropNoteDestination) == QStringLiteral("currentNote")
+    m_fileDropNoteDestination
+        = m_preferences->string(kFileDropNoteDestination) == QStringLiteral("currentNote")
         ? NoteDestination::currentNote
         : NoteDestination::newNote;
 
-    m_holidays = new HolidayCalendar(m_defaults, m_folderChooser, this);
-    m_storage = services.storage ? services.storage : new StorageLocations(m_defaults, std::nullopt, m_folderChooser);
+    m_holidays = new HolidayCalendar(m_preferences, m_folderChooser, this);
+    m_storage = services.storage ? services.storage
+                                 : new StorageLocations(m_preferences, std::nullopt, m_folderChooser);
     m_storage->setParent(this);
     m_notifications = services.notifications ? services.notifications : new NotificationService();
     m_notifications->setParent(this);
-    m_timer = new PomodoroTimer(m_defaults, m_notifications, this);
+    m_timer = new PomodoroTimer(m_preferences, m_notifications, this);
     m_audio = services.audio ? services.audio : new RecordingStore();
     m_audio->setParent(this);
     m_speech = services.speech ? services.speech : new SpeechTranscriber();
@@ -71,13 +78,13 @@ WorkspaceStore::WorkspaceStore(Preferences* defaults, Services services, QObject
             m_speechJob->start(0);
     });
 
-    if (const QString issue = m_defaults->startupIssue(); !issue.isEmpty())
+    if (const QString issue = m_preferences->startupIssue(); !issue.isEmpty())
         setMessage(issue);
 
     loadTasks();
     loadPages();
 
-    const auto storedSelection = m_defaults->string(kSelectedPageID);
+    const auto storedSelection = m_preferences->string(kSelectedPageID);
     setSelectedPageID(storedSelection ? Uuid::parse(*storedSelection) : std::nullopt);
     const bool selectionNamesPage = std::any_of(m_pages.cbegin(), m_pages.cend(),
                                                 [&](const NotePage& page) { return page.id == m_selectedPageID; });
@@ -113,7 +120,7 @@ WorkspaceStore::~WorkspaceStore() = default;
 
 void WorkspaceStore::loadTasks()
 {
-    const auto data = m_defaults->data(kTasks);
+    const auto data = m_preferences->data(kTasks);
     if (!data)
         return;
     if (auto tasks = WorkspaceJson::decodeTasks(*data)) {
@@ -128,7 +135,7 @@ void WorkspaceStore::loadTasks()
 
 void WorkspaceStore::loadPages()
 {
-    const auto data = m_defaults->data(kNotePages);
+    const auto data = m_preferences->data(kNotePages);
     if (data) {
         if (auto pages = WorkspaceJson::decodePages(*data)) {
             if (!pages->isEmpty()) {
@@ -139,19 +146,19 @@ void WorkspaceStore::loadPages()
             keepUnreadable(kNotePages, *data);
         }
     }
-    setPages({ freshFirstPage(m_defaults->string(kNote).value_or(QString())) });
+    setPages({ freshFirstPage(m_preferences->string(kNote).value_or(QString())) });
 }
 
 // The next save rewrites the key; what could not be read is copied aside first so that
 // nothing the user wrote disappears without a trace.
 void WorkspaceStore::keepUnreadable(const QString& key, const QByteArray& data)
 {
-    QString backupKey = key + QStringLiteral(".unreadable-") + QDateTime::currentDateTimeUtc().toString("yyyyMMdd-HHmmss");
-    for (int n = 2; m_defaults->contains(backupKey); ++n)
-        backupKey = key + QStringLiteral(".unreadable-") + QDateTime::currentDateTimeUtc().toString("yyyyMMdd-HHmmss")
-            + QStringLiteral("-%1").arg(n);
-    m_defaults->setData(backupKey, data);
-    setMessage(L10n::tr("已保留无法读取的数据，备份在“{0}”中。", { backupKey }));
+    const QString stamp = QDateTime::currentDateTimeUtc().toString("yyyyMMdd-HHmmss");
+    QString backupKey = key + QStringLiteral(".unreadable-") + stamp;
+    for (int n = 2; m_preferences->contains(backupKey); ++n)
+        backupKey = key + QStringLiteral(".unreadable-") + stamp + QStringLiteral("-%1").arg(n);
+    m_backups.insert(key, { backupKey, data });
+    writeUnsaved();
 }
 
 NotePage WorkspaceStore::freshFirstPage(const QString& content) const
@@ -182,7 +189,7 @@ void WorkspaceStore::failInterruptedTranscriptions()
 
 void WorkspaceStore::restoreVault()
 {
-    const auto bookmark = m_defaults->data(kVaultBookmark);
+    const auto bookmark = m_preferences->data(kVaultBookmark);
     if (!bookmark)
         return;
     const auto resolved = FolderBookmark::resolve(*bookmark);
@@ -193,32 +200,105 @@ void WorkspaceStore::restoreVault()
     setVaultURL(resolved.value().path);
     if (resolved.value().isStale) {
         const auto renewed = FolderBookmark::create(resolved.value().path);
-        if (renewed)
-            m_defaults->setData(kVaultBookmark, renewed.value());
-        else
+        if (!renewed) {
             setMessage(L10n::tr("请在设置中重新选择 Obsidian 仓库。"));
+            return;
+        }
+        m_vaultBookmark = renewed.value();
+        save(kVaultBookmark);
     }
 }
 
 void WorkspaceStore::persist()
 {
-    if (m_isLoading)
-        return;
-    // Both lists are stored in full. Rewriting identical bytes would change nothing on disk,
-    // so a keystroke in a note does not rewrite an unchanged task list, and of the page list
-    // only the edited page's part is written.
-    if (!m_writtenTasks || *m_writtenTasks != m_tasks) {
-        m_defaults->setData(kTasks, WorkspaceJson::encodeTasks(m_tasks));
-        m_writtenTasks = m_defaults->lastWriteSucceeded() ? std::optional(m_tasks) : std::nullopt;
+    save(kTasks);
+    save(kNotePages);
+}
+
+void WorkspaceStore::save(const QString& key)
+{
+    m_unsaved.insert(key, ++m_changeCount);
+    writeUnsaved();
+}
+
+void WorkspaceStore::writeUnsaved()
+{
+    // A write emits signals whose receivers may change the store again, which saves anew
+    // from within this one: work on copies, and a key changed meanwhile stays unsaved.
+    // Backups first: a list is rewritten only once its unreadable form is safe.
+    for (const QString& list : m_backups.keys()) {
+        const std::optional<Backup> backup
+            = m_backups.contains(list) ? std::optional(m_backups.value(list)) : std::nullopt;
+        if (!backup || !m_preferences->setData(backup->key, backup->data))
+            continue;
+        m_backups.remove(list);
+        setMessage(L10n::tr("已保留无法读取的数据，备份在“{0}”中。", { backup->key }));
     }
-    m_defaults->setDataParts(kNotePages, m_pageEncoder.encodeParts(m_pages));
+    // While loading, the lists wait for the one save at its end.
+    const auto waits = [this](const QString& key) {
+        return (m_isLoading && (key == kTasks || key == kNotePages)) || m_backups.contains(key);
+    };
+    for (const QString& key : m_unsaved.keys()) {
+        const quint64 change = m_unsaved.value(key);
+        if (change && !waits(key) && write(key) && m_unsaved.value(key) == change)
+            m_unsaved.remove(key);
+    }
+    const QStringList unsaved = m_unsaved.keys();
+    if (!m_backups.isEmpty() || !std::all_of(unsaved.cbegin(), unsaved.cend(), waits)) {
+        if (!m_saveFailure) {
+            m_saveFailure = L10n::tr(
+                "无法保存更改（磁盘可能已满或不可写），Tandrel 会自动重试；保存成功前请不要退出。");
+            setMessage(m_saveFailure);
+        }
+        m_saveRetry->start();
+        return;
+    }
+    m_saveRetry->stop();
+    if (m_saveFailure && m_message == m_saveFailure)
+        setMessage(std::nullopt);
+    m_saveFailure.reset();
+}
+
+bool WorkspaceStore::write(const QString& key)
+{
+    if (key == kTasks) {
+        // Rewriting identical bytes would change nothing on disk, so a keystroke in a note
+        // does not rewrite an unchanged task list.
+        if (m_writtenTasks == m_tasks)
+            return true;
+        if (!m_preferences->setData(kTasks, WorkspaceJson::encodeTasks(m_tasks)))
+            return false;
+        m_writtenTasks = m_tasks;
+        return true;
+    }
+    if (key == kNotePages) {
+        // One stored row per page: a keystroke writes the edited page only.
+        const QList<QByteArray> forms = m_pageEncoder.pageForms(m_pages);
+        QList<Preferences::ArrayElement> elements;
+        elements.reserve(forms.size());
+        for (qsizetype i = 0; i < forms.size(); ++i)
+            elements.append({ Uuid::text(m_pages.at(i).id), forms.at(i) });
+        return m_preferences->setArray(kNotePages, elements);
+    }
+    if (key == kSelectedPageID)
+        return m_preferences->setString(
+            kSelectedPageID, m_selectedPageID ? std::optional(Uuid::text(*m_selectedPageID)) : std::nullopt);
+    if (key == kRecordingNoteDestination)
+        return m_preferences->setString(key, NoteDestinations::storedValue(m_recordingNoteDestination));
+    if (key == kFileDropNoteDestination)
+        return m_preferences->setString(key, NoteDestinations::storedValue(m_fileDropNoteDestination));
+    Q_ASSERT(key == kVaultBookmark);
+    if (m_vaultBookmark && !m_preferences->setData(kVaultBookmark, *m_vaultBookmark))
+        return false;
+    m_vaultBookmark.reset();
+    return true;
 }
 
 void WorkspaceStore::setRecordingNoteDestination(NoteDestination destination)
 {
     const bool changed = destination != m_recordingNoteDestination;
     m_recordingNoteDestination = destination;
-    m_defaults->setString(kRecordingNoteDestination, NoteDestinations::storedValue(destination));
+    save(kRecordingNoteDestination);
     if (changed)
         emit recordingNoteDestinationChanged();
 }
@@ -227,7 +307,7 @@ void WorkspaceStore::setFileDropNoteDestination(NoteDestination destination)
 {
     const bool changed = destination != m_fileDropNoteDestination;
     m_fileDropNoteDestination = destination;
-    m_defaults->setString(kFileDropNoteDestination, NoteDestinations::storedValue(destination));
+    save(kFileDropNoteDestination);
     if (changed)
         emit fileDropNoteDestinationChanged();
 }
@@ -257,10 +337,7 @@ void WorkspaceStore::setSelectedPageID(std::optional<QUuid> id)
     const bool changed = id != m_selectedPageID;
     m_selectedPageID = id;
     // Written on every assignment, also when unchanged, so a repaired selection is stored.
-    if (id)
-        m_defaults->setString(kSelectedPageID, Uuid::text(*id));
-    else
-        m_defaults->remove(kSelectedPageID);
+    save(kSelectedPageID);
     if (changed)
         emit selectedPageIDChanged();
 }
@@ -454,7 +531,8 @@ void WorkspaceStore::selectVault()
         setMessage(L10n::tr("无法保存文件夹授权：{0}", { bookmark.error().text() }));
         return;
     }
-    m_defaults->setData(kVaultBookmark, bookmark.value());
+    m_vaultBookmark = bookmark.value();
+    save(kVaultBookmark);
     setVaultURL(*folder);
 }
 

@@ -8,12 +8,14 @@
 #include "core/TaskItem.h"
 #include "core/WorkspaceJson.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QUrl>
 #include <QUuid>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -35,11 +37,14 @@ struct WorkspaceServices {
     NotificationService* notifications = nullptr;
     StorageLocations* storage = nullptr;
     std::shared_ptr<FolderChooser> folderChooser;
+    // How long the store waits before writing again what it could not save.
+    std::chrono::milliseconds saveRetryInterval = std::chrono::seconds(5);
 };
 
 // The central model: the user's tasks and note pages, the page selection, where new
 // material goes, the vault location, one user-facing message, and the long-lived services.
-// Every change of the lists is written to the preferences store at once.
+// Every change is written to the preferences store at once; what cannot be written is said
+// in `message`, kept, and written again on the next change and on a timer until it is saved.
 class WorkspaceStore : public QObject {
     Q_OBJECT
     // True while the transcription queue works through the queued recordings.
@@ -47,8 +52,8 @@ class WorkspaceStore : public QObject {
 public:
     using Services = WorkspaceServices;
 
-    // `defaults` must outlive the store.
-    explicit WorkspaceStore(Preferences* defaults, Services services = {}, QObject* parent = nullptr);
+    // `preferences` must outlive the store.
+    explicit WorkspaceStore(Preferences* preferences, Services services = {}, QObject* parent = nullptr);
     ~WorkspaceStore() override;
 
     NoteDestination recordingNoteDestination() const { return m_recordingNoteDestination; }
@@ -73,7 +78,7 @@ public:
     NotificationService* notifications() const { return m_notifications; }
     RecordingStore* audio() const { return m_audio; }
     TranscriptionProviding* speech() const { return m_speech; }
-    Preferences* defaults() const { return m_defaults; }
+    Preferences* defaults() const { return m_preferences; }
     FolderChooser* folderChooser() const { return m_folderChooser.get(); }
 
     // Derived values.
@@ -136,6 +141,10 @@ signals:
 
 private:
     void persist();
+    // Marks `key` as holding unsaved changes and writes whatever is unsaved.
+    void save(const QString& key);
+    void writeUnsaved();
+    [[nodiscard]] bool write(const QString& key);
     void loadTasks();
     void loadPages();
     void keepUnreadable(const QString& key, const QByteArray& data);
@@ -177,10 +186,27 @@ private:
     NotificationService* m_notifications = nullptr;
     RecordingStore* m_audio = nullptr;
     bool m_isLoading = true;
-    Preferences* m_defaults;
+    Preferences* m_preferences;
     std::shared_ptr<FolderChooser> m_folderChooser;
 
     // Encoded forms of what was last written, so a keystroke re-encodes one page only.
     PageListEncoder m_pageEncoder;
     std::optional<QList<TaskItem>> m_writtenTasks;
+
+    // Keys whose current value is not stored yet, with the number of their last change.
+    QHash<QString, quint64> m_unsaved;
+    quint64 m_changeCount = 0;
+    // Unreadable stored lists, by list key: the backup key and the bytes to keep there. A
+    // list is not rewritten before its backup is stored.
+    struct Backup {
+        QString key;
+        QByteArray data;
+    };
+    QHash<QString, Backup> m_backups;
+    // The vault bookmark to store; kept only until it is written.
+    std::optional<QByteArray> m_vaultBookmark;
+    // The message shown for the current failure to save, while it lasts.
+    std::optional<QString> m_saveFailure;
+    // Writes again what could not be saved; one pending retry at a time.
+    QTimer* m_saveRetry = nullptr;
 };

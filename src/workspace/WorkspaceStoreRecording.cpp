@@ -163,7 +163,7 @@ void WorkspaceStore::transcribeNext()
 
         // Read at every start, so a language changed in the settings applies to the next recording.
         const QString locale
-            = m_defaults->string(QStringLiteral("speechLanguage")).value_or(QStringLiteral("zh-CN"));
+            = m_preferences->string(QStringLiteral("speechLanguage")).value_or(QStringLiteral("zh-CN"));
         const QUuid token = QUuid::createUuid();
         m_transcribing = PendingTranscription { token, *pageID, audio.filename };
         QPointer<WorkspaceStore> weakSelf = this;

@@ -10,6 +10,7 @@ const QHash<QString, QString>& supplement()
         { QStringLiteral("设置数据库已损坏，已将原文件保留为 {0}，Tandrel 以空白设置启动。"), QStringLiteral("The settings database was damaged. The original file was kept as {0}, and Tandrel started with empty settings.") },
         { QStringLiteral("无法打开设置数据库 {0}，本次更改不会被保存。"), QStringLiteral("Could not open the settings database {0}. Changes will not be saved this time.") },
         { QStringLiteral("已保留无法读取的数据，备份在“{0}”中。"), QStringLiteral("Unreadable data was kept as a backup under “{0}”.") },
+        { QStringLiteral("无法保存更改（磁盘可能已满或不可写），Tandrel 会自动重试；保存成功前请不要退出。"), QStringLiteral("Your changes could not be saved (the disk may be full or read-only). Tandrel keeps trying; do not quit until they are saved.") },
         { QStringLiteral("文件夹“{0}”不存在或无法读取。"), QStringLiteral("The folder “{0}” does not exist or cannot be read.") },
         { QStringLiteral("文件夹授权数据无法读取。"), QStringLiteral("The saved folder access could not be read.") },
         { QStringLiteral("无法创建文件夹“{0}”。"), QStringLiteral("Could not create the folder “{0}”.") },

@@ -27,14 +27,15 @@ constexpr const char* kSetupSql = "PRAGMA journal_mode=WAL;"
                                   "PRAGMA synchronous=FULL;"
                                   "CREATE TABLE IF NOT EXISTS prefs("
                                   "key TEXT PRIMARY KEY NOT NULL, kind INTEGER NOT NULL, value);"
-                                  "CREATE TABLE IF NOT EXISTS parts("
-                                  "id INTEGER PRIMARY KEY, owner TEXT NOT NULL, bytes BLOB NOT NULL);"
-                                  "CREATE INDEX IF NOT EXISTS parts_owner ON parts(owner);";
+                                  "CREATE TABLE IF NOT EXISTS elements("
+                                  "owner TEXT NOT NULL, id TEXT NOT NULL, bytes BLOB NOT NULL,"
+                                  "PRIMARY KEY(owner, id));";
 
-// Stored kind of a data value kept as parts: the row holds the list of part ids.
+// Stored kind of a data value that earlier versions kept as parts: the row holds the list
+// of part ids (native 64-bit integers) of the "parts" table. Migrated away at opening.
 constexpr int kPartsKind = 5;
-// Small parts (separators) are matched by content; larger ones by identity of their data.
-constexpr qsizetype kSmallPart = 64;
+// Stored kind of a data value kept as an array: the row holds the order of the element ids.
+constexpr int kArrayKind = 6;
 
 // Long enough to ride out another instance's checkpoint, short enough not to freeze the UI.
 constexpr int kBusyTimeoutMs = 2000;
@@ -50,7 +51,7 @@ bool isDamage(int rc)
 
 std::optional<Preferences::Kind> kindFromColumn(sqlite3_int64 stored)
 {
-    if (stored == kPartsKind)
+    if (stored == kArrayKind)
         return Preferences::Kind::Data;
     if (stored < qint64(Preferences::Kind::Bool) || stored > qint64(Preferences::Kind::Data))
         return std::nullopt;
@@ -257,7 +258,7 @@ Preferences::OpenResult Preferences::openFile(const QString& path)
     if (isDamage(rc))
         return OpenResult::Damaged;
     // A file we may read but not write would lose every change without a word.
-    if (rc != SQLITE_OK || sqlite3_db_readonly(m_db, "main") != 0 || !prepareStatements())
+    if (rc != SQLITE_OK || sqlite3_db_readonly(m_db, "main") != 0 || !migrateParts() || !prepareStatements())
         return OpenResult::Failed;
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
     return OpenResult::Ok;
@@ -271,6 +272,70 @@ void Preferences::openInMemory()
     }
 }
 
+// Earlier versions kept large data values as parts in a table of their own; such a value
+// becomes one plain data value again, in one transaction with dropping the table.
+bool Preferences::migrateParts()
+{
+    sqlite3_stmt* exists = nullptr;
+    bool hasParts = false;
+    if (sqlite3_prepare_v2(
+            m_db, "SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = 'parts'", -1, &exists, nullptr)
+        != SQLITE_OK)
+        return false;
+    hasParts = sqlite3_step(exists) == SQLITE_ROW;
+    sqlite3_finalize(exists);
+    if (!hasParts)
+        return true;
+    if (!execute("BEGIN IMMEDIATE"))
+        return false;
+    sqlite3_stmt* rows = nullptr;
+    sqlite3_stmt* part = nullptr;
+    sqlite3_stmt* update = nullptr;
+    bool ok = sqlite3_prepare_v2(m_db, "SELECT key, value FROM prefs WHERE kind = ?1", -1, &rows, nullptr)
+            == SQLITE_OK
+        && sqlite3_bind_int(rows, 1, kPartsKind) == SQLITE_OK
+        && sqlite3_prepare_v2(m_db, "SELECT bytes FROM parts WHERE id = ?1", -1, &part, nullptr) == SQLITE_OK
+        && sqlite3_prepare_v2(
+               m_db, "UPDATE prefs SET kind = ?2, value = ?3 WHERE key = ?1", -1, &update, nullptr)
+            == SQLITE_OK;
+    QList<std::pair<QByteArray, QByteArray>> values;
+    int rc = SQLITE_DONE;
+    while (ok && (rc = sqlite3_step(rows)) == SQLITE_ROW) {
+        const QByteArray key(
+            reinterpret_cast<const char*>(sqlite3_column_text(rows, 0)), sqlite3_column_bytes(rows, 0));
+        const QByteArray manifest = columnBlob(rows, 1);
+        QByteArray whole;
+        for (qsizetype i = 0; i + qsizetype(sizeof(qint64)) <= manifest.size(); i += sizeof(qint64)) {
+            qint64 id;
+            std::memcpy(&id, manifest.constData() + i, sizeof id);
+            StatementUse use(part);
+            // A part that is missing leaves the rest: what reads back unreadable is kept
+            // aside by its owner rather than lost here.
+            if (sqlite3_bind_int64(part, 1, id) == SQLITE_OK && sqlite3_step(part) == SQLITE_ROW)
+                whole.append(columnBlob(part, 0));
+        }
+        values.append({ key, whole });
+    }
+    ok = ok && rc == SQLITE_DONE;
+    for (const auto& [key, whole] : std::as_const(values)) {
+        if (!ok)
+            break;
+        StatementUse use(update);
+        ok = bindKey(update, key) && sqlite3_bind_int(update, 2, int(Kind::Data)) == SQLITE_OK
+            && sqlite3_bind_blob64(update, 3, whole.isEmpty() ? "" : whole.constData(),
+                   sqlite3_uint64(whole.size()), SQLITE_STATIC)
+                == SQLITE_OK
+            && sqlite3_step(update) == SQLITE_DONE;
+    }
+    sqlite3_finalize(rows);
+    sqlite3_finalize(part);
+    sqlite3_finalize(update);
+    ok = ok && execute("DROP TABLE parts") && execute("COMMIT");
+    if (!ok)
+        execute("ROLLBACK");
+    return ok;
+}
+
 bool Preferences::prepareStatements()
 {
     const auto prepare = [this](const char* sql, sqlite3_stmt** statement) {
@@ -282,18 +347,21 @@ bool Preferences::prepareStatements()
                    "ON CONFLICT(key) DO UPDATE SET kind = excluded.kind, value = excluded.value",
             &m_upsert)
         && prepare("DELETE FROM prefs WHERE key = ?1", &m_delete)
-        && prepare("INSERT INTO parts(owner, bytes) VALUES(?1, ?2)", &m_insertPart)
-        && prepare("SELECT bytes FROM parts WHERE id = ?1", &m_selectPart)
-        && prepare("DELETE FROM parts WHERE id = ?1", &m_deletePart)
-        && prepare("DELETE FROM parts WHERE owner = ?1", &m_deleteOwnedParts) && loadPartKeys();
+        && prepare("INSERT INTO elements(owner, id, bytes) VALUES(?1, ?2, ?3) "
+                   "ON CONFLICT(owner, id) DO UPDATE SET bytes = excluded.bytes",
+            &m_upsertElement)
+        && prepare("SELECT bytes FROM elements WHERE owner = ?1 AND id = ?2", &m_selectElement)
+        && prepare("SELECT id, bytes FROM elements WHERE owner = ?1", &m_selectElements)
+        && prepare("DELETE FROM elements WHERE owner = ?1 AND id = ?2", &m_deleteElement)
+        && prepare("DELETE FROM elements WHERE owner = ?1", &m_deleteElements) && loadArrayKeys();
 }
 
 void Preferences::close()
 {
-    m_partKeys.clear();
-    m_partCache.clear();
-    for (sqlite3_stmt** statement : { &m_select, &m_selectKind, &m_upsert, &m_delete, &m_insertPart, &m_selectPart,
-             &m_deletePart, &m_deleteOwnedParts }) {
+    m_arrayKeys.clear();
+    m_arrayCache.clear();
+    for (sqlite3_stmt** statement : { &m_select, &m_selectKind, &m_upsert, &m_delete, &m_upsertElement,
+             &m_selectElement, &m_selectElements, &m_deleteElement, &m_deleteElements }) {
         sqlite3_finalize(*statement);
         *statement = nullptr;
     }
@@ -323,7 +391,7 @@ bool Preferences::boolValue(const QString& key) const
 
 std::optional<QVariant> Preferences::object(const QString& key) const
 {
-    return readRow(m_select, key, [this](Kind kind, sqlite3_stmt* row) -> std::optional<QVariant> {
+    return readRow(m_select, key, [&](Kind kind, sqlite3_stmt* row) -> std::optional<QVariant> {
         switch (kind) {
         case Kind::Bool:
             return QVariant(sqlite3_column_int64(row, 1) != 0);
@@ -334,8 +402,8 @@ std::optional<QVariant> Preferences::object(const QString& key) const
         case Kind::Text:
             return QVariant(columnText(row, 1));
         case Kind::Data:
-            if (sqlite3_column_int64(row, 0) == kPartsKind)
-                return QVariant(assembleParts(columnBlob(row, 1)).value_or(QByteArray()));
+            if (sqlite3_column_int64(row, 0) == kArrayKind)
+                return QVariant(assembleArray(key.toUtf8(), columnBlob(row, 1)).value_or(QByteArray()));
             return QVariant(columnBlob(row, 1));
         }
         return std::nullopt;
@@ -353,11 +421,11 @@ std::optional<QString> Preferences::string(const QString& key) const
 
 std::optional<QByteArray> Preferences::data(const QString& key) const
 {
-    return readRow(m_select, key, [this](Kind kind, sqlite3_stmt* row) -> std::optional<QByteArray> {
+    return readRow(m_select, key, [&](Kind kind, sqlite3_stmt* row) -> std::optional<QByteArray> {
         if (kind != Kind::Data)
             return std::nullopt;
-        if (sqlite3_column_int64(row, 0) == kPartsKind)
-            return assembleParts(columnBlob(row, 1));
+        if (sqlite3_column_int64(row, 0) == kArrayKind)
+            return assembleArray(key.toUtf8(), columnBlob(row, 1));
         return columnBlob(row, 1);
     });
 }
@@ -403,66 +471,64 @@ std::optional<double> Preferences::doubleValue(const QString& key) const
     });
 }
 
-void Preferences::setBool(const QString& key, bool value)
+bool Preferences::setBool(const QString& key, bool value)
 {
-    write(key, Kind::Bool, qint64(value ? 1 : 0));
+    return write(key, Kind::Bool, qint64(value ? 1 : 0));
 }
 
-void Preferences::setInteger(const QString& key, qint64 value)
+bool Preferences::setInteger(const QString& key, qint64 value)
 {
-    write(key, Kind::Integer, value);
+    return write(key, Kind::Integer, value);
 }
 
-void Preferences::setDouble(const QString& key, double value)
+bool Preferences::setDouble(const QString& key, double value)
 {
-    write(key, Kind::Double, value);
+    return write(key, Kind::Double, value);
 }
 
-void Preferences::setString(const QString& key, const QString& value)
+bool Preferences::setString(const QString& key, const QString& value)
 {
     const QByteArray utf8 = value.toUtf8();
-    write(key, Kind::Text, QByteArrayView(utf8));
+    return write(key, Kind::Text, QByteArrayView(utf8));
 }
 
-void Preferences::setData(const QString& key, const QByteArray& value)
+bool Preferences::setData(const QString& key, const QByteArray& value)
 {
-    write(key, Kind::Data, QByteArrayView(value));
+    return write(key, Kind::Data, QByteArrayView(value));
 }
 
-void Preferences::setString(const QString& key, const std::optional<QString>& value)
+bool Preferences::setString(const QString& key, const std::optional<QString>& value)
 {
-    if (value)
-        setString(key, *value);
-    else
-        remove(key);
+    return value ? setString(key, *value) : remove(key);
 }
 
-void Preferences::remove(const QString& key)
+bool Preferences::remove(const QString& key)
 {
     m_lastWriteOk = false;
     if (!m_delete)
-        return;
+        return false;
     const QByteArray utf8 = key.toUtf8();
-    const bool hadParts = m_partKeys.contains(key);
-    if (hadParts && !execute("BEGIN IMMEDIATE"))
-        return;
+    const bool wasArray = m_arrayKeys.contains(key);
+    if (wasArray && !execute("BEGIN IMMEDIATE"))
+        return false;
     bool removed = false;
     {
         StatementUse use(m_delete);
         m_lastWriteOk = bindKey(m_delete, utf8) && sqlite3_step(m_delete) == SQLITE_DONE;
         removed = m_lastWriteOk && sqlite3_changes(m_db) > 0;
     }
-    if (hadParts) {
-        m_lastWriteOk = m_lastWriteOk && deleteOwnedParts(utf8) && execute("COMMIT");
+    if (wasArray) {
+        m_lastWriteOk = m_lastWriteOk && deleteElements(utf8) && execute("COMMIT");
         if (!m_lastWriteOk) {
             execute("ROLLBACK");
-            return;
+            return false;
         }
-        m_partKeys.remove(key);
-        m_partCache.remove(key);
+        m_arrayKeys.remove(key);
+        m_arrayCache.remove(key);
     }
     if (removed)
         emit changed(key);
+    return m_lastWriteOk;
 }
 
 bool Preferences::execute(const char* sql)
@@ -493,199 +559,187 @@ bool Preferences::upsert(const QByteArray& key, int storedKind, StoredValue valu
     return rc == SQLITE_OK && sqlite3_step(m_upsert) == SQLITE_DONE;
 }
 
-bool Preferences::deleteOwnedParts(const QByteArray& key)
+bool Preferences::deleteElements(const QByteArray& key)
 {
-    StatementUse use(m_deleteOwnedParts);
-    return bindKey(m_deleteOwnedParts, key) && sqlite3_step(m_deleteOwnedParts) == SQLITE_DONE;
+    StatementUse use(m_deleteElements);
+    return bindKey(m_deleteElements, key) && sqlite3_step(m_deleteElements) == SQLITE_DONE;
 }
 
-bool Preferences::loadPartKeys()
+bool Preferences::loadArrayKeys()
 {
     sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(m_db, "SELECT DISTINCT owner FROM parts", -1, &statement, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(m_db, "SELECT key FROM prefs WHERE kind = ?1", -1, &statement, nullptr)
+        != SQLITE_OK)
         return false;
-    int rc;
-    while ((rc = sqlite3_step(statement)) == SQLITE_ROW)
-        m_partKeys.insert(columnText(statement, 0));
+    int rc = sqlite3_bind_int(statement, 1, kArrayKind);
+    while (rc == SQLITE_OK && (rc = sqlite3_step(statement)) == SQLITE_ROW) {
+        m_arrayKeys.insert(columnText(statement, 0));
+        rc = SQLITE_OK;
+    }
     sqlite3_finalize(statement);
+    // Elements that no array names (none are written that way) are left to the next write.
     return rc == SQLITE_DONE;
 }
 
-std::optional<QByteArray> Preferences::assembleParts(const QByteArray& manifest) const
+std::optional<QByteArray> Preferences::assembleArray(const QByteArray& key, const QByteArray& order) const
 {
-    QByteArray whole;
-    const qsizetype count = manifest.size() / qsizetype(sizeof(qint64));
-    for (qsizetype i = 0; i < count; ++i) {
-        qint64 id;
-        std::memcpy(&id, manifest.constData() + i * sizeof(qint64), sizeof id);
-        StatementUse use(m_selectPart);
-        if (sqlite3_bind_int64(m_selectPart, 1, id) != SQLITE_OK || sqlite3_step(m_selectPart) != SQLITE_ROW)
-            return std::nullopt;
-        whole.append(static_cast<const char*>(sqlite3_column_blob(m_selectPart, 0)),
-                     sqlite3_column_bytes(m_selectPart, 0));
+    QByteArray whole("[");
+    if (!order.isEmpty()) {
+        const QList<QByteArray> ids = order.split('\n');
+        for (qsizetype i = 0; i < ids.size(); ++i) {
+            StatementUse use(m_selectElement);
+            const QByteArray& id = ids.at(i);
+            if (!bindKey(m_selectElement, key)
+                || sqlite3_bind_text64(m_selectElement, 2, id.constData(), sqlite3_uint64(id.size()),
+                       SQLITE_STATIC, SQLITE_UTF8)
+                    != SQLITE_OK
+                || sqlite3_step(m_selectElement) != SQLITE_ROW)
+                return std::nullopt;
+            if (i > 0)
+                whole.append(',');
+            whole.append(static_cast<const char*>(sqlite3_column_blob(m_selectElement, 0)),
+                sqlite3_column_bytes(m_selectElement, 0));
+        }
     }
+    whole.append(']');
     return whole;
 }
 
-std::optional<QList<Preferences::StoredPart>> Preferences::storedParts(const QString& key) const
+std::optional<Preferences::StoredArray> Preferences::storedArray(const QString& key) const
 {
-    const auto manifest = readRow(m_select, key, [](Kind kind, sqlite3_stmt* row) -> std::optional<QByteArray> {
-        if (kind != Kind::Data || sqlite3_column_int64(row, 0) != kPartsKind)
+    if (!m_arrayKeys.contains(key))
+        return std::nullopt;
+    if (const auto cached = m_arrayCache.constFind(key); cached != m_arrayCache.cend())
+        return *cached;
+    const auto order = readRow(m_select, key, [](Kind, sqlite3_stmt* row) -> std::optional<QByteArray> {
+        if (sqlite3_column_int64(row, 0) != kArrayKind)
             return std::nullopt;
         return columnBlob(row, 1);
     });
-    if (!manifest)
+    if (!order)
         return std::nullopt;
-    QList<StoredPart> parts;
-    const qsizetype count = manifest->size() / qsizetype(sizeof(qint64));
-    parts.reserve(count);
-    for (qsizetype i = 0; i < count; ++i) {
-        qint64 id;
-        std::memcpy(&id, manifest->constData() + i * sizeof(qint64), sizeof id);
-        StatementUse use(m_selectPart);
-        if (sqlite3_bind_int64(m_selectPart, 1, id) != SQLITE_OK || sqlite3_step(m_selectPart) != SQLITE_ROW)
-            return std::nullopt;
-        parts.append({ id, QByteArray(static_cast<const char*>(sqlite3_column_blob(m_selectPart, 0)),
-                                      sqlite3_column_bytes(m_selectPart, 0)) });
-    }
-    return parts;
+    StoredArray stored { *order, {} };
+    const QByteArray utf8 = key.toUtf8();
+    StatementUse use(m_selectElements);
+    if (!bindKey(m_selectElements, utf8))
+        return std::nullopt;
+    int rc;
+    while ((rc = sqlite3_step(m_selectElements)) == SQLITE_ROW)
+        stored.elements.insert(columnText(m_selectElements, 0), columnBlob(m_selectElements, 1));
+    if (rc != SQLITE_DONE)
+        return std::nullopt;
+    return stored;
 }
 
-void Preferences::write(const QString& key, Kind kind, StoredValue value)
+bool Preferences::write(const QString& key, Kind kind, StoredValue value)
 {
     m_lastWriteOk = false;
     if (!m_upsert)
-        return;
+        return false;
     const QByteArray utf8 = key.toUtf8();
-    if (m_partKeys.contains(key)) {
-        // Replacing a value kept as parts: the row and the removal of its parts commit together.
-        m_lastWriteOk = execute("BEGIN IMMEDIATE") && upsert(utf8, int(kind), value) && deleteOwnedParts(utf8)
+    if (m_arrayKeys.contains(key)) {
+        // Replacing an array: the row and the removal of its elements commit together.
+        m_lastWriteOk = execute("BEGIN IMMEDIATE") && upsert(utf8, int(kind), value) && deleteElements(utf8)
             && execute("COMMIT");
         if (!m_lastWriteOk) {
             execute("ROLLBACK");
-            return;
+            return false;
         }
-        m_partKeys.remove(key);
-        m_partCache.remove(key);
+        m_arrayKeys.remove(key);
+        m_arrayCache.remove(key);
     } else {
         // In autocommit mode the statement is its own transaction: DONE means committed.
         m_lastWriteOk = upsert(utf8, int(kind), value);
     }
     if (m_lastWriteOk)
         emit changed(key);
+    return m_lastWriteOk;
 }
 
-void Preferences::setDataParts(const QString& key, const QList<QByteArray>& parts)
+bool Preferences::setArray(const QString& key, const QList<ArrayElement>& elements)
 {
+    QSet<QString> ids;
+    ids.reserve(elements.size());
+    QByteArray order;
+    for (const ArrayElement& element : elements) {
+        if (element.id.isEmpty() || element.id.contains(QLatin1Char('\n')) || ids.contains(element.id)) {
+            QByteArray whole("[");
+            for (qsizetype i = 0; i < elements.size(); ++i)
+                whole += (i > 0 ? "," : "") + elements.at(i).json;
+            return setData(key, whole + ']');
+        }
+        ids.insert(element.id);
+        if (!order.isEmpty())
+            order.append('\n');
+        order.append(element.id.toUtf8());
+    }
+
     m_lastWriteOk = false;
     if (!m_upsert || !execute("BEGIN IMMEDIATE"))
-        return;
+        return false;
+    // Read inside the transaction, so that what is compared against is what is stored.
+    const std::optional<StoredArray> previous = storedArray(key);
     const QByteArray utf8 = key.toUtf8();
-    const bool hadParts = m_partKeys.contains(key);
-    // What was written last time: remembered from this run, or read back once from an
-    // earlier run's parts, so that the first save after a start writes only what changed
-    // since (at start, usually nothing) instead of every part again.
-    const auto cached = m_partCache.constFind(key);
-    const bool fromThisRun = cached != m_partCache.cend();
-    std::optional<QList<StoredPart>> previous;
-    if (fromThisRun)
-        previous = *cached;
-    else if (hadParts)
-        previous = storedParts(key);
-
-    // Findable by data identity (large parts of this run), or by content.
-    QHash<const char*, const StoredPart*> byData;
-    QHash<QByteArray, qint64> bySmallContent;
-    QHash<QByteArray, qint64> byLargeContent;
-    QByteArray previousManifest;
-    if (previous) {
-        for (const StoredPart& part : std::as_const(*previous)) {
-            if (part.bytes.size() <= kSmallPart)
-                bySmallContent.insert(part.bytes, part.id);
-            else if (fromThisRun)
-                byData.insert(part.bytes.constData(), &part);
-            else
-                byLargeContent.insert(part.bytes, part.id);
-            previousManifest.append(reinterpret_cast<const char*>(&part.id), sizeof(qint64));
-        }
-    }
-    bool inserted = false;
-
-    bool ok = true;
-    QList<StoredPart> written;
-    written.reserve(parts.size());
-    QByteArray manifest;
-    manifest.reserve(parts.size() * qsizetype(sizeof(qint64)));
-    QSet<qint64> kept;
-    for (const QByteArray& bytes : parts) {
-        std::optional<qint64> id;
-        if (bytes.size() > kSmallPart) {
-            const auto found = byData.constFind(bytes.constData());
-            if (found != byData.cend() && (*found)->bytes.size() == bytes.size())
-                id = (*found)->id;
-            else if (const auto same = byLargeContent.constFind(bytes); same != byLargeContent.cend())
-                id = *same;
-        } else if (const auto found = bySmallContent.constFind(bytes); found != bySmallContent.cend()) {
-            id = *found;
-        }
-        if (!id) {
-            inserted = true;
-            StatementUse use(m_insertPart);
-            const char* begin = bytes.isEmpty() ? "" : bytes.constData();
-            ok = bindKey(m_insertPart, utf8)
-                && sqlite3_bind_blob64(m_insertPart, 2, begin, sqlite3_uint64(bytes.size()), SQLITE_STATIC) == SQLITE_OK
-                && sqlite3_step(m_insertPart) == SQLITE_DONE;
-            if (!ok)
-                break;
-            id = sqlite3_last_insert_rowid(m_db);
-            if (bytes.size() <= kSmallPart)
-                bySmallContent.insert(bytes, *id);
-        }
-        kept.insert(*id);
-        written.append({ *id, bytes });
-        manifest.append(reinterpret_cast<const char*>(&*id), sizeof(qint64));
-    }
-
-    // The same parts in the same order: nothing to write (and no disk flush at start).
-    if (ok && hadParts && previous && !inserted && manifest == previousManifest) {
-        execute("ROLLBACK");
-        m_lastWriteOk = true;
-        m_partCache.insert(key, std::move(written));
-        return;
-    }
-    if (ok && hadParts) {
+    StoredArray next { order, {} };
+    next.elements.reserve(elements.size());
+    // Nothing known of what is stored: no element rows of another time may stay.
+    bool ok = previous || deleteElements(utf8);
+    bool wrote = false;
+    for (const ArrayElement& element : elements) {
+        if (!ok)
+            break;
+        next.elements.insert(element.id, element.json);
         if (previous) {
-            for (const StoredPart& part : std::as_const(*previous)) {
-                if (kept.contains(part.id))
-                    continue;
-                StatementUse use(m_deletePart);
-                ok = sqlite3_bind_int64(m_deletePart, 1, part.id) == SQLITE_OK
-                    && sqlite3_step(m_deletePart) == SQLITE_DONE;
-                if (!ok)
-                    break;
-                kept.insert(part.id);
-            }
-        } else {
-            // Parts from an earlier run are not known here: drop every part not just written.
-            QByteArray keptList;
-            for (qint64 id : std::as_const(kept))
-                keptList += QByteArray::number(id) + ',';
-            keptList.chop(1);
-            const QByteArray sql = "DELETE FROM parts WHERE owner = ?1 AND id NOT IN (" + keptList + ")";
-            sqlite3_stmt* statement = nullptr;
-            ok = sqlite3_prepare_v2(m_db, sql.constData(), -1, &statement, nullptr) == SQLITE_OK
-                && bindKey(statement, utf8) && sqlite3_step(statement) == SQLITE_DONE;
-            sqlite3_finalize(statement);
+            const auto stored = previous->elements.constFind(element.id);
+            if (stored != previous->elements.cend() && *stored == element.json)
+                continue;
+        }
+        const QByteArray id = element.id.toUtf8();
+        const char* begin = element.json.isEmpty() ? "" : element.json.constData();
+        StatementUse use(m_upsertElement);
+        ok = bindKey(m_upsertElement, utf8)
+            && sqlite3_bind_text64(
+                   m_upsertElement, 2, id.constData(), sqlite3_uint64(id.size()), SQLITE_STATIC, SQLITE_UTF8)
+                == SQLITE_OK
+            && sqlite3_bind_blob64(
+                   m_upsertElement, 3, begin, sqlite3_uint64(element.json.size()), SQLITE_STATIC)
+                == SQLITE_OK
+            && sqlite3_step(m_upsertElement) == SQLITE_DONE;
+        wrote = true;
+    }
+    if (ok && previous) {
+        for (auto it = previous->elements.cbegin(); ok && it != previous->elements.cend(); ++it) {
+            if (ids.contains(it.key()))
+                continue;
+            const QByteArray id = it.key().toUtf8();
+            StatementUse use(m_deleteElement);
+            ok = bindKey(m_deleteElement, utf8)
+                && sqlite3_bind_text64(m_deleteElement, 2, id.constData(), sqlite3_uint64(id.size()),
+                       SQLITE_STATIC, SQLITE_UTF8)
+                    == SQLITE_OK
+                && sqlite3_step(m_deleteElement) == SQLITE_DONE;
+            wrote = true;
         }
     }
-    ok = ok && upsert(utf8, kPartsKind, QByteArrayView(manifest)) && execute("COMMIT");
-    if (!ok) {
-        execute("ROLLBACK");
-        m_partCache.remove(key);
-        return;
+    if (ok && (!previous || previous->order != order)) {
+        ok = upsert(utf8, kArrayKind, QByteArrayView(order));
+        wrote = true;
     }
+    if (ok && !wrote) {
+        // The same array as stored: nothing to commit, and no disk flush.
+        execute("ROLLBACK");
+        m_arrayCache.insert(key, std::move(next));
+        m_lastWriteOk = true;
+        return true;
+    }
+    if (!ok || !execute("COMMIT")) {
+        execute("ROLLBACK");
+        m_arrayCache.remove(key);
+        return false;
+    }
+    m_arrayKeys.insert(key);
+    m_arrayCache.insert(key, std::move(next));
     m_lastWriteOk = true;
-    m_partKeys.insert(key);
-    m_partCache.insert(key, std::move(written));
     emit changed(key);
+    return true;
 }

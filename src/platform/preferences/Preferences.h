@@ -66,25 +66,35 @@ public:
     // Double read: a double, integer or boolean (1 or 0) value; anything else reads as absent.
     std::optional<double> doubleValue(const QString& key) const;
 
-    void setBool(const QString& key, bool value);
-    void setInteger(const QString& key, qint64 value);
-    void setDouble(const QString& key, double value);
-    void setString(const QString& key, const QString& value);
-    void setData(const QString& key, const QByteArray& value);
-    // Stores data given as consecutive parts; reads return their concatenation, exactly
-    // as if it had been written with setData. Parts handed in again unchanged (the same
-    // QByteArray data as last time, or equal small parts) are not rewritten, so a large
-    // value of which one part changed costs only that part.
-    void setDataParts(const QString& key, const QList<QByteArray>& parts);
+    // Writes return true once the value has committed. On failure (disk full, read-only
+    // file ...) the key keeps its previous value, `changed` is not emitted, and the caller
+    // still holds what it meant to store: it must say so and try again.
+    bool setBool(const QString& key, bool value);
+    bool setInteger(const QString& key, qint64 value);
+    bool setDouble(const QString& key, double value);
+    bool setString(const QString& key, const QString& value);
+    bool setData(const QString& key, const QByteArray& value);
     // Setting nothing removes the key.
-    void setString(const QString& key, const std::optional<QString>& value);
+    bool setString(const QString& key, const std::optional<QString>& value);
     // UTF-8 text; without it a string literal would fit both overloads above.
-    void setString(const QString& key, const char* value) { setString(key, QString::fromUtf8(value)); }
+    bool setString(const QString& key, const char* value) { return setString(key, QString::fromUtf8(value)); }
     // Does nothing, and emits nothing, when the key is absent.
-    void remove(const QString& key);
+    bool remove(const QString& key);
 
-    // False when the last write could not be stored (disk full, read-only file ...); the
-    // key then keeps its previous value and `changed` is not emitted.
+    struct ArrayElement {
+        QString id;
+        QByteArray json;
+    };
+    // Stores the data "[e1,e2,...]" (the elements' JSON joined by commas) as one row per
+    // element, keyed by its id, with the order kept apart; reads return exactly those bytes,
+    // as if they had been written with setData. Only elements whose bytes differ from what is
+    // stored are written, and the order only when it changed, so editing one element of a
+    // large array costs that element. Storing what is already stored writes and emits nothing.
+    // Ids are expected to be unique, non-empty and free of line breaks; otherwise the whole
+    // array is stored as one value.
+    [[nodiscard]] bool setArray(const QString& key, const QList<ArrayElement>& elements);
+
+    // What the last write returned.
     bool lastWriteSucceeded() const { return m_lastWriteOk; }
 
 signals:
@@ -100,21 +110,23 @@ private:
     enum class OpenResult { Ok, Damaged, Failed };
     OpenResult openFile(const QString& path);
     void openInMemory();
+    bool migrateParts();
     bool prepareStatements();
-    bool loadPartKeys();
+    bool loadArrayKeys();
     void close();
-    void write(const QString& key, Kind kind, StoredValue value);
+    bool write(const QString& key, Kind kind, StoredValue value);
     bool upsert(const QByteArray& key, int storedKind, StoredValue value);
     bool execute(const char* sql);
-    bool deleteOwnedParts(const QByteArray& key);
-    std::optional<QByteArray> assembleParts(const QByteArray& manifest) const;
+    bool deleteElements(const QByteArray& key);
+    std::optional<QByteArray> assembleArray(const QByteArray& key, const QByteArray& order) const;
 
-    struct StoredPart {
-        qint64 id;
-        QByteArray bytes;
+    // The elements of an array as stored: its order (ids joined by line breaks) and each
+    // element's bytes by id.
+    struct StoredArray {
+        QByteArray order;
+        QHash<QString, QByteArray> elements;
     };
-    // The parts stored under `key`, in order; nothing when they cannot be read.
-    std::optional<QList<StoredPart>> storedParts(const QString& key) const;
+    std::optional<StoredArray> storedArray(const QString& key) const;
 
     QString m_path;
     QString m_setAsidePath;
@@ -124,12 +136,15 @@ private:
     sqlite3_stmt* m_selectKind = nullptr;
     sqlite3_stmt* m_upsert = nullptr;
     sqlite3_stmt* m_delete = nullptr;
-    sqlite3_stmt* m_insertPart = nullptr;
-    sqlite3_stmt* m_selectPart = nullptr;
-    sqlite3_stmt* m_deletePart = nullptr;
-    sqlite3_stmt* m_deleteOwnedParts = nullptr;
-    // Keys whose value is stored as parts, and the parts last written for each.
-    QSet<QString> m_partKeys;
-    QHash<QString, QList<StoredPart>> m_partCache;
+    sqlite3_stmt* m_upsertElement = nullptr;
+    sqlite3_stmt* m_selectElement = nullptr;
+    sqlite3_stmt* m_selectElements = nullptr;
+    sqlite3_stmt* m_deleteElement = nullptr;
+    sqlite3_stmt* m_deleteElements = nullptr;
+    // Keys stored as arrays, and what is stored for those written or read in this run, so
+    // that a write compares against memory rather than reading the rows back (one running
+    // instance writes the workspace).
+    QSet<QString> m_arrayKeys;
+    QHash<QString, StoredArray> m_arrayCache;
     bool m_lastWriteOk = true;
 };

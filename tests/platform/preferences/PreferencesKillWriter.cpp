@@ -1,8 +1,6 @@
 // Writes one value, says so, and waits to be killed.
-//   preferences_kill_writer <database> <key> integer <n>
-//   preferences_kill_writer <database> <key> text <utf-8 text>
 //   preferences_kill_writer <database> <key> data <size> <fill byte>
-//   preferences_kill_writer <database> <key> parts <count> <fill byte>   (written twice, one part changed)
+//   preferences_kill_writer <database> <key> array <count> <fill byte>   (written twice, one element changed)
 #include "platform/preferences/Preferences.h"
 
 #include <QCoreApplication>
@@ -13,28 +11,25 @@
 
 int main(int argc, char** argv)
 {
-    if (argc < 5)
+    if (argc < 6)
         return 2;
     QCoreApplication app(argc, argv);
     Preferences preferences(QString::fromLocal8Bit(argv[1]));
     const QString key = QString::fromUtf8(argv[2]);
-    if (std::strcmp(argv[3], "integer") == 0)
-        preferences.setInteger(key, std::strtoll(argv[4], nullptr, 10));
-    else if (std::strcmp(argv[3], "text") == 0)
-        preferences.setString(key, QString::fromUtf8(argv[4]));
-    else if (std::strcmp(argv[3], "data") == 0 && argc >= 6)
-        preferences.setData(key, QByteArray(std::atoi(argv[4]), char(std::atoi(argv[5]))));
-    else if (std::strcmp(argv[3], "parts") == 0 && argc >= 6) {
-        QList<QByteArray> parts;
+    bool written = false;
+    if (std::strcmp(argv[3], "data") == 0) {
+        written = preferences.setData(key, QByteArray(std::atoi(argv[4]), char(std::atoi(argv[5]))));
+    } else if (std::strcmp(argv[3], "array") == 0) {
+        QList<Preferences::ArrayElement> elements;
         for (int i = 0; i < std::atoi(argv[4]); ++i)
-            parts.append(QByteArray(100000, char('a' + i % 26)));
-        preferences.setDataParts(key, parts);
-        parts[1] = QByteArray(100000, char(std::atoi(argv[5])));
-        preferences.setDataParts(key, parts);
-    }
-    else
+            elements.append({ QString::number(i), QByteArray(100000, char('a' + i % 26)) });
+        written = preferences.setArray(key, elements);
+        elements[1].json = QByteArray(100000, char(std::atoi(argv[5])));
+        written = written && preferences.setArray(key, elements);
+    } else {
         return 2;
-    if (!preferences.lastWriteSucceeded() || !preferences.startupIssue().isEmpty())
+    }
+    if (!written || !preferences.startupIssue().isEmpty())
         return 1;
     std::fputs("written\n", stdout);
     std::fflush(stdout);
