@@ -1,9 +1,8 @@
-#include "ScriptedNotificationBackend.h"
 #include "platform/notifications/NotificationService.h"
-#include "platform/preferences/Preferences.h"
+#include "support/ScriptedNotificationBackend.h"
+#include "support/TemporaryProfile.h"
 
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -11,8 +10,7 @@
 class TestNotificationService : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    std::unique_ptr<Preferences> m_prefs;
+    std::unique_ptr<TemporaryProfile> m_profile;
     std::shared_ptr<ScriptedNotificationBackend::State> m_centre;
     std::unique_ptr<NotificationService> m_service;
     QDateTime m_now;
@@ -49,16 +47,13 @@ class TestNotificationService : public QObject {
 private slots:
     void init()
     {
-        m_prefs = std::make_unique<Preferences>(m_dir.filePath(QString("%1.sqlite").arg(QTest::currentTestFunction())));
-        Preferences::setStandard(m_prefs.get());
-        m_prefs->setString("interfaceLanguage", "zh-Hans");
+        m_profile = std::make_unique<TemporaryProfile>();
         m_now = QDateTime(QDate(2026, 3, 2), QTime(9, 0), Qt::UTC);
     }
     void cleanup()
     {
         m_service.reset();
-        Preferences::setStandard(nullptr);
-        m_prefs.reset();
+        m_profile.reset();
     }
 
     void timerAlertFollowsTheDeadline()
@@ -284,10 +279,6 @@ private slots:
         QCOMPARE(addedIDs(), QStringList { NotificationService::taskIdentifier(tasks[0].id) });
         QCOMPARE(issue.size(), 1);
 
-        m_prefs->setString("interfaceLanguage", "en");
-        s.synchronize(false);
-        QCOMPARE(s.issue(), QString("Could not schedule the reminder: the disk is full. Check notification settings and retry."));
-
         m_centre->addErrors.clear();
         s.synchronize(false);
         QVERIFY(!s.issue());
@@ -313,10 +304,6 @@ private slots:
         s.synchronize(true);
         QCOMPARE(s.issue(), notAllowed());
 
-        m_prefs->setString("interfaceLanguage", "en");
-        s.synchronize(true);
-        QCOMPARE(s.issue(), QString("Notifications are not allowed. Enable notifications for Tandrel in System Settings."));
-
         // Allowed in the system settings meanwhile.
         m_centre->access = NotificationAccess::allowed;
         s.refreshAuthorization();
@@ -333,7 +320,7 @@ private slots:
         s.updateTasks(tasks, false);
         m_centre->added.clear();
 
-        m_prefs->setString("interfaceLanguage", "en");
+        m_profile->setLanguage("en");
         s.refreshLanguage(tasks);
         QCOMPARE(m_centre->added.size(), 3);
         QHash<QString, ScheduledAlert> byID;
