@@ -14,19 +14,13 @@ class TestShortcutModel : public QObject {
     Q_OBJECT
 
 private slots:
-    void actions()
+    void actionsRoundTrip()
     {
-        const auto cases = ShortcutActions::allCases();
-        QCOMPARE(cases.size(), 3);
-        QCOMPARE(ShortcutActions::id(cases.at(0)), QString("focus"));
-        QCOMPARE(ShortcutActions::id(cases.at(2)), QString("sidebar"));
-        QCOMPARE(ShortcutActions::hotKeyID(ShortcutAction::focus), 1u);
-        QCOMPARE(ShortcutActions::hotKeyID(ShortcutAction::recording), 2u);
-        QCOMPARE(ShortcutActions::hotKeyID(ShortcutAction::sidebar), 3u);
-        QCOMPARE(ShortcutActions::fromHotKeyID(2), ShortcutAction::recording);
+        for (ShortcutAction action : ShortcutActions::allCases()) {
+            QCOMPARE(ShortcutActions::fromHotKeyID(ShortcutActions::hotKeyID(action)), action);
+            QCOMPARE(ShortcutActions::fromId(ShortcutActions::id(action)), action);
+        }
         QCOMPARE(ShortcutActions::fromHotKeyID(0), std::nullopt);
-        QCOMPARE(ShortcutActions::fromHotKeyID(4), std::nullopt);
-        QCOMPARE(ShortcutActions::fromId("recording"), ShortcutAction::recording);
         QCOMPARE(ShortcutActions::fromId("Recording"), std::nullopt);
     }
 
@@ -55,9 +49,7 @@ private slots:
         QTest::addColumn<QString>("label");
         QTest::addColumn<bool>("valid");
         QTest::newRow("⌘C") << 8u << cmd << "C" << false;
-        QTest::newRow("⌘V") << 9u << cmd << "V" << false;
         QTest::newRow("⌘Space") << 49u << cmd << "Space" << false;
-        QTest::newRow("⌘Tab") << 48u << cmd << "Tab" << false;
         QTest::newRow("⌘P") << 35u << cmd << "P" << false;
         QTest::newRow("⌘⇧C") << 8u << (cmd | sft) << "C" << true;
         QTest::newRow("⌃C") << 8u << ctl << "C" << true;
@@ -68,7 +60,6 @@ private slots:
         QTest::newRow("⇧P") << 35u << sft << "P" << false;
         QTest::newRow("no modifiers") << 35u << 0u << "P" << false;
         QTest::newRow("modifier key 56") << 56u << (ctl | opt) << "Shift" << false;
-        QTest::newRow("modifier key 54") << 54u << (ctl | opt) << "Cmd" << false;
         QTest::newRow("function key 63") << 63u << (ctl | opt) << "Fn" << false;
         QTest::newRow("key 64 after modifiers") << 64u << (ctl | opt) << "F17" << true;
         QTest::newRow("key 126") << 126u << (ctl | opt) << "Up" << true;
@@ -92,9 +83,6 @@ private slots:
         const auto focus = KeyboardShortcutBinding::defaults(ShortcutAction::focus);
         const auto recording = KeyboardShortcutBinding::defaults(ShortcutAction::recording);
         const auto sidebar = KeyboardShortcutBinding::defaults(ShortcutAction::sidebar);
-        QCOMPARE(focus, (KeyboardShortcutBinding { 35, ShortcutModifiers(6), "P" }));
-        QCOMPARE(recording, (KeyboardShortcutBinding { 15, ShortcutModifiers(6), "R" }));
-        QCOMPARE(sidebar, (KeyboardShortcutBinding { 49, ShortcutModifiers(6), "Space" }));
         for (const auto& binding : { focus, recording, sidebar })
             QVERIFY(binding.isValid());
         QVERIFY(!focus.hasSameKeys(recording) && !focus.hasSameKeys(sidebar) && !recording.hasSameKeys(sidebar));

@@ -1,6 +1,5 @@
 #include "core/SidebarGeometry.h"
 
-#include <QSet>
 #include <QtTest>
 
 // Rectangles here are bottom-left based, y up. The screen is offset from the origin so
@@ -172,8 +171,6 @@ private slots:
         QCOMPARE(SidebarGeometry::maxX(panel), SidebarGeometry::maxX(screen) - 8);
     }
 
-    void quickControlsSize() { QCOMPARE(SidebarGeometry::quickControlsSize(), QSizeF(240, 210)); }
-
     void edgeRawValues_data()
     {
         QTest::addColumn<QString>("raw");
@@ -192,14 +189,6 @@ private slots:
         QCOMPARE(sidebarEdgeFromRawValue(raw), expected);
         if (expected)
             QCOMPARE(rawValue(*expected), raw);
-    }
-
-    void edgeIsHashable()
-    {
-        QSet<SidebarEdge> edges { SidebarEdge::left, SidebarEdge::right, SidebarEdge::left };
-        QCOMPARE(edges.size(), 2);
-        QCOMPARE(qHash(SidebarEdge::left), qHash(QStringLiteral("left")));
-        QVERIFY(qHash(SidebarEdge::left) != qHash(SidebarEdge::right));
     }
 };
 
