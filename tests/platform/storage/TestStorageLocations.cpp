@@ -57,6 +57,7 @@ private slots:
             QCOMPARE(storage->attachmentExportPath(), QString("Sidebar/Attachments"));
             QCOMPARE(storage->label(Kind::files), QString("应用本地目录"));
             QCOMPARE(storage->directory(Kind::recordings).value(), path("app/Recordings"));
+            QCOMPARE(storage->defaultDirectory(Kind::files).value(), path("app/Attachments"));
             QVERIFY(QFileInfo(path("app/Attachments")).isDir());
             QCOMPARE(storage->fileURL({ .filename = "a.pdf", .originalName = "A.pdf" }).value(),
                 path("app/Attachments/a.pdf"));
@@ -186,7 +187,7 @@ private slots:
         QVERIFY(!FolderBookmark::resolve(stored).value().isStale);
     }
 
-    void storedFolders()
+    void unreadableAndOlderStoredFolders()
     {
         // Unreadable: kept aside under a stamped key, not lost.
         prefs()->setData("storageFolders", "[{\"id\": 12}]");
