@@ -4,6 +4,7 @@
 #include "SidebarRecoveryMenu.h"
 #include "design/Symbols.h"
 #include "features/focus/PomodoroView.h"
+#include "platform/localization/AppLanguage.h"
 #include "platform/notifications/NotificationService.h"
 #include "platform/preferences/Preferences.h"
 #include "platform/shortcuts/HotKeyRegistering.h"
@@ -96,10 +97,7 @@ void SidebarApp::start()
                 m_window->show();
         },
         m_shortcuts.get(), m_store.get(), m_windowController.get());
-    connect(m_defaults, &Preferences::changed, this, [this](const QString& key) {
-        if (key == QLatin1String("interfaceLanguage"))
-            interfaceLanguageChanged();
-    });
+    connect(LanguageChanges::instance(), &LanguageChanges::changed, this, &SidebarApp::interfaceLanguageChanged);
 
     // Every launch starts floating: centred on the primary screen, clear of both edges.
     const QSize size = defaultWindowSize();

@@ -13,6 +13,7 @@
 #include "platform/notifications/NotificationService.h"
 #include "platform/preferences/Preferences.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -67,10 +68,6 @@ ContentView::ContentView(WorkspaceStore* store, Build build, QWidget* parent)
         buildPanels();
 
     connect(m_store, &WorkspaceStore::messageChanged, this, &ContentView::showMessage);
-    connect(m_defaults, &Preferences::changed, this, [this](const QString& key) {
-        if (key == QStringLiteral("interfaceLanguage"))
-            retranslate();
-    });
     // A message from start-up (a damaged file kept aside, for instance) shows once the
     // window is up.
     if (m_store->message())
@@ -210,4 +207,11 @@ void ContentView::setWindowController(SidebarWindowController* controller)
     auto* buttons = new SidebarHeaderButtons(controller, m_defaults, this);
     connect(buttons, &SidebarHeaderButtons::settingsRequested, this, &ContentView::showSettings);
     m_headerRow->addWidget(buttons, 0, Qt::AlignTop);
+}
+
+void ContentView::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        retranslate();
+    QWidget::changeEvent(event);
 }

@@ -5,6 +5,7 @@
 #include "platform/preferences/Preferences.h"
 #include "platform/window/SidebarWindowController.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QToolButton>
@@ -49,12 +50,6 @@ SidebarHeaderButtons::SidebarHeaderButtons(
     if (controller)
         connect(
             controller, &SidebarWindowController::isPinnedChanged, this, &SidebarHeaderButtons::retranslate);
-    if (defaults) {
-        connect(defaults, &Preferences::changed, this, [this](const QString& key) {
-            if (key == QLatin1String("interfaceLanguage"))
-                retranslate();
-        });
-    }
     retranslate();
 }
 
@@ -102,4 +97,11 @@ void SidebarHeaderButtons::showCollapseMenu(const QPoint& position)
             ->setObjectName("undockAction");
     }
     menu->popup(m_collapse->mapToGlobal(position));
+}
+
+void SidebarHeaderButtons::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        retranslate();
+    QWidget::changeEvent(event);
 }

@@ -21,6 +21,9 @@ public:
 signals:
     void settingsRequested();
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     void showCollapseMenu(const QPoint& position);
 

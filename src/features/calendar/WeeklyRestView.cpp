@@ -4,6 +4,7 @@
 #include "platform/localization/L10n.h"
 #include "platform/preferences/Preferences.h"
 
+#include <QEvent>
 #include <QDesktopServices>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -105,12 +106,6 @@ WeeklyRestView::WeeklyRestView(
     m_refreshTimer->start();
 
     connect(m_calendar, &HolidayCalendar::yearsChanged, this, &WeeklyRestView::refresh);
-    if (defaults) {
-        connect(defaults, &Preferences::changed, this, [this](const QString& key) {
-            if (key == QStringLiteral("interfaceLanguage"))
-                refresh();
-        });
-    }
     refresh();
 }
 
@@ -238,4 +233,11 @@ void WeeklyRestView::fillPopover()
     }
     m_link->setText(L10n::tr("2026 年官方安排"));
     m_link->setToolTip(HolidayCalendar::officialNoticeURL());
+}
+
+void WeeklyRestView::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        refresh();
+    QWidget::changeEvent(event);
 }

@@ -39,6 +39,9 @@ public:
     void togglePopover();
     void refresh();
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     void buildPopover();
     void fillPopover();

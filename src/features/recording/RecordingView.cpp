@@ -10,6 +10,7 @@
 #include "platform/storage/FileRevealer.h"
 #include "workspace/WorkspaceStore.h"
 
+#include <QEvent>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -95,10 +96,6 @@ RecordingView::RecordingView(WorkspaceStore* store, QWidget* parent, std::shared
     connect(m_audio, &RecordingStore::recordingsChanged, this, &RecordingView::refresh);
     connect(m_audio, &RecordingStore::levelChanged, this, [this] { m_meter->setLevel(m_audio->level()); });
     connect(m_audio, &RecordingStore::errorMessageChanged, this, &RecordingView::showError);
-    connect(m_store->defaults(), &Preferences::changed, this, [this](const QString& key) {
-        if (key == QStringLiteral("interfaceLanguage"))
-            retranslate();
-    });
     refresh();
     if (m_audio->errorMessage())
         QMetaObject::invokeMethod(this, &RecordingView::showError, Qt::QueuedConnection);
@@ -225,4 +222,11 @@ void RecordingView::showError()
     m_errorAlert->setWindowTitle(L10n::tr("录音提示"));
     m_errorAlert->setText(*message);
     m_errorAlert->open();
+}
+
+void RecordingView::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        retranslate();
+    QWidget::changeEvent(event);
 }

@@ -37,6 +37,9 @@ public:
     // "mm:ss" of whole seconds; minutes are not capped.
     static QString duration(double seconds);
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     void refresh();
     void toggleRecording();

@@ -2,9 +2,16 @@
 
 #include "platform/preferences/Preferences.h"
 
+#include <QApplication>
+#include <QEvent>
 #include <QLocale>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QPointer>
+#include <QThread>
+#include <QWidget>
+
+#include <atomic>
 
 #include <utility>
 
@@ -23,7 +30,57 @@ PreferredLanguagesProvider& preferredLanguagesProvider()
     return instance;
 }
 
+// The language in memory, bound to the standard store that was current when it was last
+// read: rendering never touches the database, and a store installed later is followed.
+struct CurrentLanguage {
+    std::atomic<int> value { AppLanguage::system };
+    QPointer<Preferences> boundTo;
+    QMetaObject::Connection connection;
+};
+
+CurrentLanguage& currentLanguage()
+{
+    static CurrentLanguage instance;
+    return instance;
+}
+
+void announceLanguageChange()
+{
+    if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        // QWidget passes the event on to its children.
+        for (QWidget* widget : app->topLevelWidgets()) {
+            QEvent change(QEvent::LanguageChange);
+            QCoreApplication::sendEvent(widget, &change);
+        }
+    }
+    emit LanguageChanges::instance()->changed();
+}
+
+void bindTo(Preferences* preferences)
+{
+    CurrentLanguage& state = currentLanguage();
+    QObject::disconnect(state.connection);
+    state.boundTo = preferences;
+    state.value = AppLanguage::current(preferences);
+    if (!preferences)
+        return;
+    state.connection = QObject::connect(preferences, &Preferences::changed, preferences, [preferences](const QString& key) {
+        if (key != interfaceLanguageKey)
+            return;
+        CurrentLanguage& bound = currentLanguage();
+        const int language = AppLanguage::current(preferences);
+        if (bound.value.exchange(language) != language)
+            announceLanguageChange();
+    });
+}
+
 } // namespace
+
+LanguageChanges* LanguageChanges::instance()
+{
+    static LanguageChanges* changes = new LanguageChanges;
+    return changes;
+}
 
 QString AppLanguage::rawValue() const
 {
@@ -47,17 +104,25 @@ AppLanguage AppLanguage::fromRawValue(const QString& raw)
     return system;
 }
 
-AppLanguage AppLanguage::current(const Preferences* defaults)
+AppLanguage AppLanguage::current(const Preferences* preferences)
 {
-    if (!defaults)
+    if (!preferences)
         return system;
-    const std::optional<QString> stored = defaults->string(interfaceLanguageKey);
+    const std::optional<QString> stored = preferences->string(interfaceLanguageKey);
     return stored ? fromRawValue(*stored) : AppLanguage(system);
 }
 
 AppLanguage AppLanguage::current()
 {
-    return current(Preferences::standard());
+    CurrentLanguage& state = currentLanguage();
+    const QCoreApplication* app = QCoreApplication::instance();
+    const bool mainThread = !app || QThread::currentThread() == app->thread();
+    if (mainThread) {
+        Preferences* standard = Preferences::standard();
+        if (state.boundTo != standard || (standard && !state.connection))
+            bindTo(standard);
+    }
+    return Value(state.value.load());
 }
 
 AppLanguage AppLanguage::resolved(const QStringList& preferredLanguages) const

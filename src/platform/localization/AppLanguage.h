@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
@@ -23,9 +24,12 @@ public:
     // Exact match of a raw value; anything else is `system`.
     static AppLanguage fromRawValue(const QString& raw);
 
-    // Reads "interfaceLanguage" from `defaults` (nullptr or a missing value: system).
-    static AppLanguage current(const Preferences* defaults);
-    // The standard preferences store's setting (Preferences::standard()).
+    // Reads "interfaceLanguage" from `preferences` (nullptr or a missing value: system).
+    static AppLanguage current(const Preferences* preferences);
+    // The standard preferences store's setting (Preferences::standard()), held in memory
+    // and kept up to date from the store's change signal. When it changes, every widget
+    // receives QEvent::LanguageChange and `LanguageChanges::instance()` emits `changed`,
+    // once. Texts are rendered on the main thread; elsewhere this is the last known value.
     static AppLanguage current();
 
     // Never `system`: Chinese when the first preferred language begins with "zh".
@@ -40,4 +44,18 @@ public:
 
 private:
     Value m_value;
+};
+
+// For objects that are not widgets and keep rendered texts (scheduled notifications, the
+// tray menu's owner): the one announcement of an interface-language change.
+class LanguageChanges : public QObject {
+    Q_OBJECT
+public:
+    static LanguageChanges* instance();
+
+signals:
+    void changed();
+
+private:
+    LanguageChanges() = default;
 };

@@ -5,6 +5,7 @@
 #include "platform/localization/L10n.h"
 #include "platform/preferences/Preferences.h"
 
+#include <QEvent>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -188,12 +189,6 @@ SidebarQuickControls::SidebarQuickControls(
                 m_recordingDetail->setText(minutesSeconds(qint64(m_audio->elapsed())));
         });
     }
-    if (Preferences* defaults = Preferences::standard()) {
-        connect(defaults, &Preferences::changed, this, [this](const QString& key) {
-            if (key == QLatin1String("interfaceLanguage"))
-                refresh();
-        });
-    }
     m_timeline.setInterval(1000);
     connect(&m_timeline, &QTimer::timeout, this, &SidebarQuickControls::refresh);
     refresh();
@@ -271,4 +266,11 @@ void SidebarQuickControls::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
     m_timeline.stop();
+}
+
+void SidebarQuickControls::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        refresh();
+    QWidget::changeEvent(event);
 }
