@@ -138,23 +138,32 @@ private slots:
     void folderGoneSinceItWasChosen_data()
     {
         QTest::addColumn<bool>("moved");
-        QTest::newRow("deleted") << false;
-        QTest::newRow("moved") << true;
+        QTest::addColumn<QString>("issue");
+        QTest::newRow("deleted") << false << "部分附件目录授权已失效，请重新选择原文件夹。";
+        QTest::newRow("moved, English")
+            << true << "Access to some attachment folders has expired. Select the original folders again.";
     }
     void folderGoneSinceItWasChosen()
     {
         QFETCH(bool, moved);
+        QFETCH(QString, issue);
         const QString chosen = makeFolder("chosen");
         const QUuid id = choose(*makeLocations(), Kind::files, chosen);
         QVERIFY(moved ? QDir().rename(chosen, path("elsewhere")) : QDir(chosen).removeRecursively());
 
+        if (moved)
+            m_profile->setLanguage("en");
         auto storage = makeLocations();
-        QCOMPARE(storage->issue(), std::optional<QString>("部分附件目录授权已失效，请重新选择原文件夹。"));
+        QCOMPARE(storage->issue(), std::optional<QString>(issue));
         QCOMPARE(storage->fileFolderID(), std::optional<QUuid>(id));
-        QCOMPARE(storage->label(Kind::files), QString("目录授权已失效"));
         const NoteFile file { .filename = "stored-1.pdf", .originalName = "Report.pdf", .folderID = id };
-        QCOMPARE(storage->fileURL(file).error().text(), QString("文件目录授权失效：Report.pdf"));
-        QCOMPARE(storage->directory(Kind::files).error().text(), QString("附件目录不可用，请重新选择原文件夹。"));
+        QVERIFY(!storage->fileURL(file));
+        QVERIFY(!storage->directory(Kind::files));
+        if (!moved) {
+            QCOMPARE(storage->label(Kind::files), QString("目录授权已失效"));
+            QCOMPARE(storage->fileURL(file).error().text(), QString("文件目录授权失效：Report.pdf"));
+            QCOMPARE(storage->directory(Kind::files).error().text(), QString("附件目录不可用，请重新选择原文件夹。"));
+        }
         // The entry stays remembered; choosing the folder again brings the same id back.
         QCOMPARE(storedFolders().size(), 1);
         QCOMPARE(choose(*storage, Kind::files, makeFolder("chosen")), id);
