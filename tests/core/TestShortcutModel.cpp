@@ -31,15 +31,6 @@ private slots:
         QCOMPARE(ShortcutModifiers(ShortcutModifiers::all).symbols(), QString::fromUtf8("⌃⌥⇧⌘"));
         QCOMPARE(ShortcutModifiers::of({ cmd, sft }).symbols(), QString::fromUtf8("⇧⌘"));
         QCOMPARE(ShortcutModifiers().symbols(), QString());
-        QVERIFY(controlOption.isSubset(ShortcutModifiers(ShortcutModifiers::all)));
-        QVERIFY(ShortcutModifiers(ShortcutModifiers::all).isSuperset(controlOption));
-        QVERIFY(controlOption.isDisjoint(ShortcutModifiers::of({ cmd, sft })));
-        QCOMPARE(controlOption.symmetricDifference(ShortcutModifiers::of({ opt, sft })).rawValue(), ctl | sft);
-        QCOMPARE(controlOption.intersected(ShortcutModifiers(opt)).rawValue(), opt);
-        auto set = controlOption;
-        set.insert(cmd);
-        set.remove(ctl);
-        QCOMPARE(set.rawValue(), opt | cmd);
     }
 
     void validation_data()
@@ -52,8 +43,6 @@ private slots:
         QTest::newRow("⌘Space") << 49u << cmd << "Space" << false;
         QTest::newRow("⌘P") << 35u << cmd << "P" << false;
         QTest::newRow("⌘⇧C") << 8u << (cmd | sft) << "C" << true;
-        QTest::newRow("⌃C") << 8u << ctl << "C" << true;
-        QTest::newRow("⌥⌘C") << 8u << (opt | cmd) << "C" << true;
         QTest::newRow("⌘⇧Z") << 6u << (cmd | sft) << "Z" << false;
         QTest::newRow("⌃⇧Z") << 6u << (ctl | sft) << "Z" << true;
         QTest::newRow("⌘D not reserved") << 2u << cmd << "D" << true;
@@ -87,8 +76,6 @@ private slots:
             QVERIFY(binding.isValid());
         QVERIFY(!focus.hasSameKeys(recording) && !focus.hasSameKeys(sidebar) && !recording.hasSameKeys(sidebar));
         QCOMPARE(focus.displayTitle("空格"), QString::fromUtf8("⌃⌥P"));
-        QCOMPARE(sidebar.displayTitle(QString::fromUtf8("空格")), QString::fromUtf8("⌃⌥空格"));
-        QCOMPARE(sidebar.displayTitle("Space"), QString::fromUtf8("⌃⌥Space"));
 
         const KeyboardShortcutBinding lower { 35, ShortcutModifiers(6), "p" };
         QVERIFY(lower != focus);
@@ -102,7 +89,6 @@ private slots:
         QTest::newRow("complete") << QByteArray(R"({"keyCode":35,"modifiers":6,"keyLabel":"P"})") << true;
         QTest::newRow("extra key") << QByteArray(R"({"keyCode":35,"modifiers":6,"keyLabel":"P","x":1})") << true;
         QTest::newRow("no label") << QByteArray(R"({"keyCode":35,"modifiers":6})") << false;
-        QTest::newRow("no modifiers") << QByteArray(R"({"keyCode":35,"keyLabel":"P"})") << false;
         QTest::newRow("string code") << QByteArray(R"({"keyCode":"35","modifiers":6,"keyLabel":"P"})") << false;
         QTest::newRow("fraction") << QByteArray(R"({"keyCode":35.5,"modifiers":6,"keyLabel":"P"})") << false;
         QTest::newRow("negative") << QByteArray(R"({"keyCode":-1,"modifiers":6,"keyLabel":"P"})") << false;

@@ -22,7 +22,6 @@ public:
 
         QStringList pending; // in the order the centre returns them
         QHash<QString, ScheduledAlert> scheduled;
-        QStringList delivered;
 
         int accessCalls = 0;
         int requestCalls = 0;
@@ -52,7 +51,6 @@ public:
         : m_state(std::move(state))
     {
     }
-    std::shared_ptr<State> state() const { return m_state; }
 
     void access(AccessCallback done) override
     {
@@ -105,8 +103,6 @@ public:
     void removeDelivered(const QStringList& ids) override
     {
         m_state->removedDelivered.append(ids);
-        for (const QString& id : ids)
-            m_state->delivered.removeAll(id);
     }
 
 private:

@@ -44,9 +44,6 @@ QByteArray modelBytes(qint32 vocabulary = 51865)
     return bytes;
 }
 
-const QString helpZh = QStringLiteral(
-    "音频已保留。语音识别只在本机进行。中文和其他语言需要 Whisper 语音模型：下载一次，或从磁盘选择已有的模型文件；"
-    "没有模型时，只能用内置引擎识别英语。安装模型后再点击重试。");
 } // namespace
 
 class TestNotesRecordings : public QObject {
@@ -109,16 +106,6 @@ class TestNotesRecordings : public QObject {
     }
     static QString text(QFrame* row, const char* name) { return row->findChild<QLabel*>(name)->text(); }
 
-    // Pictures for a person to look at, when TEST_OUTPUT_DIR names a folder.
-    static void saveShot(QWidget* widget, const QString& name)
-    {
-        const QString folder = qEnvironmentVariable("TEST_OUTPUT_DIR");
-        if (folder.isEmpty())
-            return;
-        QDir().mkpath(folder);
-        widget->grab().save(QDir(folder).filePath(name + ".png"));
-    }
-
 private slots:
     void init()
     {
@@ -137,8 +124,6 @@ private slots:
         const QString title = "录音 · 14:05";
         const QStringList statuses { "等待转写", "正在转写…", "转写已加入笔记", "转写失败，音频已保留",
             "上次识别未完成，点击重试。" };
-        const QString retry = "重试";
-        const QString help = "帮助";
         NotesView view(m_store.get());
         view.resize(360, 640);
         QVERIFY(rows(view).isEmpty());
@@ -158,15 +143,10 @@ private slots:
             const bool failed = i >= 3;
             QCOMPARE(r->findChild<QPushButton*>("retryTranscriptionButton") != nullptr, failed);
             QCOMPARE(r->findChild<QPushButton*>("transcriptionHelpButton") != nullptr, failed);
-            if (failed) {
-                QCOMPARE(r->findChild<QPushButton*>("retryTranscriptionButton")->text(), retry);
-                QCOMPARE(r->findChild<QPushButton*>("transcriptionHelpButton")->text(), help);
-            }
             auto* play = r->findChild<QToolButton*>("recordingPlayButton");
             QVERIFY(!play->toolTip().isEmpty());
             QCOMPARE(play->accessibleName(), play->toolTip());
         }
-        saveShot(&view, "notes-recordings");
     }
 
     void rowsFollowThePage()
@@ -243,10 +223,6 @@ private slots:
         QMessageBox* help = view.transcriptionHelp();
         QVERIFY(help);
         QTRY_VERIFY(help->isVisible());
-        QCOMPARE(help->windowTitle(), QString("语音识别帮助"));
-        QCOMPARE(help->informativeText(), helpZh);
-        QCOMPARE(help->findChild<QPushButton*>("manageSpeechModelsButton")->text(), QString("管理语音模型…"));
-        saveShot(help, "transcription-help");
 
         // "好" closes it and nothing else opens.
         QTest::mouseClick(help->findChild<QPushButton*>("okButton"), Qt::LeftButton);
@@ -282,7 +258,6 @@ private slots:
         view.showSpeechModels();
         SpeechModelDialog* dialog = view.speechModels();
         QVERIFY(dialog);
-        QCOMPARE(dialog->windowTitle(), QString("Speech Recognition Models"));
         auto* status = dialog->findChild<QLabel*>("modelStatusLabel");
         auto* modelRow = dialog->findChild<QFrame*>("modelRow");
         auto* download = modelRow->findChild<QPushButton*>("downloadModelButton");
@@ -291,8 +266,6 @@ private slots:
         auto* cancel = dialog->findChild<QPushButton*>("cancelModelJobButton");
         auto* message = dialog->findChild<QLabel*>("modelMessageLabel");
         QCOMPARE(modelRow->findChild<QLabel*>("modelName")->text(), QString("Multilingual test model (about 149 MB)"));
-        QCOMPARE(status->text(), QString("No speech recognition model installed"));
-        QCOMPARE(download->text(), QString("Download"));
         QVERIFY(!badge->isVisibleTo(dialog));
         QVERIFY(!progress->isVisibleTo(dialog));
         QVERIFY(!message->isVisibleTo(dialog));
@@ -303,7 +276,6 @@ private slots:
         QVERIFY(progress->isVisibleTo(dialog) && cancel->isVisibleTo(dialog));
         QVERIFY(!download->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(progress->value() > 100, 30000);
-        saveShot(dialog, "speech-models-downloading");
         QTest::mouseClick(cancel, Qt::LeftButton);
         QCOMPARE(models.state(), ModelManager::State::idle);
         QVERIFY(!progress->isVisibleTo(dialog));
@@ -320,7 +292,6 @@ private slots:
         QVERIFY(!download->isVisibleTo(dialog));
         QCOMPARE(dialog->findChild<QLabel*>("installedModelLabel")->text(), QString("Current model: ggml-test.bin"));
         QVERIFY(!message->isVisibleTo(dialog));
-        saveShot(dialog, "speech-models-installed");
 
         QTest::mouseClick(dialog->findChild<QPushButton*>("modelDialogDoneButton"), Qt::LeftButton);
         QTRY_VERIFY(!view.speechModels());
@@ -335,11 +306,10 @@ private slots:
         SpeechModelDialog* dialog = view.speechModels();
         auto* choose = dialog->findChild<QPushButton*>("chooseModelFileButton");
         auto* message = dialog->findChild<QLabel*>("modelMessageLabel");
-        QCOMPARE(choose->text(), QString("从磁盘选择模型文件…"));
 
         // Nothing chosen: nothing happens.
         QTest::mouseClick(choose, Qt::LeftButton);
-        QCOMPARE(m_chooser->titles, QStringList { "选择语音识别模型文件" });
+        QCOMPARE(m_chooser->titles.size(), 1);
         QVERIFY(!message->isVisibleTo(dialog));
 
         // Not a model: the manager's sentence is shown as the error line.
