@@ -198,66 +198,35 @@ private slots:
         QCOMPARE(m_centre->removed.last(), QStringList {});
     }
 
-    void aNewRevisionDuringTheQueryRestartsThePass()
+    // The list changes while a pass is out asking: that pass stops before adding anything
+    // more and one more pass covers the newest list.
+    void aChangeDuringAPassRestartsIt_data()
     {
-        auto& s = service();
-        m_centre->holdAnswers = true;
-        const TaskItem first = task("first", 60);
-        const TaskItem second = task("second", 120);
-        s.updateTasks({ first }, false);
-        QVERIFY(s.isSynchronizing());
-        m_centre->releaseNext(); // access
-        QCOMPARE(m_centre->pendingCalls, 1);
-
-        // The list changes while the pending query is out: that pass stops before touching
-        // anything and a new one covers both tasks.
-        s.updateTasks({ first, second }, false);
-        s.setPomodoro(m_now.addSecs(300), false);
-        QCOMPARE(m_centre->accessCalls, 1);
-        m_centre->releaseNext(); // pending, stale
-        QVERIFY(m_centre->removed.isEmpty());
-        QCOMPARE(m_centre->accessCalls, 2);
-        m_centre->releaseAll();
-        while (!m_centre->held.isEmpty())
-            m_centre->releaseAll();
-        QVERIFY(!s.isSynchronizing());
-        QCOMPARE(m_centre->accessCalls, 2);
-        QCOMPARE(m_centre->scheduled.size(), 3);
-        QCOMPARE(addedIDs().size(), 3);
+        QTest::addColumn<QString>("operation");
+        QTest::newRow("asking for access") << "access";
+        QTest::newRow("asking what is pending") << "pendingIDs";
+        QTest::newRow("adding") << "add";
     }
-
-    void aNewRevisionDuringTheAccessQueryRestartsBeforeThePendingQuery()
+    void aChangeDuringAPassRestartsIt()
     {
+        QFETCH(QString, operation);
         auto& s = service();
+        const TaskItem kept = task("kept", 60);
+        const TaskItem dropped = task("dropped", 60);
         bool changed = false;
-        const TaskItem later = task("later", 60);
-        m_centre->beforeCall = [&](const QString& operation) {
-            if (operation == "access" && !changed) {
-                changed = true;
-                s.updateTasks({ later }, false);
-            }
+        m_centre->beforeCall = [&](const QString& called) {
+            if (called == operation && !std::exchange(changed, true))
+                s.updateTasks({ kept }, false);
         };
-        s.setPomodoro(m_now.addSecs(60), false);
+        s.updateTasks({ kept, dropped }, false);
+        QVERIFY(changed);
         QVERIFY(!s.isSynchronizing());
-        QCOMPARE(m_centre->accessCalls, 2);
-        QCOMPARE(m_centre->pendingCalls, 1);
-        QCOMPARE(m_centre->scheduled.size(), 2);
-    }
-
-    void aNewRevisionWhileAddingStopsAndRestarts()
-    {
-        auto& s = service();
-        const TaskItem a = task("a", 60);
-        const TaskItem b = task("b", 60);
-        int adds = 0;
-        m_centre->beforeCall = [&](const QString& operation) {
-            if (operation == "add" && ++adds == 1)
-                s.updateTasks({ a }, false); // b is no longer wanted
-        };
-        s.updateTasks({ a, b }, false);
-        QVERIFY(!s.isSynchronizing());
-        QCOMPARE(m_centre->scheduled.keys(), QList<QString> { NotificationService::taskIdentifier(a.id) });
         QVERIFY(!s.issue());
+        QCOMPARE(m_centre->accessCalls, 2);
+        QCOMPARE(m_centre->scheduled.keys(), QList<QString> { NotificationService::taskIdentifier(kept.id) });
+        // Only the pass that was interrupted while adding added anything before the last one.
+        QCOMPARE(m_centre->added.size(), operation == "add" ? 2 : 1);
+        QCOMPARE(addedIDs().last(), NotificationService::taskIdentifier(kept.id));
     }
 
     void burstsCollapseIntoOneMorePass()
