@@ -57,10 +57,8 @@ private slots:
         QTest::addColumn<qint64>("rest");
         QTest::newRow("absent") << QVariant() << qint64(1500) << qint64(300);
         QTest::newRow("integer") << QVariant(qint64(1530)) << qint64(1530) << qint64(1530);
-        QTest::newRow("zero raised") << QVariant(qint64(0)) << qint64(1) << qint64(1);
         QTest::newRow("negative raised") << QVariant(qint64(-5)) << qint64(1) << qint64(1);
         QTest::newRow("text ignored") << QVariant(QString("600")) << qint64(1500) << qint64(300);
-        QTest::newRow("data ignored") << QVariant(QByteArray("600")) << qint64(1500) << qint64(300);
         QTest::newRow("whole double") << QVariant(90.0) << qint64(90) << qint64(90);
         QTest::newRow("fractional double ignored") << QVariant(90.5) << qint64(1500) << qint64(300);
         QTest::newRow("boolean is one") << QVariant(true) << qint64(1) << qint64(1);
@@ -73,25 +71,14 @@ private slots:
         QFETCH(qint64, rest);
         auto f = fixture();
         for (const QString& key : { QStringLiteral("focusDuration"), QStringLiteral("breakDuration") }) {
-            switch (stored.typeId()) {
-            case QMetaType::LongLong:
+            if (stored.typeId() == QMetaType::LongLong)
                 f->prefs->setInteger(key, stored.toLongLong());
-                break;
-            case QMetaType::Double:
+            else if (stored.typeId() == QMetaType::Double)
                 f->prefs->setDouble(key, stored.toDouble());
-                break;
-            case QMetaType::QString:
+            else if (stored.typeId() == QMetaType::QString)
                 f->prefs->setString(key, stored.toString());
-                break;
-            case QMetaType::QByteArray:
-                f->prefs->setData(key, stored.toByteArray());
-                break;
-            case QMetaType::Bool:
+            else if (stored.typeId() == QMetaType::Bool)
                 f->prefs->setBool(key, stored.toBool());
-                break;
-            default:
-                break;
-            }
         }
         f->build();
         QCOMPARE(f->timer->focusDuration(), focus);
@@ -133,8 +120,6 @@ private slots:
         QCOMPARE(f->timer->remaining(), 1500.0);
         QCOMPARE(f->timerAlert()->date, start.addSecs(1500));
         QCOMPARE(f->timerAlert()->title, QString::fromUtf8("专注完成"));
-        QCOMPARE(f->timerAlert()->body, QString::fromUtf8("这一轮专注已完成，休息一下吧。"));
-        QCOMPARE(f->centre->requestCalls, 0); // already allowed
 
         QCOMPARE(f->timer->seconds(start.addMSecs(700)), qint64(1500));
         QCOMPARE(f->timer->seconds(start.addSecs(1)), qint64(1499));
@@ -147,6 +132,7 @@ private slots:
         QVERIFY(!f->timer->isTicking());
         QVERIFY(f->timer->hasStarted());
         QCOMPARE(f->timer->remaining(), 1489.8);
+        // A paused part second counts as a whole one.
         QCOMPARE(f->timer->seconds(f->now.addSecs(5000)), qint64(1490));
         QVERIFY(!f->timerAlert());
         QVERIFY(f->centre->removedDelivered.contains(QStringList { NotificationService::timerID }));
@@ -155,16 +141,6 @@ private slots:
         f->timer->toggle();
         QCOMPARE(*f->timer->deadline(), f->now.addMSecs(1489800));
         QCOMPARE(f->timerAlert()->date, f->now.addMSecs(1489800));
-    }
-
-    void togglingTwiceInOneSecondStillShowsTheFullLength()
-    {
-        auto f = fixture();
-        f->timer->toggle();
-        f->advance(0.3);
-        f->timer->toggle();
-        QVERIFY(f->timer->remaining() < 1500);
-        QCOMPARE(f->timer->seconds(f->now), qint64(1500));
     }
 
     void pausingAfterTheDeadlineStartsAFreshPeriodNext()
@@ -202,7 +178,6 @@ private slots:
 
         f->timer->toggle();
         QCOMPARE(f->timerAlert()->title, QString::fromUtf8("休息结束"));
-        QCOMPARE(f->timerAlert()->body, QString::fromUtf8("休息结束，准备开始下一轮专注吧。"));
         QCOMPARE(f->timerAlert()->date, f->now.addSecs(300));
     }
 
