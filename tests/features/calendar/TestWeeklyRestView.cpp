@@ -1,6 +1,5 @@
 #include "features/calendar/HolidayCalendar.h"
 #include "features/calendar/WeeklyRestView.h"
-#include "platform/preferences/Preferences.h"
 #include "support/ScriptedChooser.h"
 #include "support/ScriptedNotificationBackend.h"
 #include "support/TemporaryProfile.h"
@@ -8,10 +7,8 @@
 #include "platform/notifications/NotificationService.h"
 #include "workspace/WorkspaceStore.h"
 
-#include <QFile>
 #include <QFrame>
 #include <QLabel>
-#include <QTemporaryDir>
 #include <QTimeZone>
 #include <QTimer>
 #include <QToolButton>
@@ -86,11 +83,8 @@ private slots:
     {
         m_now = shanghai("2026-02-14 23:59:00");
         makeView();
-        auto* timer = m_view->findChild<QTimer*>("weeklyRestRefreshTimer");
-        QVERIFY(timer->isActive());
-        QCOMPARE(timer->interval(), 60 * 1000);
+        QVERIFY(m_view->findChild<QTimer*>("weeklyRestRefreshTimer")->isActive());
         QCOMPARE(line()->text(), QString("距本周首休还有 1 天 · 休 1 天"));
-        QCOMPARE(line()->toolTip(), QString("查看本周节假日和调休安排"));
         QVERIFY(line()->font().pointSizeF() < m_view->font().pointSizeF());
         m_now = shanghai("2026-02-15 00:00:10");
         tick();
@@ -114,14 +108,11 @@ private slots:
         QTest::mouseClick(line(), Qt::LeftButton);
         QFrame* popover = m_view->popover();
         QVERIFY(popover);
-        QCOMPARE(popover->objectName(), QString("weeklyRestPopover"));
         QVERIFY(popover->windowFlags().testFlag(Qt::Popup));
         QVERIFY(popover->isVisible());
         QCOMPARE(popover->width(), 310);
         QCOMPARE(popover->findChild<QLabel*>("weeklyRestHeadline")->text(),
             QString("距本周首休还有 4 天 · 休 1 天"));
-        QCOMPARE(popover->findChild<QLabel*>("weeklyRestCaption")->text(),
-            QString("中国大陆 · 周一至周日 · 按日历天计算"));
         QVERIFY(!popover->findChild<QLabel*>("weeklyRestEstimate")->isVisible());
 
         const auto days = rows();
@@ -163,8 +154,6 @@ private slots:
         QCOMPARE(estimate->text(),
             QString("A calendar year is missing for this week. The estimate uses weekends only and "
                     "excludes that year's public holidays and adjusted workdays."));
-        QCOMPARE(popover->findChild<QLabel*>("weeklyRestCaption")->text(),
-            QString("Mainland China · Monday–Sunday · Calendar days"));
         QCOMPARE(popover->findChild<QToolButton*>("weeklyRestOfficialLink")->text(),
             QString("Official 2026 Schedule"));
         QCOMPARE(rowText(rows().at(4)), QString("Fri Jan 1 Workday"));
@@ -203,11 +192,6 @@ private slots:
         auto* title = window.findChild<QLabel*>("windowTitleLabel");
         QVERIFY(weekly->mapTo(&window, QPoint(0, 0)).y()
             >= title->mapTo(&window, QPoint(0, title->height())).y());
-
-        QTest::mouseClick(button, Qt::LeftButton);
-        QVERIFY(weekly->popover() && weekly->popover()->isVisible());
-        QCOMPARE(weekly->popover()->findChildren<QWidget*>("weeklyRestDayRow").size(), 7);
-        weekly->togglePopover();
 
         // The store's calendar imports through the store's chooser.
         store.holidays()->importCalendar();
