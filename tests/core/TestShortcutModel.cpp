@@ -74,7 +74,8 @@ private slots:
         const auto sidebar = KeyboardShortcutBinding::defaults(ShortcutAction::sidebar);
         for (const auto& binding : { focus, recording, sidebar })
             QVERIFY(binding.isValid());
-        QVERIFY(!focus.hasSameKeys(recording) && !focus.hasSameKeys(sidebar) && !recording.hasSameKeys(sidebar));
+        QVERIFY(
+            !focus.hasSameKeys(recording) && !focus.hasSameKeys(sidebar) && !recording.hasSameKeys(sidebar));
         QCOMPARE(focus.displayTitle("空格"), QString::fromUtf8("⌃⌥P"));
 
         const KeyboardShortcutBinding lower { 35, ShortcutModifiers(6), "p" };
@@ -87,9 +88,11 @@ private slots:
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<bool>("decodes");
         QTest::newRow("complete") << QByteArray(R"({"keyCode":35,"modifiers":6,"keyLabel":"P"})") << true;
-        QTest::newRow("extra key") << QByteArray(R"({"keyCode":35,"modifiers":6,"keyLabel":"P","x":1})") << true;
+        QTest::newRow("extra key") << QByteArray(R"({"keyCode":35,"modifiers":6,"keyLabel":"P","x":1})")
+                                   << true;
         QTest::newRow("no label") << QByteArray(R"({"keyCode":35,"modifiers":6})") << false;
-        QTest::newRow("string code") << QByteArray(R"({"keyCode":"35","modifiers":6,"keyLabel":"P"})") << false;
+        QTest::newRow("string code") << QByteArray(R"({"keyCode":"35","modifiers":6,"keyLabel":"P"})")
+                                     << false;
         QTest::newRow("fraction") << QByteArray(R"({"keyCode":35.5,"modifiers":6,"keyLabel":"P"})") << false;
         QTest::newRow("negative") << QByteArray(R"({"keyCode":-1,"modifiers":6,"keyLabel":"P"})") << false;
     }
@@ -102,7 +105,7 @@ private slots:
         if (binding) {
             QCOMPARE(*binding, (KeyboardShortcutBinding { 35, ShortcutModifiers(6), "P" }));
             QCOMPARE(QJsonDocument(binding->toJson()).toJson(QJsonDocument::Compact),
-                     QByteArray(R"({"keyCode":35,"keyLabel":"P","modifiers":6})"));
+                QByteArray(R"({"keyCode":35,"keyLabel":"P","modifiers":6})"));
         }
     }
 };

@@ -133,8 +133,9 @@ private slots:
         const QRectF narrow(0, 0, 200, 800);
         QTest::newRow("narrow screen, right tab")
             << QRectF(148, 300, 52, 164) << narrow << SidebarEdge::right << QRectF(8, 382 - 105, 184, 210);
-        QTest::newRow("narrow offset screen, left tab") << QRectF(30, 300, 52, 164) << QRectF(30, 0, 255, 800)
-                                                        << SidebarEdge::left << QRectF(38, 382 - 105, 239, 210);
+        QTest::newRow("narrow offset screen, left tab")
+            << QRectF(30, 300, 52, 164) << QRectF(30, 0, 255, 800) << SidebarEdge::left
+            << QRectF(38, 382 - 105, 239, 210);
         const QRectF tiny(0, 0, 100, 100);
         QTest::newRow("tiny screen: upper bounds win")
             << QRectF(0, 0, 52, 100) << tiny << SidebarEdge::left << QRectF(8, 8, 84, 84);

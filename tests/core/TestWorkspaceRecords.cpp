@@ -261,7 +261,8 @@ private slots:
                 TranscriptionStatuses::fromStoredValue(TranscriptionStatuses::storedValue(status)), status);
         QVERIFY(!TranscriptionStatuses::fromStoredValue(QStringLiteral("done")));
         for (NoteDestination destination : NoteDestinations::allCases())
-            QCOMPARE(NoteDestinations::fromStoredValue(NoteDestinations::storedValue(destination)), destination);
+            QCOMPARE(
+                NoteDestinations::fromStoredValue(NoteDestinations::storedValue(destination)), destination);
         QVERIFY(!NoteDestinations::fromStoredValue(QStringLiteral("elsewhere")));
     }
 

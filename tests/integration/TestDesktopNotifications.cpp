@@ -47,8 +47,12 @@ class TestDesktopNotifications : public QObject {
     QList<Shown> newlyShown()
     {
         dunstctl({ "close-all" });
-        const QJsonArray entries
-            = QJsonDocument::fromJson(dunstctl({ "history" })).object().value("data").toArray().at(0).toArray();
+        const QJsonArray entries = QJsonDocument::fromJson(dunstctl({ "history" }))
+                                       .object()
+                                       .value("data")
+                                       .toArray()
+                                       .at(0)
+                                       .toArray();
         QList<Shown> shown;
         qint64 newest = m_lastSeen;
         for (const QJsonValue& value : entries) {
@@ -58,7 +62,8 @@ class TestDesktopNotifications : public QObject {
             if (id <= m_lastSeen)
                 continue;
             newest = std::max(newest, id);
-            shown.append({ field("appname").toString(), field("summary").toString(), field("body").toString() });
+            shown.append(
+                { field("appname").toString(), field("summary").toString(), field("body").toString() });
         }
         m_lastSeen = newest;
         return shown;
@@ -66,9 +71,8 @@ class TestDesktopNotifications : public QObject {
 
     static int count(const QList<Shown>& shown, const QString& summary, const QString& body)
     {
-        return int(std::count_if(shown.cbegin(), shown.cend(), [&](const Shown& s) {
-            return s.app == "Tandrel" && s.summary == summary && s.body == body;
-        }));
+        return int(std::count_if(shown.cbegin(), shown.cend(),
+            [&](const Shown& s) { return s.app == "Tandrel" && s.summary == summary && s.body == body; }));
     }
 
     // A store with the real notification service, ready once its first pass is done.
@@ -95,7 +99,8 @@ class TestDesktopNotifications : public QObject {
         if (!m_store->addTask(title))
             return {};
         const QList<TaskItem> tasks = m_store->tasks();
-        const auto task = std::find_if(tasks.cbegin(), tasks.cend(), [&](const TaskItem& t) { return t.title == title; });
+        const auto task
+            = std::find_if(tasks.cbegin(), tasks.cend(), [&](const TaskItem& t) { return t.title == title; });
         m_store->setTaskReminder(task->id, QDateTime::currentDateTime().addSecs(inSeconds));
         settle();
         return task->id;
@@ -110,7 +115,8 @@ class TestDesktopNotifications : public QObject {
 private slots:
     void initTestCase()
     {
-        QVERIFY2(!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"), "run through scripts/with-notifications");
+        QVERIFY2(!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"),
+            "run through scripts/with-notifications");
         newlyShown();
     }
 
@@ -128,8 +134,12 @@ private slots:
         QTest::addColumn<QString>("summary");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("body");
-        QTest::newRow("zh") << "zh-Hans" << QString::fromUtf8("待办提醒") << "Water the plants" << "Water the plants";
-        QTest::newRow("en") << "en" << "Task Reminder" << "a < b & c" << "a &lt; b &amp; c";
+        QTest::newRow("zh") << "zh-Hans" << QString::fromUtf8("待办提醒") << "Water the plants"
+                            << "Water the plants";
+        QTest::newRow("en") << "en"
+                            << "Task Reminder"
+                            << "a < b & c"
+                            << "a &lt; b &amp; c";
     }
     void taskReminders()
     {

@@ -100,10 +100,7 @@ public:
             m_state->scheduled.remove(id);
         }
     }
-    void removeDelivered(const QStringList& ids) override
-    {
-        m_state->removedDelivered.append(ids);
-    }
+    void removeDelivered(const QStringList& ids) override { m_state->removedDelivered.append(ids); }
 
 private:
     void before(const QString& operation)

@@ -112,9 +112,11 @@ class TestLanguageSweep : public QObject {
                 continue;
             for (const QString& text : visibleTexts(widget)) {
                 swept += language == "en" || hasHan(text);
-                const bool fault = language == "en" ? hasHan(text) : hasHan(text) && !isRenderedFromAKey(text);
+                const bool fault
+                    = language == "en" ? hasHan(text) : hasHan(text) && !isRenderedFromAKey(text);
                 if (fault)
-                    faults << QStringLiteral("%1 (%2): %3").arg(widget->objectName(), widget->metaObject()->className(), text);
+                    faults << QStringLiteral("%1 (%2): %3")
+                                  .arg(widget->objectName(), widget->metaObject()->className(), text);
             }
         }
         faults.removeDuplicates();
@@ -127,8 +129,10 @@ private slots:
     {
         QTest::addColumn<QString>("built");
         QTest::addColumn<QString>("switched");
-        QTest::newRow("built in Chinese") << "zh-Hans" << "en";
-        QTest::newRow("built in English") << "en" << "zh-Hans";
+        QTest::newRow("built in Chinese") << "zh-Hans"
+                                          << "en";
+        QTest::newRow("built in English") << "en"
+                                          << "zh-Hans";
     }
     void sweep()
     {

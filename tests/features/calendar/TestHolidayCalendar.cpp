@@ -383,17 +383,24 @@ private slots:
         QByteArray large = yearFile(2027, "gov", { day("2027-01-01", true, "元旦") });
         QByteArray small = large + QByteArray(1'999'999 - large.size(), ' ');
         large.append(QByteArray(2'000'000 - large.size(), ' '));
-        QTest::newRow("cancelled") << "-" << QByteArray() << "" << "zh-Hans";
-        QTest::newRow("good") << "good.json" << yearFile(2027, "gov", {}) << "" << "zh-Hans";
-        QTest::newRow("1,999,999 bytes") << "sized.json" << small << "" << "zh-Hans";
+        QTest::newRow("cancelled") << "-" << QByteArray() << ""
+                                   << "zh-Hans";
+        QTest::newRow("good") << "good.json" << yearFile(2027, "gov", {}) << ""
+                              << "zh-Hans";
+        QTest::newRow("1,999,999 bytes") << "sized.json" << small << ""
+                                         << "zh-Hans";
         QTest::newRow("2,000,000 bytes")
-            << "sized.json" << large << "Could not import the calendar: The calendar file is too large." << "en";
+            << "sized.json" << large << "Could not import the calendar: The calendar file is too large."
+            << "en";
         QTest::newRow("invalid") << "bad.json" << yearFile(2027, "gov", { day("2026-12-31", true) })
                                  << "日历导入失败：" + invalidMessage << "zh-Hans";
         // A pipe would block the interface when opened; a folder cannot be read.
-        QTest::newRow("pipe") << "pipe" << QByteArray() << "日历导入失败：无法读取文件“pipe.json”。" << "zh-Hans";
-        QTest::newRow("folder") << "folder" << QByteArray() << "日历导入失败：无法读取文件“folder”。" << "zh-Hans";
-        QTest::newRow("gone") << "gone.json" << QByteArray() << "日历导入失败：无法读取文件“gone.json”。" << "zh-Hans";
+        QTest::newRow("pipe") << "pipe" << QByteArray() << "日历导入失败：无法读取文件“pipe.json”。"
+                              << "zh-Hans";
+        QTest::newRow("folder") << "folder" << QByteArray() << "日历导入失败：无法读取文件“folder”。"
+                                << "zh-Hans";
+        QTest::newRow("gone") << "gone.json" << QByteArray() << "日历导入失败：无法读取文件“gone.json”。"
+                              << "zh-Hans";
     }
     void importCalendar()
     {

@@ -1,10 +1,10 @@
 #include "features/calendar/HolidayCalendar.h"
 #include "features/calendar/WeeklyRestView.h"
+#include "platform/notifications/NotificationService.h"
 #include "support/ScriptedChooser.h"
 #include "support/ScriptedNotificationBackend.h"
 #include "support/TemporaryProfile.h"
 #include "workspace/ContentView.h"
-#include "platform/notifications/NotificationService.h"
 #include "workspace/WorkspaceStore.h"
 
 #include <QFrame>
@@ -173,7 +173,8 @@ private slots:
     void lineInTheWindowBelowTheTitle()
     {
         auto chooser = std::make_shared<ScriptedChooser>();
-        chooser->files = { m_profile->writeFile("2027.json", R"({"year": 2027, "source": "gov", "days": []})") };
+        chooser->files
+            = { m_profile->writeFile("2027.json", R"({"year": 2027, "source": "gov", "days": []})") };
 
         WorkspaceStore::Services services;
         services.notifications = new NotificationService(std::make_unique<ScriptedNotificationBackend>());

@@ -15,7 +15,8 @@ class TestPomodoroTimer : public QObject {
     struct Fixture {
         TemporaryProfile profile;
         Preferences* prefs = profile.preferences();
-        std::shared_ptr<ScriptedNotificationBackend::State> centre = std::make_shared<ScriptedNotificationBackend::State>();
+        std::shared_ptr<ScriptedNotificationBackend::State> centre
+            = std::make_shared<ScriptedNotificationBackend::State>();
         std::unique_ptr<NotificationService> notifications;
         std::unique_ptr<PomodoroTimer> timer;
         QDateTime now = QDateTime(QDate(2026, 3, 2), QTime(9, 0), Qt::UTC);

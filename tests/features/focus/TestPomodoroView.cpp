@@ -40,7 +40,8 @@ class TestPomodoroView : public QObject {
     {
         m_profile = std::make_unique<TemporaryProfile>(language);
         m_prefs = m_profile->preferences();
-        m_notifications = std::make_unique<NotificationService>(std::make_unique<ScriptedNotificationBackend>());
+        m_notifications
+            = std::make_unique<NotificationService>(std::make_unique<ScriptedNotificationBackend>());
         m_timer = std::make_unique<PomodoroTimer>(m_prefs, m_notifications.get());
         m_timer->setClock([this] { return m_now; });
         m_window = std::make_unique<QWidget>();
@@ -59,12 +60,11 @@ class TestPomodoroView : public QObject {
     }
 
     InlineTimeDigit* digit(const QString& name) const { return m_view->findChild<InlineTimeDigit*>(name); }
-    QString shown(const QString& name) const { return digit(name)->findChild<QLabel*>("durationLabel")->text(); }
-    template <class T>
-    T find(const QString& name) const
+    QString shown(const QString& name) const
     {
-        return m_view->findChild<T>(name);
+        return digit(name)->findChild<QLabel*>("durationLabel")->text();
     }
+    template <class T> T find(const QString& name) const { return m_view->findChild<T>(name); }
 
     // Double-clicks the digit and types `text` over the selected value.
     QLineEdit* type(const QString& name, const QString& text)
@@ -114,14 +114,21 @@ private slots:
     {
         QTest::addColumn<QString>("digitName");
         QTest::addColumn<QString>("text");
-        QTest::newRow("minutes above 180") << "focusMinutesDigit" << "181";
-        QTest::newRow("seconds above 59") << "focusSecondsDigit" << "60";
-        QTest::newRow("letters") << "focusMinutesDigit" << "abc";
-        QTest::newRow("empty") << "breakSecondsDigit" << "";
-        QTest::newRow("negative") << "breakSecondsDigit" << "-5";
-        QTest::newRow("blank inside") << "focusMinutesDigit" << "2 5";
+        QTest::newRow("minutes above 180") << "focusMinutesDigit"
+                                           << "181";
+        QTest::newRow("seconds above 59") << "focusSecondsDigit"
+                                          << "60";
+        QTest::newRow("letters") << "focusMinutesDigit"
+                                 << "abc";
+        QTest::newRow("empty") << "breakSecondsDigit"
+                               << "";
+        QTest::newRow("negative") << "breakSecondsDigit"
+                                  << "-5";
+        QTest::newRow("blank inside") << "focusMinutesDigit"
+                                      << "2 5";
         // The break is 05:00, so zero minutes leaves no time at all.
-        QTest::newRow("no time at all") << "breakMinutesDigit" << "0";
+        QTest::newRow("no time at all") << "breakMinutesDigit"
+                                        << "0";
     }
 
     void invalidEntriesBeepAndChangeNothing()
@@ -149,11 +156,13 @@ private slots:
         QTest::addColumn<int>("key"); // 0: the focus moves elsewhere
         QTest::addColumn<qint64>("focus");
         QTest::addColumn<qint64>("rest");
-        QTest::newRow("zero minutes with seconds") << "breakMinutesDigit" << "00" << int(Qt::Key_Return)
-                                                   << qint64(1500) << qint64(30);
-        QTest::newRow("escape") << "focusMinutesDigit" << "abc" << int(Qt::Key_Escape) << qint64(1500)
-                                << qint64(300);
-        QTest::newRow("leaving the field") << "focusMinutesDigit" << "45" << 0 << qint64(2700) << qint64(300);
+        QTest::newRow("zero minutes with seconds")
+            << "breakMinutesDigit"
+            << "00" << int(Qt::Key_Return) << qint64(1500) << qint64(30);
+        QTest::newRow("escape") << "focusMinutesDigit"
+                                << "abc" << int(Qt::Key_Escape) << qint64(1500) << qint64(300);
+        QTest::newRow("leaving the field") << "focusMinutesDigit"
+                                           << "45" << 0 << qint64(2700) << qint64(300);
     }
     void endingAnEdit()
     {

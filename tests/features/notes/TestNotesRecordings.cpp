@@ -90,7 +90,8 @@ class TestNotesRecordings : public QObject {
             { "running.m4a", m_at, TranscriptionStatus::transcribing, std::nullopt },
             { "done.m4a", m_at, TranscriptionStatus::completed, std::nullopt },
             { "failed.m4a", m_at, TranscriptionStatus::failed, std::nullopt },
-            { "interrupted.m4a", m_at.addSecs(3600), TranscriptionStatus::failed, QString("上次识别未完成，点击重试。") },
+            { "interrupted.m4a", m_at.addSecs(3600), TranscriptionStatus::failed,
+                QString("上次识别未完成，点击重试。") },
         };
         m_store->setPages(pages);
     }
@@ -214,7 +215,8 @@ private slots:
         NotesView view(m_store.get());
         view.show();
         setRecordings();
-        QTest::mouseClick(row(view, "failed.m4a")->findChild<QPushButton*>("transcriptionHelpButton"), Qt::LeftButton);
+        QTest::mouseClick(
+            row(view, "failed.m4a")->findChild<QPushButton*>("transcriptionHelpButton"), Qt::LeftButton);
         QMessageBox* help = view.transcriptionHelp();
         QVERIFY(help);
         QTRY_VERIFY(help->isVisible());
@@ -226,8 +228,8 @@ private slots:
 
         // The other button opens the model installer.
         view.showTranscriptionHelp();
-        QTest::mouseClick(view.transcriptionHelp()->findChild<QPushButton*>("manageSpeechModelsButton"),
-                          Qt::LeftButton);
+        QTest::mouseClick(
+            view.transcriptionHelp()->findChild<QPushButton*>("manageSpeechModelsButton"), Qt::LeftButton);
         QTRY_VERIFY(!view.transcriptionHelp());
         QVERIFY(view.speechModels());
         QTRY_VERIFY(view.speechModels()->isVisible());
@@ -260,7 +262,8 @@ private slots:
         auto* progress = dialog->findChild<QProgressBar*>("modelProgress");
         auto* cancel = dialog->findChild<QPushButton*>("cancelModelJobButton");
         auto* message = dialog->findChild<QLabel*>("modelMessageLabel");
-        QCOMPARE(modelRow->findChild<QLabel*>("modelName")->text(), QString("Multilingual test model (about 149 MB)"));
+        QCOMPARE(modelRow->findChild<QLabel*>("modelName")->text(),
+            QString("Multilingual test model (about 149 MB)"));
         QVERIFY(!badge->isVisibleTo(dialog));
         QVERIFY(!progress->isVisibleTo(dialog));
         QVERIFY(!message->isVisibleTo(dialog));
@@ -285,7 +288,8 @@ private slots:
         QVERIFY(badge->isVisibleTo(dialog));
         QCOMPARE(badge->text(), QString("Installed"));
         QVERIFY(!download->isVisibleTo(dialog));
-        QCOMPARE(dialog->findChild<QLabel*>("installedModelLabel")->text(), QString("Current model: ggml-test.bin"));
+        QCOMPARE(dialog->findChild<QLabel*>("installedModelLabel")->text(),
+            QString("Current model: ggml-test.bin"));
         QVERIFY(!message->isVisibleTo(dialog));
 
         QTest::mouseClick(dialog->findChild<QPushButton*>("modelDialogDoneButton"), Qt::LeftButton);
@@ -320,7 +324,8 @@ private slots:
         QTRY_COMPARE(models.state(), ModelManager::State::idle);
         QVERIFY(!message->isVisibleTo(dialog));
         QCOMPARE(dialog->findChild<QLabel*>("modelStatusLabel")->text(), QString("语音识别模型已安装"));
-        QCOMPARE(dialog->findChild<QLabel*>("installedModelLabel")->text(), QString("当前模型：ggml-mine.bin"));
+        QCOMPARE(
+            dialog->findChild<QLabel*>("installedModelLabel")->text(), QString("当前模型：ggml-mine.bin"));
     }
 };
 

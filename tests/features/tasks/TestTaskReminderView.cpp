@@ -30,19 +30,14 @@ class TestTaskReminderView : public QObject {
         task.title = "Call the plumber";
         if (reminderInSeconds)
             task.reminderAt = m_now.addSecs(*reminderInSeconds);
-        m_view = std::make_unique<TaskReminderView>(task, [this](const std::optional<QDateTime>& date) {
-            m_saved.append(date);
-        });
+        m_view = std::make_unique<TaskReminderView>(
+            task, [this](const std::optional<QDateTime>& date) { m_saved.append(date); });
         m_view->setClock([this] { return m_now; });
         m_view->show();
         return *m_view;
     }
 
-    template <class T>
-    T inEditor(const QString& name) const
-    {
-        return m_view->editor()->findChild<T>(name);
-    }
+    template <class T> T inEditor(const QString& name) const { return m_view->editor()->findChild<T>(name); }
     QToolButton* bell() const { return m_view->findChild<QToolButton*>("taskReminderButton"); }
 
 private slots:
@@ -82,7 +77,7 @@ private slots:
         QVERIFY(m_view->editor()->isVisible());
         QCOMPARE(m_view->reminderDate(), m_now.addSecs(opensAt));
         QCOMPARE(inEditor<QDateTimeEdit*>("reminderDateField")->dateTime().toString("yyyyMMddHHmm"),
-                 m_now.addSecs(opensAt).toString("yyyyMMddHHmm"));
+            m_now.addSecs(opensAt).toString("yyyyMMddHHmm"));
         QCOMPARE(inEditor<QLabel*>("reminderTaskTitleLabel")->text(), QString("Call the plumber"));
         QCOMPARE(inEditor<QPushButton*>("removeReminderButton")->isVisible(), reminder.has_value());
     }
@@ -150,7 +145,8 @@ private slots:
         m_profile = std::make_unique<TemporaryProfile>("en");
         auto centre = std::make_shared<ScriptedNotificationBackend::State>();
         WorkspaceStore::Services services;
-        services.notifications = new NotificationService(std::make_unique<ScriptedNotificationBackend>(centre));
+        services.notifications
+            = new NotificationService(std::make_unique<ScriptedNotificationBackend>(centre));
         WorkspaceStore store(m_profile->preferences(), services);
         ContentView content(&store);
         content.resize(420, 800);

@@ -37,8 +37,8 @@ public:
     }
 
 public slots:
-    uint Notify(const QString& app, uint replaces, const QString&, const QString& summary, const QString& body,
-                const QStringList&, const QVariantMap& hints, int timeout)
+    uint Notify(const QString& app, uint replaces, const QString&, const QString& summary,
+        const QString& body, const QStringList&, const QVariantMap& hints, int timeout)
     {
         if (refusals > 0) {
             --refusals;
@@ -76,8 +76,8 @@ class TestDesktopNotificationBackend : public QObject {
 
     static QDBusConnection unreachableBus()
     {
-        return QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/tandrel-test-bus"),
-                                             QStringLiteral("unreachable"));
+        return QDBusConnection::connectToBus(
+            QStringLiteral("unix:path=/nonexistent/tandrel-test-bus"), QStringLiteral("unreachable"));
     }
 
     // A private session bus; with `activatable` it knows how to start a notification
@@ -87,10 +87,10 @@ class TestDesktopNotificationBackend : public QObject {
         const QString folder = m_profile.path(QString("bus-%1").arg(++m_connections));
         m_profile.makeFolder(QString("bus-%1/services").arg(m_connections));
         if (activatable)
-            m_profile.writeFile(QString("bus-%1/services/org.freedesktop.Notifications.service").arg(m_connections),
-                                "[D-BUS Service]\nName=org.freedesktop.Notifications\nExec=/bin/false\n");
-        const QString config = m_profile.writeFile(
-            QString("bus-%1/bus.conf").arg(m_connections),
+            m_profile.writeFile(
+                QString("bus-%1/services/org.freedesktop.Notifications.service").arg(m_connections),
+                "[D-BUS Service]\nName=org.freedesktop.Notifications\nExec=/bin/false\n");
+        const QString config = m_profile.writeFile(QString("bus-%1/bus.conf").arg(m_connections),
             QString("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
                     "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
                     "<busconfig><type>session</type><listen>unix:path=%1/socket</listen><auth>EXTERNAL</auth>"
@@ -118,7 +118,7 @@ class TestDesktopNotificationBackend : public QObject {
         m_server = std::make_unique<FakeNotificationServer>();
         QDBusConnection bus = connection("server");
         bus.registerObject("/org/freedesktop/Notifications", m_server.get(),
-                           QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals);
+            QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals);
         bus.registerService(DesktopNotificationBackend::serviceName);
         return *m_server;
     }
@@ -142,7 +142,8 @@ class TestDesktopNotificationBackend : public QObject {
         return access;
     }
 
-    static void add(DesktopNotificationBackend& backend, const QString& id, const QString& body, const QDateTime& at)
+    static void add(
+        DesktopNotificationBackend& backend, const QString& id, const QString& body, const QDateTime& at)
     {
         backend.add({ id, "Task Reminder", body, at }, [](std::optional<QString> error) { QVERIFY(!error); });
     }
@@ -180,7 +181,8 @@ private slots:
         QCOMPARE(error->value_or(QString()), QString("the desktop notification service cannot be reached"));
 
         std::optional<std::optional<QString>> refused;
-        backend.add({ "broken", "Title", "body", QDateTime() }, [&](std::optional<QString> e) { refused = e; });
+        backend.add(
+            { "broken", "Title", "body", QDateTime() }, [&](std::optional<QString> e) { refused = e; });
         QTRY_VERIFY(refused.has_value());
         QCOMPARE(refused->value_or(QString()), QString("the reminder time is not valid"));
     }
@@ -238,7 +240,7 @@ private slots:
         startBus(activatable);
         DesktopNotificationBackend backend(connection("client"), m_clock);
         QCOMPARE(accessOf(backend),
-                 std::optional(activatable ? NotificationAccess::allowed : NotificationAccess::denied));
+            std::optional(activatable ? NotificationAccess::allowed : NotificationAccess::denied));
         std::optional<std::optional<QString>> error;
         bool granted = !activatable;
         backend.requestAccess([&](bool g, std::optional<QString> e) {

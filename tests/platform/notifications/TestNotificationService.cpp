@@ -19,8 +19,8 @@ class TestNotificationService : public QObject {
     {
         m_centre = std::make_shared<ScriptedNotificationBackend::State>();
         m_centre->access = access;
-        m_service = std::make_unique<NotificationService>(std::make_unique<ScriptedNotificationBackend>(m_centre),
-                                                          [this] { return m_now; });
+        m_service = std::make_unique<NotificationService>(
+            std::make_unique<ScriptedNotificationBackend>(m_centre), [this] { return m_now; });
         return *m_service;
     }
 
@@ -42,7 +42,10 @@ class TestNotificationService : public QObject {
         return ids;
     }
 
-    static QString notAllowed() { return QString::fromUtf8("通知尚未允许，请在系统设置中开启Tandrel的通知。"); }
+    static QString notAllowed()
+    {
+        return QString::fromUtf8("通知尚未允许，请在系统设置中开启Tandrel的通知。");
+    }
 
 private slots:
     void init()
@@ -104,14 +107,20 @@ private slots:
         QTest::addColumn<QString>("language");
         QTest::addColumn<QString>("error");
         QTest::addColumn<QString>("issue");
-        QTest::newRow("declined") << "zh-Hans" << "" << notAllowed();
+        QTest::newRow("declined") << "zh-Hans"
+                                  << "" << notAllowed();
         QTest::newRow("declined, English")
-            << "en" << "" << "Notifications are not allowed. Enable notifications for Tandrel in System Settings.";
-        QTest::newRow("failed") << "zh-Hans" << "the request was refused"
-                                << QString::fromUtf8("提醒未能安排：the request was refused。请检查通知设置后重试。");
-        QTest::newRow("failed, English")
-            << "en" << "the request was refused"
-            << "Could not schedule the reminder: the request was refused. Check notification settings and retry.";
+            << "en"
+            << ""
+            << "Notifications are not allowed. Enable notifications for Tandrel in System Settings.";
+        QTest::newRow("failed") << "zh-Hans"
+                                << "the request was refused"
+                                << QString::fromUtf8(
+                                       "提醒未能安排：the request was refused。请检查通知设置后重试。");
+        QTest::newRow("failed, English") << "en"
+                                         << "the request was refused"
+                                         << "Could not schedule the reminder: the request was refused. Check "
+                                            "notification settings and retry.";
     }
     void aRequestThatIsNotGranted()
     {
@@ -127,7 +136,8 @@ private slots:
         s.updateTasks({ task("future", 60) }, true);
         QCOMPARE(m_centre->requestCalls, 1);
         QCOMPARE(s.issue(), issue);
-        QCOMPARE(s.authorization(), error.isEmpty() ? NotificationAccess::denied : NotificationAccess::notDetermined);
+        QCOMPARE(s.authorization(),
+            error.isEmpty() ? NotificationAccess::denied : NotificationAccess::notDetermined);
         QVERIFY(m_centre->added.isEmpty());
         QVERIFY(!s.isSynchronizing());
         if (!error.isEmpty()) {
@@ -139,8 +149,8 @@ private slots:
     void onlyOpenFutureRemindersAreScheduled()
     {
         auto& s = service();
-        const QList<TaskItem> tasks { task("future", 60),   task("now", 0),          task("past", -60),
-                                      task("done", 60, true), task("none", std::nullopt), task("", 3600) };
+        const QList<TaskItem> tasks { task("future", 60), task("now", 0), task("past", -60),
+            task("done", 60, true), task("none", std::nullopt), task("", 3600) };
         s.updateTasks(tasks, true);
         QCOMPARE(m_centre->added.size(), 2);
         QHash<QString, ScheduledAlert> byID;
@@ -151,7 +161,7 @@ private slots:
         QCOMPARE(future.body, QString("future"));
         QCOMPARE(future.date, m_now.addSecs(60));
         QCOMPARE(byID.value(NotificationService::taskIdentifier(tasks[5].id)).body,
-                 QString::fromUtf8("你有一项待办需要处理"));
+            QString::fromUtf8("你有一项待办需要处理"));
         // Added in identifier order.
         QStringList ids = addedIDs();
         QStringList sorted = ids;
@@ -173,8 +183,8 @@ private slots:
         completed.isCompleted = true;
         s.updateTasks({ keep, cleared, completed }, true);
         QStringList expected { NotificationService::taskIdentifier(deleted.id),
-                               NotificationService::taskIdentifier(cleared.id),
-                               NotificationService::taskIdentifier(completed.id) };
+            NotificationService::taskIdentifier(cleared.id),
+            NotificationService::taskIdentifier(completed.id) };
         expected.sort();
         QCOMPARE(m_centre->removedDelivered.last(), expected);
         // Withdrawn from the schedule too: they became stale.
@@ -185,7 +195,8 @@ private slots:
     {
         auto& s = service();
         const QString staleTask = NotificationService::taskPrefix + "0F1E2D3C-0000-4000-8000-000000000001";
-        m_centre->pending = { "org.other.reminder", staleTask, NotificationService::timerID, "sidebar.other" };
+        m_centre->pending
+            = { "org.other.reminder", staleTask, NotificationService::timerID, "sidebar.other" };
         s.updateTasks({}, false);
         // A timer alert from an earlier run is not touched until the timer speaks.
         QCOMPARE(m_centre->removed.last(), QStringList { staleTask });
@@ -314,7 +325,8 @@ private slots:
         QCOMPARE(empty.title, QString("Task Reminder"));
         QCOMPARE(empty.body, QString("You have a task to attend to."));
         QCOMPARE(empty.date, m_now.addSecs(60));
-        QCOMPARE(byID.value(NotificationService::taskIdentifier(tasks[1].id)).body, QString("Water the plants"));
+        QCOMPARE(
+            byID.value(NotificationService::taskIdentifier(tasks[1].id)).body, QString("Water the plants"));
         QCOMPARE(m_centre->requestCalls, 0);
     }
 

@@ -102,9 +102,10 @@ private slots:
         const QJsonObject entry = storedFolders().first().toObject();
         QCOMPARE(entry.value("kind").toString(), QString("files"));
         QCOMPARE(entry.value("originalPath").toString(), chosen);
-        QCOMPARE(FolderBookmark::resolve(QByteArray::fromBase64(entry.value("bookmark").toString().toLatin1()))
-                     .value()
-                     .path,
+        QCOMPARE(
+            FolderBookmark::resolve(QByteArray::fromBase64(entry.value("bookmark").toString().toLatin1()))
+                .value()
+                .path,
             chosen);
 
         // Another folder is a new entry; the same folder for recordings shares the id.
@@ -162,7 +163,8 @@ private slots:
         if (!moved) {
             QCOMPARE(storage->label(Kind::files), QString("目录授权已失效"));
             QCOMPARE(storage->fileURL(file).error().text(), QString("文件目录授权失效：Report.pdf"));
-            QCOMPARE(storage->directory(Kind::files).error().text(), QString("附件目录不可用，请重新选择原文件夹。"));
+            QCOMPARE(storage->directory(Kind::files).error().text(),
+                QString("附件目录不可用，请重新选择原文件夹。"));
         }
         // The entry stays remembered; choosing the folder again brings the same id back.
         QCOMPARE(storedFolders().size(), 1);
@@ -213,8 +215,10 @@ private slots:
         const QString chosen = makeFolder("chosen");
         const QUuid id = Uuid::create();
         prefs()->setData("storageFolders",
-            QJsonDocument(QJsonArray { QJsonObject { { "id", Uuid::text(id) }, { "kind", "files" },
-                              { "bookmark", QString::fromLatin1(FolderBookmark::create(chosen).value().toBase64()) } } })
+            QJsonDocument(
+                QJsonArray { QJsonObject { { "id", Uuid::text(id) }, { "kind", "files" },
+                    { "bookmark",
+                        QString::fromLatin1(FolderBookmark::create(chosen).value().toBase64()) } } })
                 .toJson());
         prefs()->setString("fileFolderID", Uuid::text(id).toLower());
         auto storage = makeLocations();
@@ -231,13 +235,23 @@ private slots:
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("expected"); // relative to the vault; empty when refused
         QTest::addColumn<QString>("message");
-        QTest::newRow("trimmed") << "  Sidebar/Attachments \n" << "Sidebar/Attachments" << "";
-        QTest::newRow("dots in names") << "a.b/..c/d.." << "a.b/..c/d.." << "";
-        QTest::newRow("link inside") << "inner-link/new" << "Existing/new" << "";
-        QTest::newRow("link to the vault") << "self" << "" << "";
-        for (const char* bad : { "/Sidebar", "Sidebar//A", "Sidebar/", "Sidebar/./x", "../x", "Sidebar\\x", " \t" })
+        QTest::newRow("trimmed") << "  Sidebar/Attachments \n"
+                                 << "Sidebar/Attachments"
+                                 << "";
+        QTest::newRow("dots in names") << "a.b/..c/d.."
+                                       << "a.b/..c/d.."
+                                       << "";
+        QTest::newRow("link inside") << "inner-link/new"
+                                     << "Existing/new"
+                                     << "";
+        QTest::newRow("link to the vault") << "self"
+                                           << ""
+                                           << "";
+        for (const char* bad :
+            { "/Sidebar", "Sidebar//A", "Sidebar/", "Sidebar/./x", "../x", "Sidebar\\x", " \t" })
             QTest::newRow(bad) << bad << "" << relativeMessage;
-        for (const char* outside : { "outer-link", "relative-out/x", "dangling-out/x", "Existing/deep-out/x" })
+        for (const char* outside :
+            { "outer-link", "relative-out/x", "dangling-out/x", "Existing/deep-out/x" })
             QTest::newRow(outside) << outside << "" << insideMessage;
     }
     void exportDirectory()
