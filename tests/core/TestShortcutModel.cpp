@@ -14,19 +14,13 @@ class TestShortcutModel : public QObject {
     Q_OBJECT
 
 private slots:
-    void actions()
+    void actionsRoundTrip()
     {
-        const auto cases = ShortcutActions::allCases();
-        QCOMPARE(cases.size(), 3);
-        QCOMPARE(ShortcutActions::id(cases.at(0)), QString("focus"));
-        QCOMPARE(ShortcutActions::id(cases.at(2)), QString("sidebar"));
-        QCOMPARE(ShortcutActions::hotKeyID(ShortcutAction::focus), 1u);
-        QCOMPARE(ShortcutActions::hotKeyID(ShortcutAction::recording), 2u);
-        QCOMPARE(ShortcutActions::hotKeyID(ShortcutAction::sidebar), 3u);
-        QCOMPARE(ShortcutActions::fromHotKeyID(2), ShortcutAction::recording);
+        for (ShortcutAction action : ShortcutActions::allCases()) {
+            QCOMPARE(ShortcutActions::fromHotKeyID(ShortcutActions::hotKeyID(action)), action);
+            QCOMPARE(ShortcutActions::fromId(ShortcutActions::id(action)), action);
+        }
         QCOMPARE(ShortcutActions::fromHotKeyID(0), std::nullopt);
-        QCOMPARE(ShortcutActions::fromHotKeyID(4), std::nullopt);
-        QCOMPARE(ShortcutActions::fromId("recording"), ShortcutAction::recording);
         QCOMPARE(ShortcutActions::fromId("Recording"), std::nullopt);
     }
 
@@ -37,15 +31,6 @@ private slots:
         QCOMPARE(ShortcutModifiers(ShortcutModifiers::all).symbols(), QString::fromUtf8("⌃⌥⇧⌘"));
         QCOMPARE(ShortcutModifiers::of({ cmd, sft }).symbols(), QString::fromUtf8("⇧⌘"));
         QCOMPARE(ShortcutModifiers().symbols(), QString());
-        QVERIFY(controlOption.isSubset(ShortcutModifiers(ShortcutModifiers::all)));
-        QVERIFY(ShortcutModifiers(ShortcutModifiers::all).isSuperset(controlOption));
-        QVERIFY(controlOption.isDisjoint(ShortcutModifiers::of({ cmd, sft })));
-        QCOMPARE(controlOption.symmetricDifference(ShortcutModifiers::of({ opt, sft })).rawValue(), ctl | sft);
-        QCOMPARE(controlOption.intersected(ShortcutModifiers(opt)).rawValue(), opt);
-        auto set = controlOption;
-        set.insert(cmd);
-        set.remove(ctl);
-        QCOMPARE(set.rawValue(), opt | cmd);
     }
 
     void validation_data()
@@ -55,20 +40,15 @@ private slots:
         QTest::addColumn<QString>("label");
         QTest::addColumn<bool>("valid");
         QTest::newRow("⌘C") << 8u << cmd << "C" << false;
-        QTest::newRow("⌘V") << 9u << cmd << "V" << false;
         QTest::newRow("⌘Space") << 49u << cmd << "Space" << false;
-        QTest::newRow("⌘Tab") << 48u << cmd << "Tab" << false;
         QTest::newRow("⌘P") << 35u << cmd << "P" << false;
         QTest::newRow("⌘⇧C") << 8u << (cmd | sft) << "C" << true;
-        QTest::newRow("⌃C") << 8u << ctl << "C" << true;
-        QTest::newRow("⌥⌘C") << 8u << (opt | cmd) << "C" << true;
         QTest::newRow("⌘⇧Z") << 6u << (cmd | sft) << "Z" << false;
         QTest::newRow("⌃⇧Z") << 6u << (ctl | sft) << "Z" << true;
         QTest::newRow("⌘D not reserved") << 2u << cmd << "D" << true;
         QTest::newRow("⇧P") << 35u << sft << "P" << false;
         QTest::newRow("no modifiers") << 35u << 0u << "P" << false;
         QTest::newRow("modifier key 56") << 56u << (ctl | opt) << "Shift" << false;
-        QTest::newRow("modifier key 54") << 54u << (ctl | opt) << "Cmd" << false;
         QTest::newRow("function key 63") << 63u << (ctl | opt) << "Fn" << false;
         QTest::newRow("key 64 after modifiers") << 64u << (ctl | opt) << "F17" << true;
         QTest::newRow("key 126") << 126u << (ctl | opt) << "Up" << true;
@@ -92,15 +72,11 @@ private slots:
         const auto focus = KeyboardShortcutBinding::defaults(ShortcutAction::focus);
         const auto recording = KeyboardShortcutBinding::defaults(ShortcutAction::recording);
         const auto sidebar = KeyboardShortcutBinding::defaults(ShortcutAction::sidebar);
-        QCOMPARE(focus, (KeyboardShortcutBinding { 35, ShortcutModifiers(6), "P" }));
-        QCOMPARE(recording, (KeyboardShortcutBinding { 15, ShortcutModifiers(6), "R" }));
-        QCOMPARE(sidebar, (KeyboardShortcutBinding { 49, ShortcutModifiers(6), "Space" }));
         for (const auto& binding : { focus, recording, sidebar })
             QVERIFY(binding.isValid());
-        QVERIFY(!focus.hasSameKeys(recording) && !focus.hasSameKeys(sidebar) && !recording.hasSameKeys(sidebar));
+        QVERIFY(
+            !focus.hasSameKeys(recording) && !focus.hasSameKeys(sidebar) && !recording.hasSameKeys(sidebar));
         QCOMPARE(focus.displayTitle("空格"), QString::fromUtf8("⌃⌥P"));
-        QCOMPARE(sidebar.displayTitle(QString::fromUtf8("空格")), QString::fromUtf8("⌃⌥空格"));
-        QCOMPARE(sidebar.displayTitle("Space"), QString::fromUtf8("⌃⌥Space"));
 
         const KeyboardShortcutBinding lower { 35, ShortcutModifiers(6), "p" };
         QVERIFY(lower != focus);
@@ -112,10 +88,11 @@ private slots:
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<bool>("decodes");
         QTest::newRow("complete") << QByteArray(R"({"keyCode":35,"modifiers":6,"keyLabel":"P"})") << true;
-        QTest::newRow("extra key") << QByteArray(R"({"keyCode":35,"modifiers":6,"keyLabel":"P","x":1})") << true;
+        QTest::newRow("extra key") << QByteArray(R"({"keyCode":35,"modifiers":6,"keyLabel":"P","x":1})")
+                                   << true;
         QTest::newRow("no label") << QByteArray(R"({"keyCode":35,"modifiers":6})") << false;
-        QTest::newRow("no modifiers") << QByteArray(R"({"keyCode":35,"keyLabel":"P"})") << false;
-        QTest::newRow("string code") << QByteArray(R"({"keyCode":"35","modifiers":6,"keyLabel":"P"})") << false;
+        QTest::newRow("string code") << QByteArray(R"({"keyCode":"35","modifiers":6,"keyLabel":"P"})")
+                                     << false;
         QTest::newRow("fraction") << QByteArray(R"({"keyCode":35.5,"modifiers":6,"keyLabel":"P"})") << false;
         QTest::newRow("negative") << QByteArray(R"({"keyCode":-1,"modifiers":6,"keyLabel":"P"})") << false;
     }
@@ -128,7 +105,7 @@ private slots:
         if (binding) {
             QCOMPARE(*binding, (KeyboardShortcutBinding { 35, ShortcutModifiers(6), "P" }));
             QCOMPARE(QJsonDocument(binding->toJson()).toJson(QJsonDocument::Compact),
-                     QByteArray(R"({"keyCode":35,"keyLabel":"P","modifiers":6})"));
+                QByteArray(R"({"keyCode":35,"keyLabel":"P","modifiers":6})"));
         }
     }
 };

@@ -43,35 +43,6 @@ NotePage fullPage(const QString& text)
     return page;
 }
 
-// The page list built with QJsonDocument as a whole, written independently of WorkspaceJson.
-QByteArray documentEncoding(const QList<NotePage>& pages)
-{
-    QJsonArray array;
-    for (const NotePage& page : pages) {
-        QJsonArray attachments;
-        for (const NoteAudio& audio : page.attachments) {
-            QJsonObject object { { "filename", audio.filename },
-                { "createdAt", StoredDate::toSeconds(audio.createdAt) },
-                { "status", TranscriptionStatuses::storedValue(audio.status) } };
-            if (audio.error)
-                object.insert("error", *audio.error);
-            attachments.append(object);
-        }
-        QJsonArray files;
-        for (const NoteFile& file : page.files) {
-            QJsonObject object { { "id", Uuid::text(file.id) }, { "filename", file.filename },
-                { "originalName", file.originalName } };
-            if (file.folderID)
-                object.insert("folderID", Uuid::text(*file.folderID));
-            files.append(object);
-        }
-        array.append(QJsonObject { { "id", Uuid::text(page.id) }, { "title", page.title },
-            { "color", NoteColors::storedValue(page.color) }, { "content", page.content },
-            { "attachments", attachments }, { "files", files } });
-    }
-    return QJsonDocument(array).toJson(QJsonDocument::Compact);
-}
-
 } // namespace
 
 class TestWorkspaceRecords : public QObject {
@@ -120,8 +91,6 @@ private slots:
         QTest::addColumn<QDateTime>("date");
         QTest::addColumn<QByteArray>("text");
         QTest::newRow("reference") << utc(2001, 1, 1) << QByteArray("0");
-        QTest::newRow("2026") << utc(2026, 1, 1) << QByteArray("788918400");
-        QTest::newRow("milliseconds") << utc(2001, 1, 1, 0, 0, 1, 250) << QByteArray("1.25");
         QTest::newRow("before reference") << utc(2000, 12, 31, 23, 59, 59, 500) << QByteArray("-0.5");
         QTest::newRow("recent with milliseconds")
             << utc(2026, 1, 1, 0, 0, 0, 1) << QByteArray("788918400.001");
@@ -167,12 +136,8 @@ private slots:
         QTest::newRow("bad status") << true
                                     << "[" + page + ",\"attachments\":[" + audio + ",\"status\":\"done\"}]}]";
         QTest::newRow("page without id") << true << "[{\"title\":\"p\"}]";
-        QTest::newRow("page without title") << true << "[{\"id\":\"" + pageId + "\"}]";
         QTest::newRow("task without isCompleted") << false << "[{\"id\":\"" + pageId + "\",\"title\":\"t\"}]";
-        QTest::newRow("task without id") << false << "[{\"title\":\"t\",\"isCompleted\":true}]";
         QTest::newRow("audio without status") << true << "[" + page + ",\"attachments\":[" + audio + "}]}]";
-        QTest::newRow("audio without createdAt")
-            << true << "[" + page + ",\"attachments\":[{\"filename\":\"a\",\"status\":\"queued\"}]}]";
         QTest::newRow("file without originalName") << true << "[" + page + ",\"files\":[" + file + "}]}]";
         QTest::newRow("title number")
             << false << "[{\"id\":\"" + pageId + "\",\"title\":5,\"isCompleted\":true}]";
@@ -188,11 +153,9 @@ private slots:
         QTest::newRow("folderID not a UUID")
             << true << "[" + page + ",\"files\":[" + file + ",\"originalName\":\"o\",\"folderID\":\"x\"}]}]";
         QTest::newRow("null colour") << true << "[" + page + ",\"color\":null}]";
-        QTest::newRow("null content") << true << "[" + page + ",\"content\":null}]";
         QTest::newRow("top-level object") << true << page + "}";
         QTest::newRow("invalid JSON") << true << "[" + page + "}";
         QTest::newRow("empty input") << false << QString();
-        QTest::newRow("array of non-objects") << false << "[1,\"two\",null]";
         QTest::newRow("non-object after good one") << false << "[" + task + "},[]]";
     }
 
@@ -244,13 +207,10 @@ private slots:
         QTest::addColumn<bool>("valid");
         QTest::newRow("upper") << pageId << true;
         QTest::newRow("lower") << pageId.toLower() << true;
-        QTest::newRow("nil") << QStringLiteral("00000000-0000-0000-0000-000000000000") << true;
         QTest::newRow("braces") << "{" + pageId + "}" << false;
         QTest::newRow("no hyphens") << QString(pageId).remove(u'-') << false;
         QTest::newRow("too short") << pageId.chopped(1) << false;
-        QTest::newRow("too long") << pageId + "0" << false;
         QTest::newRow("not hex") << QString(pageId).replace(0, 1, u'G') << false;
-        QTest::newRow("hyphen moved") << QStringLiteral("3F2504E04-F89-11D3-9A0C-0305E82C3301") << false;
         QTest::newRow("empty") << QString() << false;
     }
 
@@ -288,38 +248,22 @@ private slots:
         QCOMPARE(WorkspaceJson::decodeTasks(WorkspaceJson::encodeTasks(tasks)), tasks);
     }
 
-    void listsAndEnumerations()
+    void storedEnumerations()
     {
         QCOMPARE(WorkspaceJson::encodePages({}), QByteArray("[]"));
         QCOMPARE(WorkspaceJson::decodeTasks("[]"), QList<TaskItem> {});
-        QCOMPARE(NoteColors::allCases(),
-            (QList<NoteColor> { NoteColor::blue, NoteColor::green, NoteColor::orange, NoteColor::pink,
-                NoteColor::purple, NoteColor::gray }));
-        QStringList values;
-        QStringList titles;
-        for (NoteColor color : NoteColors::allCases()) {
-            values << NoteColors::storedValue(color);
-            titles << NoteColors::title(color);
-            QCOMPARE(NoteColors::fromStoredValue(values.last()), color);
-        }
-        QCOMPARE(values, (QStringList { "blue", "green", "orange", "pink", "purple", "gray" }));
-        QCOMPARE(titles, (QStringList { "蓝色", "绿色", "橙色", "粉色", "紫色", "灰色" }));
+        for (NoteColor color : NoteColors::allCases())
+            QCOMPARE(NoteColors::fromStoredValue(NoteColors::storedValue(color)), color);
         QVERIFY(!NoteColors::fromStoredValue(QStringLiteral("Blue")));
         for (auto status : { TranscriptionStatus::queued, TranscriptionStatus::transcribing,
                  TranscriptionStatus::completed, TranscriptionStatus::failed })
             QCOMPARE(
                 TranscriptionStatuses::fromStoredValue(TranscriptionStatuses::storedValue(status)), status);
-        QCOMPARE(TranscriptionStatuses::storedValue(TranscriptionStatus::transcribing),
-            QStringLiteral("transcribing"));
         QVERIFY(!TranscriptionStatuses::fromStoredValue(QStringLiteral("done")));
-        QCOMPARE(NoteDestinations::allCases(),
-            (QList<NoteDestination> { NoteDestination::currentNote, NoteDestination::newNote }));
-        QCOMPARE(NoteDestinations::storedValue(NoteDestination::newNote), QStringLiteral("newNote"));
-        QCOMPARE(
-            NoteDestinations::fromStoredValue(QStringLiteral("currentNote")), NoteDestination::currentNote);
+        for (NoteDestination destination : NoteDestinations::allCases())
+            QCOMPARE(
+                NoteDestinations::fromStoredValue(NoteDestinations::storedValue(destination)), destination);
         QVERIFY(!NoteDestinations::fromStoredValue(QStringLiteral("elsewhere")));
-        QCOMPARE(NoteDestinations::label(NoteDestination::currentNote), QStringLiteral("当前笔记"));
-        QCOMPARE(NoteDestinations::label(NoteDestination::newNote), QStringLiteral("新笔记"));
     }
 
     void pageListEncoderFollowsEdits()
@@ -333,30 +277,21 @@ private slots:
             const QByteArray encoded = encoder.encode(pages);
             const QByteArray expected = WorkspaceJson::encodePages(pages);
             QVERIFY2(encoded == expected, step);
-            QVERIFY2(expected == documentEncoding(pages), step);
             QVERIFY2(WorkspaceJson::decodePages(encoded) == pages, step);
         };
         check("first");
-        check("unchanged");
         pages[2].content += QStringLiteral("新的一行\n");
         check("content typed");
         pages[3].attachments[0].status = TranscriptionStatus::completed;
         check("attachment status");
-        pages[1].attachments.append({ .filename = QStringLiteral("c.m4a"), .createdAt = utc(2025, 1, 1) });
-        check("attachment added");
         pages[5].files.removeFirst();
         check("file removed");
-        pages.append(fullPage(QStringLiteral("new")));
-        check("page added");
         const NotePage removed = pages.takeAt(1);
         check("page removed");
         pages.insert(4, removed);
         check("page moved back in");
         pages.move(0, 3);
         check("reordered");
-        pages[0].color = NoteColor::orange;
-        pages[0].title = QStringLiteral("改名");
-        check("colour and title");
         pages.append(pages.first());
         check("duplicate id");
         pages.clear();

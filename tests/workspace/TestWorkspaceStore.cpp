@@ -54,7 +54,7 @@ class TestWorkspaceStore : public QObject {
         services.notifications = m_notifications;
         services.folderChooser = std::move(chooser);
         services.saveRetryInterval = retry;
-        return std::make_unique<WorkspaceStore>(&profile.preferences(), services);
+        return std::make_unique<WorkspaceStore>(profile.preferences(), services);
     }
 
 private slots:
@@ -84,7 +84,7 @@ private slots:
         QFETCH(QByteArray, storedPages);
         QFETCH(QStringList, expected);
         TemporaryProfile profile(language);
-        Preferences& prefs = profile.preferences();
+        Preferences& prefs = *profile.preferences();
         if (!oldNote.isEmpty())
             QVERIFY(prefs.setString("note", oldNote));
         if (!storedPages.isEmpty())
@@ -128,7 +128,7 @@ private slots:
         QFETCH(NoteDestination, expectedRecording);
         QFETCH(NoteDestination, expectedFileDrop);
         TemporaryProfile profile;
-        Preferences& prefs = profile.preferences();
+        Preferences& prefs = *profile.preferences();
         for (const auto& [key, value] : { std::pair<QString, QVariant>("recordingNoteDestination", recording),
                  std::pair<QString, QVariant>("fileDropNoteDestination", fileDrop) }) {
             if (value.typeId() == QMetaType::Bool)
@@ -159,11 +159,11 @@ private slots:
             { "c.m4a", created, TranscriptionStatus::completed, std::nullopt },
             { "d.m4a", created, TranscriptionStatus::failed, QString("Earlier failure") },
         };
-        QVERIFY(profile.preferences().setData("notePages", WorkspaceJson::encodePages({ page })));
+        QVERIFY(profile.preferences()->setData("notePages", WorkspaceJson::encodePages({ page })));
         auto store = makeStore(profile);
 
         const QString retry = "The previous transcription did not finish. Click Retry.";
-        QCOMPARE(storedPages(profile.preferences()), store->pages());
+        QCOMPARE(storedPages(*profile.preferences()), store->pages());
         const auto& audio = store->pages().first().attachments;
         for (int i : { 0, 1 }) {
             QCOMPARE(audio.at(i).status, TranscriptionStatus::failed);
@@ -187,7 +187,7 @@ private slots:
         QFETCH(QString, stored);
         QFETCH(int, expectedIndex);
         TemporaryProfile profile;
-        Preferences& prefs = profile.preferences();
+        Preferences& prefs = *profile.preferences();
         const auto pages = pagesTitled(2);
         QVERIFY(prefs.setData("notePages", WorkspaceJson::encodePages(pages)));
         if (!stored.isEmpty())
@@ -214,7 +214,7 @@ private slots:
         QFETCH(QString, key);
         QFETCH(bool, diskFull);
         TemporaryProfile profile("en", PrivateTmpfs::folder());
-        Preferences& prefs = profile.preferences();
+        Preferences& prefs = *profile.preferences();
         const QByteArray garbage = R"([{"id":"nope","title":42})" + QByteArray(20000, ' ') + "]";
         QVERIFY(prefs.setData(key, garbage));
         if (diskFull)
@@ -256,7 +256,7 @@ private slots:
         }
         QCOMPARE(store->message(), kSaveFailed);
         QCOMPARE(store->note(), typed);
-        QCOMPARE(storedPages(profile.preferences()).first().content, QString("before the disk filled up"));
+        QCOMPARE(storedPages(*profile.preferences()).first().content, QString("before the disk filled up"));
 
         QVERIFY(PrivateTmpfs::release());
         if (retryByTimer) {
@@ -264,7 +264,7 @@ private slots:
         } else {
             typed += "!";
             store->setNote(typed);
-            QCOMPARE(storedPages(profile.preferences()).first().content, typed);
+            QCOMPARE(storedPages(*profile.preferences()).first().content, typed);
         }
         QTRY_COMPARE(storedPages(Preferences(profile.databasePath())).first().content, typed);
         QCOMPARE(store->message(), retryByTimer ? std::optional<QString>("Exported.") : std::nullopt);
@@ -276,7 +276,7 @@ private slots:
         TemporaryProfile profile;
         TaskItem task;
         task.reminderAt = QDateTime::currentDateTimeUtc().addSecs(3600);
-        QVERIFY(profile.preferences().setData("tasks", WorkspaceJson::encodeTasks({ task })));
+        QVERIFY(profile.preferences()->setData("tasks", WorkspaceJson::encodeTasks({ task })));
         auto store = makeStore(profile);
         QCOMPARE(m_notifications->calls.size(), 1);
         QCOMPARE(m_notifications->calls.first().requestPermission, false);
@@ -293,7 +293,7 @@ private slots:
         store->setTaskReminder(task.id, at);
         store->setTaskTitle(task.id, "  spaced  ");
         store->toggleTask(task.id);
-        QCOMPARE(WorkspaceJson::decodeTasks(*profile.preferences().data("tasks")), store->tasks());
+        QCOMPARE(WorkspaceJson::decodeTasks(*profile.preferences()->data("tasks")), store->tasks());
         QCOMPARE(std::tuple(store->tasks().at(0).reminderAt, store->tasks().at(0).title, store->tasks().at(0).isCompleted),
                  std::tuple(std::optional(at), QString("  spaced  "), true));
         QCOMPARE(m_notifications->calls.size(), 5);
@@ -310,8 +310,8 @@ private slots:
         QCOMPARE(store->pages().at(2).color, NoteColor::orange);
         QCOMPARE(store->pages().at(5).color, NoteColor::gray);
         QCOMPARE(store->pages().at(6).color, NoteColor::blue);
-        QCOMPARE(profile.preferences().string("selectedPageID"), Uuid::text(store->pages().at(6).id));
-        QVERIFY(profile.preferences().setString("interfaceLanguage", "en"));
+        QCOMPARE(profile.preferences()->string("selectedPageID"), Uuid::text(store->pages().at(6).id));
+        QVERIFY(profile.preferences()->setString("interfaceLanguage", "en"));
         store->addPage();
         QCOMPARE(store->pages().last().title, QString("Note 8"));
     }
@@ -336,7 +336,7 @@ private slots:
         QFETCH(int, deleted);
         QFETCH(int, expectedSelected);
         TemporaryProfile profile("en");
-        Preferences& prefs = profile.preferences();
+        Preferences& prefs = *profile.preferences();
         auto pages = pagesTitled(pageCount);
         pages[deleted].content = "some text";
         QVERIFY(prefs.setData("notePages", WorkspaceJson::encodePages(pages)));
@@ -361,7 +361,7 @@ private slots:
     void vaultSelectionAndRestore()
     {
         TemporaryProfile profile("en");
-        Preferences& prefs = profile.preferences();
+        Preferences& prefs = *profile.preferences();
         auto chooser = std::make_shared<ScriptedChooser>();
         QTemporaryDir vaultParent;
         const QString vault = vaultParent.filePath("My Vault");
@@ -397,8 +397,8 @@ private slots:
     {
         TemporaryProfile profile;
         const auto check = [&](WorkspaceStore& store) {
-            QCOMPARE(*profile.preferences().data("notePages"), WorkspaceJson::encodePages(store.pages()));
-            QCOMPARE(*profile.preferences().data("tasks"), WorkspaceJson::encodeTasks(store.tasks()));
+            QCOMPARE(*profile.preferences()->data("notePages"), WorkspaceJson::encodePages(store.pages()));
+            QCOMPARE(*profile.preferences()->data("tasks"), WorkspaceJson::encodeTasks(store.tasks()));
         };
         {
             auto store = makeStore(profile);
@@ -415,7 +415,7 @@ private slots:
         }
         profile.reopen();
         // Starting again writes neither list: they are stored exactly as they would be.
-        QSignalSpy written(&profile.preferences(), &Preferences::changed);
+        QSignalSpy written(profile.preferences(), &Preferences::changed);
         auto store = makeStore(profile);
         QCOMPARE(store->pages().size(), 3);
         QVERIFY(!written.contains(QVariantList { "notePages" }));

@@ -1,6 +1,7 @@
 #include "features/calendar/HolidayCalendar.h"
 #include "platform/preferences/Preferences.h"
-#include "platform/storage/FolderChooser.h"
+#include "support/ScriptedChooser.h"
+#include "support/TemporaryProfile.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -17,21 +18,6 @@
 #include <memory>
 
 namespace {
-
-// Hands out the files a test queues and remembers how it was asked.
-class ScriptedChooser : public FolderChooser {
-public:
-    QList<std::optional<QString>> files;
-    QStringList titles;
-    QStringList filters;
-    std::optional<QString> chooseFolder(const QString&) override { return std::nullopt; }
-    std::optional<QString> chooseFile(const QString& title, const QString& filter) override
-    {
-        titles.append(title);
-        filters.append(filter);
-        return files.isEmpty() ? std::nullopt : files.takeFirst();
-    }
-};
 
 // A moment given as Shanghai wall-clock time, handed over in the machine's own zone as the
 // system clock would give it.
@@ -70,22 +56,14 @@ const QString invalidMessage = QStringLiteral("日历年份、日期或来源不
 class TestHolidayCalendar : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<Preferences> m_prefs;
+    std::unique_ptr<TemporaryProfile> m_profile;
     std::shared_ptr<ScriptedChooser> m_chooser;
 
     std::unique_ptr<HolidayCalendar> makeCalendar() const
     {
-        return std::make_unique<HolidayCalendar>(m_prefs.get(), m_chooser);
+        return std::make_unique<HolidayCalendar>(m_profile->preferences(), m_chooser);
     }
-    void setLanguage(const QString& language) { m_prefs->setString("interfaceLanguage", language); }
-    QString writeFile(const QString& name, const QByteArray& bytes) const
-    {
-        QFile file(m_dir->filePath(name));
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-            return QString();
-        return file.fileName();
-    }
+    void setLanguage(const QString& language) { m_profile->setLanguage(language); }
     static QString pattern(const WeeklyRestSummary& summary)
     {
         QString text;
@@ -97,20 +75,10 @@ class TestHolidayCalendar : public QObject {
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid());
-        m_prefs = std::make_unique<Preferences>(m_dir->filePath("prefs.sqlite"));
-        Preferences::setStandard(m_prefs.get());
-        setLanguage("zh-Hans");
+        m_profile = std::make_unique<TemporaryProfile>();
         m_chooser = std::make_shared<ScriptedChooser>();
     }
-
-    void cleanup()
-    {
-        Preferences::setStandard(nullptr);
-        m_prefs.reset();
-        m_dir.reset();
-    }
+    void cleanup() { m_profile.reset(); }
 
     void runsInTheZoneItWasStartedIn()
     {
@@ -121,30 +89,10 @@ private slots:
         QCOMPARE(HolidayCalendar::timeZone().id(), QByteArray("Asia/Shanghai"));
     }
 
-    void builtInYear()
+    void builtInYearIsLoaded()
     {
-        const HolidayYear year = HolidayCalendar::builtInYear();
-        QCOMPARE(year.year, 2026);
-        QVERIFY(year.source.startsWith("https://"));
-        QCOMPARE(year.days.size(), 39);
-        QCOMPARE(
-            std::count_if(year.days.cbegin(), year.days.cend(), [](const auto& d) { return d.isOff; }), 33);
-        QCOMPARE(year.days.first(), (HolidayOverride { "2026-01-01", true, "元旦" }));
-        QCOMPARE(year.days.at(3), (HolidayOverride { "2026-02-15", true, "春节" }));
-        QCOMPARE(year.days.at(11), (HolidayOverride { "2026-02-23", true, "春节" }));
-        QCOMPARE(year.days.at(32), (HolidayOverride { "2026-10-07", true, "国庆节" }));
-        QStringList workdays;
-        for (qsizetype i = 33; i < year.days.size(); ++i) {
-            QCOMPARE(year.days.at(i).name, QString("调休上班"));
-            QVERIFY(!year.days.at(i).isOff);
-            workdays.append(year.days.at(i).date);
-        }
-        QCOMPARE(workdays,
-            QStringList(
-                { "2026-01-04", "2026-02-14", "2026-02-28", "2026-05-09", "2026-09-20", "2026-10-10" }));
-
         auto calendar = makeCalendar();
-        QCOMPARE(calendar->years(), QList<HolidayYear> { year });
+        QCOMPARE(calendar->years(), QList<HolidayYear> { HolidayCalendar::builtInYear() });
         QVERIFY(!calendar->issue());
         QCOMPARE(calendar->description(), QString("中国大陆 · 周一至周日 · 已载入 2026"));
     }
@@ -155,16 +103,10 @@ private slots:
         QTest::addColumn<bool>("valid");
         QTest::newRow("plain") << "2026-02-15" << true;
         QTest::newRow("leap day") << "2028-02-29" << true;
-        QTest::newRow("first day") << "1900-01-01" << true;
         QTest::newRow("single digits") << "2026-2-5" << false;
         QTest::newRow("no such day") << "2026-02-30" << false;
         QTest::newRow("not a leap year") << "2027-02-29" << false;
-        QTest::newRow("leading space") << " 2026-02-15" << false;
-        QTest::newRow("trailing space") << "2026-02-15 " << false;
         QTest::newRow("slashes") << "2026/02/15" << false;
-        QTest::newRow("no separators") << "20260215" << false;
-        QTest::newRow("time appended") << "2026-02-15T00:00" << false;
-        QTest::newRow("empty") << "" << false;
         QTest::newRow("other digits") << QString::fromUtf8("٢٠٢٦-٠٢-١٥") << false;
     }
 
@@ -219,9 +161,6 @@ private slots:
             << shanghai("2026-02-11 12:00:00") << QByteArray() << "0000001" << 4 << false << false
             << "距本周首休还有 4 天 · 休 1 天"
             << "4 days until this week's first day off · 1 days off";
-        QTest::newRow("Spring Festival Sunday") << shanghai("2026-02-15 09:00:00") << QByteArray()
-                                                << "0000001" << 0 << false << true << "今天休息 · 本周休 1 天"
-                                                << "Today is a day off · 1 days off this week";
         QTest::newRow("last minute of the week")
             << shanghai("2026-02-15 23:59:59") << QByteArray() << "0000001" << 0 << false << true
             << "今天休息 · 本周休 1 天"
@@ -239,10 +178,6 @@ private slots:
         QTest::newRow("year not loaded") << shanghai("2027-03-10 12:00:00") << QByteArray() << "0000011" << 3
                                          << true << false << "距本周首休还有 3 天 · 休 2 天（估算）"
                                          << "3 days until this week's first day off · 2 days off (estimated)";
-        QTest::newRow("weekend of a year not loaded")
-            << shanghai("2027-03-14 12:00:00") << QByteArray() << "0000011" << -1 << true << true
-            << "今天休息 · 本周休 2 天（估算）"
-            << "Today is a day off · 2 days off this week (estimated)";
         QTest::newRow("week across the new year, 2027 missing")
             << shanghai("2026-12-30 12:00:00") << QByteArray() << "0000011" << 3 << true << false
             << "距本周首休还有 3 天 · 休 2 天（估算）"
@@ -295,42 +230,29 @@ private slots:
         }
     }
 
-    void dayTextsInBothLanguages()
+    // Each day's detail: a worked weekend day, a holiday by name (in the interface language
+    // when the table knows it, as written otherwise), a weekend.
+    void dayDetails()
     {
         auto calendar = makeCalendar();
-        const WeeklyRestSummary chinese = calendar->summary(shanghai("2026-02-11 12:00:00"));
-        QStringList weekdays;
-        QStringList details;
-        for (const WeekDayStatus& status : chinese.days) {
-            weekdays.append(status.weekday);
-            details.append(status.detail);
-        }
-        QCOMPARE(weekdays, QStringList({ "周一", "周二", "周三", "周四", "周五", "周六", "周日" }));
-        QCOMPARE(
-            details, QStringList({ "工作日", "工作日", "工作日", "工作日", "工作日", "调休上班", "春节" }));
-
+        const auto details = [&](const QString& moment) {
+            QStringList list;
+            for (const WeekDayStatus& status : calendar->summary(shanghai(moment)).days)
+                list.append(status.detail);
+            return list;
+        };
+        QCOMPARE(details("2026-02-11 12:00:00"),
+            QStringList({ "工作日", "工作日", "工作日", "工作日", "工作日", "调休上班", "春节" }));
         setLanguage("en");
-        const WeeklyRestSummary english = calendar->summary(shanghai("2026-10-08 12:00:00"));
-        weekdays.clear();
-        details.clear();
-        for (const WeekDayStatus& status : english.days) {
-            weekdays.append(status.weekday);
-            details.append(status.detail);
-        }
-        QCOMPARE(weekdays, QStringList({ "Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun" }));
-        QCOMPARE(details,
+        QCOMPARE(calendar->summary(shanghai("2026-10-08 12:00:00")).days.at(0).weekday, QString("Mon"));
+        QCOMPARE(details("2026-10-08 12:00:00"),
             QStringList({ "National Day", "National Day", "National Day", "Workday", "Workday",
                 "Adjusted Workday", "Weekend" }));
-        QCOMPARE(english.text(), QString("This week's first day off has passed · 4 days off"));
-
-        // An imported name without an English entry stays as written; a worked day shows the
-        // fixed text, not its name.
         QVERIFY(!calendar->importData(yearFile(
             2031, "test", { day("2031-01-06", true, "自定假日"), day("2031-01-11", false, "补班") })));
-        const WeeklyRestSummary imported = calendar->summary(shanghai("2031-01-08 12:00:00"));
-        QCOMPARE(imported.days.at(0).detail, QString("自定假日"));
-        QCOMPARE(imported.days.at(5).detail, QString("Adjusted Workday"));
-        QVERIFY(!imported.days.at(5).isOff);
+        const QStringList imported = details("2031-01-08 12:00:00");
+        QCOMPARE(imported.at(0), QString("自定假日"));
+        QCOMPARE(imported.at(5), QString("Adjusted Workday"));
     }
 
     void importRules_data()
@@ -344,7 +266,6 @@ private slots:
         QTest::newRow("no days") << yearFile(2027, "gov", {}) << QString();
         QTest::newRow("first year") << yearFile(1900, "gov", { day("1900-01-01", true) }) << QString();
         QTest::newRow("last year") << yearFile(2200, "gov", { day("2200-12-31", true) }) << QString();
-        QTest::newRow("leap day") << yearFile(2028, "gov", { day("2028-02-29", true) }) << QString();
         QTest::newRow("a whole leap year") << yearFile(2028, "gov", wholeYear(2028)) << QString();
         QJsonObject extra
             = QJsonDocument::fromJson(yearFile(2027, "gov", { day("2027-05-01", true) })).object();
@@ -391,7 +312,7 @@ private slots:
             QVERIFY2(!failure, qPrintable(failure ? failure->text() : QString()));
             QCOMPARE(calendar->years().size(), 2);
             QCOMPARE(yearsSpy.count(), 1);
-            QVERIFY(m_prefs->data("holidayYears"));
+            QVERIFY(m_profile->preferences()->data("holidayYears"));
             return;
         }
         QVERIFY(failure);
@@ -399,7 +320,7 @@ private slots:
         // Nothing changes on a refusal.
         QCOMPARE(calendar->years(), QList<HolidayYear> { HolidayCalendar::builtInYear() });
         QCOMPARE(yearsSpy.count(), 0);
-        QVERIFY(!m_prefs->contains("holidayYears"));
+        QVERIFY(!m_profile->preferences()->contains("holidayYears"));
     }
 
     void importReplacesAYearAndPersists()
@@ -430,7 +351,7 @@ private slots:
     {
         const HolidayYear later { 2100, "s", {} };
         const HolidayYear earlier { 1999, "s", {} };
-        m_prefs->setData("holidayYears", HolidayYears::encode({ later, earlier }));
+        m_profile->preferences()->setData("holidayYears", HolidayYears::encode({ later, earlier }));
         auto calendar = makeCalendar();
         QCOMPARE(calendar->years(), (QList<HolidayYear> { HolidayCalendar::builtInYear(), later, earlier }));
         QCOMPARE(calendar->description(), QString("中国大陆 · 周一至周日 · 已载入 1999、2026、2100"));
@@ -439,100 +360,75 @@ private slots:
     void unreadableStoredYears()
     {
         const QByteArray unreadable = R"([{"year": 2027, "source": "x"}])";
-        m_prefs->setData("holidayYears", unreadable);
+        m_profile->preferences()->setData("holidayYears", unreadable);
         auto calendar = makeCalendar();
         QCOMPARE(calendar->years(), QList<HolidayYear> { HolidayCalendar::builtInYear() });
         QVERIFY(!calendar->issue());
-        QCOMPARE(m_prefs->data("holidayYears"), std::optional<QByteArray>(unreadable));
+        QCOMPARE(m_profile->preferences()->data("holidayYears"), std::optional<QByteArray>(unreadable));
 
         // The first import writes the key again; what was there is kept under another one.
         const QDateTime before = QDateTime::currentDateTimeUtc();
         QVERIFY(!calendar->importData(yearFile(2028, "gov", {})));
-        const QDateTime after = QDateTime::currentDateTimeUtc();
-        std::optional<QByteArray> keptAside;
-        for (QDateTime t = before.addSecs(-1); t <= after.addSecs(1) && !keptAside; t = t.addSecs(1))
-            keptAside = m_prefs->data("holidayYears.unreadable-" + t.toString("yyyyMMdd-HHmmss"));
-        QCOMPARE(keptAside, std::optional<QByteArray>(unreadable));
+        QCOMPARE(m_profile->keptAside("holidayYears", before), std::optional<QByteArray>(unreadable));
         QCOMPARE(makeCalendar()->years().size(), 2);
     }
 
-    void importCalendarThroughTheChooser()
+    // Importing through the file chooser: what is chosen, and the sentence shown for it.
+    void importCalendar_data()
     {
+        QTest::addColumn<QString>("file"); // "-": cancelled; "pipe", "folder" or a name in the profile
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("issue"); // empty: imported
+        QTest::addColumn<QString>("language");
+        QByteArray large = yearFile(2027, "gov", { day("2027-01-01", true, "元旦") });
+        QByteArray small = large + QByteArray(1'999'999 - large.size(), ' ');
+        large.append(QByteArray(2'000'000 - large.size(), ' '));
+        QTest::newRow("cancelled") << "-" << QByteArray() << ""
+                                   << "zh-Hans";
+        QTest::newRow("good") << "good.json" << yearFile(2027, "gov", {}) << ""
+                              << "zh-Hans";
+        QTest::newRow("1,999,999 bytes") << "sized.json" << small << ""
+                                         << "zh-Hans";
+        QTest::newRow("2,000,000 bytes")
+            << "sized.json" << large << "Could not import the calendar: The calendar file is too large."
+            << "en";
+        QTest::newRow("invalid") << "bad.json" << yearFile(2027, "gov", { day("2026-12-31", true) })
+                                 << "日历导入失败：" + invalidMessage << "zh-Hans";
+        // A pipe would block the interface when opened; a folder cannot be read.
+        QTest::newRow("pipe") << "pipe" << QByteArray() << "日历导入失败：无法读取文件“pipe.json”。"
+                              << "zh-Hans";
+        QTest::newRow("folder") << "folder" << QByteArray() << "日历导入失败：无法读取文件“folder”。"
+                                << "zh-Hans";
+        QTest::newRow("gone") << "gone.json" << QByteArray() << "日历导入失败：无法读取文件“gone.json”。"
+                              << "zh-Hans";
+    }
+    void importCalendar()
+    {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, issue);
+        QFETCH(QString, language);
+        setLanguage(language);
+        if (file == "pipe") {
+            file = m_profile->path("pipe.json");
+            QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+        } else if (file == "folder") {
+            file = m_profile->makeFolder("folder");
+        } else if (!bytes.isEmpty()) {
+            file = m_profile->writeFile(file, bytes);
+        } else if (file != "-") {
+            file = m_profile->path(file);
+        }
         auto calendar = makeCalendar();
         QSignalSpy issueSpy(calendar.get(), &HolidayCalendar::issueChanged);
-
-        // Cancelled: nothing happens.
-        m_chooser->files = { std::nullopt };
+        if (file != "-")
+            m_chooser->files = { file };
         calendar->importCalendar();
-        QCOMPARE(m_chooser->titles, QStringList { "导入年度节假日 JSON" });
+        QCOMPARE(m_chooser->titles.size(), 1);
         QVERIFY(m_chooser->filters.first().contains("*.json"));
-        QCOMPARE(calendar->years().size(), 1);
-        QCOMPARE(issueSpy.count(), 0);
-
-        m_chooser->files = { writeFile("bad.json", yearFile(2027, "gov", { day("2026-12-31", true) })) };
-        calendar->importCalendar();
-        QCOMPARE(calendar->issue(), std::optional<QString>("日历导入失败：" + invalidMessage));
-        setLanguage("en");
-        m_chooser->files = { writeFile("bad.json", "[]") };
-        calendar->importCalendar();
-        QCOMPARE(calendar->issue(),
-            std::optional<QString>(
-                "Could not import the calendar: The calendar file must contain one JSON object."));
-
-        m_chooser->files = { writeFile("good.json", yearFile(2027, "gov", {})) };
-        calendar->importCalendar();
-        QVERIFY(!calendar->issue());
-        QCOMPARE(calendar->years().size(), 2);
-        QCOMPARE(issueSpy.count(), 3);
-    }
-
-    void importSizeLimit_data()
-    {
-        QTest::addColumn<qint64>("size");
-        QTest::addColumn<bool>("accepted");
-        QTest::newRow("1,999,999 bytes") << qint64(1'999'999) << true;
-        QTest::newRow("2,000,000 bytes") << qint64(2'000'000) << false;
-    }
-
-    void importSizeLimit()
-    {
-        QFETCH(qint64, size);
-        QFETCH(bool, accepted);
-        QByteArray bytes = yearFile(2027, "gov", { day("2027-01-01", true, "元旦") });
-        bytes.append(QByteArray(size - bytes.size(), ' '));
-        QCOMPARE(bytes.size(), size);
-        auto calendar = makeCalendar();
-        m_chooser->files = { writeFile("sized.json", bytes) };
-        calendar->importCalendar();
-        if (accepted) {
-            QVERIFY(!calendar->issue());
-            QCOMPARE(calendar->years().size(), 2);
-        } else {
-            QCOMPARE(calendar->issue(), std::optional<QString>("日历导入失败：日历文件过大。"));
-            QCOMPARE(calendar->years().size(), 1);
-            setLanguage("en");
-            m_chooser->files = { m_dir->filePath("sized.json") };
-            calendar->importCalendar();
-            QCOMPARE(calendar->issue(),
-                std::optional<QString>("Could not import the calendar: The calendar file is too large."));
-        }
-    }
-
-    void importOfSomethingThatIsNotAFile()
-    {
-        // A pipe would block the interface when opened; a folder cannot be read.
-        const QString pipe = m_dir->filePath("pipe.json");
-        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-        auto calendar = makeCalendar();
-        m_chooser->files = { pipe, m_dir->path(), m_dir->filePath("gone.json") };
-        calendar->importCalendar();
-        QCOMPARE(calendar->issue(), std::optional<QString>("日历导入失败：无法读取文件“pipe.json”。"));
-        calendar->importCalendar();
-        QCOMPARE(calendar->issue(),
-            std::optional<QString>(
-                QString("日历导入失败：无法读取文件“%1”。").arg(QFileInfo(m_dir->path()).fileName())));
-        calendar->importCalendar();
-        QCOMPARE(calendar->issue(), std::optional<QString>("日历导入失败：无法读取文件“gone.json”。"));
+        QCOMPARE(calendar->issue().value_or(QString()), issue);
+        QCOMPARE(issueSpy.count(), issue.isEmpty() ? 0 : 1);
+        QCOMPARE(calendar->years().size(), issue.isEmpty() && file != "-" ? 2 : 1);
     }
 };
 

@@ -1,7 +1,7 @@
-#include "workspace/RecordingNotifications.h"
-
 #include "features/tasks/TaskReminderView.h"
-#include "platform/preferences/Preferences.h"
+#include "platform/notifications/NotificationService.h"
+#include "support/ScriptedNotificationBackend.h"
+#include "support/TemporaryProfile.h"
 #include "workspace/ContentView.h"
 #include "workspace/WorkspaceStore.h"
 
@@ -9,7 +9,6 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 
@@ -18,43 +17,33 @@
 class TestTaskReminderView : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    int m_number = 0;
-    std::unique_ptr<Preferences> m_prefs;
+    std::unique_ptr<TemporaryProfile> m_profile;
     std::unique_ptr<TaskReminderView> m_view;
     QList<std::optional<QDateTime>> m_saved;
     QDateTime m_now = QDateTime(QDate(2026, 1, 5), QTime(15, 30, 20));
 
     TaskReminderView& view(const QString& language, std::optional<qint64> reminderInSeconds = std::nullopt)
     {
-        m_prefs = std::make_unique<Preferences>(m_dir.filePath(QString("reminder-%1.sqlite").arg(++m_number)));
-        Preferences::setStandard(m_prefs.get());
-        m_prefs->setString("interfaceLanguage", language);
+        m_profile = std::make_unique<TemporaryProfile>(language);
         TaskItem task;
         task.title = "Call the plumber";
         if (reminderInSeconds)
             task.reminderAt = m_now.addSecs(*reminderInSeconds);
-        m_view = std::make_unique<TaskReminderView>(task, [this](const std::optional<QDateTime>& date) {
-            m_saved.append(date);
-        });
+        m_view = std::make_unique<TaskReminderView>(
+            task, [this](const std::optional<QDateTime>& date) { m_saved.append(date); });
         m_view->setClock([this] { return m_now; });
         m_view->show();
         return *m_view;
     }
 
-    template <class T>
-    T inEditor(const QString& name) const
-    {
-        return m_view->editor()->findChild<T>(name);
-    }
+    template <class T> T inEditor(const QString& name) const { return m_view->editor()->findChild<T>(name); }
     QToolButton* bell() const { return m_view->findChild<QToolButton*>("taskReminderButton"); }
 
 private slots:
     void cleanup()
     {
         m_view.reset();
-        Preferences::setStandard(nullptr);
-        m_prefs.reset();
+        m_profile.reset();
         m_saved.clear();
     }
 
@@ -62,15 +51,10 @@ private slots:
     {
         view("zh-Hans");
         QCOMPARE(bell()->toolTip(), QString::fromUtf8("设置提醒时间"));
-        QCOMPARE(bell()->accessibleName(), QString::fromUtf8("设置待办提醒"));
         TaskItem task;
         task.reminderAt = QDateTime(QDate(2026, 1, 5), QTime(15, 30));
         m_view->setTask(task);
         QCOMPARE(bell()->toolTip(), QString::fromUtf8("提醒：2026年1月5日 15:30"));
-        m_prefs->setString("interfaceLanguage", "en");
-        m_view->retranslate();
-        QCOMPARE(bell()->toolTip(), QString("Reminder: Jan 5, 2026, 3:30 PM"));
-        QCOMPARE(bell()->accessibleName(), QString("Set Task Reminder"));
     }
 
     void theEditorOpensAtASensibleTime_data()
@@ -92,39 +76,28 @@ private slots:
         QVERIFY(m_view->editor()->isVisible());
         QCOMPARE(m_view->reminderDate(), m_now.addSecs(opensAt));
         QCOMPARE(inEditor<QDateTimeEdit*>("reminderDateField")->dateTime().toString("yyyyMMddHHmm"),
-                 m_now.addSecs(opensAt).toString("yyyyMMddHHmm"));
-        QCOMPARE(inEditor<QLabel*>("reminderHeadingLabel")->text(), QString::fromUtf8("待办提醒"));
+            m_now.addSecs(opensAt).toString("yyyyMMddHHmm"));
         QCOMPARE(inEditor<QLabel*>("reminderTaskTitleLabel")->text(), QString("Call the plumber"));
         QCOMPARE(inEditor<QPushButton*>("removeReminderButton")->isVisible(), reminder.has_value());
-        QCOMPARE(m_view->editor()->width(), 320);
-    }
-
-    void savingAPastTimeIsRefused_data()
-    {
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("zh") << "zh-Hans" << QString::fromUtf8("请选择未来的提醒时间。");
-        QTest::newRow("en") << "en" << QString("Choose a future reminder time.");
     }
 
     void savingAPastTimeIsRefused()
     {
-        QFETCH(QString, language);
-        QFETCH(QString, message);
-        view(language);
+        view("zh-Hans");
         QTest::mouseClick(bell(), Qt::LeftButton);
         auto* picker = inEditor<QDateTimeEdit*>("reminderDateField");
         picker->setDateTime(m_now.addSecs(-3600));
         QTest::mouseClick(inEditor<QPushButton*>("saveReminderButton"), Qt::LeftButton);
         auto* validation = inEditor<QLabel*>("reminderValidationLabel");
         QVERIFY(validation->isVisible());
-        QCOMPARE(validation->text(), message);
+        QCOMPARE(validation->text(), QString::fromUtf8("请选择未来的提醒时间。"));
         QVERIFY(m_view->editor()->isVisible());
         QVERIFY(m_saved.isEmpty());
 
-        // A quick choice clears the message and saving then succeeds.
+        // A quick choice only moves the picker and clears the message; saving then succeeds.
         QTest::mouseClick(inEditor<QPushButton*>("reminderInTenMinutesButton"), Qt::LeftButton);
         QVERIFY(!validation->isVisible());
+        QVERIFY(m_saved.isEmpty() && m_view->editor()->isVisible());
         QCOMPARE(m_view->reminderDate(), m_now.addSecs(600));
         m_now = m_now.addSecs(120);
         QTest::keyClick(m_view->editor(), Qt::Key_Return);
@@ -135,30 +108,18 @@ private slots:
 
     void aTimeThatPassedWhileEditingIsRefused()
     {
-        view("zh-Hans", 30);
+        view("en", 30);
         QTest::mouseClick(bell(), Qt::LeftButton);
         QCOMPARE(m_view->reminderDate(), m_now.addSecs(60));
         m_now = m_now.addSecs(61);
         QTest::mouseClick(inEditor<QPushButton*>("saveReminderButton"), Qt::LeftButton);
-        QCOMPARE(m_view->validation(), QString::fromUtf8("请选择未来的提醒时间。"));
+        QCOMPARE(m_view->validation(), QString("Choose a future reminder time."));
         QVERIFY(m_saved.isEmpty());
         // Reopening starts afresh.
         m_view->editor()->close();
         QTest::mouseClick(bell(), Qt::LeftButton);
         QVERIFY(!m_view->validation());
         QCOMPARE(m_view->reminderDate(), m_now.addSecs(60));
-    }
-
-    void quickChoicesOnlyMoveThePicker()
-    {
-        view("en");
-        QTest::mouseClick(bell(), Qt::LeftButton);
-        QTest::mouseClick(inEditor<QPushButton*>("reminderInOneHourButton"), Qt::LeftButton);
-        QCOMPARE(m_view->reminderDate(), m_now.addSecs(3600));
-        QVERIFY(m_saved.isEmpty());
-        QVERIFY(m_view->editor()->isVisible());
-        QCOMPARE(inEditor<QPushButton*>("reminderInOneHourButton")->text(), QString("In 1 Hour"));
-        QCOMPARE(inEditor<QPushButton*>("reminderInTenMinutesButton")->text(), QString("In 10 Minutes"));
     }
 
     void cancelAndRemove()
@@ -171,7 +132,6 @@ private slots:
         QVERIFY(m_saved.isEmpty());
 
         QTest::mouseClick(bell(), Qt::LeftButton);
-        QCOMPARE(inEditor<QPushButton*>("removeReminderButton")->text(), QString("Remove Reminder"));
         QTest::mouseClick(inEditor<QPushButton*>("removeReminderButton"), Qt::LeftButton);
         QCOMPARE(m_saved.size(), 1);
         QVERIFY(!m_saved.first().has_value());
@@ -181,13 +141,12 @@ private slots:
     // The bell in a real task row sets the task's reminder in the store.
     void theTaskRowStoresTheReminder()
     {
-        m_prefs = std::make_unique<Preferences>(m_dir.filePath("row.sqlite"));
-        Preferences::setStandard(m_prefs.get());
-        m_prefs->setString("interfaceLanguage", "en");
-        auto* notifications = new RecordingNotifications;
+        m_profile = std::make_unique<TemporaryProfile>("en");
+        auto centre = std::make_shared<ScriptedNotificationBackend::State>();
         WorkspaceStore::Services services;
-        services.notifications = notifications;
-        WorkspaceStore store(m_prefs.get(), services);
+        services.notifications
+            = new NotificationService(std::make_unique<ScriptedNotificationBackend>(centre));
+        WorkspaceStore store(m_profile->preferences(), services);
         ContentView content(&store);
         content.resize(420, 800);
         content.show();
@@ -202,8 +161,9 @@ private slots:
         const auto stored = store.tasks().first().reminderAt;
         QVERIFY(stored);
         QVERIFY(*stored >= before.addSecs(3600) && *stored <= QDateTime::currentDateTime().addSecs(3600));
-        QCOMPARE(notifications->calls.last().tasks.first().reminderAt, stored);
-        QVERIFY(notifications->calls.last().requestPermission);
+        // Handed to the notification service, which schedules it.
+        QTRY_COMPARE(centre->added.size(), 1);
+        QCOMPARE(centre->added.first().date, *stored);
         QVERIFY(row->findChild<QToolButton*>("taskReminderButton")->toolTip().startsWith("Reminder: "));
 
         QTest::mouseClick(row->findChild<QToolButton*>("taskReminderButton"), Qt::LeftButton);

@@ -1,17 +1,16 @@
 #include "platform/notifications/DesktopNotificationBackend.h"
-#include "platform/preferences/Preferences.h"
+#include "support/TemporaryProfile.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
+#include <QDBusContext>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
 
 namespace {
 // A notification server on a private bus that remembers what it was asked.
-class FakeNotificationServer : public QObject {
+class FakeNotificationServer : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 public:
@@ -27,11 +26,25 @@ public:
     QList<uint> closed;
     QStringList capabilities { "body", "body-markup" };
     uint nextID = 40;
+    int refusals = 0; // the next this many Notify calls fail
+
+    QStringList bodies() const
+    {
+        QStringList list;
+        for (const Call& call : shown)
+            list.append(call.body);
+        return list;
+    }
 
 public slots:
-    uint Notify(const QString& app, uint replaces, const QString&, const QString& summary, const QString& body,
-                const QStringList&, const QVariantMap& hints, int timeout)
+    uint Notify(const QString& app, uint replaces, const QString&, const QString& summary,
+        const QString& body, const QStringList&, const QVariantMap& hints, int timeout)
     {
+        if (refusals > 0) {
+            --refusals;
+            sendErrorReply(QDBusError::Failed, "busy");
+            return 0;
+        }
         shown.append({ app, replaces, summary, body, hints, timeout });
         return replaces ? replaces : ++nextID;
     }
@@ -47,50 +60,48 @@ signals:
 };
 } // namespace
 
-// The backend's own schedule and its talk with a notification server, on private buses
-// (a bus that cannot be reached, and a dbus-daemon of the test's own). Showing on a real
-// server (dunst) is tested in tests/integration.
+// The backend's own schedule (on a pinned clock) and its talk with a notification server,
+// on private buses: one that cannot be reached, and a dbus-daemon of the test's own.
+// Showing on a real server (dunst) is tested in tests/integration.
 class TestDesktopNotificationBackend : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    std::unique_ptr<Preferences> m_prefs;
-    QDateTime m_now = QDateTime::currentDateTime();
+    TemporaryProfile m_profile { "en" };
+    QDateTime m_now = QDateTime(QDate(2026, 3, 2), QTime(9, 0));
     std::unique_ptr<QProcess> m_daemon;
+    std::unique_ptr<FakeNotificationServer> m_server;
     QString m_address;
     int m_connections = 0;
+    const WallClock m_clock = [this] { return m_now; };
 
     static QDBusConnection unreachableBus()
     {
-        return QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/tandrel-test-bus"),
-                                             QStringLiteral("unreachable"));
+        return QDBusConnection::connectToBus(
+            QStringLiteral("unix:path=/nonexistent/tandrel-test-bus"), QStringLiteral("unreachable"));
     }
 
     // A private session bus; with `activatable` it knows how to start a notification
     // server, which cannot start.
     void startBus(bool activatable)
     {
-        const QString folder = m_dir.filePath(QString("bus-%1").arg(++m_connections));
-        QDir().mkpath(folder + "/services");
-        if (activatable) {
-            QFile service(folder + "/services/org.freedesktop.Notifications.service");
-            QVERIFY(service.open(QIODevice::WriteOnly));
-            service.write("[D-BUS Service]\nName=org.freedesktop.Notifications\nExec=/bin/false\n");
-        }
-        QFile config(folder + "/bus.conf");
-        QVERIFY(config.open(QIODevice::WriteOnly));
-        config.write(QString("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
-                             "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                             "<busconfig><type>session</type><listen>unix:path=%1/socket</listen><auth>EXTERNAL</auth>"
-                             "<servicedir>%1/services</servicedir>"
-                             "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
-                             "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy>"
-                             "</busconfig>\n")
-                         .arg(folder)
-                         .toUtf8());
-        config.close();
+        const QString folder = m_profile.path(QString("bus-%1").arg(++m_connections));
+        m_profile.makeFolder(QString("bus-%1/services").arg(m_connections));
+        if (activatable)
+            m_profile.writeFile(
+                QString("bus-%1/services/org.freedesktop.Notifications.service").arg(m_connections),
+                "[D-BUS Service]\nName=org.freedesktop.Notifications\nExec=/bin/false\n");
+        const QString config = m_profile.writeFile(QString("bus-%1/bus.conf").arg(m_connections),
+            QString("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
+                    "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                    "<busconfig><type>session</type><listen>unix:path=%1/socket</listen><auth>EXTERNAL</auth>"
+                    "<servicedir>%1/services</servicedir>"
+                    "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                    "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy>"
+                    "</busconfig>\n")
+                .arg(folder)
+                .toUtf8());
         m_daemon = std::make_unique<QProcess>();
-        m_daemon->start("dbus-daemon", { "--config-file=" + config.fileName(), "--nofork", "--print-address" });
+        m_daemon->start("dbus-daemon", { "--config-file=" + config, "--nofork", "--print-address" });
         QVERIFY(m_daemon->waitForStarted());
         QTRY_VERIFY(m_daemon->canReadLine());
         m_address = QString::fromUtf8(m_daemon->readLine()).trimmed();
@@ -99,6 +110,17 @@ class TestDesktopNotificationBackend : public QObject {
     QDBusConnection connection(const QString& role)
     {
         return QDBusConnection::connectToBus(m_address, QString("%1-%2").arg(role).arg(m_connections));
+    }
+
+    // A fake server that owns the notification name on the private bus.
+    FakeNotificationServer& startServer()
+    {
+        m_server = std::make_unique<FakeNotificationServer>();
+        QDBusConnection bus = connection("server");
+        bus.registerObject("/org/freedesktop/Notifications", m_server.get(),
+            QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals);
+        bus.registerService(DesktopNotificationBackend::serviceName);
+        return *m_server;
     }
 
     static QStringList pendingOf(DesktopNotificationBackend& backend)
@@ -120,174 +142,182 @@ class TestDesktopNotificationBackend : public QObject {
         return access;
     }
 
-private slots:
-    void initTestCase()
+    static void add(
+        DesktopNotificationBackend& backend, const QString& id, const QString& body, const QDateTime& at)
     {
-        m_prefs = std::make_unique<Preferences>(m_dir.filePath("prefs.sqlite"));
-        Preferences::setStandard(m_prefs.get());
-        m_prefs->setString("interfaceLanguage", "en");
+        backend.add({ id, "Task Reminder", body, at }, [](std::optional<QString> error) { QVERIFY(!error); });
     }
+
+    // What the computer does on waking; the due timer does the same once its time comes.
+    static void wake(DesktopNotificationBackend& backend)
+    {
+        QVERIFY(QMetaObject::invokeMethod(&backend, "onPrepareForSleep", Q_ARG(bool, false)));
+    }
+
+private slots:
     void cleanup()
     {
+        if (m_server) {
+            QDBusConnection::disconnectFromBus(QString("server-%1").arg(m_connections));
+            m_server.reset();
+        }
         if (m_daemon) {
             m_daemon->terminate();
             QVERIFY(m_daemon->waitForFinished());
             m_daemon.reset();
         }
     }
-    void cleanupTestCase() { Preferences::setStandard(nullptr); }
 
     void withoutABusNotificationsAreDenied()
     {
-        DesktopNotificationBackend backend(unreachableBus(), [this] { return m_now; });
+        DesktopNotificationBackend backend(unreachableBus(), m_clock);
         QCOMPARE(accessOf(backend), std::optional(NotificationAccess::denied));
-
         std::optional<std::optional<QString>> error;
-        bool granted = true;
-        backend.requestAccess([&](bool g, std::optional<QString> e) {
-            granted = g;
+        backend.requestAccess([&](bool granted, std::optional<QString> e) {
+            QVERIFY(!granted);
             error = e;
         });
         QTRY_VERIFY(error.has_value());
-        QVERIFY(!granted);
         QCOMPARE(error->value_or(QString()), QString("the desktop notification service cannot be reached"));
+
+        std::optional<std::optional<QString>> refused;
+        backend.add(
+            { "broken", "Title", "body", QDateTime() }, [&](std::optional<QString> e) { refused = e; });
+        QTRY_VERIFY(refused.has_value());
+        QCOMPARE(refused->value_or(QString()), QString("the reminder time is not valid"));
     }
 
     void theScheduleIsKeptInDateOrder()
     {
-        DesktopNotificationBackend backend(unreachableBus(), [this] { return m_now; });
-        int answered = 0;
-        const auto counted = [&](std::optional<QString> error) {
-            QVERIFY(!error);
-            ++answered;
-        };
-        backend.add({ "late", "Late", "body", m_now.addSecs(7200) }, counted);
-        backend.add({ "early", "Early", "body", m_now.addSecs(3600) }, counted);
-        backend.add({ "middle", "Middle", "body", m_now.addSecs(5400) }, counted);
-        QTRY_COMPARE(answered, 3);
+        DesktopNotificationBackend backend(unreachableBus(), m_clock);
+        add(backend, "late", "body", m_now.addSecs(7200));
+        add(backend, "early", "body", m_now.addSecs(3600));
+        add(backend, "middle", "body", m_now.addSecs(5400));
         QCOMPARE(pendingOf(backend), QStringList({ "early", "middle", "late" }));
-
         // The same identifier replaces the request.
-        backend.add({ "early", "Early", "body", m_now.addSecs(9000) }, counted);
+        add(backend, "early", "body", m_now.addSecs(9000));
         QCOMPARE(pendingOf(backend), QStringList({ "middle", "late", "early" }));
-
         backend.remove({ "middle", "unknown" });
-        QCOMPARE(pendingOf(backend), QStringList({ "late", "early" }));
         backend.removeDelivered({ "late" });
         QCOMPARE(pendingOf(backend), QStringList({ "late", "early" }));
-    }
 
-    void anInvalidDateIsRefused()
-    {
-        DesktopNotificationBackend backend(unreachableBus(), [this] { return m_now; });
-        std::optional<std::optional<QString>> result;
-        backend.add({ "broken", "Title", "body", QDateTime() }, [&](std::optional<QString> error) { result = error; });
-        QTRY_VERIFY(result.has_value());
-        QCOMPARE(result->value_or(QString()), QString("the reminder time is not valid"));
-        QVERIFY(pendingOf(backend).isEmpty());
-    }
-
-    void aDueAlertThatCannotBeShownIsKept()
-    {
-        DesktopNotificationBackend backend(unreachableBus(), {});
-        backend.add({ "soon", "Soon", "body", QDateTime::currentDateTime().addMSecs(100) }, [](std::optional<QString>) {});
-        QTest::qWait(1300);
-        QCOMPARE(pendingOf(backend), QStringList { "soon" });
+        // Due with no bus to show it on: kept until it can be shown or is withdrawn.
+        m_now = m_now.addSecs(8000);
+        wake(backend);
+        QStringList kept = pendingOf(backend);
+        kept.sort();
+        QCOMPARE(kept, QStringList({ "early", "late" }));
         QVERIFY(backend.deliveredIDs().isEmpty());
-        backend.remove({ "soon" });
-        QVERIFY(pendingOf(backend).isEmpty());
+        backend.remove({ "late" });
+        QCOMPARE(pendingOf(backend), QStringList({ "early" }));
     }
 
     void aBackendGoneBeforeItsAnswersIsQuiet()
     {
         bool answered = false;
         {
-            DesktopNotificationBackend backend(unreachableBus(), {});
+            DesktopNotificationBackend backend(unreachableBus(), m_clock);
             backend.access([&](NotificationAccess) { answered = true; });
             backend.pendingIDs([&](QStringList) { answered = true; });
         }
-        QTest::qWait(50);
+        // Another backend's answer comes after the ones the first would have had.
+        DesktopNotificationBackend later(unreachableBus(), m_clock);
+        QVERIFY(accessOf(later));
         QVERIFY(!answered);
     }
 
-    void aBusWithoutAServerDeniesWithoutError()
+    // A bus that can start a server counts as allowed; one that cannot, as denied, and
+    // asking then is no error.
+    void aBusWithoutAServer_data()
     {
-        startBus(false);
-        DesktopNotificationBackend backend(connection("client"), {});
-        QCOMPARE(accessOf(backend), std::optional(NotificationAccess::denied));
+        QTest::addColumn<bool>("activatable");
+        QTest::newRow("nothing to start") << false;
+        QTest::newRow("a server it can start") << true;
+    }
+    void aBusWithoutAServer()
+    {
+        QFETCH(bool, activatable);
+        startBus(activatable);
+        DesktopNotificationBackend backend(connection("client"), m_clock);
+        QCOMPARE(accessOf(backend),
+            std::optional(activatable ? NotificationAccess::allowed : NotificationAccess::denied));
         std::optional<std::optional<QString>> error;
-        bool granted = true;
+        bool granted = !activatable;
         backend.requestAccess([&](bool g, std::optional<QString> e) {
             granted = g;
             error = e;
         });
         QTRY_VERIFY(error.has_value());
-        QVERIFY(!granted);
+        QCOMPARE(granted, activatable);
         QVERIFY(!error->has_value());
     }
 
-    // The bus can start a server: allowed. This one fails to start, so the due alert waits
-    // until a server takes the name, and is then shown.
-    void anAlertWaitsForAServerAndIsShownWhenOneArrives()
+    // Shown at its time and not before, once; kept while no server takes it, and shown when
+    // the server is back.
+    void alertsAreShownAtTheirTimeOnce()
     {
-        startBus(true);
-        DesktopNotificationBackend backend(connection("client"), {});
-        QCOMPARE(accessOf(backend), std::optional(NotificationAccess::allowed));
-        const QDateTime due = QDateTime::currentDateTime().addMSecs(200);
-        backend.add({ "sidebar.task.A", "Task Reminder", "a < b", due }, [](std::optional<QString>) {});
-        QTest::qWait(2000);
-        QCOMPARE(pendingOf(backend), QStringList { "sidebar.task.A" });
+        startBus(false);
+        FakeNotificationServer& server = startServer();
+        DesktopNotificationBackend backend(connection("client"), m_clock);
+        add(backend, "sidebar.task.A", "a < b", m_now.addSecs(600));
+        add(backend, "sidebar.task.B", "B", m_now.addSecs(900));
+        add(backend, "sidebar.task.C", "still ahead", m_now.addSecs(3600));
+        add(backend, "sidebar.task.now", "now", m_now);
+        QTRY_COMPARE(server.bodies(), QStringList { "now" });
 
-        FakeNotificationServer server;
-        QDBusConnection serverBus = connection("server");
-        QVERIFY(serverBus.registerObject("/org/freedesktop/Notifications", &server,
-                                         QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals));
-        QVERIFY(serverBus.registerService(DesktopNotificationBackend::serviceName));
-        QTRY_COMPARE(server.shown.size(), 1);
-        const auto call = server.shown.first();
+        // Asleep past A's and B's time: both show on waking, C waits.
+        m_now = m_now.addSecs(1200);
+        wake(backend);
+        QTRY_COMPARE(server.shown.size(), 3);
+        const auto call = server.shown.at(1);
         QCOMPARE(call.app, QString("Tandrel"));
         QCOMPARE(call.replaces, 0u);
         QCOMPARE(call.summary, QString("Task Reminder"));
         QCOMPARE(call.body, QString("a &lt; b"));
         QCOMPARE(call.hints.value("sound-name").toString(), QString("message-new-instant"));
         QCOMPARE(call.timeout, -1);
-        QTRY_COMPARE(backend.deliveredIDs(), QStringList { "sidebar.task.A" });
+        QCOMPARE(server.shown.at(2).body, QString("B"));
+        QCOMPARE(pendingOf(backend), QStringList { "sidebar.task.C" });
+
+        // Refused while C falls due: it waits, and shows once the server comes back.
+        wake(backend);
+        server.refusals = 1;
+        m_now = m_now.addSecs(3600);
+        wake(backend);
+        QTRY_COMPARE(server.refusals, 0);
+        QCOMPARE(pendingOf(backend), QStringList { "sidebar.task.C" });
+        QDBusConnection bus = connection("server");
+        bus.unregisterService(DesktopNotificationBackend::serviceName);
+        bus.registerService(DesktopNotificationBackend::serviceName);
+        QTRY_COMPARE(server.shown.size(), 4);
+        QCOMPARE(server.bodies(), QStringList({ "now", "a &lt; b", "B", "still ahead" }));
+        // A server that went away took its notifications with it.
+        QTRY_COMPARE(backend.deliveredIDs(), QStringList { "sidebar.task.C" });
         QVERIFY(pendingOf(backend).isEmpty());
 
         // Shown again under the same identifier: the notification on screen is replaced.
-        backend.add({ "sidebar.task.A", "Task Reminder", "again", QDateTime::currentDateTime() },
-                    [](std::optional<QString>) {});
-        QTRY_COMPARE(server.shown.size(), 2);
-        QCOMPARE(server.shown.last().replaces, server.nextID);
-
-        backend.removeDelivered({ "sidebar.task.A", "sidebar.task.unknown" });
-        QTRY_COMPARE(server.closed, QList<uint> { server.nextID });
+        const uint idOfC = server.nextID;
+        add(backend, "sidebar.task.C", "again", m_now);
+        QTRY_COMPARE(server.shown.size(), 5);
+        QCOMPARE(server.shown.last().replaces, idOfC);
+        backend.removeDelivered({ "sidebar.task.C", "sidebar.task.unknown" });
+        QTRY_COMPARE(server.closed, QList<uint> { idOfC });
         QVERIFY(backend.deliveredIDs().isEmpty());
-        serverBus.unregisterService(DesktopNotificationBackend::serviceName);
-        QDBusConnection::disconnectFromBus(serverBus.name());
     }
 
     void aNotificationClosedByTheUserIsNoLongerDelivered()
     {
         startBus(false);
-        FakeNotificationServer server;
+        FakeNotificationServer& server = startServer();
         server.capabilities = { "body" };
-        QDBusConnection serverBus = connection("server");
-        QVERIFY(serverBus.registerObject("/org/freedesktop/Notifications", &server,
-                                         QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals));
-        QVERIFY(serverBus.registerService(DesktopNotificationBackend::serviceName));
-        DesktopNotificationBackend backend(connection("client"), {});
+        DesktopNotificationBackend backend(connection("client"), m_clock);
         QCOMPARE(accessOf(backend), std::optional(NotificationAccess::allowed));
-        backend.add({ "sidebar.pomodoro", "Focus Finished", "a < b", QDateTime::currentDateTime() },
-                    [](std::optional<QString>) {});
+        add(backend, "sidebar.pomodoro", "a < b", m_now);
         QTRY_COMPARE(backend.deliveredIDs(), QStringList { "sidebar.pomodoro" });
         // This server shows bodies as they are.
         QCOMPARE(server.shown.first().body, QString("a < b"));
-
         emit server.NotificationClosed(server.nextID, 2);
         QTRY_VERIFY(backend.deliveredIDs().isEmpty());
-        serverBus.unregisterService(DesktopNotificationBackend::serviceName);
-        QDBusConnection::disconnectFromBus(serverBus.name());
     }
 };
 

@@ -1,26 +1,23 @@
-#include "ScriptedHotKeys.h"
-
 #include "platform/preferences/Preferences.h"
 #include "platform/shortcuts/ShortcutManager.h"
+#include "support/ScriptedHotKeys.h"
+#include "support/TemporaryProfile.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QtTest>
 
 class TestShortcutManager : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    int m_count = 0;
-    std::unique_ptr<Preferences> m_prefs;
+    std::unique_ptr<TemporaryProfile> m_profile;
 
     Preferences& fresh()
     {
-        Preferences::setStandard(nullptr);
-        m_prefs = std::make_unique<Preferences>(m_dir.filePath(QString("p%1.sqlite").arg(++m_count)));
-        Preferences::setStandard(m_prefs.get());
-        return *m_prefs;
+        m_profile.reset();
+        m_profile = std::make_unique<TemporaryProfile>();
+        return *m_profile->preferences();
     }
 
     static QByteArray storedForm(const QMap<QString, QByteArray>& entries)
@@ -37,11 +34,7 @@ class TestShortcutManager : public QObject {
     }
 
 private slots:
-    void cleanup()
-    {
-        Preferences::setStandard(nullptr);
-        m_prefs.reset();
-    }
+    void cleanup() { m_profile.reset(); }
 
     void firstStartWritesDefaults()
     {

@@ -1,0 +1,171 @@
+#include "features/calendar/WeeklyRestView.h"
+#include "features/notes/NotesView.h"
+#include "features/recording/RecordingView.h"
+#include "features/tasks/TaskReminderView.h"
+#include "platform/localization/L10n.h"
+#include "platform/notifications/NotificationService.h"
+#include "support/ScriptedChooser.h"
+#include "support/ScriptedNotificationBackend.h"
+#include "support/TemporaryProfile.h"
+#include "workspace/ContentView.h"
+#include "workspace/WorkspaceStore.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QTextEdit>
+#include <QtTest>
+
+#include <functional>
+
+namespace {
+
+bool hasHan(const QString& text)
+{
+    return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.script() == QChar::Script_Han; });
+}
+
+// Every key of the table and of the supplement as a pattern: "{n}" stands for any argument.
+const QList<QRegularExpression>& keyPatterns()
+{
+    static const QList<QRegularExpression> patterns = [] {
+        QList<QRegularExpression> list;
+        QStringList keys = L10n::english().keys();
+        keys += L10n::supplement().keys();
+        for (const QString& key : keys) {
+            QString pattern = QRegularExpression::escape(key);
+            pattern.replace(QRegularExpression(QStringLiteral(R"(\\\{\d+\\\})")), QStringLiteral(".*"));
+            list.append(QRegularExpression(QRegularExpression::anchoredPattern(pattern),
+                QRegularExpression::DotMatchesEverythingOption));
+        }
+        return list;
+    }();
+    return patterns;
+}
+
+bool isRenderedFromAKey(const QString& text)
+{
+    // A date the Chinese locale formats ("2月9日", "2026年2月9日 9:30") has no key.
+    static const QRegularExpression localeDate(QStringLiteral(R"(^(\d+年)?\d+月\d+日( \d+:\d+)?$)"));
+    if (localeDate.match(text).hasMatch())
+        return true;
+    return std::any_of(keyPatterns().cbegin(), keyPatterns().cend(),
+        [&](const QRegularExpression& pattern) { return pattern.match(text).hasMatch(); });
+}
+
+// What a shown widget says to the user: its texts, help, accessible name and its actions'.
+QStringList visibleTexts(QWidget* widget)
+{
+    QStringList texts { widget->toolTip(), widget->accessibleName(), widget->accessibleDescription() };
+    if (widget->isWindow())
+        texts << widget->windowTitle();
+    if (auto* label = qobject_cast<QLabel*>(widget))
+        texts << label->text();
+    if (auto* button = qobject_cast<QAbstractButton*>(widget))
+        texts << button->text();
+    if (auto* field = qobject_cast<QLineEdit*>(widget))
+        texts << field->text() << field->placeholderText();
+    if (auto* editor = qobject_cast<QPlainTextEdit*>(widget))
+        texts << editor->placeholderText();
+    if (auto* editor = qobject_cast<QTextEdit*>(widget))
+        texts << editor->placeholderText();
+    if (auto* box = qobject_cast<QComboBox*>(widget)) {
+        for (int i = 0; i < box->count(); ++i)
+            texts << box->itemText(i);
+    }
+    for (QAction* action : widget->actions())
+        texts << action->text() << action->toolTip();
+    texts.removeAll(QString());
+    return texts;
+}
+
+} // namespace
+
+// The whole window and every panel and popup it opens, built in one language and switched
+// to the other through the stored setting: English shows no Chinese, and every Chinese text
+// is rendered from a key of the table (so it has an English form).
+class TestLanguageSweep : public QObject {
+    Q_OBJECT
+
+    // What the panels keep behind a click, opened one at a time (one popup closes another)
+    // so that their texts are swept too.
+    static QList<std::function<void()>> openers(ContentView& view)
+    {
+        auto* notes = view.findChild<NotesView*>();
+        return { [] {}, [&view] { view.findChild<WeeklyRestView*>()->togglePopover(); },
+            [&view] { view.findChild<TaskReminderView*>()->openEditor(); },
+            [notes] { notes->showTranscriptionHelp(); }, [notes] { notes->showSpeechModels(); },
+            [&view] { view.findChild<RecordingView*>()->showLibrary(); } };
+    }
+
+    static void check(const QString& language)
+    {
+        QStringList faults;
+        int swept = 0;
+        for (QWidget* widget : QApplication::allWidgets()) {
+            if (!widget->isVisible())
+                continue;
+            for (const QString& text : visibleTexts(widget)) {
+                swept += language == "en" || hasHan(text);
+                const bool fault
+                    = language == "en" ? hasHan(text) : hasHan(text) && !isRenderedFromAKey(text);
+                if (fault)
+                    faults << QStringLiteral("%1 (%2): %3")
+                                  .arg(widget->objectName(), widget->metaObject()->className(), text);
+            }
+        }
+        faults.removeDuplicates();
+        QVERIFY2(swept > 50, qPrintable(language + ": the panels show hardly any text"));
+        QVERIFY2(faults.isEmpty(), qPrintable(language + ":\n" + faults.join('\n')));
+    }
+
+private slots:
+    void sweep_data()
+    {
+        QTest::addColumn<QString>("built");
+        QTest::addColumn<QString>("switched");
+        QTest::newRow("built in Chinese") << "zh-Hans"
+                                          << "en";
+        QTest::newRow("built in English") << "en"
+                                          << "zh-Hans";
+    }
+    void sweep()
+    {
+        QFETCH(QString, built);
+        QFETCH(QString, switched);
+        TemporaryProfile profile(built);
+        WorkspaceStore::Services services;
+        services.notifications = new NotificationService(std::make_unique<ScriptedNotificationBackend>());
+        services.folderChooser = std::make_shared<ScriptedChooser>();
+        WorkspaceStore store(profile.preferences(), services);
+        QVERIFY(store.addTask("Water the plants"));
+        store.setTaskReminder(store.tasks().first().id, QDateTime::currentDateTime().addDays(1));
+        NotePage page { .title = "Plans" };
+        const QDateTime at = QDateTime::currentDateTime();
+        page.attachments = { { "a.m4a", at, TranscriptionStatus::queued, std::nullopt },
+            { "b.m4a", at, TranscriptionStatus::transcribing, std::nullopt },
+            { "c.m4a", at, TranscriptionStatus::completed, std::nullopt },
+            { "d.m4a", at, TranscriptionStatus::failed, std::nullopt } };
+        store.setPages({ page });
+
+        ContentView view(&store);
+        view.resize(420, 800);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        for (const auto& open : openers(view)) {
+            open();
+            check(built);
+            profile.setLanguage(switched);
+            check(switched);
+            profile.setLanguage(built);
+        }
+    }
+};
+
+QTEST_MAIN(TestLanguageSweep)
+#include "TestLanguageSweep.moc"
