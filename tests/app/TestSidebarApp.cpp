@@ -3,7 +3,7 @@
 #include "app/SidebarRecoveryMenu.h"
 #include "app/SingleInstance.h"
 #include "features/focus/PomodoroTimer.h"
-#include "platform/audio/FakeAudioBackend.h"
+#include "support/FakeAudioBackend.h"
 #include "platform/audio/RecordingStore.h"
 #include "platform/shortcuts/ScriptedHotKeys.h"
 #include "platform/shortcuts/ShortcutManager.h"

@@ -556,7 +556,7 @@ private slots:
         Session s(true, "zh-Hans");
         s.controller->collapse(SidebarEdge::left);
         s.system->reduce = reduceMotion;
-        s.audio->start();
+        s.audio->toggle();
         QTRY_VERIFY(s.audio->isRecording());
         s.controller->refreshIndicators();
         SidebarStatusImage* dot = s.controller->recordingIcon();
