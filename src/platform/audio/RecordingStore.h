@@ -101,7 +101,7 @@ signals:
     void playingIDChanged();
     void errorMessageChanged();
     // A start begun by toggle() has ended: `recording`, or not, with the reason in
-    // `errorMessage`. Exactly once per start.
+    // `errorMessage`. Once per start, except for one dropped because the application quits.
     void startFinished(bool recording);
     // A recording has ended and its file is complete: stopped by the user, interrupted or
     // ended by an encoding failure. Not for an empty recording, nor at quit.

@@ -572,7 +572,7 @@ private slots:
             QCOMPARE(pulse->state(), QAbstractAnimation::Running);
             QCOMPARE(pulse->loopCount(), -1);
         }
-        s.audio->stop(false);
+        s.audio->toggle();
         s.controller->refreshIndicators();
         QVERIFY(!dot->isVisible());
         QVERIFY(!dot->findChild<QAbstractAnimation*>());
