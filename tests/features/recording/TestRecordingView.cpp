@@ -288,6 +288,14 @@ private slots:
     {
         makeStore();
         addRecordings({ "a.m4a" });
+        {
+            auto view = makeView();
+            view->showLibrary();
+            auto* reveal = view->library()->findChild<QPushButton*>("revealButton");
+            QCOMPARE(reveal->text(), QString("在 Finder 中显示"));
+            QTest::mouseClick(reveal, Qt::LeftButton);
+            QCOMPARE(m_revealer->revealed, QStringList({ QFileInfo(QDir(folder()).filePath("a.m4a")).absoluteFilePath() }));
+        }
         ContentView content(m_store.get());
         content.resize(420, 800);
         content.show();
@@ -295,10 +303,6 @@ private slots:
         QVERIFY(view && view->isVisible());
         view->showLibrary();
         RecordingLibraryDialog* library = view->library();
-        auto* reveal = library->findChild<QPushButton*>("revealButton");
-        QCOMPARE(reveal->text(), QString("在 Finder 中显示"));
-        QTest::mouseClick(reveal, Qt::LeftButton);
-        QCOMPARE(m_revealer->revealed, QStringList({ QFileInfo(QDir(folder()).filePath("a.m4a")).absoluteFilePath() }));
 
         // While the library is open, the store's message is shown over the library only.
         auto* save = library->findChild<QPushButton*>("exportButton");

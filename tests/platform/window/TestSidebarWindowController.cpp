@@ -713,6 +713,7 @@ private slots:
         QTest::mouseClick(record, Qt::LeftButton);
         QTRY_VERIFY(s.audio->isRequestingPermission());
         QVERIFY(!record->isEnabled());
+        QTRY_COMPARE(s.backend->accessRequests.size(), 1);
         s.backend->accessRequests.takeFirst()(false);
         QVERIFY(record->isEnabled());
         auto* error = s.quick<QLabel*>("quickRecordingError");
