@@ -160,7 +160,8 @@ bool DecodingPlayer::play()
         return false;
     m_worker = new PlaybackWorker(m_device, m_path);
     connect(m_worker, &PlaybackWorker::finished, this, &AudioPlayer::finished);
-    connect(m_worker, &PlaybackWorker::failed, this, [this](const AudioFileError& error) { emit failed(error.text()); });
+    connect(m_worker, &PlaybackWorker::failed, this,
+            [this](const AudioFileError& error) { emit failed(error.text()); });
     m_threads->startWorker(m_worker);
     PlaybackWorker* worker = m_worker;
     QMetaObject::invokeMethod(m_worker, [worker] { worker->begin(); }, Qt::QueuedConnection);

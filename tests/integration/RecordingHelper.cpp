@@ -18,13 +18,14 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "error %s\n", qPrintable(store.errorText()));
         QCoreApplication::exit(1);
     });
-    QObject::connect(&store, &RecordingStore::elapsedChanged, &app, [&store, seconds, announced = false]() mutable {
-        if (announced || store.elapsed() < seconds)
-            return;
-        announced = true;
-        std::puts("recording");
-        std::fflush(stdout);
-    });
+    QObject::connect(
+        &store, &RecordingStore::elapsedChanged, &app, [&store, seconds, announced = false]() mutable {
+            if (announced || store.elapsed() < seconds)
+                return;
+            announced = true;
+            std::puts("recording");
+            std::fflush(stdout);
+        });
     store.toggle();
     return QCoreApplication::exec();
 }

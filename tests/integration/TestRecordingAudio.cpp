@@ -36,9 +36,10 @@ class TestRecordingAudio : public QObject {
     void startTone(int frequency)
     {
         const QString path = m_tones.filePath(QString("%1.wav").arg(frequency));
-        QCOMPARE(QProcess::execute("sox", { "-n", "-r", "44100", "-c", "1", "-b", "16", path, "synth", "30", "sine",
-                                            QString::number(frequency), "vol", "0.5" }),
-                 0);
+        QCOMPARE(QProcess::execute("sox",
+                     { "-n", "-r", "44100", "-c", "1", "-b", "16", path, "synth", "30", "sine",
+                         QString::number(frequency), "vol", "0.5" }),
+            0);
         m_tone.start("paplay", { path });
         QVERIFY2(m_tone.waitForStarted(), qPrintable(m_tone.errorString()));
     }
@@ -73,7 +74,8 @@ private slots:
         WorkspaceStore store(m_profile->preferences(), services);
         RecordingStore* audio = store.audio();
         float loudest = 0;
-        connect(audio, &RecordingStore::levelChanged, this, [&] { loudest = std::max(loudest, audio->level()); });
+        connect(
+            audio, &RecordingStore::levelChanged, this, [&] { loudest = std::max(loudest, audio->level()); });
 
         startTone(440);
         audio->toggle();
@@ -89,7 +91,8 @@ private slots:
         const QString name = store.currentPage()->attachments.first().filename;
         QCOMPARE(audio->recordings().first().filename(), name);
         const double seconds = secondsOfTone(audio->recordings().first().path, 440);
-        qInfo("recorded %.3f s (%.3f s when stopped), loudest level %.3f", seconds, elapsedAtStop, double(loudest));
+        qInfo("recorded %.3f s (%.3f s when stopped), loudest level %.3f", seconds, elapsedAtStop,
+            double(loudest));
         QVERIFY2(qAbs(seconds - elapsedAtStop) <= 0.25, qPrintable(QString::number(seconds)));
     }
 

@@ -28,7 +28,7 @@ private slots:
         QVERIFY(started.wait(10000));
         QCOMPARE(started.first().first().toBool(), false);
         QCOMPARE(audio->errorText(),
-                 QString("无法使用麦克风。请在系统设置 → 隐私与安全性 → 麦克风中允许Tandrel访问，然后重试。"));
+            QString("无法使用麦克风。请在系统设置 → 隐私与安全性 → 麦克风中允许Tandrel访问，然后重试。"));
         QVERIFY(!audio->isRequestingPermission() && !audio->isRecording());
         QVERIFY(QDir(audio->directory().value()).entryList(QDir::Files).isEmpty());
         QVERIFY(audio->recordings().isEmpty());

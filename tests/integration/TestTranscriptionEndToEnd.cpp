@@ -37,9 +37,9 @@ private slots:
         // Played at the microphone's own rate, after a second of silence and without the
         // recording's own silence at the end: the last word ends the sound.
         m_speech = m_dir.filePath("goforward.wav");
-        const int status = QProcess::execute("sox", { "-t", "raw", "-r", "16000", "-e", "signed", "-b", "16", "-c", "1",
-                                                      goForwardRaw, "-r", "44100", m_speech, "reverse", "silence", "1", "0.02", "2%",
-                                                      "reverse", "pad", "1", "0" });
+        const int status = QProcess::execute("sox",
+            { "-t", "raw", "-r", "16000", "-e", "signed", "-b", "16", "-c", "1", goForwardRaw, "-r", "44100",
+                m_speech, "reverse", "silence", "1", "0.02", "2%", "reverse", "pad", "1", "0" });
         QCOMPARE(status, 0);
     }
 
@@ -70,7 +70,8 @@ private slots:
 
         const NotePage page = *store.currentPage();
         const NoteAudio attachment = page.attachments.first();
-        QVERIFY2(attachment.status == TranscriptionStatus::completed, qPrintable(attachment.error.value_or("?")));
+        QVERIFY2(
+            attachment.status == TranscriptionStatus::completed, qPrintable(attachment.error.value_or("?")));
         // The recording section, then the transcript section after it.
         qInfo("%s", qPrintable(page.content));
         const qsizetype embed = page.content.indexOf("\n\n![[" + attachment.filename + "]]\n");

@@ -60,7 +60,10 @@ class TestWorkspaceRecording : public QObject {
         }
         return {};
     }
-    QString requested(qsizetype index) const { return QFileInfo(m_speech->requests.value(index).path).fileName(); }
+    QString requested(qsizetype index) const
+    {
+        return QFileInfo(m_speech->requests.value(index).path).fileName();
+    }
     // The pages as a fresh connection reads them from the database file.
     QList<NotePage> pagesInFile() const
     {
@@ -69,7 +72,8 @@ class TestWorkspaceRecording : public QObject {
     }
     static QString transcriptSection(const QString& language, const QString& text)
     {
-        return (language == "en" ? "\n\n### Transcription (9:30 AM)\n\n" : "\n\n### 录音转写（09:30）\n\n") + text + "\n";
+        return (language == "en" ? "\n\n### Transcription (9:30 AM)\n\n" : "\n\n### 录音转写（09:30）\n\n")
+            + text + "\n";
     }
     // Lets every job already due run.
     void turnEventLoop()
@@ -89,13 +93,15 @@ private slots:
         store->addPage();
         const QList<NotePage> before = store->pages();
         const QUuid current = store->currentPage()->id;
-        QCOMPARE(store->captureNoteTarget(NoteDestination::currentNote), NoteInsertionTarget::existing(current));
+        QCOMPARE(
+            store->captureNoteTarget(NoteDestination::currentNote), NoteInsertionTarget::existing(current));
         QCOMPARE(store->captureNoteTarget(NoteDestination::newNote), NoteInsertionTarget::newNote());
         // A page that still exists is used as it is.
         QCOMPARE(store->resolveNoteTarget(NoteInsertionTarget::existing(current), "unused"), current);
         QCOMPARE(store->pages(), before);
         // A page deleted meanwhile, or no page at all: a new page, appended and selected.
-        for (const NoteInsertionTarget& target : { NoteInsertionTarget::existing(QUuid::createUuid()), NoteInsertionTarget::newNote() }) {
+        for (const NoteInsertionTarget& target :
+            { NoteInsertionTarget::existing(QUuid::createUuid()), NoteInsertionTarget::newNote() }) {
             const QUuid created = store->resolveNoteTarget(target, "替代页");
             const NotePage page = store->pages().last();
             QCOMPARE(page.id, created);
@@ -113,12 +119,14 @@ private slots:
         QTest::addColumn<bool>("newNote");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("section");
-        QTest::newRow("current note") << "zh-Hans" << false << "" << "\n\n## 录音 09:30\n\n![[录音-1-ABCD1234.m4a]]\n";
-        QTest::newRow("current note, English")
-            << "en" << false << "" << "\n\n## Recording 9:30 AM\n\n![[录音-1-ABCD1234.m4a]]\n";
-        QTest::newRow("new note") << "zh-Hans" << true << "录音 2026年3月1日 09:30" << "\n\n## 录音 09:30\n\n![[录音-1-ABCD1234.m4a]]\n";
-        QTest::newRow("new note, English")
-            << "en" << true << "Recording Mar 1, 2026, 9:30 AM" << "\n\n## Recording 9:30 AM\n\n![[录音-1-ABCD1234.m4a]]\n";
+        QTest::newRow("current note") << "zh-Hans" << false << ""
+                                      << "\n\n## 录音 09:30\n\n![[录音-1-ABCD1234.m4a]]\n";
+        QTest::newRow("current note, English") << "en" << false << ""
+                                               << "\n\n## Recording 9:30 AM\n\n![[录音-1-ABCD1234.m4a]]\n";
+        QTest::newRow("new note") << "zh-Hans" << true << "录音 2026年3月1日 09:30"
+                                  << "\n\n## 录音 09:30\n\n![[录音-1-ABCD1234.m4a]]\n";
+        QTest::newRow("new note, English") << "en" << true << "Recording Mar 1, 2026, 9:30 AM"
+                                           << "\n\n## Recording 9:30 AM\n\n![[录音-1-ABCD1234.m4a]]\n";
     }
     void attach()
     {
@@ -139,7 +147,8 @@ private slots:
         QCOMPARE(page.title, newNote ? title : before.first().title);
         QCOMPARE(page.content, (newNote ? "" : "已有内容") + section);
         QCOMPARE(page.attachments,
-                 QList<NoteAudio>({ { "录音-1-ABCD1234.m4a", m_now, TranscriptionStatus::queued, std::nullopt } }));
+            QList<NoteAudio>(
+                { { "录音-1-ABCD1234.m4a", m_now, TranscriptionStatus::queued, std::nullopt } }));
         QCOMPARE(pagesInFile(), store->pages());
     }
 
@@ -180,7 +189,7 @@ private slots:
         QVERIFY(store->note().endsWith(transcriptSection(language, "second words")));
         QTRY_VERIFY(!store->processingSpeech());
         QCOMPARE(audioNamed(*store, "second.m4a"),
-                 (NoteAudio { "second.m4a", m_now, TranscriptionStatus::completed, std::nullopt }));
+            (NoteAudio { "second.m4a", m_now, TranscriptionStatus::completed, std::nullopt }));
         QCOMPARE(processing.size(), 2); // on, then off once the queue ran dry
         QVERIFY(!store->message());
         QCOMPARE(pagesInFile(), store->pages());
@@ -247,18 +256,20 @@ private slots:
         m_speech->complete(QString("甲"));
         QTRY_COMPARE(m_speech->requests.size(), 2);
         m_speech->fail("识别超时，音频已保留，可点击重试。长录音建议分段录制。");
-        QCOMPARE(audioNamed(*store, "b.m4a").error, QString("识别超时，音频已保留，可点击重试。长录音建议分段录制。"));
+        QCOMPARE(audioNamed(*store, "b.m4a").error,
+            QString("识别超时，音频已保留，可点击重试。长录音建议分段录制。"));
         QTRY_COMPARE(m_speech->requests.size(), 3);
 
         // Retrying anything not failed, or a name that matches nothing, changes nothing.
         const QList<NotePage> before = store->pages();
-        for (const auto& [id, name] : { std::pair(page, "a.m4a"), std::pair(page, "c.m4a"), std::pair(page, "x.m4a"),
-                                        std::pair(QUuid::createUuid(), "b.m4a") })
+        for (const auto& [id, name] : { std::pair(page, "a.m4a"), std::pair(page, "c.m4a"),
+                 std::pair(page, "x.m4a"), std::pair(QUuid::createUuid(), "b.m4a") })
             store->retryTranscription(id, name);
         QCOMPARE(store->pages(), before);
         // A failed one is queued again while c runs, and waits for its turn.
         store->retryTranscription(page, "b.m4a");
-        QCOMPARE(audioNamed(*store, "b.m4a"), (NoteAudio { "b.m4a", m_now, TranscriptionStatus::queued, std::nullopt }));
+        QCOMPARE(audioNamed(*store, "b.m4a"),
+            (NoteAudio { "b.m4a", m_now, TranscriptionStatus::queued, std::nullopt }));
         QCOMPARE(pagesInFile(), store->pages());
         turnEventLoop();
         QCOMPARE(m_speech->requests.size(), 3);
@@ -332,7 +343,8 @@ private slots:
         auto restarted = makeStore();
         for (const QString name : { "a.m4a", "b.m4a" })
             QCOMPARE(audioNamed(*restarted, name),
-                     (NoteAudio { name, m_now, TranscriptionStatus::failed, QString("上次识别未完成，点击重试。") }));
+                (NoteAudio {
+                    name, m_now, TranscriptionStatus::failed, QString("上次识别未完成，点击重试。") }));
         QVERIFY(!restarted->note().contains("太迟了"));
         // Start-up never resumes the queue by itself; retrying works in the new run.
         turnEventLoop();
@@ -365,7 +377,7 @@ private slots:
         recording(*store, "twice.m4a");
         QList<NotePage> pages = store->pages();
         pages[0].attachments = { { "twice.m4a", m_now, TranscriptionStatus::completed, std::nullopt },
-                                 { "twice.m4a", m_now, TranscriptionStatus::queued, std::nullopt } };
+            { "twice.m4a", m_now, TranscriptionStatus::queued, std::nullopt } };
         store->setPages(pages);
         store->attach(recording(*store, "other.m4a"));
         for (const QString name : { "twice.m4a", "other.m4a" }) {
@@ -401,7 +413,8 @@ private slots:
         QCOMPARE(store->message(), QString("请先在设置中选择 Obsidian 仓库。"));
         store->selectVault();
         store->exportRecording({ folder() + "/a.m4a", m_now });
-        QCOMPARE(store->message(), QString("录音导出失败，本机音频仍保留：此版本尚不能把录音保存到 Obsidian。"));
+        QCOMPARE(
+            store->message(), QString("录音导出失败，本机音频仍保留：此版本尚不能把录音保存到 Obsidian。"));
         QVERIFY(!QFileInfo::exists(m_profile->path("Vault/Sidebar")));
     }
 };

@@ -45,7 +45,8 @@ public:
     bool failed() const;
 
     // Reads a whole file. Nothing when it cannot be opened or decoded to the end.
-    static std::optional<QByteArray> decodeAll(const QString& path, Output output, AudioFileError* error = nullptr);
+    static std::optional<QByteArray> decodeAll(
+        const QString& path, Output output, AudioFileError* error = nullptr);
 
 private:
     struct State;

@@ -147,7 +147,8 @@ void RecordingStore::continueStart(bool granted)
     if (!m_isRequestingPermission)
         return;
     if (!granted) {
-        failStart(L10n::tr("无法使用麦克风。请在系统设置 → 隐私与安全性 → 麦克风中允许Tandrel访问，然后重试。"));
+        failStart(
+            L10n::tr("无法使用麦克风。请在系统设置 → 隐私与安全性 → 麦克风中允许Tandrel访问，然后重试。"));
         return;
     }
     stopPlayback();

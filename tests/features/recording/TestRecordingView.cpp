@@ -179,7 +179,9 @@ private slots:
         auto* button = view->findChild<QPushButton*>("compactRecordButton");
         QVERIFY(button->isVisible() && !view->findChild<QPushButton*>("recordButton")->isVisible());
         QCOMPARE(button->height(), 44);
-        const auto texts = [button] { return QStringList({ button->text(), button->toolTip(), button->accessibleName() }); };
+        const auto texts = [button] {
+            return QStringList({ button->text(), button->toolTip(), button->accessibleName() });
+        };
         QCOMPARE(texts(), QStringList({ "开始录音", "开始录音", "开始录音" }));
 
         QTest::mouseClick(button, Qt::LeftButton);
@@ -225,10 +227,12 @@ private slots:
         RecordingLibraryDialog* library = view->library();
         QVERIFY(library && library->isVisible() && view->isShowingLibrary());
         QStringList texts;
-        for (const char* name : { "libraryHeading", "libraryEmptyTitle", "libraryEmptyPrompt", "libraryEmptyDetail" })
+        for (const char* name :
+            { "libraryHeading", "libraryEmptyTitle", "libraryEmptyPrompt", "libraryEmptyDetail" })
             texts << library->findChild<QLabel*>(name)->text();
-        QCOMPARE(texts, QStringList({ "录音记录", "还没有录音", "点击开始录音，随手记录一个想法。",
-                                      "停止后自动保存在本机。可回放，或将音频及引用笔记保存到 Obsidian。" }));
+        QCOMPARE(texts,
+            QStringList({ "录音记录", "还没有录音", "点击开始录音，随手记录一个想法。",
+                "停止后自动保存在本机。可回放，或将音频及引用笔记保存到 Obsidian。" }));
         QVERIFY(library->findChild<QWidget*>("libraryEmpty")->isVisible());
         auto* done = library->findChild<QPushButton*>("libraryDoneButton");
         QCOMPARE(done->text(), QString("完成"));
@@ -277,7 +281,8 @@ private slots:
             QTest::mouseClick(playButton(view->library(), "new.m4a"), Qt::LeftButton);
             QVERIFY(audio()->isPlaying());
             if (byButton)
-                QTest::mouseClick(view->library()->findChild<QPushButton*>("libraryDoneButton"), Qt::LeftButton);
+                QTest::mouseClick(
+                    view->library()->findChild<QPushButton*>("libraryDoneButton"), Qt::LeftButton);
             else
                 view->library()->reject();
             QVERIFY(!audio()->isPlaying());
@@ -294,7 +299,8 @@ private slots:
             auto* reveal = view->library()->findChild<QPushButton*>("revealButton");
             QCOMPARE(reveal->text(), QString("在 Finder 中显示"));
             QTest::mouseClick(reveal, Qt::LeftButton);
-            QCOMPARE(m_revealer->revealed, QStringList({ QFileInfo(QDir(folder()).filePath("a.m4a")).absoluteFilePath() }));
+            QCOMPARE(m_revealer->revealed,
+                QStringList({ QFileInfo(QDir(folder()).filePath("a.m4a")).absoluteFilePath() }));
         }
         ContentView content(m_store.get());
         content.resize(420, 800);

@@ -5,8 +5,8 @@
 
 #include <QtTest>
 
-#include <csignal>
 #include <cmath>
+#include <csignal>
 #include <memory>
 #include <vector>
 
@@ -49,7 +49,8 @@ class TestAudioFiles : public QObject {
 
     static std::optional<QByteArray> decodeAll(const QString& path)
     {
-        return AudioFileDecoder::decodeAll(path, { .sampleRate = 0, .channels = 0, .format = AudioFileDecoder::SampleFormat::float32 });
+        return AudioFileDecoder::decodeAll(
+            path, { .sampleRate = 0, .channels = 0, .format = AudioFileDecoder::SampleFormat::float32 });
     }
 
 private slots:
@@ -102,9 +103,11 @@ private slots:
         const double decodedSeconds = double(decoded.size()) / AacFileWriter::sampleRate;
         // Cut short, at most the last fragment (half a second) and the encoder's delay are lost.
         QVERIFY2(decodedSeconds < seconds + 0.06 && decodedSeconds > seconds - (completed ? 0.06 : 1.1),
-                 qPrintable(QString::number(decodedSeconds)));
+            qPrintable(QString::number(decodedSeconds)));
         QCOMPARE(ToneAnalysis::dominantFrequency(decoded, AacFileWriter::sampleRate), frequency);
-        QVERIFY(qAbs(ToneAnalysis::rms(decoded, decoded.size() / 4, decoded.size() * 3 / 4) - 0.5 / std::sqrt(2.0)) < 0.05);
+        QVERIFY(qAbs(ToneAnalysis::rms(decoded, decoded.size() / 4, decoded.size() * 3 / 4)
+                    - 0.5 / std::sqrt(2.0))
+            < 0.05);
     }
 
     void writeFailureIsReported()
@@ -152,8 +155,9 @@ private slots:
         QVERIFY(writer.finish());
 
         AudioFileDecoder decoder;
-        QCOMPARE(decoder.open(path, { .sampleRate = 16000, .channels = 1, .format = AudioFileDecoder::SampleFormat::int16 }),
-                 std::nullopt);
+        QCOMPARE(decoder.open(path,
+                     { .sampleRate = 16000, .channels = 1, .format = AudioFileDecoder::SampleFormat::int16 }),
+            std::nullopt);
         QCOMPARE(decoder.fileSampleRate(), 44100);
         QCOMPARE(decoder.fileChannels(), 1);
         QCOMPARE(decoder.codecName(), QString("aac"));
@@ -171,8 +175,12 @@ private slots:
         QTest::addColumn<QString>("language");
         QTest::addColumn<QString>("writeMessage");
         QTest::addColumn<QString>("readMessage");
-        QTest::newRow("Chinese") << "zh-Hans" << "无法创建音频文件“{0}”。" << "无法读取音频文件“{0}”。";
-        QTest::newRow("English") << "en" << "Could not create the audio file “{0}”." << "Could not read the audio file “{0}”.";
+        QTest::newRow("Chinese") << "zh-Hans"
+                                 << "无法创建音频文件“{0}”。"
+                                 << "无法读取音频文件“{0}”。";
+        QTest::newRow("English") << "en"
+                                 << "Could not create the audio file “{0}”."
+                                 << "Could not read the audio file “{0}”.";
     }
     void unusableFiles()
     {

@@ -25,8 +25,8 @@ class TestRecordingStore : public QObject {
     std::unique_ptr<RecordingStore> makeStore(bool fixedFolder = true)
     {
         m_backend = new FakeAudioBackend;
-        return std::make_unique<RecordingStore>(fixedFolder ? std::optional(folder()) : std::nullopt, m_backend,
-                                                [this] { return m_now; });
+        return std::make_unique<RecordingStore>(
+            fixedFolder ? std::optional(folder()) : std::nullopt, m_backend, [this] { return m_now; });
     }
     QString writeRecording(const QString& name) const
     {
@@ -37,7 +37,8 @@ class TestRecordingStore : public QObject {
     FakeRecorder* startRecording(RecordingStore& store) const
     {
         store.toggle();
-        return QTest::qWaitFor([&] { return store.isRecording(); }) ? m_backend->recorders.last().data() : nullptr;
+        return QTest::qWaitFor([&] { return store.isRecording(); }) ? m_backend->recorders.last().data()
+                                                                    : nullptr;
     }
 
 private slots:
@@ -71,7 +72,7 @@ private slots:
     void listing()
     {
         for (const char* name : { "Recordings/a.m4a", "Recordings/upper.M4A", "Recordings/other.mp3",
-                                  "Recordings/note.m4a.txt", "Elsewhere/b.m4a" })
+                 "Recordings/note.m4a.txt", "Elsewhere/b.m4a" })
             writeRecording(name);
         m_profile->makeFolder("Recordings/folder.m4a");
         auto store = makeStore(false);
@@ -82,7 +83,9 @@ private slots:
 
         const QString extra = m_profile->path("Elsewhere");
         store->setDirectoryProvider([this] { return Result<QString>(folder()); });
-        store->setAdditionalDirectoriesProvider([&] { return QStringList { extra, folder(), folder() + "/" }; });
+        store->setAdditionalDirectoriesProvider([&] {
+            return QStringList { extra, folder(), folder() + "/" };
+        });
         QSignalSpy changed(store.get(), &RecordingStore::recordingsChanged);
         store->reload();
         QStringList names;
@@ -94,15 +97,16 @@ private slots:
         store->reload();
         QCOMPARE(changed.count(), 1); // nothing changed, nothing announced
         // An unreadable folder is reported and the list stays as it was.
-        store->setDirectoryProvider([] { return Result<QString>(StorageError { QStringLiteral("文件夹授权失效。") }); });
+        store->setDirectoryProvider(
+            [] { return Result<QString>(StorageError { QStringLiteral("文件夹授权失效。") }); });
         store->reload();
         QCOMPARE(store->errorText(), QString("无法读取本机录音：文件夹授权失效。"));
         QCOMPARE(store->recordings().size(), 2);
 
         const QDateTime same(QDate(2026, 1, 1), QTime(8, 0), QTimeZone::utc());
         names.clear();
-        for (const AudioRecording& recording : RecordingStore::newestFirst({ { "/1.m4a", same }, { "/2.m4a", same.addSecs(60) },
-                                                                            { "/3.m4a", same.addSecs(-60) }, { "/4.m4a", same } }))
+        for (const AudioRecording& recording : RecordingStore::newestFirst({ { "/1.m4a", same },
+                 { "/2.m4a", same.addSecs(60) }, { "/3.m4a", same.addSecs(-60) }, { "/4.m4a", same } }))
             names << recording.filename();
         QCOMPARE(names, QStringList({ "2.m4a", "1.m4a", "4.m4a", "3.m4a" })); // equal dates keep their order
     }
@@ -143,7 +147,8 @@ private slots:
         QVERIFY(!store->errorMessage());
         // The Chinese prefix whatever the interface language.
         const QFileInfo file(m_backend->recorders.first()->path());
-        const QRegularExpression pattern(QString("^录音-%1-[0-9A-F]{8}\\.m4a$").arg(m_now.toSecsSinceEpoch()));
+        const QRegularExpression pattern(
+            QString("^录音-%1-[0-9A-F]{8}\\.m4a$").arg(m_now.toSecsSinceEpoch()));
         QVERIFY2(pattern.match(file.fileName()).hasMatch(), qPrintable(file.fileName()));
         QCOMPARE(file.absolutePath(), QFileInfo(folder()).absoluteFilePath());
 
@@ -170,10 +175,13 @@ private slots:
         QTest::newRow("stopped") << "stop" << 4.2 << false << true << QString();
         QTest::newRow("stopped, file completed later") << "stop" << 4.2 << true << true << QString();
         QTest::newRow("file removed meanwhile") << "remove" << 2.0 << false << false << QString();
-        QTest::newRow("nothing recorded") << "remove" << 0.0 << true << false << "没有录到声音，请检查麦克风后重试。";
+        QTest::newRow("nothing recorded")
+            << "remove" << 0.0 << true << false << "没有录到声音，请检查麦克风后重试。";
         QTest::newRow("quitting keeps but does not announce") << "quit" << 2.0 << true << false << QString();
-        QTest::newRow("interrupted") << "interrupted" << 2.0 << false << true << "录音意外中断，请检查已保存的音频。";
-        QTest::newRow("encoding failed") << "encoding" << 2.0 << true << true << "音频编码失败，请检查麦克风后重试。";
+        QTest::newRow("interrupted") << "interrupted" << 2.0 << false << true
+                                     << "录音意外中断，请检查已保存的音频。";
+        QTest::newRow("encoding failed")
+            << "encoding" << 2.0 << true << true << "音频编码失败，请检查麦克风后重试。";
     }
     void endingsOfARecording()
     {
@@ -231,18 +239,28 @@ private slots:
         QTest::addColumn<QString>("failure"); // what else fails
         QTest::addColumn<QString>("message");
         const int authorized = int(MicrophoneAuthorization::authorized);
-        const QString refused = "无法使用麦克风。请在系统设置 → 隐私与安全性 → 麦克风中允许Tandrel访问，然后重试。";
-        QTest::newRow("denied") << int(MicrophoneAuthorization::denied) << "zh-Hans" << "" << refused;
-        QTest::newRow("restricted") << int(MicrophoneAuthorization::restricted) << "zh-Hans" << "" << refused;
-        QTest::newRow("refused at the prompt") << int(MicrophoneAuthorization::notDetermined) << "zh-Hans" << "" << refused;
-        QTest::newRow("denied, English")
-            << int(MicrophoneAuthorization::denied) << "en" << ""
-            << "Microphone access is unavailable. Allow Tandrel in System Settings → Privacy & Security → Microphone, "
-               "then retry.";
-        QTest::newRow("folder unavailable") << authorized << "zh-Hans" << "folder" << "录音失败：无法访问录音文件夹。";
-        QTest::newRow("no recorder") << authorized << "zh-Hans" << "recorder" << "录音失败：没有可用的麦克风。";
-        QTest::newRow("recorder does not start")
-            << authorized << "zh-Hans" << "start" << "无法启动录音，请检查麦克风是否连接或被其他应用独占。";
+        const QString refused
+            = "无法使用麦克风。请在系统设置 → 隐私与安全性 → 麦克风中允许Tandrel访问，然后重试。";
+        QTest::newRow("denied") << int(MicrophoneAuthorization::denied) << "zh-Hans"
+                                << "" << refused;
+        QTest::newRow("restricted") << int(MicrophoneAuthorization::restricted) << "zh-Hans"
+                                    << "" << refused;
+        QTest::newRow("refused at the prompt") << int(MicrophoneAuthorization::notDetermined) << "zh-Hans"
+                                               << "" << refused;
+        QTest::newRow("denied, English") << int(MicrophoneAuthorization::denied) << "en"
+                                         << ""
+                                         << "Microphone access is unavailable. Allow Tandrel in System "
+                                            "Settings → Privacy & Security → Microphone, "
+                                            "then retry.";
+        QTest::newRow("folder unavailable") << authorized << "zh-Hans"
+                                            << "folder"
+                                            << "录音失败：无法访问录音文件夹。";
+        QTest::newRow("no recorder") << authorized << "zh-Hans"
+                                     << "recorder"
+                                     << "录音失败：没有可用的麦克风。";
+        QTest::newRow("recorder does not start") << authorized << "zh-Hans"
+                                                 << "start"
+                                                 << "无法启动录音，请检查麦克风是否连接或被其他应用独占。";
     }
     void startFailures()
     {
@@ -253,7 +271,8 @@ private slots:
         m_profile->setLanguage(language);
         // Only a provider can fail; a fixed folder is always created.
         auto store = makeStore(failure != "folder");
-        store->setDirectoryProvider([] { return Result<QString>(StorageError { QStringLiteral("无法访问录音文件夹。") }); });
+        store->setDirectoryProvider(
+            [] { return Result<QString>(StorageError { QStringLiteral("无法访问录音文件夹。") }); });
         m_backend->authorization = MicrophoneAuthorization(authorization);
         if (failure == "recorder")
             m_backend->recorderFailure = QStringLiteral("没有可用的麦克风。");
@@ -279,10 +298,14 @@ private slots:
         QTest::addColumn<QString>("ending");
         QTest::addColumn<QString>("message");
         QTest::newRow("played to the end") << "end" << QString();
-        QTest::newRow("interrupted") << "interrupted" << "播放中断，请重试。";
-        QTest::newRow("unreadable file") << "unreadable" << "播放失败：无法读取音频文件“a.m4a”。";
-        QTest::newRow("no player") << "no player" << "播放失败：没有可用的音频输出设备。";
-        QTest::newRow("does not start") << "no start" << "无法播放这段录音。";
+        QTest::newRow("interrupted") << "interrupted"
+                                     << "播放中断，请重试。";
+        QTest::newRow("unreadable file") << "unreadable"
+                                         << "播放失败：无法读取音频文件“a.m4a”。";
+        QTest::newRow("no player") << "no player"
+                                   << "播放失败：没有可用的音频输出设备。";
+        QTest::newRow("does not start") << "no start"
+                                        << "无法播放这段录音。";
     }
     void playbackEndings()
     {
