@@ -57,11 +57,11 @@ int main(int argc, char** argv)
         cpuAtStart = cpuSeconds();
         wall.start();
         QTimer::singleShot(int(seconds * 1000), Qt::PreciseTimer, &app, [store] {
-            store->stop(true);
+            store->toggle();
             QCoreApplication::quit();
         });
     });
-    QTimer::singleShot(300, store, &RecordingStore::start);
+    QTimer::singleShot(300, store, &RecordingStore::toggle);
     const int status = QCoreApplication::exec();
     const double recorded = store->elapsed();
     // Deleting the store waits for the capture thread to complete the file: part of the cost.

@@ -102,10 +102,9 @@ Outcome recordAndWait(WorkspaceStore& store, const QString& wav)
     Outcome outcome;
     RecordingStore* audio = store.audio();
     QEventLoop loop;
-    QObject::connect(audio, &RecordingStore::isRecordingChanged, &loop, &QEventLoop::quit);
-    audio->start();
-    if (!audio->isRecording())
-        loop.exec();
+    QObject::connect(audio, &RecordingStore::startFinished, &loop, &QEventLoop::quit);
+    audio->toggle();
+    loop.exec();
     if (!audio->isRecording()) {
         outcome.text = audio->errorText();
         return outcome;
@@ -131,7 +130,7 @@ Outcome recordAndWait(WorkspaceStore& store, const QString& wav)
         }
     });
     clock.start();
-    audio->stop(true);
+    audio->toggle();
     loop.exec();
     QObject::disconnect(watch);
     return outcome;

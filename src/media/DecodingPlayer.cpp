@@ -92,7 +92,8 @@ public:
 
 signals:
     void finished(bool success);
-    void failed(const QString& description);
+    // Put into words by the player, on the main thread.
+    void failed(const AudioFileError& error);
 
 private:
     void stateChanged(QAudio::State state)
@@ -159,7 +160,8 @@ bool DecodingPlayer::play()
         return false;
     m_worker = new PlaybackWorker(m_device, m_path);
     connect(m_worker, &PlaybackWorker::finished, this, &AudioPlayer::finished);
-    connect(m_worker, &PlaybackWorker::failed, this, &AudioPlayer::failed);
+    connect(m_worker, &PlaybackWorker::failed, this,
+            [this](const AudioFileError& error) { emit failed(error.text()); });
     m_threads->startWorker(m_worker);
     PlaybackWorker* worker = m_worker;
     QMetaObject::invokeMethod(m_worker, [worker] { worker->begin(); }, Qt::QueuedConnection);

@@ -73,11 +73,6 @@ WorkspaceStore::WorkspaceStore(Preferences* preferences, Services services, QObj
     m_speechJob = new QTimer(this);
     m_speechJob->setSingleShot(true);
     connect(m_speechJob, &QTimer::timeout, this, &WorkspaceStore::transcribeNext);
-    connect(m_audio, &RecordingStore::recordingCompleted, this, [this] {
-        if (m_processingSpeech && !m_transcribing)
-            m_speechJob->start(0);
-    });
-
     if (const QString issue = m_preferences->startupIssue(); !issue.isEmpty())
         setMessage(issue);
 
@@ -102,11 +97,7 @@ WorkspaceStore::WorkspaceStore(Preferences* preferences, Services services, QObj
     m_audio->setAdditionalDirectoriesProvider(
         [storage]() { return storage ? storage->recordingDirectories() : QStringList {}; });
     m_audio->reload();
-    QPointer<WorkspaceStore> weakSelf = this;
-    m_audio->onRecorded = [weakSelf](const AudioRecording& recording) {
-        if (weakSelf)
-            weakSelf->attach(recording);
-    };
+    connect(m_audio, &RecordingStore::recordingFinished, this, &WorkspaceStore::attach);
 
     m_isLoading = false;
     persist();

@@ -143,10 +143,6 @@ void WorkspaceStore::transcribeNext()
             setProcessingSpeech(false);
             return;
         }
-        // The end of a recording that was just stopped is still being written; the pass
-        // runs again once the file is complete (see the constructor).
-        if (m_audio->isCompleting(audio.filename))
-            return;
         updateAudio(*pageID, audio.filename, TranscriptionStatus::transcribing, std::nullopt);
 
         // A listed recording whose file was removed since the folder was last read is

@@ -3,7 +3,7 @@
 #include "app/SidebarRecoveryMenu.h"
 #include "app/SingleInstance.h"
 #include "features/focus/PomodoroTimer.h"
-#include "platform/audio/FakeAudioBackend.h"
+#include "support/FakeAudioBackend.h"
 #include "platform/audio/RecordingStore.h"
 #include "platform/shortcuts/ScriptedHotKeys.h"
 #include "platform/shortcuts/ShortcutManager.h"
@@ -336,7 +336,7 @@ private slots:
         RecordingStore* recorder = shell.app->store()->audio();
         shell.hotKeys->press(ShortcutAction::recording);
         QTRY_VERIFY(recorder->isRequestingPermission());
-        QCOMPARE(shell.audio->accessRequests.size(), 1);
+        QTRY_COMPARE(shell.audio->accessRequests.size(), 1);
         // Pressed again while the permission question is open: nothing.
         shell.hotKeys->press(ShortcutAction::recording);
         QTest::qWait(20);
@@ -349,7 +349,7 @@ private slots:
         shell.hotKeys->press(ShortcutAction::recording);
         QVERIFY(!recorder->isRecording());
         QTRY_COMPARE(shell.app->store()->pages().size(), 1);
-        QCOMPARE(shell.app->store()->pages().first().attachments.size(), 1);
+        QTRY_COMPARE(shell.app->store()->pages().first().attachments.size(), 1);
     }
 
     void aRecordingThatCannotStartBringsTheSidebarForward_data()

@@ -150,7 +150,7 @@ private slots:
         QTest::qWait(1500);
         QVERIFY(xdotool({ "key", "ctrl+alt+r" }));
         WAIT_FOR(!recorder->isRecording());
-        WAIT_FOR(m_app->store()->pages().size() == 1);
+        WAIT_FOR(m_app->store()->pages().size() == 1 && !m_app->store()->pages().first().attachments.isEmpty());
         const NotePage page = m_app->store()->pages().first();
         QCOMPARE(page.attachments.size(), 1);
         QVERIFY(page.content.contains("![[" + page.attachments.first().filename + "]]"));

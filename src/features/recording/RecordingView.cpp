@@ -86,8 +86,8 @@ RecordingView::RecordingView(WorkspaceStore* store, QWidget* parent, std::shared
     m_stack->addWidget(m_card);
     m_stack->addWidget(m_compactButton);
 
-    connect(m_recordButton, &QPushButton::clicked, this, &RecordingView::toggleRecording);
-    connect(m_compactButton, &QPushButton::clicked, this, &RecordingView::toggleRecording);
+    connect(m_recordButton, &QPushButton::clicked, m_audio, &RecordingStore::toggle);
+    connect(m_compactButton, &QPushButton::clicked, m_audio, &RecordingStore::toggle);
     connect(m_libraryButton, &QPushButton::clicked, this, &RecordingView::showLibrary);
 
     connect(m_audio, &RecordingStore::isRecordingChanged, this, &RecordingView::refresh);
@@ -172,14 +172,6 @@ void RecordingView::refresh()
     m_compactButton->setFont(recording ? QFontDatabase::systemFont(QFontDatabase::FixedFont) : font());
     m_compactButton->setToolTip(recording ? L10n::tr("停止录音并转写到 Note") : L10n::tr("开始录音"));
     m_compactButton->setAccessibleName(recording ? L10n::tr("停止录音") : L10n::tr("开始录音"));
-}
-
-void RecordingView::toggleRecording()
-{
-    if (m_audio->isRecording())
-        m_audio->stop(true);
-    else
-        m_audio->start();
 }
 
 RecordingLibraryDialog* RecordingView::library() const

@@ -42,7 +42,6 @@ protected:
 
 private:
     void refresh();
-    void toggleRecording();
     void showError();
 
     WorkspaceStore* m_store;

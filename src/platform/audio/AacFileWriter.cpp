@@ -2,8 +2,6 @@
 
 #include "FfmpegLog.h"
 
-#include "platform/localization/L10n.h"
-
 #include <QFile>
 
 #include <cstddef>
@@ -104,14 +102,14 @@ qint64 AacFileWriter::samplesWritten() const
     return d->samplesAccepted;
 }
 
-std::optional<QString> AacFileWriter::open(const QString& path)
+std::optional<AudioFileError> AacFileWriter::open(const QString& path)
 {
     quietFfmpegNotices();
     d->release();
     d->nextPts = 0;
     d->samplesAccepted = 0;
     d->samplesSinceFragment = 0;
-    const QString failure = L10n::tr("无法创建音频文件“{0}”。", { path });
+    const AudioFileError failure { AudioFileError::Kind::cannotCreate, path };
     const QByteArray localPath = QFile::encodeName(path);
 
     if (avformat_alloc_output_context2(&d->format, nullptr, "ipod", localPath.constData()) < 0 || !d->format)

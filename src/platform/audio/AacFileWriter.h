@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AudioFileError.h"
+
 #include <QString>
 
 #include <memory>
@@ -20,9 +22,8 @@ public:
     AacFileWriter(const AacFileWriter&) = delete;
     AacFileWriter& operator=(const AacFileWriter&) = delete;
 
-    // Creates the file and writes its header. Returns a finished sentence for the user on
-    // failure (nothing is left open then).
-    std::optional<QString> open(const QString& path);
+    // Creates the file and writes its header. On failure nothing is left open.
+    [[nodiscard]] std::optional<AudioFileError> open(const QString& path);
     bool isOpen() const;
 
     // Encodes `count` samples. False when encoding or writing failed; the writer is then

@@ -2,8 +2,6 @@
 
 #include "FfmpegLog.h"
 
-#include "platform/localization/L10n.h"
-
 #include <QFile>
 
 #include <algorithm>
@@ -74,11 +72,11 @@ AudioFileDecoder::AudioFileDecoder()
 
 AudioFileDecoder::~AudioFileDecoder() = default;
 
-std::optional<QString> AudioFileDecoder::open(const QString& path, Output output)
+std::optional<AudioFileError> AudioFileDecoder::open(const QString& path, Output output)
 {
     quietFfmpegNotices();
     d->release();
-    const QString failure = L10n::tr("无法读取音频文件“{0}”。", { path });
+    const AudioFileError failure { AudioFileError::Kind::cannotRead, path };
     const QByteArray localPath = QFile::encodeName(path);
     if (avformat_open_input(&d->format, localPath.constData(), nullptr, nullptr) < 0)
         return failure;
@@ -221,7 +219,7 @@ QByteArray AudioFileDecoder::read()
     }
 }
 
-std::optional<QByteArray> AudioFileDecoder::decodeAll(const QString& path, Output output, QString* error)
+std::optional<QByteArray> AudioFileDecoder::decodeAll(const QString& path, Output output, AudioFileError* error)
 {
     AudioFileDecoder decoder;
     if (const auto failure = decoder.open(path, output)) {
@@ -234,7 +232,7 @@ std::optional<QByteArray> AudioFileDecoder::decodeAll(const QString& path, Outpu
         all += decoder.read();
     if (decoder.failed()) {
         if (error)
-            *error = L10n::tr("无法读取音频文件“{0}”。", { path });
+            *error = AudioFileError { AudioFileError::Kind::cannotRead, path };
         return std::nullopt;
     }
     return all;

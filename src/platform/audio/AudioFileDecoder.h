@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AudioFileError.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -24,9 +26,9 @@ public:
     AudioFileDecoder(const AudioFileDecoder&) = delete;
     AudioFileDecoder& operator=(const AudioFileDecoder&) = delete;
 
-    // Opens the file. Returns a finished sentence for the user on failure.
-    std::optional<QString> open(const QString& path, Output output);
-    std::optional<QString> open(const QString& path) { return open(path, Output()); }
+    // Opens the file; what went wrong otherwise.
+    [[nodiscard]] std::optional<AudioFileError> open(const QString& path, Output output);
+    [[nodiscard]] std::optional<AudioFileError> open(const QString& path) { return open(path, Output()); }
 
     int sampleRate() const;
     int channels() const;
@@ -43,7 +45,8 @@ public:
     bool failed() const;
 
     // Reads a whole file. Nothing when it cannot be opened or decoded to the end.
-    static std::optional<QByteArray> decodeAll(const QString& path, Output output, QString* error = nullptr);
+    static std::optional<QByteArray> decodeAll(
+        const QString& path, Output output, AudioFileError* error = nullptr);
 
 private:
     struct State;

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 constexpr int kMeterIntervalMs = 100;
@@ -59,9 +60,11 @@ RecordingStore::RecordingStore(std::optional<QString> directoryOverride, AudioBa
     m_backend->setParent(this);
     m_meter.setInterval(kMeterIntervalMs);
     connect(&m_meter, &QTimer::timeout, this, &RecordingStore::updateMeters);
+    m_startJob.setSingleShot(true);
+    connect(&m_startJob, &QTimer::timeout, this, &RecordingStore::start);
     reload();
     if (QCoreApplication* application = QCoreApplication::instance())
-        connect(application, &QCoreApplication::aboutToQuit, this, &RecordingStore::willTerminate);
+        connect(application, &QCoreApplication::aboutToQuit, this, &RecordingStore::prepareForQuit);
 }
 
 RecordingStore::~RecordingStore()
@@ -69,6 +72,7 @@ RecordingStore::~RecordingStore()
     // Recorders and players talk to the backend's threads; they go first, then the
     // backend, which waits for its threads to complete their files.
     m_meter.stop();
+    m_startJob.stop();
     const auto recorders = findChildren<AudioRecorder*>(Qt::FindDirectChildrenOnly);
     qDeleteAll(recorders);
     const auto players = findChildren<AudioPlayer*>(Qt::FindDirectChildrenOnly);
@@ -105,11 +109,20 @@ QList<AudioRecording> RecordingStore::newestFirst(QList<AudioRecording> recordin
     return recordings;
 }
 
+void RecordingStore::toggle()
+{
+    if (m_isRequestingPermission)
+        return;
+    if (m_isRecording) {
+        end(Ending::stopped);
+        return;
+    }
+    setIsRequestingPermission(true);
+    m_startJob.start(0);
+}
+
 void RecordingStore::start()
 {
-    if (m_isRecording || m_isRequestingPermission)
-        return;
-    setIsRequestingPermission(true);
     switch (m_backend->microphoneAuthorization()) {
     case MicrophoneAuthorization::notDetermined: {
         QPointer<RecordingStore> self = this;
@@ -131,10 +144,11 @@ void RecordingStore::start()
 
 void RecordingStore::continueStart(bool granted)
 {
+    if (!m_isRequestingPermission)
+        return;
     if (!granted) {
-        setErrorMessage(
+        failStart(
             L10n::tr("无法使用麦克风。请在系统设置 → 隐私与安全性 → 麦克风中允许Tandrel访问，然后重试。"));
-        setIsRequestingPermission(false);
         return;
     }
     stopPlayback();
@@ -144,14 +158,12 @@ void RecordingStore::continueStart(bool granted)
                              .arg(QString::number(now().toSecsSinceEpoch()), Uuid::text(Uuid::create()).left(8));
     const auto folder = directory();
     if (!folder) {
-        setErrorMessage(L10n::tr("录音失败：{0}", { folder.error().text() }));
-        setIsRequestingPermission(false);
+        failStart(L10n::tr("录音失败：{0}", { folder.error().text() }));
         return;
     }
     auto created = m_backend->createRecorder(QDir(folder.value()).filePath(name));
     if (!created) {
-        setErrorMessage(L10n::tr("录音失败：{0}", { created.error().text() }));
-        setIsRequestingPermission(false);
+        failStart(L10n::tr("录音失败：{0}", { created.error().text() }));
         return;
     }
     AudioRecorder* recorder = created.value();
@@ -181,8 +193,7 @@ void RecordingStore::recorderStarted(bool success)
         recorder->disconnect(this);
         recorder->deleteLater();
         QFile::remove(path);
-        setErrorMessage(L10n::tr("无法启动录音，请检查麦克风是否连接或被其他应用独占。"));
-        setIsRequestingPermission(false);
+        failStart(L10n::tr("无法启动录音，请检查麦克风是否连接或被其他应用独占。"));
         return;
     }
     m_recorder = recorder;
@@ -190,6 +201,14 @@ void RecordingStore::recorderStarted(bool success)
     setElapsed(0);
     m_meter.start();
     setIsRequestingPermission(false);
+    emit startFinished(true);
+}
+
+void RecordingStore::failStart(const QString& message)
+{
+    setErrorMessage(message);
+    setIsRequestingPermission(false);
+    emit startFinished(false);
 }
 
 void RecordingStore::updateMeters()
@@ -202,45 +221,27 @@ void RecordingStore::updateMeters()
     setLevel(levelFromDecibels(m_recorder->averagePower()));
 }
 
-void RecordingStore::stop(bool publishRecording)
+void RecordingStore::end(Ending ending)
 {
     if (!m_isRecording)
         return;
-    std::optional<QString> path;
-    if (m_recorder) {
-        setElapsed(m_recorder->currentTime());
-        path = m_recorder->path();
-        dropRecorder();
-    }
+    AudioRecorder* recorder = std::exchange(m_recorder, nullptr);
+    setElapsed(recorder->currentTime());
+    release(recorder, ending);
     finishCapture();
-    if (!publishRecording || !path)
-        return;
-    if (QFileInfo::exists(*path)) {
-        if (onRecorded)
-            onRecorded(AudioRecording { *path, now() });
-    } else if (m_elapsed <= 0) {
-        // The input delivered nothing at all, so there is no file to hand on; saying so
-        // keeps the user from looking for a recording that does not exist.
-        setErrorMessage(L10n::tr("没有录到声音，请检查麦克风后重试。"));
-    }
 }
 
+// The recorder ended by itself; what it recorded is kept.
 void RecordingStore::recorderFinished(bool success)
 {
-    if (!m_isRecording)
-        return;
-    const QString path = m_recorder->path();
-    dropRecorder();
-    finishCapture();
-    if (QFileInfo::exists(path) && onRecorded)
-        onRecorded(AudioRecording { path, now() });
+    end(Ending::interrupted);
     if (!success)
         setErrorMessage(L10n::tr("录音意外中断，请检查已保存的音频。"));
 }
 
 void RecordingStore::recorderEncodingFailed()
 {
-    stop(true);
+    end(Ending::interrupted);
     setErrorMessage(L10n::tr("音频编码失败，请检查麦克风后重试。"));
 }
 
@@ -252,28 +253,32 @@ void RecordingStore::finishCapture()
     reload();
 }
 
-void RecordingStore::dropRecorder()
+void RecordingStore::release(AudioRecorder* recorder, Ending ending)
 {
-    if (!m_recorder)
-        return;
-    AudioRecorder* recorder = m_recorder;
-    m_recorder = nullptr;
     recorder->disconnect(this);
-    if (recorder->completesAfterStop()) {
-        // The file is still being written; whoever reads it (the transcription) waits.
-        const QString filename = QFileInfo(recorder->path()).fileName();
-        m_completing.insert(filename);
-        connect(recorder, &AudioRecorder::completed, this, [this, recorder, filename] {
-            recorder->disconnect(this);
-            recorder->deleteLater();
-            m_completing.remove(filename);
-            emit recordingCompleted(filename);
-        });
-        recorder->stop();
-        return;
-    }
+    const QString path = recorder->path();
+    const QDateTime stoppedAt = now();
+    const bool heardNothing = m_elapsed <= 0;
+    const auto announce = [this, recorder, path, stoppedAt, heardNothing, ending] {
+        recorder->deleteLater();
+        if (ending == Ending::quit)
+            return;
+        if (QFileInfo::exists(path)) {
+            emit recordingFinished(AudioRecording { path, stoppedAt });
+        } else if (ending == Ending::stopped && heardNothing) {
+            // The input delivered nothing at all, so there is no file to hand on; saying so
+            // keeps the user from looking for a recording that does not exist.
+            setErrorMessage(L10n::tr("没有录到声音，请检查麦克风后重试。"));
+        }
+    };
+    // The end of the audio may still be on its way into the file: whoever reads the file
+    // (the transcription) hears of it only once it is complete, and never before the
+    // store has left the recording state.
+    if (recorder->completesAfterStop())
+        connect(recorder, &AudioRecorder::completed, this, announce);
+    else
+        QTimer::singleShot(0, this, announce);
     recorder->stop();
-    recorder->deleteLater();
 }
 
 void RecordingStore::play(const AudioRecording& recording)
@@ -376,9 +381,16 @@ void RecordingStore::reload()
     setRecordings(newestFirst(found));
 }
 
-void RecordingStore::willTerminate()
+void RecordingStore::prepareForQuit()
 {
-    stop(false);
+    end(Ending::quit);
+    m_startJob.stop();
+    if (AudioRecorder* starting = std::exchange(m_startingRecorder, nullptr)) {
+        starting->disconnect(this);
+        starting->stop();
+        starting->deleteLater();
+    }
+    setIsRequestingPermission(false);
     stopPlayback();
 }
 

@@ -6,7 +6,6 @@
 #include <QDateTime>
 #include <QList>
 #include <QObject>
-#include <QSet>
 #include <QStringList>
 #include <QTimer>
 
@@ -19,8 +18,8 @@ class AudioRecorder;
 
 // Records from the microphone into local audio files ("录音-<seconds>-<8 characters>.m4a",
 // AAC, 44.1 kHz, mono), reports the running time and input level while recording, lists
-// the recordings found in the recording folders, plays one recording at a time and hands
-// every finished recording to `onRecorded`. Main thread only.
+// the recordings found in the recording folders, plays one recording at a time and
+// announces every finished recording with `recordingFinished`. Main thread only.
 class RecordingStore : public QObject {
     Q_OBJECT
     Q_PROPERTY(QList<AudioRecording> recordings READ recordings NOTIFY recordingsChanged)
@@ -66,32 +65,32 @@ public:
     // The folder new recordings go to, created if missing.
     Result<QString> directory() const;
 
-    // Starts recording; asynchronous. Does nothing while recording or while a start is
-    // under way.
-    void start();
-    // Ends the recording; with `publishRecording` the file is handed to `onRecorded`.
-    void stop(bool publishRecording);
+    // The one way to start and stop recording:
+    // - idle: a start begins. `isRequestingPermission` is true when this returns; the rest
+    //   follows from the event loop (the microphone permission, a new file in
+    //   `directory()`, the recorder, then metering), so the caller never waits for the
+    //   device. The start ends with `startFinished`.
+    // - a start under way: nothing happens.
+    // - recording: the recording stops; once the last of its audio is in the file it is
+    //   announced with `recordingFinished` (an empty recording is not kept).
+    // Failures leave the store idle and say why in `errorMessage`.
+    void toggle();
     // Plays `recording`, or stops it when it is the one playing. Refused while recording.
     void play(const AudioRecording& recording);
     // Stops any playback.
     void stopPlayback();
     // The listed recording with that file name.
     std::optional<AudioRecording> recording(const QString& filename) const;
-    // True from the stop of a recording until the last of its audio is in its file.
-    bool isCompleting(const QString& filename) const { return m_completing.contains(filename); }
     // Re-reads the list of recordings from the recording folders.
-    virtual void reload();
-    // The application is quitting: the current recording stays on disk but is not handed
-    // on, and playback stops.
-    void willTerminate();
+    void reload();
+    // The application is quitting: the current recording stays on disk but is not
+    // announced, a start under way is dropped, and playback stops.
+    void prepareForQuit();
 
     // The meter's level for an average power in decibels: the linear amplitude, at most 1.
     static float levelFromDecibels(float decibels);
     // Newest first; recordings with equal dates keep their order.
     static QList<AudioRecording> newestFirst(QList<AudioRecording> recordings);
-
-    // Called on the main thread with every finished recording.
-    std::function<void(const AudioRecording&)> onRecorded;
 
 signals:
     void recordingsChanged();
@@ -101,15 +100,20 @@ signals:
     void levelChanged();
     void playingIDChanged();
     void errorMessageChanged();
-    // A stopped recording's file is complete (see isCompleting).
-    void recordingCompleted(const QString& filename);
-
-protected:
-    DirectoryProvider m_directoryProvider;
-    DirectoriesProvider m_additionalDirectoriesProvider;
+    // A start begun by toggle() has ended: `recording`, or not, with the reason in
+    // `errorMessage`. Once per start, except for one dropped because the application quits.
+    void startFinished(bool recording);
+    // A recording has ended and its file is complete: stopped by the user, interrupted or
+    // ended by an encoding failure. Not for an empty recording, nor at quit.
+    void recordingFinished(const AudioRecording& recording);
 
 private:
+    void start();
     void continueStart(bool granted);
+    void failStart(const QString& message);
+    enum class Ending { stopped, interrupted, quit };
+    // Leaves the recording state; the file is announced unless the application quits.
+    void end(Ending ending);
     void recorderStarted(bool success);
     void recorderFinished(bool success);
     void recorderEncodingFailed();
@@ -118,7 +122,8 @@ private:
     void updateMeters();
     // Ends capture after the recorder has been dropped.
     void finishCapture();
-    void dropRecorder();
+    // Stops `recorder` and lets it go once its file is complete, announcing the file then.
+    void release(AudioRecorder* recorder, Ending ending);
     void dropPlayer();
     QDateTime now() const;
 
@@ -130,6 +135,8 @@ private:
     void setPlayingID(const std::optional<QString>& value);
 
     std::optional<QString> m_directoryOverride;
+    DirectoryProvider m_directoryProvider;
+    DirectoriesProvider m_additionalDirectoriesProvider;
     AudioBackend* m_backend;
     Clock m_clock;
 
@@ -140,11 +147,12 @@ private:
     float m_level = 0;
     std::optional<QString> m_playingID;
     std::optional<QString> m_errorMessage;
-    QSet<QString> m_completing;
 
     AudioRecorder* m_recorder = nullptr;
     // The recorder that is being started; it becomes `m_recorder` once it runs.
     AudioRecorder* m_startingRecorder = nullptr;
     AudioPlayer* m_player = nullptr;
     QTimer m_meter;
+    // The pending part of a start, so that toggle() returns at once.
+    QTimer m_startJob;
 };

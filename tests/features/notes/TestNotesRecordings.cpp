@@ -1,10 +1,10 @@
 // The recordings of the current page in the notes area: their texts,
 // playing, retrying, the transcription help and the speech model installer it opens.
 
-#include "platform/audio/FakeAudioBackend.h"
+#include "support/FakeAudioBackend.h"
 #include "support/LoopbackHttpServer.h"
 #include "workspace/RecordingNotifications.h"
-#include "workspace/ScriptedTranscriber.h"
+#include "support/ScriptedTranscriber.h"
 
 #include "features/notes/NotesView.h"
 #include "features/settings/SpeechModelDialog.h"

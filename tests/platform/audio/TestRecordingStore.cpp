@@ -1,14 +1,11 @@
-#include "FakeAudioBackend.h"
-
 #include "platform/audio/AudioLevel.h"
 #include "platform/audio/RecordingStore.h"
-#include "platform/preferences/Preferences.h"
+#include "support/FakeAudioBackend.h"
+#include "support/TemporaryProfile.h"
 
 #include <QDir>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QThread>
 #include <QTimeZone>
 #include <QtTest>
 
@@ -18,494 +15,361 @@
 class TestRecordingStore : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<Preferences> m_prefs;
+    std::unique_ptr<TemporaryProfile> m_profile;
     FakeAudioBackend* m_backend = nullptr;
-    QDateTime m_now = QDateTime(QDate(2026, 3, 1), QTime(9, 30), QTimeZone::utc());
+    const QDateTime m_now = QDateTime(QDate(2026, 3, 1), QTime(9, 30), QTimeZone::utc());
 
-    QString folder() const { return m_dir->filePath("Recordings"); }
+    QString folder() const { return m_profile->path("Recordings"); }
 
-    std::unique_ptr<RecordingStore> makeStore()
+    // Without a fixed folder the store asks its folder provider, or uses the standard one.
+    std::unique_ptr<RecordingStore> makeStore(bool fixedFolder = true)
     {
         m_backend = new FakeAudioBackend;
-        return std::make_unique<RecordingStore>(folder(), m_backend, [this] { return m_now; });
+        return std::make_unique<RecordingStore>(
+            fixedFolder ? std::optional(folder()) : std::nullopt, m_backend, [this] { return m_now; });
     }
-
-    static void writeFile(const QString& path)
+    QString writeRecording(const QString& name) const
     {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("x");
+        m_profile->makeFolder(QFileInfo(name).path());
+        return m_profile->writeFile(name, "x");
     }
-
     // Starts a recording through the fake and waits until it runs.
-    static FakeRecorder* startRecording(RecordingStore& store, FakeAudioBackend& backend)
+    FakeRecorder* startRecording(RecordingStore& store) const
     {
-        store.start();
-        if (!QTest::qWaitFor([&] { return store.isRecording(); }, 2000))
-            return nullptr;
-        return backend.recorders.last();
+        store.toggle();
+        return QTest::qWaitFor([&] { return store.isRecording(); }) ? m_backend->recorders.last().data()
+                                                                    : nullptr;
     }
 
 private slots:
-    void init()
-    {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_prefs = std::make_unique<Preferences>(m_dir->filePath("prefs.sqlite"));
-        Preferences::setStandard(m_prefs.get());
-        m_prefs->setString("interfaceLanguage", "zh-Hans");
-    }
+    void init() { m_profile = std::make_unique<TemporaryProfile>("zh-Hans"); }
+    void cleanup() { m_profile.reset(); }
 
-    void cleanup()
-    {
-        Preferences::setStandard(nullptr);
-        m_prefs.reset();
-        m_dir.reset();
-    }
-
-    void levelFromDecibels_data()
-    {
-        QTest::addColumn<float>("decibels");
-        QTest::addColumn<float>("level");
-        QTest::newRow("full scale") << 0.0f << 1.0f;
-        QTest::newRow("-20 dB") << -20.0f << 0.1f;
-        QTest::newRow("-40 dB") << -40.0f << 0.01f;
-        QTest::newRow("-6 dB") << -6.0f << 0.501187f;
-        QTest::newRow("above full scale is capped") << 6.0f << 1.0f;
-        QTest::newRow("silence floor") << -160.0f << 1e-8f;
-    }
-    void levelFromDecibels()
-    {
-        QFETCH(float, decibels);
-        QFETCH(float, level);
-        QVERIFY2(qAbs(RecordingStore::levelFromDecibels(decibels) - level) <= level * 1e-4f,
-                 qPrintable(QString::number(RecordingStore::levelFromDecibels(decibels))));
-    }
-
-    void averagePowerOfBlock_data()
+    void levelReadings_data()
     {
         QTest::addColumn<float>("amplitude");
         QTest::addColumn<float>("decibels");
-        QTest::newRow("full-scale square wave") << 1.0f << 0.0f;
-        QTest::newRow("square wave at 0.1") << 0.1f << -20.0f;
-        QTest::newRow("silence") << 0.0f << -160.0f;
+        QTest::addColumn<float>("level");
+        QTest::newRow("full scale") << 1.0f << 0.0f << 1.0f;
+        QTest::newRow("-20 dB") << 0.1f << -20.0f << 0.1f;
+        QTest::newRow("-40 dB") << 0.01f << -40.0f << 0.01f;
+        QTest::newRow("silence floor") << 0.0f << -160.0f << 1e-8f;
     }
-    void averagePowerOfBlock()
+    void levelReadings()
     {
         QFETCH(float, amplitude);
         QFETCH(float, decibels);
+        QFETCH(float, level);
         std::vector<float> block(4410);
         for (size_t i = 0; i < block.size(); ++i)
             block[i] = (i % 2 ? amplitude : -amplitude);
         QVERIFY(qAbs(AudioLevel::averagePower(block.data(), qsizetype(block.size())) - decibels) < 0.01f);
+        QVERIFY(qAbs(RecordingStore::levelFromDecibels(decibels) - level) <= level * 1e-4f);
+        // Above full scale the meter is capped.
+        QCOMPARE(RecordingStore::levelFromDecibels(6), 1.0f);
     }
 
-    void listsOnlyLowerCaseM4aNewestFirst()
+    void listing()
     {
-        const QString extra = m_dir->filePath("Elsewhere");
-        // Created one after the other, so each is newer than the one before.
-        const QStringList created { folder() + "/first.m4a",   folder() + "/upper.M4A", folder() + "/other.mp3",
-                                    folder() + "/note.m4a.txt", extra + "/second.m4a",  folder() + "/third.m4a" };
-        for (const QString& path : created) {
-            writeFile(path);
-            QThread::msleep(15);
-        }
-        QDir().mkpath(folder() + "/folder.m4a");
+        for (const char* name : { "Recordings/a.m4a", "Recordings/upper.M4A", "Recordings/other.mp3",
+                 "Recordings/note.m4a.txt", "Elsewhere/b.m4a" })
+            writeRecording(name);
+        m_profile->makeFolder("Recordings/folder.m4a");
+        auto store = makeStore(false);
+        const QString standard
+            = QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).filePath("Recordings");
+        QCOMPARE(store->directory().value(), standard);
+        QVERIFY(QFileInfo(standard).isDir());
 
-        auto store = makeStore();
-        store->setAdditionalDirectoriesProvider([&] { return QStringList { extra, folder(), folder() + "/" }; });
+        const QString extra = m_profile->path("Elsewhere");
+        store->setDirectoryProvider([this] { return Result<QString>(folder()); });
+        store->setAdditionalDirectoriesProvider([&] {
+            return QStringList { extra, folder(), folder() + "/" };
+        });
         QSignalSpy changed(store.get(), &RecordingStore::recordingsChanged);
         store->reload();
-        QCOMPARE(changed.count(), 1);
         QStringList names;
         for (const AudioRecording& recording : store->recordings())
             names << recording.filename();
-        QCOMPARE(names, QStringList({ "third.m4a", "second.m4a", "first.m4a" }));
-        QCOMPARE(store->recording("second.m4a")->path, QFileInfo(extra + "/second.m4a").absoluteFilePath());
-        QVERIFY(!store->recording("upper.M4A"));
-
+        names.sort();
+        QCOMPARE(names, QStringList({ "a.m4a", "b.m4a" }));
+        QCOMPARE(store->recording("b.m4a")->path, QFileInfo(extra + "/b.m4a").absoluteFilePath());
         store->reload();
         QCOMPARE(changed.count(), 1); // nothing changed, nothing announced
-    }
+        // An unreadable folder is reported and the list stays as it was.
+        store->setDirectoryProvider(
+            [] { return Result<QString>(StorageError { QStringLiteral("文件夹授权失效。") }); });
+        store->reload();
+        QCOMPARE(store->errorText(), QString("无法读取本机录音：文件夹授权失效。"));
+        QCOMPARE(store->recordings().size(), 2);
 
-    void equalDatesKeepTheirOrder()
-    {
         const QDateTime same(QDate(2026, 1, 1), QTime(8, 0), QTimeZone::utc());
-        const QList<AudioRecording> listed { { "/a/1.m4a", same },
-                                             { "/a/2.m4a", same.addSecs(60) },
-                                             { "/a/3.m4a", same },
-                                             { "/a/4.m4a", same } };
-        const QList<AudioRecording> sorted = RecordingStore::newestFirst(listed);
-        QStringList names;
-        for (const AudioRecording& recording : sorted)
+        names.clear();
+        for (const AudioRecording& recording : RecordingStore::newestFirst({ { "/1.m4a", same },
+                 { "/2.m4a", same.addSecs(60) }, { "/3.m4a", same.addSecs(-60) }, { "/4.m4a", same } }))
             names << recording.filename();
-        QCOMPARE(names, QStringList({ "2.m4a", "1.m4a", "3.m4a", "4.m4a" }));
+        QCOMPARE(names, QStringList({ "2.m4a", "1.m4a", "4.m4a", "3.m4a" })); // equal dates keep their order
     }
 
-    void unreadableFolderReportsAndKeepsList()
+    void toggleStartsIntoANewlyNamedFile_data()
     {
-        RecordingStore store(std::nullopt, new FakeAudioBackend);
-        writeFile(folder() + "/kept.m4a");
-        store.setDirectoryProvider([this] { return Result<QString>(folder()); });
-        store.reload();
-        QCOMPARE(store.recordings().size(), 1);
-        store.setDirectoryProvider([] { return Result<QString>(StorageError { QStringLiteral("文件夹授权失效。") }); });
-        store.reload();
-        QCOMPARE(store.errorMessage(), QString("无法读取本机录音：文件夹授权失效。"));
-        QCOMPARE(store.recordings().size(), 1);
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<bool>("prompt");
+        QTest::newRow("authorised") << "zh-Hans" << false;
+        QTest::newRow("granted at the prompt, English") << "en" << true;
     }
-
-    void defaultFolderIsInTheApplicationData()
+    void toggleStartsIntoANewlyNamedFile()
     {
-        RecordingStore store(std::nullopt, new FakeAudioBackend);
-        const auto folder = store.directory();
-        QVERIFY(folder);
-        QCOMPARE(folder.value(),
-                 QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).filePath("Recordings"));
-        QVERIFY(QFileInfo(folder.value()).isDir());
-    }
-
-    void startRecordsIntoANewlyNamedFile()
-    {
+        QFETCH(QString, language);
+        QFETCH(bool, prompt);
+        m_profile->setLanguage(language);
         auto store = makeStore();
+        if (prompt)
+            m_backend->authorization = MicrophoneAuthorization::notDetermined;
         QSignalSpy requesting(store.get(), &RecordingStore::isRequestingPermissionChanged);
-        store->start();
+        QSignalSpy started(store.get(), &RecordingStore::startFinished);
+        store->toggle();
         QVERIFY(store->isRequestingPermission());
-        FakeRecorder* recorder = startRecording(*store, *m_backend);
-        QVERIFY(recorder);
+        // Further presses while the start is under way change nothing.
+        store->toggle();
+        if (prompt) {
+            QTRY_COMPARE(m_backend->accessRequests.size(), 1);
+            store->toggle();
+            m_backend->accessRequests.first()(true);
+        }
+        QTRY_VERIFY(store->isRecording());
+        QCOMPARE(m_backend->recorders.size(), 1);
+        QCOMPARE(m_backend->accessRequests.size(), prompt ? 1 : 0);
         QVERIFY(!store->isRequestingPermission());
         QCOMPARE(requesting.count(), 2);
-        QCOMPARE(store->elapsed(), 0.0);
-        const QString name = QFileInfo(recorder->path()).fileName();
-        const QRegularExpression pattern(QString("^录音-%1-[0-9A-F]{8}\\.m4a$").arg(m_now.toSecsSinceEpoch()));
-        QVERIFY2(pattern.match(name).hasMatch(), qPrintable(name));
-        QCOMPARE(QFileInfo(recorder->path()).absolutePath(), QFileInfo(folder()).absoluteFilePath());
+        QCOMPARE(started.count(), 1);
+        QCOMPARE(started.first().first().toBool(), true);
+        QVERIFY(!store->errorMessage());
+        // The Chinese prefix whatever the interface language.
+        const QFileInfo file(m_backend->recorders.first()->path());
+        const QRegularExpression pattern(
+            QString("^录音-%1-[0-9A-F]{8}\\.m4a$").arg(m_now.toSecsSinceEpoch()));
+        QVERIFY2(pattern.match(file.fileName()).hasMatch(), qPrintable(file.fileName()));
+        QCOMPARE(file.absolutePath(), QFileInfo(folder()).absoluteFilePath());
 
-        // A second start while recording changes nothing.
-        store->start();
-        QCOMPARE(m_backend->recorders.size(), 1);
-    }
-
-    void englishInterfaceKeepsChineseFileName()
-    {
-        m_prefs->setString("interfaceLanguage", "en");
-        auto store = makeStore();
-        FakeRecorder* recorder = startRecording(*store, *m_backend);
-        QVERIFY(recorder);
-        QVERIFY(QFileInfo(recorder->path()).fileName().startsWith("录音-"));
-    }
-
-    void meterFollowsTheRecorder()
-    {
-        auto store = makeStore();
-        FakeRecorder* recorder = startRecording(*store, *m_backend);
-        QVERIFY(recorder);
+        // The meter follows the recorder.
+        FakeRecorder* recorder = m_backend->recorders.first();
         QSignalSpy levels(store.get(), &RecordingStore::levelChanged);
         recorder->time = 1.5;
         recorder->power = -20;
         QTRY_COMPARE(store->elapsed(), 1.5);
         QTRY_VERIFY(qAbs(store->level() - 0.1f) < 1e-5f);
-        // Unchanged readings are not announced again.
-        QTest::qWait(350);
+        // Later readings of the same level are not announced again.
+        recorder->time = 1.7;
+        QTRY_COMPARE(store->elapsed(), 1.7);
         QCOMPARE(levels.count(), 1);
     }
 
-    void stopHandsTheRecordingOn()
+    void endingsOfARecording_data()
     {
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<double>("time");
+        QTest::addColumn<bool>("completesLater");
+        QTest::addColumn<bool>("published");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("stopped") << "stop" << 4.2 << false << true << QString();
+        QTest::newRow("stopped, file completed later") << "stop" << 4.2 << true << true << QString();
+        QTest::newRow("file removed meanwhile") << "remove" << 2.0 << false << false << QString();
+        QTest::newRow("nothing recorded")
+            << "remove" << 0.0 << true << false << "没有录到声音，请检查麦克风后重试。";
+        QTest::newRow("quitting keeps but does not announce") << "quit" << 2.0 << true << false << QString();
+        QTest::newRow("interrupted") << "interrupted" << 2.0 << false << true
+                                     << "录音意外中断，请检查已保存的音频。";
+        QTest::newRow("encoding failed")
+            << "encoding" << 2.0 << true << true << "音频编码失败，请检查麦克风后重试。";
+    }
+    void endingsOfARecording()
+    {
+        QFETCH(QString, ending);
+        QFETCH(double, time);
+        QFETCH(bool, completesLater);
+        QFETCH(bool, published);
+        QFETCH(QString, message);
         auto store = makeStore();
-        QList<AudioRecording> published;
-        store->onRecorded = [&](const AudioRecording& recording) { published.append(recording); };
-        FakeRecorder* recorder = startRecording(*store, *m_backend);
+        m_backend->recordersCompleteLater = completesLater;
+        QSignalSpy finished(store.get(), &RecordingStore::recordingFinished);
+        QPointer<FakeRecorder> recorder = startRecording(*store);
         QVERIFY(recorder);
-        recorder->time = 4.2;
+        recorder->time = time;
         recorder->power = 0;
         QTRY_COMPARE(store->level(), 1.0f);
         const QString path = recorder->path();
+        if (ending == "remove")
+            QVERIFY(QFile::remove(path));
+        if (ending == "quit")
+            store->prepareForQuit();
+        else if (ending == "interrupted")
+            emit recorder->finished(false);
+        else if (ending == "encoding")
+            emit recorder->encodingFailed();
+        else
+            store->toggle();
 
-        store->stop(true);
-        QCOMPARE(recorder->stopCalls, 1);
         QVERIFY(!store->isRecording());
         QCOMPARE(store->level(), 0.0f);
-        QCOMPARE(store->elapsed(), 4.2);
-        QCOMPARE(published.size(), 1);
-        QCOMPARE(published.first().path, path);
-        QCOMPARE(published.first().createdAt, m_now);
-        QVERIFY(store->recording(QFileInfo(path).fileName()));
-        QVERIFY(!store->errorMessage());
-        // The meter stopped with the recording.
-        recorder->time = 9;
-        QTest::qWait(250);
-        QCOMPARE(store->elapsed(), 4.2);
-        // The finished recorder is let go of.
-        QTRY_VERIFY(m_backend->recorders.first().isNull());
-    }
-
-    void stopPublishesOnlyWhatExists_data()
-    {
-        QTest::addColumn<bool>("publish");
-        QTest::addColumn<bool>("removeFile");
-        QTest::addColumn<double>("time");
-        QTest::addColumn<int>("published");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("kept and published") << true << false << 2.0 << 1 << QString();
-        QTest::newRow("not published") << false << false << 2.0 << 0 << QString();
-        QTest::newRow("file removed meanwhile") << true << true << 2.0 << 0 << QString();
-        QTest::newRow("nothing recorded") << true << true << 0.0 << 0 << QString("没有录到声音，请检查麦克风后重试。");
-    }
-    void stopPublishesOnlyWhatExists()
-    {
-        QFETCH(bool, publish);
-        QFETCH(bool, removeFile);
-        QFETCH(double, time);
-        QFETCH(int, published);
-        QFETCH(QString, message);
-        auto store = makeStore();
-        int calls = 0;
-        store->onRecorded = [&](const AudioRecording&) { ++calls; };
-        FakeRecorder* recorder = startRecording(*store, *m_backend);
-        QVERIFY(recorder);
-        recorder->time = time;
-        if (removeFile)
-            QVERIFY(QFile::remove(recorder->path()));
-        store->stop(publish);
-        QCOMPARE(calls, published);
-        QCOMPARE(store->errorText(), message);
-        store->stop(true);
-        QCOMPARE(calls, published);
-    }
-
-    void microphoneRefused_data()
-    {
-        QTest::addColumn<int>("authorization");
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<QString>("message");
-        const QString chinese = "无法使用麦克风。请在系统设置 → 隐私与安全性 → 麦克风中允许Tandrel访问，然后重试。";
-        const QString english = "Microphone access is unavailable. Allow Tandrel in System Settings → Privacy & Security → "
-                                "Microphone, then retry.";
-        QTest::newRow("denied") << int(MicrophoneAuthorization::denied) << "zh-Hans" << chinese;
-        QTest::newRow("restricted") << int(MicrophoneAuthorization::restricted) << "zh-Hans" << chinese;
-        QTest::newRow("denied, English") << int(MicrophoneAuthorization::denied) << "en" << english;
-    }
-    void microphoneRefused()
-    {
-        QFETCH(int, authorization);
-        QFETCH(QString, language);
-        QFETCH(QString, message);
-        m_prefs->setString("interfaceLanguage", language);
-        auto store = makeStore();
-        m_backend->authorization = MicrophoneAuthorization(authorization);
-        store->start();
-        QCOMPARE(store->errorText(), message);
-        QVERIFY(!store->isRequestingPermission());
-        QVERIFY(!store->isRecording());
-        QVERIFY(m_backend->recorders.isEmpty());
-        QVERIFY(QDir(folder()).entryList(QDir::Files).isEmpty());
-    }
-
-    void permissionPromptAnswer_data()
-    {
-        QTest::addColumn<bool>("granted");
-        QTest::newRow("granted") << true;
-        QTest::newRow("refused") << false;
-    }
-    void permissionPromptAnswer()
-    {
-        QFETCH(bool, granted);
-        auto store = makeStore();
-        m_backend->authorization = MicrophoneAuthorization::notDetermined;
-        store->start();
-        QVERIFY(store->isRequestingPermission());
-        // A second start while the prompt is open returns at once.
-        store->start();
-        QCOMPARE(m_backend->accessRequests.size(), 1);
-        m_backend->accessRequests.first()(granted);
-        if (granted) {
-            QTRY_VERIFY(store->isRecording());
-            QVERIFY(!store->errorMessage());
-        } else {
-            QVERIFY(!store->isRecording());
-            QVERIFY(store->errorText().startsWith("无法使用麦克风。"));
+        QCOMPARE(store->elapsed(), time);
+        QCOMPARE(recorder->stopCalls, 1);
+        QCOMPARE(bool(store->recording(QFileInfo(path).fileName())), ending != "remove");
+        if (completesLater) {
+            // Nobody hears of the file before its last audio is in it.
+            QCoreApplication::processEvents();
+            QCOMPARE(finished.count(), 0);
+            recorder->complete();
         }
-        QVERIFY(!store->isRequestingPermission());
+        QTRY_VERIFY(!recorder); // let go of once complete
+        QCOMPARE(finished.count(), published ? 1 : 0);
+        if (published) {
+            const auto recording = finished.first().first().value<AudioRecording>();
+            QCOMPARE(recording.path, path);
+            QCOMPARE(recording.createdAt, m_now);
+        }
+        QCOMPARE(store->errorText(), message);
+        QCOMPARE(QFileInfo::exists(path), ending != "remove");
     }
 
     void startFailures_data()
     {
-        QTest::addColumn<bool>("folderFails");
-        QTest::addColumn<bool>("recorderFails");
-        QTest::addColumn<bool>("startFails");
+        QTest::addColumn<int>("authorization");
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("failure"); // what else fails
         QTest::addColumn<QString>("message");
-        QTest::newRow("folder unavailable") << true << false << false << "录音失败：无法访问录音文件夹。";
-        QTest::newRow("recorder unavailable") << false << true << false << "录音失败：没有可用的麦克风。";
-        QTest::newRow("recorder does not start")
-            << false << false << true << "无法启动录音，请检查麦克风是否连接或被其他应用独占。";
+        const int authorized = int(MicrophoneAuthorization::authorized);
+        const QString refused
+            = "无法使用麦克风。请在系统设置 → 隐私与安全性 → 麦克风中允许Tandrel访问，然后重试。";
+        QTest::newRow("denied") << int(MicrophoneAuthorization::denied) << "zh-Hans"
+                                << "" << refused;
+        QTest::newRow("restricted") << int(MicrophoneAuthorization::restricted) << "zh-Hans"
+                                    << "" << refused;
+        QTest::newRow("refused at the prompt") << int(MicrophoneAuthorization::notDetermined) << "zh-Hans"
+                                               << "" << refused;
+        QTest::newRow("denied, English") << int(MicrophoneAuthorization::denied) << "en"
+                                         << ""
+                                         << "Microphone access is unavailable. Allow Tandrel in System "
+                                            "Settings → Privacy & Security → Microphone, "
+                                            "then retry.";
+        QTest::newRow("folder unavailable") << authorized << "zh-Hans"
+                                            << "folder"
+                                            << "录音失败：无法访问录音文件夹。";
+        QTest::newRow("no recorder") << authorized << "zh-Hans"
+                                     << "recorder"
+                                     << "录音失败：没有可用的麦克风。";
+        QTest::newRow("recorder does not start") << authorized << "zh-Hans"
+                                                 << "start"
+                                                 << "无法启动录音，请检查麦克风是否连接或被其他应用独占。";
     }
     void startFailures()
     {
-        QFETCH(bool, folderFails);
-        QFETCH(bool, recorderFails);
-        QFETCH(bool, startFails);
+        QFETCH(int, authorization);
+        QFETCH(QString, language);
+        QFETCH(QString, failure);
         QFETCH(QString, message);
-        auto store = makeStore();
-        if (folderFails) {
-            // Only a provider can fail; the fixed folder of this store is tried first, so
-            // use a store without one.
-            store = std::make_unique<RecordingStore>(std::nullopt, m_backend = new FakeAudioBackend);
-            store->setDirectoryProvider([] { return Result<QString>(StorageError { QStringLiteral("无法访问录音文件夹。") }); });
-        }
-        if (recorderFails)
+        m_profile->setLanguage(language);
+        // Only a provider can fail; a fixed folder is always created.
+        auto store = makeStore(failure != "folder");
+        store->setDirectoryProvider(
+            [] { return Result<QString>(StorageError { QStringLiteral("无法访问录音文件夹。") }); });
+        m_backend->authorization = MicrophoneAuthorization(authorization);
+        if (failure == "recorder")
             m_backend->recorderFailure = QStringLiteral("没有可用的麦克风。");
-        m_backend->recorderStarts = !startFails;
-        store->start();
-        QTRY_VERIFY(!store->isRequestingPermission());
-        QCOMPARE(store->errorText(), message);
-        QVERIFY(!store->isRecording());
-        if (startFails) {
-            QCOMPARE(m_backend->recorders.size(), 1);
-            QVERIFY(!QFileInfo::exists(m_backend->recorders.first() ? m_backend->recorders.first()->path() : QString()));
-            QVERIFY(QDir(folder()).entryList(QDir::Files).isEmpty());
+        m_backend->recorderStarts = failure != "start";
+        QSignalSpy started(store.get(), &RecordingStore::startFinished);
+        store->toggle();
+        if (m_backend->authorization == MicrophoneAuthorization::notDetermined) {
+            QTRY_COMPARE(m_backend->accessRequests.size(), 1);
+            m_backend->accessRequests.first()(false);
         }
-    }
-
-    void interruptionKeepsTheAudio()
-    {
-        auto store = makeStore();
-        int published = 0;
-        store->onRecorded = [&](const AudioRecording&) { ++published; };
-        FakeRecorder* recorder = startRecording(*store, *m_backend);
-        QVERIFY(recorder);
-        emit recorder->finished(false);
+        QTRY_COMPARE(started.count(), 1);
+        QCOMPARE(started.first().first().toBool(), false);
+        QCOMPARE(store->errorText(), message);
+        QVERIFY(!store->isRequestingPermission());
         QVERIFY(!store->isRecording());
-        QCOMPARE(published, 1);
-        QCOMPARE(store->errorText(), QString("录音意外中断，请检查已保存的音频。"));
-        QCOMPARE(store->recordings().size(), 1);
-    }
-
-    void encodingFailureStopsAndPublishes()
-    {
-        auto store = makeStore();
-        int published = 0;
-        store->onRecorded = [&](const AudioRecording&) { ++published; };
-        FakeRecorder* recorder = startRecording(*store, *m_backend);
-        QVERIFY(recorder);
-        recorder->time = 3;
-        emit recorder->encodingFailed();
-        QVERIFY(!store->isRecording());
-        QCOMPARE(recorder->stopCalls, 1);
-        QCOMPARE(published, 1);
-        QCOMPARE(store->errorText(), QString("音频编码失败，请检查麦克风后重试。"));
-    }
-
-    void playToggles()
-    {
-        writeFile(folder() + "/a.m4a");
-        writeFile(folder() + "/b.m4a");
-        auto store = makeStore();
-        const AudioRecording a = *store->recording("a.m4a");
-        const AudioRecording b = *store->recording("b.m4a");
-
-        store->play(a);
-        QCOMPARE(store->playingID(), QString("a.m4a"));
-        QVERIFY(store->isPlaying());
-        FakePlayer* first = m_backend->players.at(0);
-        QCOMPARE(first->path, a.path);
-        QCOMPARE(first->playCalls, 1);
-
-        store->play(b);
-        QCOMPARE(m_backend->stoppedPlayers, QStringList({ a.path }));
-        QCOMPARE(store->playingID(), QString("b.m4a"));
-
-        // Pressing play on the playing recording stops it.
-        store->play(b);
-        QCOMPARE(m_backend->stoppedPlayers, QStringList({ a.path, b.path }));
-        QVERIFY(!store->playingID());
-        QCOMPARE(m_backend->players.size(), 2);
+        QCOMPARE(m_backend->recorders.size(), failure == "start" ? 1 : 0);
+        // A recorder that did not start leaves no file behind.
+        QVERIFY(QDir(folder()).entryList(QDir::Files).isEmpty());
     }
 
     void playbackEndings_data()
     {
-        QTest::addColumn<int>("ending");
+        QTest::addColumn<QString>("ending");
         QTest::addColumn<QString>("message");
-        QTest::newRow("played to the end") << 0 << QString();
-        QTest::newRow("interrupted") << 1 << "播放中断，请重试。";
-        QTest::newRow("unreadable file") << 2 << "播放失败：无法读取音频文件“a.m4a”。";
+        QTest::newRow("played to the end") << "end" << QString();
+        QTest::newRow("interrupted") << "interrupted"
+                                     << "播放中断，请重试。";
+        QTest::newRow("unreadable file") << "unreadable"
+                                         << "播放失败：无法读取音频文件“a.m4a”。";
+        QTest::newRow("no player") << "no player"
+                                   << "播放失败：没有可用的音频输出设备。";
+        QTest::newRow("does not start") << "no start"
+                                        << "无法播放这段录音。";
     }
     void playbackEndings()
     {
-        QFETCH(int, ending);
+        QFETCH(QString, ending);
         QFETCH(QString, message);
-        writeFile(folder() + "/a.m4a");
+        writeRecording("Recordings/a.m4a");
         auto store = makeStore();
-        store->play(*store->recording("a.m4a"));
-        FakePlayer* player = m_backend->players.first();
-        if (ending == 2)
-            emit player->failed(QStringLiteral("无法读取音频文件“a.m4a”。"));
-        else
-            emit player->finished(ending == 0);
-        QVERIFY(!store->playingID());
-        QCOMPARE(store->errorText(), message);
-    }
-
-    void playRefusals_data()
-    {
-        QTest::addColumn<bool>("playerFails");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("player cannot be created") << true << "播放失败：没有可用的音频输出设备。";
-        QTest::newRow("playback does not start") << false << "无法播放这段录音。";
-    }
-    void playRefusals()
-    {
-        QFETCH(bool, playerFails);
-        QFETCH(QString, message);
-        writeFile(folder() + "/a.m4a");
-        auto store = makeStore();
-        if (playerFails)
+        if (ending == "no player")
             m_backend->playerFailure = QStringLiteral("没有可用的音频输出设备。");
-        else
-            m_backend->playerPlays = false;
+        m_backend->playerPlays = ending != "no start";
         store->play(*store->recording("a.m4a"));
-        QCOMPARE(store->errorText(), message);
+        if (FakePlayer* player = m_backend->players.value(0)) {
+            if (ending == "unreadable")
+                emit player->failed(QStringLiteral("无法读取音频文件“a.m4a”。"));
+            else if (ending != "no start")
+                emit player->finished(ending == "end");
+        }
         QVERIFY(!store->playingID());
+        QCOMPARE(store->errorText(), message);
     }
 
-    void recordingAndPlaybackExcludeEachOther()
+    void playbackTogglesAndGivesWayToRecording()
     {
-        writeFile(folder() + "/a.m4a");
+        writeRecording("Recordings/a.m4a");
+        writeRecording("Recordings/b.m4a");
         auto store = makeStore();
         const AudioRecording a = *store->recording("a.m4a");
+        const AudioRecording b = *store->recording("b.m4a");
         store->play(a);
-        // Starting a recording stops the playback.
-        FakeRecorder* recorder = startRecording(*store, *m_backend);
-        QVERIFY(recorder);
+        QCOMPARE(store->playingID(), QString("a.m4a"));
+        QCOMPARE(m_backend->players.first()->path, a.path);
+        store->play(b);
+        QCOMPARE(store->playingID(), QString("b.m4a"));
         QCOMPARE(m_backend->stoppedPlayers, QStringList({ a.path }));
+        // Pressing play on the playing recording stops it.
+        store->play(b);
         QVERIFY(!store->playingID());
-        // Playing is refused while recording.
+        QCOMPARE(m_backend->stoppedPlayers, QStringList({ a.path, b.path }));
+
+        // Starting a recording stops the playback, and playing is refused while recording.
         store->play(a);
-        QCOMPARE(m_backend->players.size(), 1);
+        QVERIFY(startRecording(*store));
+        QCOMPARE(m_backend->stoppedPlayers.size(), 3);
         QVERIFY(!store->playingID());
+        store->play(a);
+        QCOMPARE(m_backend->players.size(), 3);
+        // Quitting ends both.
+        store->prepareForQuit();
+        store->play(a);
+        QVERIFY(store->isPlaying());
+        store->prepareForQuit();
+        QVERIFY(!store->isPlaying());
     }
 
-    void terminationKeepsFileButDoesNotPublish()
+    void quittingDropsAStartUnderWay()
     {
-        writeFile(folder() + "/a.m4a");
         auto store = makeStore();
-        int published = 0;
-        store->onRecorded = [&](const AudioRecording&) { ++published; };
-        FakeRecorder* recorder = startRecording(*store, *m_backend);
-        QVERIFY(recorder);
-        recorder->time = 1;
-        const QString path = recorder->path();
-        store->willTerminate();
-        QVERIFY(!store->isRecording());
-        QCOMPARE(published, 0);
-        QVERIFY(QFileInfo::exists(path));
-
-        store->play(*store->recording("a.m4a"));
-        QVERIFY(store->isPlaying());
-        store->willTerminate();
-        QVERIFY(!store->isPlaying());
-        QCOMPARE(m_backend->stoppedPlayers.size(), 1);
+        store->toggle();
+        store->prepareForQuit();
+        QVERIFY(!store->isRequestingPermission());
+        bool turned = false;
+        QTimer::singleShot(0, this, [&] { turned = true; });
+        QTRY_VERIFY(turned);
+        QVERIFY(m_backend->recorders.isEmpty());
     }
 };
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/audio/FakeAudioBackend.h"
+#include "support/FakeAudioBackend.h"
 #include "platform/window/SidebarWindowSystem.h"
 
 #include <QHash>

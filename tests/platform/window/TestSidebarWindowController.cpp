@@ -556,7 +556,7 @@ private slots:
         Session s(true, "zh-Hans");
         s.controller->collapse(SidebarEdge::left);
         s.system->reduce = reduceMotion;
-        s.audio->start();
+        s.audio->toggle();
         QTRY_VERIFY(s.audio->isRecording());
         s.controller->refreshIndicators();
         SidebarStatusImage* dot = s.controller->recordingIcon();
@@ -572,7 +572,7 @@ private slots:
             QCOMPARE(pulse->state(), QAbstractAnimation::Running);
             QCOMPARE(pulse->loopCount(), -1);
         }
-        s.audio->stop(false);
+        s.audio->toggle();
         s.controller->refreshIndicators();
         QVERIFY(!dot->isVisible());
         QVERIFY(!dot->findChild<QAbstractAnimation*>());
@@ -713,6 +713,7 @@ private slots:
         QTest::mouseClick(record, Qt::LeftButton);
         QTRY_VERIFY(s.audio->isRequestingPermission());
         QVERIFY(!record->isEnabled());
+        QTRY_COMPARE(s.backend->accessRequests.size(), 1);
         s.backend->accessRequests.takeFirst()(false);
         QVERIFY(record->isEnabled());
         auto* error = s.quick<QLabel*>("quickRecordingError");

@@ -11,16 +11,16 @@
 // remember what they were asked.
 class FakeRecorder : public AudioRecorder {
 public:
-    FakeRecorder(const QString& path, bool startSucceeds)
+    FakeRecorder(const QString& path, bool startSucceeds, bool completesLater)
         : m_path(path)
         , m_startSucceeds(startSucceeds)
+        , m_completesLater(completesLater)
     {
     }
 
     QString path() const override { return m_path; }
     void start() override
     {
-        ++startCalls;
         // Like a real recorder, the file exists once preparing began.
         QFile file(m_path);
         if (file.open(QIODevice::WriteOnly))
@@ -28,17 +28,20 @@ public:
         QTimer::singleShot(0, this, [this] { emit started(m_startSucceeds); });
     }
     void stop() override { ++stopCalls; }
+    bool completesAfterStop() const override { return m_completesLater; }
     double currentTime() const override { return time; }
     float averagePower() const override { return power; }
+    // The last of the audio is in the file (for a recorder that completes later).
+    void complete() { emit completed(); }
 
     double time = 0;
     float power = -160;
-    int startCalls = 0;
     int stopCalls = 0;
 
 private:
     QString m_path;
     bool m_startSucceeds;
+    bool m_completesLater;
 };
 
 class FakePlayer : public AudioPlayer {
@@ -49,15 +52,10 @@ public:
         , m_stopped(stopped)
     {
     }
-    bool play() override
-    {
-        ++playCalls;
-        return m_plays;
-    }
+    bool play() override { return m_plays; }
     void stop() override { m_stopped->append(path); }
 
     QString path;
-    int playCalls = 0;
 
 private:
     bool m_plays;
@@ -70,6 +68,8 @@ public:
     std::optional<QString> recorderFailure;
     std::optional<QString> playerFailure;
     bool recorderStarts = true;
+    // Recorders complete their file a moment after stop(), as the desktop's do.
+    bool recordersCompleteLater = false;
     bool playerPlays = true;
 
     QList<std::function<void(bool)>> accessRequests;
@@ -87,7 +87,7 @@ public:
     {
         if (recorderFailure)
             return StorageError { *recorderFailure };
-        auto* recorder = new FakeRecorder(path, recorderStarts);
+        auto* recorder = new FakeRecorder(path, recorderStarts, recordersCompleteLater);
         recorders.append(recorder);
         return recorder;
     }
