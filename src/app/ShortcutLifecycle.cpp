@@ -11,10 +11,9 @@
 #include <QTimer>
 #include <QWidget>
 
-ShortcutLifecycle::ShortcutLifecycle(std::function<void()> openWindow, ShortcutManager* manager,
-    WorkspaceStore* store, SidebarWindowController* windowController, QObject* parent)
+ShortcutLifecycle::ShortcutLifecycle(ShortcutManager* manager, WorkspaceStore* store,
+    SidebarWindowController* windowController, QObject* parent)
     : QObject(parent)
-    , m_openWindow(std::move(openWindow))
     , m_manager(manager)
     , m_store(store)
     , m_windowController(windowController)
@@ -42,9 +41,21 @@ void ShortcutLifecycle::contentShown()
     // The callbacks reach this object weakly: the manager may outlive it at teardown.
     QPointer<ShortcutLifecycle> self(this);
     m_manager->connectActions({
-        { ShortcutAction::focus, [self] { if (self) self->focusAction(); } },
-        { ShortcutAction::recording, [self] { if (self) self->recordingAction(); } },
-        { ShortcutAction::sidebar, [self] { if (self) self->sidebarAction(); } },
+        { ShortcutAction::focus,
+            [self] {
+                if (self)
+                    self->focusAction();
+            } },
+        { ShortcutAction::recording,
+            [self] {
+                if (self)
+                    self->recordingAction();
+            } },
+        { ShortcutAction::sidebar,
+            [self] {
+                if (self)
+                    self->sidebarAction();
+            } },
     });
 }
 
@@ -86,21 +97,20 @@ void ShortcutLifecycle::recordingAction()
             return;
         }
         auto connection = std::make_shared<QMetaObject::Connection>();
-        *connection = connect(audio, &RecordingStore::isRequestingPermissionChanged, self, [audio, ended, connection] {
-            if (audio && audio->isRequestingPermission())
-                return;
-            QObject::disconnect(*connection);
-            ended();
-        });
+        *connection = connect(
+            audio, &RecordingStore::isRequestingPermissionChanged, self, [audio, ended, connection] {
+                if (audio && audio->isRequestingPermission())
+                    return;
+                QObject::disconnect(*connection);
+                ended();
+            });
     });
 }
 
 void ShortcutLifecycle::sidebarAction()
 {
-    if (m_openWindow)
-        m_openWindow();
     if (m_windowController)
-        m_windowController->expand();
+        m_windowController->showWindow();
 }
 
 ManagerFocusShortcutSource::ManagerFocusShortcutSource(ShortcutManager* manager, QObject* parent)
