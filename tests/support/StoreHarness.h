@@ -1,0 +1,32 @@
+#pragma once
+
+#include "TemporaryProfile.h"
+#include "features/focus/PomodoroTimer.h"
+#include "platform/audio/FakeAudioBackend.h"
+#include "platform/audio/RecordingStore.h"
+#include "workspace/RecordingNotifications.h"
+#include "workspace/WorkspaceStore.h"
+
+// The workspace store on a temporary profile: reminders kept in memory, a scripted
+// microphone, and one pinned clock for the focus timer and the recorder.
+struct StoreHarness : TemporaryProfile {
+    QDateTime now = QDateTime(QDate(2026, 3, 2), QTime(9, 0), Qt::UTC);
+    RecordingNotifications* notifications = new RecordingNotifications;
+    FakeAudioBackend* audio = new FakeAudioBackend;
+    std::unique_ptr<WorkspaceStore> store;
+
+    explicit StoreHarness(const QString& language = QStringLiteral("en"))
+        : TemporaryProfile(language)
+    {
+        WorkspaceServices services;
+        services.notifications = notifications;
+        services.audio = new RecordingStore(path("Recordings"), audio, [this] { return now; });
+        store = std::make_unique<WorkspaceStore>(preferences.get(), services);
+        store->timer()->setClock([this] { return now; });
+        store->timer()->setBeep([] {});
+    }
+    ~StoreHarness() { store.reset(); }
+
+    PomodoroTimer* timer() const { return store->timer(); }
+    RecordingStore* recorder() const { return store->audio(); }
+};
