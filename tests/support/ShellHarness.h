@@ -11,10 +11,12 @@
 // desktop is `windowSystem` (the X11 one when null). Started by the test.
 struct ShellHarness : TemporaryProfile {
     RecordingNotifications* notifications = new RecordingNotifications;
+    AudioBackend* audio;
     std::unique_ptr<SidebarApp> app;
 
     ShellHarness(const QString& language, AudioBackend* audio, std::unique_ptr<SidebarWindowSystem> windowSystem = {})
         : TemporaryProfile(language)
+        , audio(audio)
     {
         WorkspaceServices services;
         services.notifications = notifications;
