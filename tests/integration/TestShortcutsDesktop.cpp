@@ -2,22 +2,18 @@
 // application's window has the keyboard focus, on a real X server with a window manager
 // (scripts/with-display) and a real audio server with a virtual microphone
 // (scripts/with-audio).
-#include "app/SidebarApp.h"
 #include "features/focus/PomodoroTimer.h"
-#include "platform/audio/RecordingStore.h"
-#include "platform/preferences/Preferences.h"
-#include "platform/shortcuts/ShortcutManager.h"
 #include "platform/shortcuts/HeldGrab.h"
-#include "platform/shortcuts/X11HotKeyBackend.h"
-#include "workspace/ContentView.h"
-#include "workspace/RecordingNotifications.h"
+#include "platform/shortcuts/ShortcutManager.h"
+#include "support/ShellHarness.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSocketNotifier>
-#include <QTemporaryDir>
 #include <QtTest>
+
+#include <xcb/xcb.h>
 
 #include <cstdio>
 #include <cstring>
@@ -33,26 +29,34 @@ bool xdotool(const QStringList& arguments)
     return QProcess::execute("xdotool", arguments) == 0;
 }
 
+// Counts the key presses and releases the X server delivers to this program.
+struct KeyEvents : QAbstractNativeEventFilter {
+    int presses = 0;
+    int releases = 0;
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override
+    {
+        if (type == "xcb_generic_event_t") {
+            const uint8_t kind = static_cast<xcb_generic_event_t*>(message)->response_type & ~0x80;
+            presses += kind == XCB_KEY_PRESS;
+            releases += kind == XCB_KEY_RELEASE;
+        }
+        return false;
+    }
+};
 
 } // namespace
 
 class TestShortcutsDesktop : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
     QProcess m_otherWindow;
-    std::unique_ptr<Preferences> m_prefs;
-    std::unique_ptr<SidebarApp> m_app;
+    std::unique_ptr<ShellHarness> m_shell;
+    SidebarApp* m_app = nullptr;
 
-    void startShell(const QString& name)
+    void startShell()
     {
-        m_prefs = std::make_unique<Preferences>(m_dir.filePath(name + ".sqlite"));
-        Preferences::setStandard(m_prefs.get());
-        m_prefs->setString("interfaceLanguage", "en");
-        WorkspaceServices services;
-        services.notifications = new RecordingNotifications;
-        services.audio = new RecordingStore(m_dir.filePath(name + "-recordings"), nullptr);
-        m_app = std::make_unique<SidebarApp>(m_prefs.get(), services);
+        m_shell = std::make_unique<ShellHarness>("en", nullptr);
+        m_app = m_shell->app.get();
         m_app->start();
         QVERIFY(QTest::qWaitForWindowExposed(m_app->window()));
         focusTheOtherApplication();
@@ -60,9 +64,8 @@ class TestShortcutsDesktop : public QObject {
 
     void stopShell()
     {
-        m_app.reset();
-        Preferences::setStandard(nullptr);
-        m_prefs.reset();
+        m_shell.reset();
+        m_app = nullptr;
     }
 
     // The keys go to another program's window, not to Tandrel's.
@@ -80,7 +83,7 @@ private slots:
         QCOMPARE(QGuiApplication::platformName(), QString("xcb"));
         m_otherWindow.start("xmessage", { "another application" });
         QVERIFY(m_otherWindow.waitForStarted());
-        startShell("shell");
+        startShell();
         const ShortcutManager* shortcuts = m_app->shortcuts();
         QVERIFY(shortcuts->issues().isEmpty());
         for (const ShortcutAction action : { ShortcutAction::focus, ShortcutAction::recording, ShortcutAction::sidebar })
@@ -106,13 +109,15 @@ private slots:
     void holdingTheKeysFiresOnce()
     {
         QVERIFY(!timer()->isRunning());
+        KeyEvents keys;
+        qApp->installNativeEventFilter(&keys);
         QVERIFY(xdotool({ "keydown", "ctrl+alt+p" }));
-        // Long enough for the server's auto-repeat to start.
-        QTest::qWait(1500);
+        // Held until the server's auto-repeat has delivered more presses.
+        WAIT_FOR(keys.presses >= 3);
         QVERIFY(xdotool({ "keyup", "ctrl+alt+p" }));
-        WAIT_FOR(timer()->isRunning());
+        WAIT_FOR(keys.releases >= keys.presses);
+        qApp->removeNativeEventFilter(&keys);
         // A second delivery would have paused it again.
-        QTest::qWait(500);
         QVERIFY(timer()->isRunning());
         QVERIFY(xdotool({ "key", "ctrl+alt+p" }));
         WAIT_FOR(!timer()->isRunning());
@@ -147,7 +152,7 @@ private slots:
         QVERIFY(xdotool({ "key", "ctrl+alt+r" }));
         WAIT_FOR(recorder->isRecording());
         QVERIFY2(!recorder->errorMessage(), qPrintable(recorder->errorText()));
-        QTest::qWait(1500);
+        WAIT_FOR(recorder->elapsed() >= 1.0);
         QVERIFY(xdotool({ "key", "ctrl+alt+r" }));
         WAIT_FOR(!recorder->isRecording());
         WAIT_FOR(m_app->store()->pages().size() == 1);
@@ -168,7 +173,7 @@ private slots:
         QVERIFY(holder.waitForReadyRead(10000));
         QCOMPARE(holder.readLine(), QByteArray("held\n"));
 
-        startShell("second");
+        startShell();
         const ShortcutManager* shortcuts = m_app->shortcuts();
         QCOMPARE(shortcuts->issues().value(ShortcutAction::recording), ShortcutIssue::unavailable);
         QVERIFY(!shortcuts->issues().contains(ShortcutAction::focus));
