@@ -194,18 +194,15 @@ private slots:
     {
         QTest::addColumn<int>("x");
         QTest::addColumn<QString>("edge");
-        QTest::newRow("away from the dock") << 200 << "";
-        QTest::newRow("at the edge") << 5 << "left";
+        QTest::newRow("away from the edge") << 200 << "";
+        QTest::newRow("at the other edge") << 5 << "left";
     }
     void dropRightAfterAnOwnMove()
     {
         QFETCH(int, x);
         Session s;
         s.controller->setAutoCollapse(false);
-        s.dockOpen(SidebarEdge::left);
-        s.controller->undock();
-        s.controller->collapse(SidebarEdge::left);
-        s.controller->expand();
+        s.dockOpen(SidebarEdge::right);
         s.userMove(x);
         s.dragEnds();
         QTEST(s.controller->dockedEdgeRawValue(), "edge");
