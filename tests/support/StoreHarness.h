@@ -18,6 +18,27 @@ struct StoreHarness : TemporaryProfile {
     explicit StoreHarness(const QString& language = QStringLiteral("en"))
         : TemporaryProfile(language)
     {
+        open();
+    }
+    ~StoreHarness() { store.reset(); }
+
+    // The program ends and starts again on the same data.
+    void restart()
+    {
+        store.reset();
+        preferences = std::make_unique<Preferences>(path("preferences.sqlite"));
+        Preferences::setStandard(preferences.get());
+        notifications = new RecordingNotifications;
+        audio = new FakeAudioBackend;
+        open();
+    }
+
+    PomodoroTimer* timer() const { return store->timer(); }
+    RecordingStore* recorder() const { return store->audio(); }
+
+private:
+    void open()
+    {
         WorkspaceServices services;
         services.notifications = notifications;
         services.audio = new RecordingStore(path("Recordings"), audio, [this] { return now; });
@@ -25,8 +46,4 @@ struct StoreHarness : TemporaryProfile {
         store->timer()->setClock([this] { return now; });
         store->timer()->setBeep([] {});
     }
-    ~StoreHarness() { store.reset(); }
-
-    PomodoroTimer* timer() const { return store->timer(); }
-    RecordingStore* recorder() const { return store->audio(); }
 };
