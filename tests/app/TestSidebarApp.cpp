@@ -33,8 +33,9 @@
 struct Shell : ShellHarness {
     ScriptedHotKeys* hotKeys = new ScriptedHotKeys;
 
-    explicit Shell(const QString& language, MicrophoneAuthorization access = MicrophoneAuthorization::authorized,
-                   bool panelsAfterFirstPaint = false)
+    explicit Shell(const QString& language,
+        MicrophoneAuthorization access = MicrophoneAuthorization::authorized,
+        bool panelsAfterFirstPaint = false)
         : ShellHarness(language, new FakeAudioBackend, std::make_unique<FakeWindowSystem>())
     {
         microphone()->authorization = access;
@@ -114,7 +115,7 @@ private slots:
         QTemporaryDir folder;
         // Another process holds the lock and never listens.
         const int held = ::open(QFile::encodeName(folder.filePath("Tandrel.lock")).constData(),
-                                O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+            O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         QVERIFY(held >= 0);
         QCOMPARE(::flock(held, LOCK_EX | LOCK_NB), 0);
         SingleInstance instance(QStringLiteral("Tandrel"), folder.path());
@@ -215,7 +216,8 @@ private slots:
         const qsizetype calls = shell.notifications->calls.size();
         shell.setLanguage("en");
         QCOMPARE(shell.tab()->windowTitle(), QString("Open Tandrel"));
-        QCOMPARE(shell.app->edgeControls()->quickControls()->windowTitle(), QString("Tandrel Quick Controls"));
+        QCOMPARE(
+            shell.app->edgeControls()->quickControls()->windowTitle(), QString("Tandrel Quick Controls"));
         QCOMPARE(shell.app->recoveryMenu()->menu()->actions().first()->text(), QString("Show Tandrel"));
         QCOMPARE(shell.notifications->calls.size(), calls + 1);
         QCOMPARE(shell.notifications->calls.last().requestPermission, false);

@@ -55,7 +55,8 @@ private slots:
         focusTheOtherApplication();
         const ShortcutManager* shortcuts = m_app->shortcuts();
         QVERIFY(shortcuts->issues().isEmpty());
-        for (const ShortcutAction action : { ShortcutAction::focus, ShortcutAction::recording, ShortcutAction::sidebar })
+        for (const ShortcutAction action :
+            { ShortcutAction::focus, ShortcutAction::recording, ShortcutAction::sidebar })
             QVERIFY(shortcuts->isActive(action));
     }
 

@@ -7,6 +7,7 @@
 #include "platform/window/DelayedJob.h"
 #include "platform/window/ScreenCoordinates.h"
 #include "support/ShellHarness.h"
+#include "support/XDesktop.h"
 #include "workspace/edge/EdgeControls.h"
 #include "workspace/edge/EdgeTab.h"
 #include "workspace/edge/QuickControls.h"
@@ -14,49 +15,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QImage>
-#include <QProcess>
 #include <QScreen>
 #include <QtTest>
 
 namespace {
-
-QString run(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(10000)) {
-        process.kill();
-        process.waitForFinished();
-    }
-    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-}
-
-QString xdotool(const QStringList& arguments)
-{
-    return run("xdotool", arguments);
-}
-
-// The X window of a top-level widget (Qt may re-create it; the widget's own id lags).
-WId xid(QWidget* widget)
-{
-    widget->winId();
-    return widget->windowHandle()->winId();
-}
-
-QString hex(WId id)
-{
-    return QStringLiteral("0x%1").arg(quint64(id), 0, 16);
-}
-
-bool viewable(QWidget* widget)
-{
-    return run("xwininfo", { "-id", hex(xid(widget)) }).contains("IsViewable");
-}
-
-QString xProperty(QWidget* widget, const char* name)
-{
-    return run("xprop", { "-id", hex(xid(widget)), QString::fromLatin1(name) });
-}
 
 // On every desktop as the window manager has it (openbox keeps this, not a sticky state).
 bool onAllDesktops(QWidget* widget)
@@ -78,27 +40,6 @@ void pointAt(const QPoint& global)
 {
     xdotool({ "mousemove", "--sync", QString::number(global.x()), QString::number(global.y()) });
 }
-
-// Started here, stopped (by its own id) when the test ends.
-class Helper {
-public:
-    Helper(const QString& program, const QStringList& arguments)
-    {
-        m_process.start(program, arguments);
-        m_process.waitForStarted();
-    }
-    ~Helper()
-    {
-        m_process.terminate();
-        if (!m_process.waitForFinished(3000)) {
-            m_process.kill();
-            m_process.waitForFinished();
-        }
-    }
-
-private:
-    QProcess m_process;
-};
 
 } // namespace
 
@@ -229,7 +170,7 @@ private slots:
         controller()->setAutoCollapse(true);
         controller()->expand();
         QTRY_VERIFY_WITH_TIMEOUT(window()->isActiveWindow(), 10000);
-        Helper other(
+        ScopedProcess other(
             "xmessage", { "-geometry", "300x100+300+300", "-name", "otherapp", "another application" });
         QString otherId;
         QTRY_VERIFY_WITH_TIMEOUT(
@@ -263,7 +204,7 @@ private slots:
         dropAt(5);
         QCOMPARE(controller()->dockedEdgeRawValue(), QString("left"));
         const int fullHeight = available().height();
-        Helper trayer("trayer",
+        ScopedProcess trayer("trayer",
             { "--SetDockType", "true", "--SetPartialStrut", "true", "--edge", "bottom", "--height", "40",
                 "--widthtype", "request", "--align", "right" });
         QTRY_VERIFY_WITH_TIMEOUT(available().height() < fullHeight, 5000);

@@ -14,7 +14,8 @@ struct ShellHarness : TemporaryProfile {
     AudioBackend* audio;
     std::unique_ptr<SidebarApp> app;
 
-    ShellHarness(const QString& language, AudioBackend* audio, std::unique_ptr<SidebarWindowSystem> windowSystem = {})
+    ShellHarness(
+        const QString& language, AudioBackend* audio, std::unique_ptr<SidebarWindowSystem> windowSystem = {})
         : TemporaryProfile(language)
         , audio(audio)
     {

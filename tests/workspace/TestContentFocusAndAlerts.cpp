@@ -30,7 +30,8 @@ class TestContentFocusAndAlerts : public QObject {
         m_centre = std::make_shared<ScriptedNotificationBackend::State>();
         m_centre->access = access;
         WorkspaceStore::Services services;
-        services.notifications = new NotificationService(std::make_unique<ScriptedNotificationBackend>(m_centre));
+        services.notifications
+            = new NotificationService(std::make_unique<ScriptedNotificationBackend>(m_centre));
         m_store = std::make_unique<WorkspaceStore>(m_profile->preferences.get(), services);
         m_view = std::make_unique<ContentView>(m_store.get());
         m_view->resize(420, 800);
@@ -82,10 +83,11 @@ private slots:
         m_store->setTaskReminder(m_store->tasks().first().id, QDateTime::currentDateTime().addSecs(3600));
         QVERIFY(issueLine()->isVisible());
         QCOMPARE(issueLine()->findChild<QLabel*>("notificationIssueLabel")->text(),
-                 QString::fromUtf8("通知尚未允许，请在系统设置中开启Tandrel的通知。"));
+            QString::fromUtf8("通知尚未允许，请在系统设置中开启Tandrel的通知。"));
         auto* settings = issueLine()->findChild<QPushButton*>("notificationSettingsButton");
         QCOMPARE(settings->text(), QString::fromUtf8("设置"));
-        QVERIFY(issueLine()->geometry().top() > m_view->findChild<QWidget*>("paneSplitter")->geometry().bottom());
+        QVERIFY(
+            issueLine()->geometry().top() > m_view->findChild<QWidget*>("paneSplitter")->geometry().bottom());
 
         m_profile->setLanguage("en");
         QCOMPARE(settings->text(), QString("Settings"));

@@ -81,7 +81,8 @@ private slots:
         {
             QCOMPARE(s.store->tasks().size(), 1);
             QCOMPARE(s.store->tasks().first().title, QString("Water the plants"));
-            QCOMPARE(s.find<QPlainTextEdit*>("noteEditor")->toPlainText(), QString::fromUtf8("# Plan\n- 中文"));
+            QCOMPARE(
+                s.find<QPlainTextEdit*>("noteEditor")->toPlainText(), QString::fromUtf8("# Plan\n- 中文"));
             QCOMPARE(s.find<QLineEdit*>("taskTitleField")->text(), QString("Water the plants"));
         }
     }
@@ -135,7 +136,8 @@ private slots:
         QCOMPARE(s.store->currentPage()->title, QString());
         const auto hasUntitledTab = [&] {
             const auto tabs = pageTabs(s);
-            return std::any_of(tabs.cbegin(), tabs.cend(), [](QToolButton* tab) { return tab->text() == "Untitled"; });
+            return std::any_of(
+                tabs.cbegin(), tabs.cend(), [](QToolButton* tab) { return tab->text() == "Untitled"; });
         };
         QTRY_VERIFY(hasUntitledTab());
 

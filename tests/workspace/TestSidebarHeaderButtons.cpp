@@ -19,7 +19,8 @@ struct Session : StoreHarness {
     explicit Session(const QString& language)
         : StoreHarness(language)
     {
-        controller = std::make_unique<SidebarWindowController>(preferences.get(), std::make_unique<FakeWindowSystem>());
+        controller = std::make_unique<SidebarWindowController>(
+            preferences.get(), std::make_unique<FakeWindowSystem>());
         // Stands for the edge tab, so that the window may collapse.
         controller->setTab(&tab);
         view = std::make_unique<ContentView>(store.get());

@@ -63,10 +63,14 @@ private slots:
         QTest::addColumn<bool>("paused");
         QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("dot");
-        QTest::newRow("paused focus, zh") << "zh-Hans" << false << 750 << true << "专注已暂停 12:30" << "paused";
-        QTest::newRow("paused focus, en") << "en" << false << 750 << true << "Focus Paused 12:30" << "paused";
-        QTest::newRow("running break") << "en" << true << 60 << false << "Break Running 04:00" << "rest";
-        QTest::newRow("nothing left") << "en" << false << 1500 << false << "" << "";
+        QTest::newRow("paused focus, zh") << "zh-Hans" << false << 750 << true << "专注已暂停 12:30"
+                                          << "paused";
+        QTest::newRow("paused focus, en") << "en" << false << 750 << true << "Focus Paused 12:30"
+                                          << "paused";
+        QTest::newRow("running break") << "en" << true << 60 << false << "Break Running 04:00"
+                                       << "rest";
+        QTest::newRow("nothing left") << "en" << false << 1500 << false << ""
+                                      << "";
     }
     void tabShowsTheTimer()
     {
