@@ -11,10 +11,9 @@
 #include <QTimer>
 #include <QWidget>
 
-ShortcutLifecycle::ShortcutLifecycle(std::function<void()> openWindow, ShortcutManager* manager,
-    WorkspaceStore* store, SidebarWindowController* windowController, QObject* parent)
+ShortcutLifecycle::ShortcutLifecycle(ShortcutManager* manager, WorkspaceStore* store,
+    SidebarWindowController* windowController, QObject* parent)
     : QObject(parent)
-    , m_openWindow(std::move(openWindow))
     , m_manager(manager)
     , m_store(store)
     , m_windowController(windowController)
@@ -42,9 +41,21 @@ void ShortcutLifecycle::contentShown()
     // The callbacks reach this object weakly: the manager may outlive it at teardown.
     QPointer<ShortcutLifecycle> self(this);
     m_manager->connectActions({
-        { ShortcutAction::focus, [self] { if (self) self->focusAction(); } },
-        { ShortcutAction::recording, [self] { if (self) self->recordingAction(); } },
-        { ShortcutAction::sidebar, [self] { if (self) self->sidebarAction(); } },
+        { ShortcutAction::focus,
+            [self] {
+                if (self)
+                    self->focusAction();
+            } },
+        { ShortcutAction::recording,
+            [self] {
+                if (self)
+                    self->recordingAction();
+            } },
+        { ShortcutAction::sidebar,
+            [self] {
+                if (self)
+                    self->sidebarAction();
+            } },
     });
 }
 
@@ -63,44 +74,24 @@ void ShortcutLifecycle::recordingAction()
 {
     if (!m_store)
         return;
-    RecordingStore* recorder = m_store->audio();
-    if (recorder->isRequestingPermission())
-        return;
-    if (recorder->isRecording()) {
-        recorder->stop(true);
-        return;
-    }
-    QPointer<ShortcutLifecycle> self(this);
-    QPointer<RecordingStore> audio(recorder);
-    QTimer::singleShot(0, this, [self, audio] {
-        if (!self || !audio || audio->isRecording() || audio->isRequestingPermission())
-            return;
+    RecordingStore* audio = m_store->audio();
+    if (!audio->isRecording() && !audio->isRequestingPermission()) {
         // A start that fails brings the sidebar forward so its message is seen.
-        const auto ended = [self, audio] {
-            if (self && audio && !audio->isRecording() && audio->errorMessage())
-                self->sidebarAction();
-        };
-        audio->start();
-        if (!audio->isRequestingPermission()) {
-            ended();
-            return;
-        }
-        auto connection = std::make_shared<QMetaObject::Connection>();
-        *connection = connect(audio, &RecordingStore::isRequestingPermissionChanged, self, [audio, ended, connection] {
-            if (audio && audio->isRequestingPermission())
-                return;
-            QObject::disconnect(*connection);
-            ended();
-        });
-    });
+        connect(
+            audio, &RecordingStore::startFinished, this,
+            [this](bool recording) {
+                if (!recording)
+                    sidebarAction();
+            },
+            Qt::SingleShotConnection);
+    }
+    audio->toggle();
 }
 
 void ShortcutLifecycle::sidebarAction()
 {
-    if (m_openWindow)
-        m_openWindow();
     if (m_windowController)
-        m_windowController->expand();
+        m_windowController->showWindow();
 }
 
 ManagerFocusShortcutSource::ManagerFocusShortcutSource(ShortcutManager* manager, QObject* parent)

@@ -5,8 +5,6 @@
 #include <QObject>
 #include <QPointer>
 
-#include <functional>
-
 class QWidget;
 class ShortcutManager;
 class SidebarWindowController;
@@ -18,8 +16,7 @@ class WorkspaceStore;
 class ShortcutLifecycle : public QObject {
     Q_OBJECT
 public:
-    // `openWindow` shows the main window again if it was closed.
-    ShortcutLifecycle(std::function<void()> openWindow, ShortcutManager* manager, WorkspaceStore* store,
+    ShortcutLifecycle(ShortcutManager* manager, WorkspaceStore* store,
         SidebarWindowController* windowController, QObject* parent = nullptr);
 
     // Connects the actions now and again every time `content` is shown.
@@ -35,7 +32,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    std::function<void()> m_openWindow;
     QPointer<ShortcutManager> m_manager;
     QPointer<WorkspaceStore> m_store;
     QPointer<SidebarWindowController> m_windowController;

@@ -2,7 +2,6 @@
 
 #include "ShortcutLifecycle.h"
 #include "SidebarRecoveryMenu.h"
-#include "design/Symbols.h"
 #include "features/focus/PomodoroView.h"
 #include "platform/localization/AppLanguage.h"
 #include "platform/notifications/NotificationService.h"
@@ -10,7 +9,7 @@
 #include "platform/shortcuts/HotKeyRegistering.h"
 #include "platform/shortcuts/ShortcutManager.h"
 #include "workspace/ContentView.h"
-#include "workspace/PomodoroTimerControl.h"
+#include "workspace/edge/EdgeControls.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -44,12 +43,12 @@ protected:
 };
 } // namespace
 
-SidebarApp::SidebarApp(
-    Preferences* defaults, WorkspaceServices services, SidebarWindowServices windowServices, QObject* parent)
+SidebarApp::SidebarApp(Preferences* preferences, WorkspaceServices services,
+    std::unique_ptr<SidebarWindowSystem> windowSystem, QObject* parent)
     : QObject(parent)
-    , m_defaults(defaults)
+    , m_preferences(preferences)
     , m_services(std::move(services))
-    , m_windowServices(std::move(windowServices))
+    , m_windowSystem(std::move(windowSystem))
 {
 }
 
@@ -62,8 +61,8 @@ SidebarApp::~SidebarApp()
     m_focusShortcutSource.reset();
     // Releases the hot keys.
     m_shortcuts.reset();
+    m_edgeControls.reset();
     m_windowController.reset();
-    m_timerControl.reset();
     m_store.reset();
 }
 
@@ -79,11 +78,9 @@ void SidebarApp::start()
         return;
     // Closing the window leaves Tandrel running in the tray.
     QApplication::setQuitOnLastWindowClosed(false);
-    m_store = std::make_unique<WorkspaceStore>(m_defaults, std::move(m_services));
-    if (!m_windowServices.symbols)
-        m_windowServices.symbols = [](const QString& name) { return Symbols::icon(name); };
-    m_windowController = std::make_unique<SidebarWindowController>(m_defaults, std::move(m_windowServices));
-    m_shortcuts = std::make_unique<ShortcutManager>(m_defaults, std::move(m_hotKeyBackend));
+    m_store = std::make_unique<WorkspaceStore>(m_preferences, std::move(m_services));
+    m_windowController = std::make_unique<SidebarWindowController>(m_preferences, std::move(m_windowSystem));
+    m_shortcuts = std::make_unique<ShortcutManager>(m_preferences, std::move(m_hotKeyBackend));
 
     m_window = std::make_unique<ContentView>(
         m_store.get(), m_panelsAfterFirstPaint ? ContentView::Build::later : ContentView::Build::now);
@@ -91,13 +88,10 @@ void SidebarApp::start()
     m_window->setWindowController(m_windowController.get());
     new SidebarWindowAccessor(m_window.get(), m_windowController.get());
     m_focusShortcutSource = std::make_unique<ManagerFocusShortcutSource>(m_shortcuts.get());
-    m_shortcutLifecycle = std::make_unique<ShortcutLifecycle>(
-        [this] {
-            if (!m_windowController->window())
-                m_window->show();
-        },
-        m_shortcuts.get(), m_store.get(), m_windowController.get());
-    connect(LanguageChanges::instance(), &LanguageChanges::changed, this, &SidebarApp::interfaceLanguageChanged);
+    m_shortcutLifecycle
+        = std::make_unique<ShortcutLifecycle>(m_shortcuts.get(), m_store.get(), m_windowController.get());
+    connect(
+        LanguageChanges::instance(), &LanguageChanges::changed, this, &SidebarApp::interfaceLanguageChanged);
 
     // Every launch starts floating: centred on the primary screen, clear of both edges.
     const QSize size = defaultWindowSize();
@@ -111,12 +105,12 @@ void SidebarApp::start()
         // never exposes the window), they follow anyway.
         auto* firstPaint = new FirstPaintWatcher(m_window.get());
         connect(firstPaint, &FirstPaintWatcher::painted, m_window.get(), &ContentView::buildPanels,
-                Qt::QueuedConnection);
+            Qt::QueuedConnection);
         QTimer::singleShot(1000, m_window.get(), &ContentView::buildPanels);
         connect(m_window.get(), &ContentView::panelsBuilt, this, &SidebarApp::panelsBuilt);
     }
     m_window->show();
-    contentShown();
+    m_edgeControls = std::make_unique<EdgeControls>(m_windowController.get(), m_store.get());
     if (m_window->hasPanels())
         panelsBuilt();
 }
@@ -126,7 +120,9 @@ void SidebarApp::panelsBuilt()
     m_window->timerPanel()->setShortcutSource(m_focusShortcutSource.get());
     // The tray icon and the global shortcuts talk to the desktop, which the window's first
     // paint need not wait for.
-    m_recoveryMenu = std::make_unique<SidebarRecoveryMenu>([this] { showWindow(); });
+    m_recoveryMenu = std::make_unique<SidebarRecoveryMenu>();
+    connect(m_recoveryMenu.get(), &SidebarRecoveryMenu::showWindowRequested, m_windowController.get(),
+        &SidebarWindowController::showWindow);
     m_shortcutLifecycle->watch(m_window.get());
 }
 
@@ -135,41 +131,9 @@ void SidebarApp::setHotKeyBackend(std::unique_ptr<HotKeyRegistering> backend)
     m_hotKeyBackend = std::move(backend);
 }
 
-void SidebarApp::contentShown()
-{
-    m_timerControl = std::make_unique<PomodoroTimerControl>(m_store->timer());
-    QPointer<WorkspaceStore> store(m_store.get());
-    m_windowController->setWorkspace(
-        [store](const QList<QUrl>& files) { return store && store->receiveFileURLs(files); });
-    m_windowController->setTimer(m_timerControl.get());
-    m_windowController->setAudio(m_store->audio());
-    m_windowController->refreshIndicators();
-}
-
 void SidebarApp::interfaceLanguageChanged()
 {
-    m_windowController->refreshLanguage();
     m_store->notifications()->refreshLanguage(m_store->tasks());
-    if (m_recoveryMenu)
-        m_recoveryMenu->retranslate();
-}
-
-void SidebarApp::showWindow()
-{
-    if (!m_window)
-        return;
-    if (!m_windowController->window())
-        m_window->show();
-    m_windowController->expand();
-}
-
-void SidebarApp::reopen()
-{
-    if (!m_window)
-        return;
-    if (!m_windowController->window())
-        m_window->show();
-    SidebarRequests::postShowWindowRequested();
 }
 
 #include "SidebarApp.moc"

@@ -8,7 +8,7 @@
 #include <memory>
 
 class ContentView;
-class FocusTimerControl;
+class EdgeControls;
 class HotKeyRegistering;
 class ManagerFocusShortcutSource;
 class Preferences;
@@ -23,10 +23,10 @@ class SidebarRecoveryMenu;
 class SidebarApp : public QObject {
     Q_OBJECT
 public:
-    // `defaults` is the standard preferences store and must outlive the shell. The
-    // services are the defaults unless a test hands in its own.
-    explicit SidebarApp(Preferences* defaults, WorkspaceServices services = {},
-        SidebarWindowServices windowServices = {}, QObject* parent = nullptr);
+    // `preferences` is the standard preferences store and must outlive the shell. The
+    // services and the desktop are the defaults unless a test hands in its own.
+    explicit SidebarApp(Preferences* preferences, WorkspaceServices services = {},
+        std::unique_ptr<SidebarWindowSystem> windowSystem = {}, QObject* parent = nullptr);
     ~SidebarApp() override;
 
     // The global hot keys to use instead of the desktop's; before start().
@@ -40,13 +40,11 @@ public:
     // Creates the objects and opens the window at its default size.
     void start();
 
-    // "Show Tandrel": opens the window again if it was closed, then expands it.
-    void showWindow();
-    // A later launch of the program: the same, through the show-window request.
-    void reopen();
-
     WorkspaceStore* store() const { return m_store.get(); }
+    // Its showWindow() is what the tray menu, a later launch, the sidebar shortcut and the
+    // edge tab all use to bring the sidebar forward.
     SidebarWindowController* windowController() const { return m_windowController.get(); }
+    EdgeControls* edgeControls() const { return m_edgeControls.get(); }
     ContentView* window() const { return m_window.get(); }
     SidebarRecoveryMenu* recoveryMenu() const { return m_recoveryMenu.get(); }
     ShortcutManager* shortcuts() const { return m_shortcuts.get(); }
@@ -56,17 +54,16 @@ public:
     static QSize defaultWindowSize();
 
 private:
-    void contentShown();
     void panelsBuilt();
     void interfaceLanguageChanged();
 
-    Preferences* m_defaults;
+    Preferences* m_preferences;
     bool m_panelsAfterFirstPaint = false;
     WorkspaceServices m_services;
-    SidebarWindowServices m_windowServices;
+    std::unique_ptr<SidebarWindowSystem> m_windowSystem;
     std::unique_ptr<WorkspaceStore> m_store;
-    std::unique_ptr<FocusTimerControl> m_timerControl;
     std::unique_ptr<SidebarWindowController> m_windowController;
+    std::unique_ptr<EdgeControls> m_edgeControls;
     std::unique_ptr<HotKeyRegistering> m_hotKeyBackend;
     std::unique_ptr<ShortcutManager> m_shortcuts;
     std::unique_ptr<ShortcutLifecycle> m_shortcutLifecycle;

@@ -1,13 +1,14 @@
 #include "SidebarRecoveryMenu.h"
 
 #include "design/Symbols.h"
+#include "platform/localization/AppLanguage.h"
 #include "platform/localization/L10n.h"
 
 #include <QCoreApplication>
 #include <QMenu>
 #include <QSystemTrayIcon>
 
-SidebarRecoveryMenu::SidebarRecoveryMenu(std::function<void()> showWindow, QObject* parent)
+SidebarRecoveryMenu::SidebarRecoveryMenu(QObject* parent)
     : QObject(parent)
     , m_menu(std::make_unique<QMenu>())
     , m_tray(new QSystemTrayIcon(this))
@@ -15,7 +16,7 @@ SidebarRecoveryMenu::SidebarRecoveryMenu(std::function<void()> showWindow, QObje
     m_menu->setObjectName("recoveryMenu");
     m_show = m_menu->addAction(QString());
     m_show->setObjectName("showTandrelAction");
-    connect(m_show, &QAction::triggered, this, [showWindow = std::move(showWindow)] { showWindow(); });
+    connect(m_show, &QAction::triggered, this, &SidebarRecoveryMenu::showWindowRequested);
     m_menu->addSeparator();
     m_quit = m_menu->addAction(QString());
     m_quit->setObjectName("quitTandrelAction");
@@ -27,6 +28,7 @@ SidebarRecoveryMenu::SidebarRecoveryMenu(std::function<void()> showWindow, QObje
     m_tray->setToolTip(QStringLiteral("Tandrel"));
     m_tray->setContextMenu(m_menu.get());
     retranslate();
+    connect(LanguageChanges::instance(), &LanguageChanges::changed, this, &SidebarRecoveryMenu::retranslate);
     // Without a tray host nothing shows; the icon appears once one starts.
     m_tray->show();
 }

@@ -2,7 +2,6 @@
 
 #include <QObject>
 
-#include <functional>
 #include <memory>
 
 class QAction;
@@ -14,15 +13,19 @@ class QSystemTrayIcon;
 class SidebarRecoveryMenu : public QObject {
     Q_OBJECT
 public:
-    explicit SidebarRecoveryMenu(std::function<void()> showWindow, QObject* parent = nullptr);
+    explicit SidebarRecoveryMenu(QObject* parent = nullptr);
     ~SidebarRecoveryMenu() override;
-
-    void retranslate();
 
     QSystemTrayIcon* trayIcon() const { return m_tray; }
     QMenu* menu() const { return m_menu.get(); }
 
+signals:
+    // "Show Tandrel".
+    void showWindowRequested();
+
 private:
+    void retranslate();
+
     std::unique_ptr<QMenu> m_menu;
     QSystemTrayIcon* m_tray;
     QAction* m_show;

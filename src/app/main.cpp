@@ -42,8 +42,9 @@ int main(int argc, char* argv[])
     {
         SidebarApp sidebar(&preferences);
         sidebar.setPanelsAfterFirstPaint(true);
-        QObject::connect(&instance, &SingleInstance::activationRequested, &sidebar, &SidebarApp::reopen);
         sidebar.start();
+        QObject::connect(&instance, &SingleInstance::activationRequested, sidebar.windowController(),
+            &SidebarWindowController::showWindow);
         status = QApplication::exec();
     }
     Preferences::setStandard(nullptr);

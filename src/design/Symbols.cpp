@@ -1,5 +1,7 @@
 #include "Symbols.h"
 
+#include "StatusPalette.h"
+
 #include <QApplication>
 #include <QHash>
 #include <QIconEngine>
@@ -68,7 +70,7 @@ void drawBell(QPainter& painter, const QRect& rect, const QString& symbolName, c
     painter.setRenderHint(QPainter::Antialiasing);
     const bool slashed = symbolName == QLatin1String("bell.slash");
     const bool filled = symbolName == QLatin1String("bell.badge.fill");
-    const QColor ink = slashed ? QColor(255, 149, 0) : windowText;
+    const QColor ink = slashed ? StatusPalette::focus() : windowText;
     QPainterPath bell;
     bell.moveTo(16, 5);
     bell.cubicTo(10, 5, 8, 10, 8, 15);
@@ -86,7 +88,7 @@ void drawBell(QPainter& painter, const QRect& rect, const QString& symbolName, c
         painter.drawLine(QPointF(5, 4), QPointF(27, 28));
     if (filled) {
         painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(255, 59, 48));
+        painter.setBrush(StatusPalette::recording());
         painter.drawEllipse(QPointF(25, 7), 5, 5);
     }
     painter.restore();

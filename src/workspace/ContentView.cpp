@@ -37,7 +37,7 @@ ContentView::ContentView(WorkspaceStore* store, QWidget* parent)
 ContentView::ContentView(WorkspaceStore* store, Build build, QWidget* parent)
     : QWidget(parent)
     , m_store(store)
-    , m_defaults(store->defaults())
+    , m_preferences(store->defaults())
 {
     setObjectName("contentView");
     setWindowTitle(QStringLiteral("Tandrel"));
@@ -58,7 +58,7 @@ ContentView::ContentView(WorkspaceStore* store, Build build, QWidget* parent)
     auto* heading = new QVBoxLayout;
     heading->setSpacing(2);
     heading->addWidget(m_title);
-    heading->addWidget(new WeeklyRestView(store->holidays(), m_defaults, this));
+    heading->addWidget(new WeeklyRestView(store->holidays(), m_preferences, this));
     m_headerRow = new QHBoxLayout;
     m_headerRow->addLayout(heading, 1);
     layout->addLayout(m_headerRow);
@@ -118,7 +118,7 @@ void ContentView::buildPanels()
             return;
         const int available = std::max(m_panes->height() - m_panes->handleWidth(), 0);
         const int height = std::clamp(position, kTaskCardMinimum, std::max(available - kNotesMinimum, kTaskCardMinimum));
-        m_defaults->setDouble(kTaskPaneRatio, double(height) / std::max(available, 1));
+        m_preferences->setDouble(kTaskPaneRatio, double(height) / std::max(available, 1));
     });
     applyPaneRatio();
     retranslate();
@@ -133,7 +133,7 @@ int ContentView::taskCardHeight(int available, double ratio)
 
 double ContentView::paneRatio() const
 {
-    return m_defaults->doubleValue(kTaskPaneRatio).value_or(kDefaultRatio);
+    return m_preferences->doubleValue(kTaskPaneRatio).value_or(kDefaultRatio);
 }
 
 void ContentView::applyPaneRatio()
@@ -204,7 +204,7 @@ void ContentView::setWindowController(SidebarWindowController* controller)
 {
     if (findChild<SidebarHeaderButtons*>())
         return;
-    auto* buttons = new SidebarHeaderButtons(controller, m_defaults, this);
+    auto* buttons = new SidebarHeaderButtons(controller, this);
     connect(buttons, &SidebarHeaderButtons::settingsRequested, this, &ContentView::showSettings);
     m_headerRow->addWidget(buttons, 0, Qt::AlignTop);
 }

@@ -58,7 +58,7 @@ private:
     double paneRatio() const;
 
     WorkspaceStore* m_store;
-    Preferences* m_defaults;
+    Preferences* m_preferences;
     QLabel* m_title;
     QHBoxLayout* m_headerRow;
     QVBoxLayout* m_layout = nullptr;

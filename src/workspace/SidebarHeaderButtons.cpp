@@ -2,7 +2,6 @@
 
 #include "design/Symbols.h"
 #include "platform/localization/L10n.h"
-#include "platform/preferences/Preferences.h"
 #include "platform/window/SidebarWindowController.h"
 
 #include <QEvent>
@@ -10,8 +9,7 @@
 #include <QMenu>
 #include <QToolButton>
 
-SidebarHeaderButtons::SidebarHeaderButtons(
-    SidebarWindowController* controller, Preferences* defaults, QWidget* parent)
+SidebarHeaderButtons::SidebarHeaderButtons(SidebarWindowController* controller, QWidget* parent)
     : QWidget(parent)
     , m_controller(controller)
 {

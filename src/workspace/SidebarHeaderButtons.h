@@ -3,7 +3,6 @@
 #include <QPointer>
 #include <QWidget>
 
-class Preferences;
 class QToolButton;
 class SidebarWindowController;
 
@@ -12,9 +11,7 @@ class SidebarWindowController;
 class SidebarHeaderButtons : public QWidget {
     Q_OBJECT
 public:
-    // `defaults` is watched for "interfaceLanguage".
-    SidebarHeaderButtons(
-        SidebarWindowController* controller, Preferences* defaults, QWidget* parent = nullptr);
+    SidebarHeaderButtons(SidebarWindowController* controller, QWidget* parent = nullptr);
 
     void retranslate();
 

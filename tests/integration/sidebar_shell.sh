@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The real executable under Xvfb and openbox (scripts/with-display): it keeps running
+# The real executable under Xvfb and openbox (scripts/with-display): a window titled
+# "Tandrel" appears and the workspace is stored; it keeps running
 # without a tray host and with its window closed, a second launch brings the collapsed or
 # closed window back and exits, and with a tray host (trayer) the tray menu quits it.
 # Every process started here is stopped by its own id; the data lands in a private folder.
@@ -18,13 +19,18 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; [ -f "$home/tandrel.log" ] && tail -20 "$home/tandrel.log" >&2; exit 1; }
 
-# Waits up to $1 tenths of a second for the command after it to succeed.
+# Waits up to $1 tenths of a second for the command after it to succeed (polling, never
+# a fixed pause).
 wait_for() {
     local tries=$1; shift
     for _ in $(seq "$tries"); do "$@" && return 0; sleep 0.1; done
     return 1
 }
 viewable() { xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; }
+# The window manager has taken the window (it drew a frame around it).
+managed() { viewable "$1" && xprop -id "$1" _NET_FRAME_EXTENTS 2>/dev/null | grep -q '='; }
+active() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]; }
+visible_windows() { xdotool search --onlyvisible --pid "$app" 2>/dev/null | wc -l; }
 unmapped() { ! viewable "$1"; }
 alive() { kill -0 "$app" 2>/dev/null; }
 main_window() { xdotool search --onlyvisible --name '^Tandrel$' 2>/dev/null | head -n1; }
@@ -45,7 +51,8 @@ start_app() {
 # 1. No tray host: the program runs; docked at the left edge it collapses into the tab;
 #    a second launch expands it and exits.
 start_app
-sleep 1
+[ -f "$XDG_DATA_HOME/Tandrel/preferences.sqlite" ] || fail "the workspace was not stored"
+wait_for 50 managed "$win" || fail "the window manager did not take the window"
 xdotool windowmove "$win" 8 0
 wait_for 50 unmapped "$win" || fail "the window did not collapse at the edge"
 tab=$(xdotool search --onlyvisible --name '^(Open Tandrel|展开Tandrel)$' | head -n1)
@@ -56,11 +63,10 @@ wait_for 50 viewable "$win" || fail "the second launch did not bring the window 
 echo "second launch expanded the collapsed window"
 
 # 2. Closing the window keeps the program running; a second launch opens it again.
-sleep 1
-xdotool windowactivate --sync "$win" key --clearmodifiers alt+F4
+wait_for 50 active "$win" || fail "the window brought back has no focus"
+xdotool key --clearmodifiers alt+F4
 closed() { [ -z "$(main_window)" ]; }
 wait_for 50 closed || fail "the window did not close"
-sleep 1
 alive || fail "closing the window ended the program"
 second_launch
 # Qt gives a window that was closed a new X window when it is shown again.
@@ -78,10 +84,11 @@ for _ in $(seq 100); do panel=$(xdotool search --name '^panel$' 2>/dev/null | he
 # trayer's panel is sized to its icons: it shows once Tandrel's icon is embedded.
 embedded() { xwininfo -id "$panel" | grep -q IsViewable && [ "$(xwininfo -id "$panel" | awk '/Width:/{print $2}')" -ge 16 ]; }
 wait_for 100 embedded || fail "no tray icon was embedded"
-sleep 1
 eval "$(xdotool getwindowgeometry --shell "$panel")"
+before=$(visible_windows)
 xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 3
-sleep 1
+menu_open() { [ "$(visible_windows)" -gt "$before" ]; }
+wait_for 50 menu_open || fail "the tray menu did not open"
 xdotool key Up Return
 for _ in $(seq 100); do alive || break; sleep 0.1; done
 alive && fail "Quit Tandrel from the tray menu did not end the program"

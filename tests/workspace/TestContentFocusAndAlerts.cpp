@@ -2,7 +2,7 @@
 #include "features/focus/PomodoroView.h"
 #include "platform/notifications/NotificationService.h"
 #include "platform/notifications/ScriptedNotificationBackend.h"
-#include "platform/preferences/Preferences.h"
+#include "support/TemporaryProfile.h"
 #include "workspace/ContentView.h"
 #include "workspace/WorkspaceStore.h"
 
@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 
@@ -20,23 +19,20 @@
 class TestContentFocusAndAlerts : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    int m_number = 0;
-    std::unique_ptr<Preferences> m_prefs;
+    std::unique_ptr<TemporaryProfile> m_profile;
     std::shared_ptr<ScriptedNotificationBackend::State> m_centre;
     std::unique_ptr<WorkspaceStore> m_store;
     std::unique_ptr<ContentView> m_view;
 
     void build(const QString& language, NotificationAccess access)
     {
-        m_prefs = std::make_unique<Preferences>(m_dir.filePath(QString("content-%1.sqlite").arg(++m_number)));
-        Preferences::setStandard(m_prefs.get());
-        m_prefs->setString("interfaceLanguage", language);
+        m_profile = std::make_unique<TemporaryProfile>(language);
         m_centre = std::make_shared<ScriptedNotificationBackend::State>();
         m_centre->access = access;
         WorkspaceStore::Services services;
-        services.notifications = new NotificationService(std::make_unique<ScriptedNotificationBackend>(m_centre));
-        m_store = std::make_unique<WorkspaceStore>(m_prefs.get(), services);
+        services.notifications
+            = new NotificationService(std::make_unique<ScriptedNotificationBackend>(m_centre));
+        m_store = std::make_unique<WorkspaceStore>(m_profile->preferences(), services);
         m_view = std::make_unique<ContentView>(m_store.get());
         m_view->resize(420, 800);
         m_view->show();
@@ -50,8 +46,7 @@ private slots:
     {
         m_view.reset();
         m_store.reset();
-        Preferences::setStandard(nullptr);
-        m_prefs.reset();
+        m_profile.reset();
     }
 
     void theTimerPanelOpensTheFocusRow()
@@ -88,12 +83,13 @@ private slots:
         m_store->setTaskReminder(m_store->tasks().first().id, QDateTime::currentDateTime().addSecs(3600));
         QVERIFY(issueLine()->isVisible());
         QCOMPARE(issueLine()->findChild<QLabel*>("notificationIssueLabel")->text(),
-                 QString::fromUtf8("通知尚未允许，请在系统设置中开启Tandrel的通知。"));
+            QString::fromUtf8("通知尚未允许，请在系统设置中开启Tandrel的通知。"));
         auto* settings = issueLine()->findChild<QPushButton*>("notificationSettingsButton");
         QCOMPARE(settings->text(), QString::fromUtf8("设置"));
-        QVERIFY(issueLine()->geometry().top() > m_view->findChild<QWidget*>("paneSplitter")->geometry().bottom());
+        QVERIFY(
+            issueLine()->geometry().top() > m_view->findChild<QWidget*>("paneSplitter")->geometry().bottom());
 
-        m_prefs->setString("interfaceLanguage", "en");
+        m_profile->setLanguage("en");
         QCOMPARE(settings->text(), QString("Settings"));
 
         QTest::mouseClick(settings, Qt::LeftButton);

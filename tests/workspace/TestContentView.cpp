@@ -1,9 +1,6 @@
-#include "RecordingNotifications.h"
-
 #include "features/notes/NotesView.h"
-#include "platform/preferences/Preferences.h"
+#include "support/StoreHarness.h"
 #include "workspace/ContentView.h"
-#include "workspace/WorkspaceStore.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -11,47 +8,35 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 
-#include <memory>
+struct Session : StoreHarness {
+    std::unique_ptr<ContentView> view;
+
+    explicit Session(const QString& language = QStringLiteral("en"))
+        : StoreHarness(language)
+    {
+        show();
+    }
+    ~Session() { view.reset(); }
+    void show()
+    {
+        view = std::make_unique<ContentView>(store.get());
+        view->resize(420, 800);
+        view->show();
+    }
+    void restart()
+    {
+        view.reset();
+        StoreHarness::restart();
+        show();
+    }
+    template <class T> T find(const QString& name) const { return view->findChild<T>(name); }
+};
 
 class TestContentView : public QObject {
     Q_OBJECT
-
-    QTemporaryDir m_dir;
-
-    struct Session {
-        std::unique_ptr<Preferences> prefs;
-        std::unique_ptr<WorkspaceStore> store;
-        std::unique_ptr<ContentView> view;
-
-        Session(const QString& path, const QString& language = QString())
-        {
-            prefs = std::make_unique<Preferences>(path);
-            Preferences::setStandard(prefs.get());
-            if (!language.isEmpty())
-                prefs->setString("interfaceLanguage", language);
-            WorkspaceStore::Services services;
-            services.notifications = new RecordingNotifications;
-            store = std::make_unique<WorkspaceStore>(prefs.get(), services);
-            view = std::make_unique<ContentView>(store.get());
-            view->resize(420, 800);
-            view->show();
-        }
-        ~Session()
-        {
-            view.reset();
-            store.reset();
-            Preferences::setStandard(nullptr);
-        }
-        template <class T>
-        T find(const QString& name) const
-        {
-            return view->findChild<T>(name);
-        }
-    };
 
     QList<QToolButton*> pageTabs(const Session& s) const
     {
@@ -66,9 +51,8 @@ class TestContentView : public QObject {
 private slots:
     void typedTaskAndNoteSurviveRestart()
     {
-        const QString path = m_dir.filePath("restart.sqlite");
+        Session s("en");
         {
-            Session s(path, "en");
             auto* draft = s.find<QLineEdit*>("taskDraftField");
             QVERIFY(draft);
             QCOMPARE(draft->placeholderText(), QString("Add a task and press Return"));
@@ -93,18 +77,19 @@ private slots:
             QCOMPARE(s.store->note(), QString::fromUtf8("# Plan\n- 中文"));
             QCOMPARE(s.find<QLabel*>("noteFooterLabel")->text(), QString("11 characters · Markdown"));
         }
+        s.restart();
         {
-            Session s(path);
             QCOMPARE(s.store->tasks().size(), 1);
             QCOMPARE(s.store->tasks().first().title, QString("Water the plants"));
-            QCOMPARE(s.find<QPlainTextEdit*>("noteEditor")->toPlainText(), QString::fromUtf8("# Plan\n- 中文"));
+            QCOMPARE(
+                s.find<QPlainTextEdit*>("noteEditor")->toPlainText(), QString::fromUtf8("# Plan\n- 中文"));
             QCOMPARE(s.find<QLineEdit*>("taskTitleField")->text(), QString("Water the plants"));
         }
     }
 
     void taskRowsCompleteRetitleAndDelete()
     {
-        Session s(m_dir.filePath("rows.sqlite"), "zh-Hans");
+        Session s("zh-Hans");
         QVERIFY(s.find<QLabel*>("taskEmptyLabel")->isVisible());
         QCOMPARE(s.find<QLabel*>("taskEmptyLabel")->text(), QString::fromUtf8("把脑海里的事，先放在这里"));
         s.store->addTask("first");
@@ -136,7 +121,7 @@ private slots:
 
     void pagesAddRenameRecolorAndDeleteWithConfirmation()
     {
-        Session s(m_dir.filePath("pages.sqlite"), "en");
+        Session s("en");
         QTRY_COMPARE(pageTabs(s).size(), 1);
         QCOMPARE(pageTabs(s).first()->text(), QString("Quick Note"));
 
@@ -151,7 +136,8 @@ private slots:
         QCOMPARE(s.store->currentPage()->title, QString());
         const auto hasUntitledTab = [&] {
             const auto tabs = pageTabs(s);
-            return std::any_of(tabs.cbegin(), tabs.cend(), [](QToolButton* tab) { return tab->text() == "Untitled"; });
+            return std::any_of(
+                tabs.cbegin(), tabs.cend(), [](QToolButton* tab) { return tab->text() == "Untitled"; });
         };
         QTRY_VERIFY(hasUntitledTab());
 
@@ -180,10 +166,10 @@ private slots:
 
     void languageSwitchRetranslates()
     {
-        Session s(m_dir.filePath("language.sqlite"), "zh-Hans");
+        Session s("zh-Hans");
         auto* draft = s.find<QLineEdit*>("taskDraftField");
         QCOMPARE(draft->placeholderText(), QString::fromUtf8("添加待办，按回车确认"));
-        s.prefs->setString("interfaceLanguage", "en");
+        s.setLanguage("en");
         QCOMPARE(draft->placeholderText(), QString("Add a task and press Return"));
         QCOMPARE(s.find<QLabel*>("taskTitleLabel")->text(), QString("Tasks"));
         QCOMPARE(s.view->windowTitle(), QString("Tandrel"));
@@ -191,7 +177,7 @@ private slots:
 
     void messageAlertClearsOnDismiss()
     {
-        Session s(m_dir.filePath("alert.sqlite"), "en");
+        Session s("en");
         s.store->setMessage(QString("Exported."));
         QMessageBox* alert = s.view->messageAlert();
         QVERIFY(alert);

@@ -1,68 +1,54 @@
-#include "RecordingNotifications.h"
-
-#include "platform/preferences/Preferences.h"
-#include "platform/window/SidebarTestDoubles.h"
 #include "platform/window/SidebarWindowController.h"
+#include "support/FakeWindowSystem.h"
+#include "support/StoreHarness.h"
 #include "workspace/ContentView.h"
-#include "workspace/WorkspaceStore.h"
 
 #include <QApplication>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 
-#include <memory>
-
 // The window's own buttons in the real main window, against the real controller.
+struct Session : StoreHarness {
+    QWidget tab { nullptr, Qt::Tool | Qt::FramelessWindowHint };
+    std::unique_ptr<SidebarWindowController> controller;
+    std::unique_ptr<ContentView> view;
+
+    explicit Session(const QString& language)
+        : StoreHarness(language)
+    {
+        controller = std::make_unique<SidebarWindowController>(
+            preferences(), std::make_unique<FakeWindowSystem>());
+        // Stands for the edge tab, so that the window may collapse.
+        controller->setTab(&tab);
+        view = std::make_unique<ContentView>(store.get());
+        view->setWindowController(controller.get());
+        view->resize(420, 700);
+        view->move(100, 0);
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        controller->attach(view.get());
+    }
+    ~Session()
+    {
+        view.reset();
+        controller.reset();
+    }
+    template <class T> T find(const char* name) const { return view->findChild<T>(name); }
+    QMenu* openCollapseMenu() const
+    {
+        // Menus closed before are deleted first, so the one found is the new one.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        auto* collapse = find<QToolButton*>("collapseButton");
+        emit collapse->customContextMenuRequested(QPoint(4, 4));
+        return collapse->findChild<QMenu*>("collapseMenu");
+    }
+};
+
 class TestSidebarHeaderButtons : public QObject {
     Q_OBJECT
-
-    struct Session {
-        QTemporaryDir dir;
-        std::unique_ptr<Preferences> prefs;
-        std::unique_ptr<WorkspaceStore> store;
-        std::unique_ptr<SidebarWindowController> controller;
-        std::unique_ptr<ContentView> view;
-
-        explicit Session(const QString& language)
-        {
-            prefs = std::make_unique<Preferences>(dir.filePath("preferences.sqlite"));
-            Preferences::setStandard(prefs.get());
-            prefs->setString("interfaceLanguage", language);
-            WorkspaceStore::Services services;
-            services.notifications = new RecordingNotifications;
-            store = std::make_unique<WorkspaceStore>(prefs.get(), services);
-            SidebarWindowServices windowServices;
-            windowServices.windowSystem = std::make_unique<FakeWindowSystem>();
-            controller = std::make_unique<SidebarWindowController>(prefs.get(), std::move(windowServices));
-            view = std::make_unique<ContentView>(store.get());
-            view->setWindowController(controller.get());
-            new SidebarWindowAccessor(view.get(), controller.get());
-            view->resize(420, 700);
-            view->move(100, 0);
-            view->show();
-            QVERIFY(QTest::qWaitForWindowExposed(view.get()));
-        }
-        ~Session()
-        {
-            view.reset();
-            controller.reset();
-            store.reset();
-            Preferences::setStandard(nullptr);
-        }
-        template <class T> T find(const char* name) const { return view->findChild<T>(name); }
-        QMenu* openCollapseMenu() const
-        {
-            // Menus closed before are deleted first, so the one found is the new one.
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            auto* collapse = find<QToolButton*>("collapseButton");
-            emit collapse->customContextMenuRequested(QPoint(4, 4));
-            return collapse->findChild<QMenu*>("collapseMenu");
-        }
-    };
 
     static QStringList texts(const QMenu* menu)
     {
@@ -98,7 +84,7 @@ private slots:
         QCOMPARE(pin->property("symbol").toString(), QString("pin"));
         QTest::mouseClick(pin, Qt::LeftButton);
         QVERIFY(s.controller->isPinned());
-        QVERIFY(s.prefs->boolValue("sidebarWindowPinned"));
+        QVERIFY(s.preferences()->boolValue("sidebarWindowPinned"));
         QCOMPARE(pin->toolTip(), unpin);
         QCOMPARE(pin->property("symbol").toString(), QString("pin.fill"));
         QVERIFY(s.view->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
@@ -117,7 +103,7 @@ private slots:
         QCOMPARE(settings->toolTip(), QString("Open Settings"));
         QCOMPARE(settings->accessibleName(), QString("Settings"));
 
-        s.prefs->setString("interfaceLanguage", "zh-Hans");
+        s.setLanguage("zh-Hans");
         QCOMPARE(collapse->accessibleName(), QString("靠边收起"));
         QCOMPARE(settings->toolTip(), QString("打开设置"));
 
@@ -149,7 +135,7 @@ private slots:
         QVERIFY(autoCollapse->isChecked());
         autoCollapse->trigger();
         QVERIFY(!s.controller->autoCollapse());
-        QCOMPARE(s.prefs->boolValue("sidebarAutoCollapse"), false);
+        QCOMPARE(s.preferences()->boolValue("sidebarAutoCollapse"), false);
         menu->close();
 
         menu = s.openCollapseMenu();
@@ -178,17 +164,9 @@ private slots:
 
     void withoutAControllerThereAreNoWindowButtons()
     {
-        QTemporaryDir dir;
-        Preferences prefs(dir.filePath("p.sqlite"));
-        Preferences::setStandard(&prefs);
-        {
-            WorkspaceStore::Services services;
-            services.notifications = new RecordingNotifications;
-            WorkspaceStore store(&prefs, services);
-            ContentView view(&store);
-            QVERIFY(!view.findChild<QToolButton*>("pinButton"));
-        }
-        Preferences::setStandard(nullptr);
+        StoreHarness harness;
+        ContentView view(harness.store.get());
+        QVERIFY(!view.findChild<QToolButton*>("pinButton"));
     }
 };
 

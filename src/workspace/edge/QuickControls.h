@@ -1,34 +1,32 @@
 #pragma once
 
-#include "SidebarPanels.h"
+#include "design/PanelSurface.h"
 
 #include <QPointer>
 #include <QTimer>
-#include <QWidget>
 
-#include <functional>
-
-class FocusTimerControl;
+class PomodoroTimer;
 class QLabel;
 class QPushButton;
 class QToolButton;
 class RecordingStore;
 
 // The small panel beside the edge tab: the focus timer with start/pause, end and a mode
-// switch, and quick recording. Texts follow the interface language; values refresh once
-// a second while shown and whenever the timer or the recorder changes.
-class SidebarQuickControls : public QWidget {
+// switch, and quick recording. Bound to the timer and the recorder: values refresh once a
+// second while shown and whenever either changes; texts follow the interface language.
+class QuickControls : public SidebarPanelWindow {
     Q_OBJECT
 public:
-    SidebarQuickControls(
-        FocusTimerControl* timer, RecordingStore* audio, SymbolImages symbols, QWidget* parent = nullptr);
-
-    // The controller refreshes the tab after an action, expands the window, closes the panel.
-    std::function<void()> didAct;
-    std::function<void()> expand;
-    std::function<void()> dismiss;
+    QuickControls(PomodoroTimer* timer, RecordingStore* recorder);
 
     void refresh();
+
+signals:
+    void hoverChanged(bool hovered);
+    // The user started, paused or ended something (the tab shows it at once).
+    void acted();
+    void showWindowRequested();
+    void dismissRequested();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -36,12 +34,16 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    void act(const std::function<void()>& action);
+    void actOnTimer(void (QuickControls::*action)());
+    void toggleTimer();
+    void endTimer();
+    void switchMode();
+    void retranslate();
+    void toggleRecording();
     void setSymbol(QLabel* label, const QString& name, const QColor& tint);
 
-    QPointer<FocusTimerControl> m_timer;
-    QPointer<RecordingStore> m_audio;
-    SymbolImages m_symbols;
+    QPointer<PomodoroTimer> m_timer;
+    QPointer<RecordingStore> m_recorder;
     QTimer m_timeline;
 
     QLabel* m_title;

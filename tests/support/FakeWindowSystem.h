@@ -1,15 +1,12 @@
 #pragma once
 
-#include "support/FakeAudioBackend.h"
 #include "platform/window/SidebarWindowSystem.h"
 
 #include <QHash>
-#include <QPointer>
-#include <QTimer>
 #include <QWidget>
 
 // The desktop as a test sets it: motion, the mouse button and the pointer are what the
-// test says; window states are recorded.
+// test says; window states are recorded; activating shows, raises and activates.
 class FakeWindowSystem : public SidebarWindowSystem {
 public:
     bool reduce = true;

@@ -1,0 +1,335 @@
+#include "platform/window/DelayedJob.h"
+#include "platform/window/ScreenCoordinates.h"
+#include "platform/window/SidebarWindowController.h"
+#include "support/FakeWindowSystem.h"
+#include "support/StoreHarness.h"
+#include "workspace/edge/EdgeControls.h"
+#include "workspace/edge/EdgeTab.h"
+#include "workspace/edge/QuickControls.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QToolButton>
+#include <QtTest>
+
+// The edge tab and the quick controls with the real timer and recorder (pinned clock,
+// scripted microphone) and the real docking controller on a desktop double; the delays
+// are run by the test.
+struct Session : StoreHarness {
+    FakeWindowSystem* system = new FakeWindowSystem;
+    std::unique_ptr<SidebarWindowController> controller;
+    std::unique_ptr<EdgeControls> edge;
+    QWidget window;
+
+    explicit Session(const QString& language = QStringLiteral("en"), bool reduceMotion = true)
+        : StoreHarness(language)
+    {
+        system->reduce = reduceMotion;
+        controller = std::make_unique<SidebarWindowController>(
+            preferences(), std::unique_ptr<SidebarWindowSystem>(system));
+        edge = std::make_unique<EdgeControls>(controller.get(), store.get());
+        window.resize(420, 300);
+        window.show();
+        controller->attach(&window);
+        controller->collapse(SidebarEdge::right);
+        QTRY_VERIFY(controller->isCollapsed() && !controller->isTransitioning());
+    }
+    ~Session()
+    {
+        edge.reset();
+        controller.reset();
+    }
+
+    EdgeTab* tab() const { return edge->tab(); }
+    QString toolTip() const { return tab()->button()->toolTip(); }
+    QWidget* panel() const { return edge->quickControls(); }
+    bool panelShown() const { return panel() && panel()->isVisible(); }
+    template <class T> T quick(const char* name) const { return panel()->findChild<T>(name); }
+    void fire(const char* job) const { edge->findChild<DelayedJob*>(job)->fire(); }
+};
+
+class TestEdgeControls : public QObject {
+    Q_OBJECT
+
+private slots:
+    void tabShowsTheTimer_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<bool>("isBreak");
+        QTest::addColumn<int>("elapsed");
+        QTest::addColumn<bool>("paused");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("dot");
+        QTest::newRow("paused focus, zh") << "zh-Hans" << false << 750 << true << "专注已暂停 12:30"
+                                          << "paused";
+        QTest::newRow("paused focus, en") << "en" << false << 750 << true << "Focus Paused 12:30"
+                                          << "paused";
+        QTest::newRow("running break") << "en" << true << 60 << false << "Break Running 04:00"
+                                       << "rest";
+        QTest::newRow("nothing left") << "en" << false << 1500 << false << ""
+                                      << "";
+    }
+    void tabShowsTheTimer()
+    {
+        QFETCH(QString, language);
+        QFETCH(bool, isBreak);
+        QFETCH(int, elapsed);
+        QFETCH(bool, paused);
+        QFETCH(QString, status);
+        QFETCH(QString, dot);
+        Session s(language);
+        const QString hint = language == "en" ? "Click to open Tandrel. Hover for quick controls."
+                                              : "点击展开Tandrel，悬浮显示快捷控制";
+        QCOMPARE(s.toolTip(), hint);
+        s.timer()->selectMode(isBreak);
+        s.timer()->toggle();
+        s.now = s.now.addSecs(elapsed);
+        if (paused)
+            s.timer()->toggle();
+        s.tab()->refresh();
+        QCOMPARE(s.toolTip(), status.isEmpty() ? hint : hint + "\n" + status);
+        QCOMPARE(s.tab()->button()->accessibleName(), status.isEmpty() ? hint : hint + "，" + status);
+        QCOMPARE(s.tab()->timerDot()->isVisible(), !dot.isEmpty());
+        if (!dot.isEmpty()) {
+            QCOMPARE(s.tab()->timerDot()->state(), dot);
+            QCOMPARE(s.tab()->timerDot()->tint(), isBreak ? QColor(52, 199, 89) : QColor(255, 149, 0));
+        }
+    }
+
+    void theTabRefreshesWhileCollapsed()
+    {
+        Session s;
+        s.timer()->toggle();
+        s.now = s.now.addSecs(1500 - 59);
+        s.fire("statusRefresh");
+        QVERIFY(s.toolTip().endsWith("Focus Running 00:59"));
+        QVERIFY(s.edge->findChild<DelayedJob*>("statusRefresh")->isPending());
+        // Expanded, the refresh stops.
+        s.controller->expand();
+        QVERIFY(!s.edge->findChild<DelayedJob*>("statusRefresh")->isPending());
+    }
+
+    void recordingDot_data()
+    {
+        QTest::addColumn<bool>("reduceMotion");
+        QTest::newRow("motion") << false;
+        QTest::newRow("reduce motion") << true;
+    }
+    void recordingDot()
+    {
+        QFETCH(bool, reduceMotion);
+        Session s("zh-Hans");
+        s.system->reduce = reduceMotion;
+        s.recorder()->start();
+        QTRY_VERIFY(s.recorder()->isRecording());
+        s.tab()->refresh();
+        EdgeStatusDot* dot = s.tab()->recordingDot();
+        QVERIFY(dot->isVisible());
+        QCOMPARE(dot->accessibleName(), QString("正在录音"));
+        QVERIFY(s.toolTip().endsWith("\n录音中 00:00"));
+        QCOMPARE(dot->isPulsing(), !reduceMotion);
+        s.recorder()->stop(false);
+        s.tab()->refresh();
+        QVERIFY(!dot->isVisible());
+        QVERIFY(!dot->isPulsing());
+    }
+
+    void textsFollowTheLanguage()
+    {
+        Session s("zh-Hans");
+        s.edge->quickControlsRequested();
+        QCOMPARE(s.tab()->windowTitle(), QString("展开Tandrel"));
+        QCOMPARE(s.quick<QLabel*>("quickTitleLabel")->text(), QString("快捷控制"));
+        QCOMPARE(s.quick<QToolButton*>("quickExpandButton")->accessibleName(), QString("展开侧栏"));
+        s.setLanguage("en");
+        QCOMPARE(s.tab()->windowTitle(), QString("Open Tandrel"));
+        QCOMPARE(s.tab()->findChild<QLabel*>("edgeTabLabel_timer")->text(), QString("Focus Timer"));
+        QCOMPARE(s.toolTip(), QString("Click to open Tandrel. Hover for quick controls."));
+        QCOMPARE(s.panel()->windowTitle(), QString("Tandrel Quick Controls"));
+        QCOMPARE(s.quick<QLabel*>("quickTitleLabel")->text(), QString("Quick Controls"));
+        QCOMPARE(s.quick<QToolButton*>("quickCloseButton")->toolTip(), QString("Close Quick Controls"));
+        QCOMPARE(s.quick<QLabel*>("quickRecordingDetail")->text(), QString("Capture an Idea Anytime"));
+    }
+
+    void hoverOpensAndLeavingCloses()
+    {
+        Session s;
+        const QRect tab = s.tab()->geometry();
+        s.system->pointer = tab.center();
+        s.edge->tabHover(true);
+        QVERIFY(!s.panelShown());
+        s.fire("hoverDelay");
+        QVERIFY(s.panelShown());
+        QCOMPARE(ScreenCoordinates::toSidebar(s.panel()->geometry()),
+            SidebarGeometry::quickControlsFrame(ScreenCoordinates::toSidebar(tab),
+                ScreenCoordinates::visibleFrame(s.tab()->screen()), SidebarEdge::right));
+        // Within 6 points of the tab still counts as on it.
+        s.system->pointer = QPoint(tab.left() - 5, tab.center().y());
+        s.edge->tabHover(false);
+        s.fire("dismissDelay");
+        QVERIFY(s.panelShown());
+        // On the way to the panel, then on it.
+        s.system->pointer = QPoint(10, 10);
+        s.edge->tabHover(false);
+        s.edge->controlsHover(true);
+        s.fire("dismissDelay");
+        QVERIFY(s.panelShown());
+        s.edge->controlsHover(false);
+        s.fire("dismissDelay");
+        QVERIFY(!s.panelShown());
+        QVERIFY(s.controller->isCollapsed());
+    }
+
+    void fromTheMenuTheyStayUntilTheyLoseFocus()
+    {
+        Session s;
+        s.edge->quickControlsRequested();
+        QVERIFY(s.panelShown());
+        QTRY_VERIFY(s.panel()->isActiveWindow());
+        s.edge->scheduleDismiss();
+        s.fire("dismissDelay");
+        QVERIFY(s.panelShown());
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QTRY_VERIFY(other.isActiveWindow());
+        s.fire("dismissDelay");
+        QVERIFY(!s.panelShown());
+    }
+
+    void quickControlsDriveTheTimer()
+    {
+        Session s;
+        s.edge->quickControlsRequested();
+        auto* toggle = s.quick<QPushButton*>("quickTimerToggleButton");
+        auto* modeSwitch = s.quick<QPushButton*>("quickModeSwitchButton");
+        QCOMPARE(toggle->text(), QString("Start"));
+        QCOMPARE(modeSwitch->text(), QString("Start Break"));
+        QCOMPARE(s.quick<QLabel*>("quickTimerRemaining")->text(), QString("25:00"));
+        QTest::mouseClick(toggle, Qt::LeftButton);
+        QVERIFY(s.timer()->isRunning());
+        QCOMPARE(toggle->text(), QString("Pause"));
+        QVERIFY(!modeSwitch->isVisibleTo(s.panel()));
+        // The tab was told at once.
+        QVERIFY(s.toolTip().endsWith("Focus Running 25:00"));
+        s.now = s.now.addSecs(10);
+        QTest::mouseClick(toggle, Qt::LeftButton);
+        QCOMPARE(toggle->text(), QString("Resume"));
+        QCOMPARE(s.quick<QLabel*>("quickTimerRemaining")->text(), QString("24:50"));
+        QTest::mouseClick(s.quick<QToolButton*>("quickTimerEndButton"), Qt::LeftButton);
+        QVERIFY(!s.timer()->hasStarted());
+        QCOMPARE(toggle->text(), QString("Start"));
+        QTest::mouseClick(modeSwitch, Qt::LeftButton);
+        QVERIFY(s.timer()->isBreak() && s.timer()->isRunning());
+        QCOMPARE(s.quick<QLabel*>("quickTimerCaption")->text(), QString("Break"));
+    }
+
+    void quickControlsRecord()
+    {
+        Session s("zh-Hans");
+        s.edge->quickControlsRequested();
+        auto* record = s.quick<QPushButton*>("quickRecordButton");
+        QCOMPARE(record->text(), QString("开始"));
+        QCOMPARE(s.quick<QLabel*>("quickRecordingTitle")->text(), QString("快捷录音"));
+        QTest::mouseClick(record, Qt::LeftButton);
+        // Starting is a job of its own.
+        QVERIFY(!s.recorder()->isRecording());
+        QTRY_VERIFY(s.recorder()->isRecording());
+        QCOMPARE(record->text(), QString("停止"));
+        QCOMPARE(s.quick<QLabel*>("quickRecordingTitle")->text(), QString("正在录音"));
+        QCOMPARE(s.quick<QLabel*>("quickRecordingDetail")->text(), QString("00:00"));
+        QTest::mouseClick(record, Qt::LeftButton);
+        QVERIFY(!s.recorder()->isRecording());
+        // While the permission question is open the button waits; a refusal shows below.
+        s.audio->authorization = MicrophoneAuthorization::notDetermined;
+        QTest::mouseClick(record, Qt::LeftButton);
+        QTRY_VERIFY(s.recorder()->isRequestingPermission());
+        QVERIFY(!record->isEnabled());
+        s.audio->accessRequests.takeFirst()(false);
+        QVERIFY(record->isEnabled());
+        auto* error = s.quick<QLabel*>("quickRecordingError");
+        QVERIFY(error->isVisibleTo(s.panel()));
+        QCOMPARE(error->text(), *s.recorder()->errorMessage());
+        QCOMPARE(error->toolTip(), error->text());
+    }
+
+    void ways_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<bool>("collapsed");
+        QTest::addColumn<QString>("edge");
+        QTest::newRow("tab click") << "click" << false << "right";
+        QTest::newRow("files taken") << "files" << false << "right";
+        QTest::newRow("menu: Open Tandrel") << "edgeTabExpandAction" << false << "right";
+        QTest::newRow("menu: Undock") << "edgeTabUndockAction" << false << "";
+        QTest::newRow("panel: expand") << "quickExpandButton" << false << "right";
+        QTest::newRow("panel: close") << "quickCloseButton" << true << "right";
+    }
+    void ways()
+    {
+        QFETCH(QString, way);
+        Session s;
+        EdgeTabButton* button = s.tab()->button();
+        if (way == "click") {
+            QTest::mouseClick(button, Qt::LeftButton);
+        } else if (way == "files") {
+            emit button->filesTaken();
+        } else if (way.startsWith("edgeTab")) {
+            emit button->customContextMenuRequested(QPoint(10, 10));
+            QMenu* menu = nullptr;
+            QTRY_VERIFY((menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())));
+            QStringList texts;
+            for (QAction* action : menu->actions())
+                texts << action->text();
+            QCOMPARE(texts, (QStringList { "Quick Controls", "Open Tandrel", "Undock" }));
+            menu->findChild<QAction*>(way)->trigger();
+            menu->close();
+        } else {
+            s.edge->quickControlsRequested();
+            QTest::mouseClick(s.quick<QToolButton*>(qPrintable(way)), Qt::LeftButton);
+            QVERIFY(!s.panelShown());
+        }
+        QTEST(s.controller->isCollapsed(), "collapsed");
+        QTEST(s.controller->dockedEdgeRawValue(), "edge");
+        QCOMPARE(s.window.isVisible(), !s.controller->isCollapsed());
+        QCOMPARE(s.tab()->isVisible(), s.controller->isCollapsed());
+    }
+
+    void droppedItems_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("highlighted");
+        QTest::newRow("file") << "file" << true;
+        QTest::newRow("folder") << "folder" << false;
+        QTest::newRow("web address") << "web" << false;
+    }
+    void droppedItems()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, highlighted);
+        Session s;
+        EdgeTabButton* button = s.tab()->button();
+        QFile file(s.path("note.txt"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QMimeData data;
+        data.setUrls({ kind == "folder" ? QUrl::fromLocalFile(s.dir.path())
+                : kind == "web"         ? QUrl("https://example.com/a.txt")
+                                        : QUrl::fromLocalFile(file.fileName()) });
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(button, &enter);
+        QCOMPARE(enter.isAccepted(), highlighted);
+        QCOMPARE(button->isDropHighlighted(), highlighted);
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(button, &drop);
+        QVERIFY(!button->isDropHighlighted());
+        // Files the store takes bring the window back; anything else leaves it collapsed.
+        QCOMPARE(drop.isAccepted(), !s.controller->isCollapsed());
+    }
+};
+
+QTEST_MAIN(TestEdgeControls)
+#include "TestEdgeControls.moc"
