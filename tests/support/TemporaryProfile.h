@@ -8,7 +8,7 @@
 #include <memory>
 #include <optional>
 
-class Preferences;
+#include "platform/preferences/Preferences.h"
 
 // One test's private profile: a temporary folder, a preferences database in it installed as
 // the standard store (the interface language is read from there), and the language.

@@ -123,7 +123,7 @@ private slots:
         QFETCH(bool, reduceMotion);
         Session s("zh-Hans");
         s.system->reduce = reduceMotion;
-        s.recorder()->start();
+        s.recorder()->toggle();
         QTRY_VERIFY(s.recorder()->isRecording());
         s.tab()->refresh();
         EdgeStatusDot* dot = s.tab()->recordingDot();
@@ -131,7 +131,8 @@ private slots:
         QCOMPARE(dot->accessibleName(), QString("正在录音"));
         QVERIFY(s.toolTip().endsWith("\n录音中 00:00"));
         QCOMPARE(dot->isPulsing(), !reduceMotion);
-        s.recorder()->stop(false);
+        s.recorder()->toggle();
+        QTRY_VERIFY(!s.recorder()->isRecording());
         s.tab()->refresh();
         QVERIFY(!dot->isVisible());
         QVERIFY(!dot->isPulsing());
@@ -246,8 +247,9 @@ private slots:
         // While the permission question is open the button waits; a refusal shows below.
         s.audio->authorization = MicrophoneAuthorization::notDetermined;
         QTest::mouseClick(record, Qt::LeftButton);
-        QTRY_VERIFY(s.recorder()->isRequestingPermission());
+        QVERIFY(s.recorder()->isRequestingPermission());
         QVERIFY(!record->isEnabled());
+        QTRY_COMPARE(s.audio->accessRequests.size(), 1);
         s.audio->accessRequests.takeFirst()(false);
         QVERIFY(record->isEnabled());
         auto* error = s.quick<QLabel*>("quickRecordingError");
@@ -316,7 +318,7 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
         QMimeData data;
-        data.setUrls({ kind == "folder" ? QUrl::fromLocalFile(s.dir.path())
+        data.setUrls({ kind == "folder" ? QUrl::fromLocalFile(s.path())
                 : kind == "web"         ? QUrl("https://example.com/a.txt")
                                         : QUrl::fromLocalFile(file.fileName()) });
         QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
