@@ -58,7 +58,7 @@ ContentView::ContentView(WorkspaceStore* store, Build build, QWidget* parent)
     auto* heading = new QVBoxLayout;
     heading->setSpacing(2);
     heading->addWidget(m_title);
-    heading->addWidget(new WeeklyRestView(store->holidays(), m_preferences, this));
+    heading->addWidget(new WeeklyRestView(store->holidays(), this));
     m_headerRow = new QHBoxLayout;
     m_headerRow->addLayout(heading, 1);
     layout->addLayout(m_headerRow);

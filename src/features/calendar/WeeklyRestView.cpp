@@ -78,7 +78,7 @@ QString abbreviatedMonthAndDay(const QDate& date)
 } // namespace
 
 WeeklyRestView::WeeklyRestView(
-    HolidayCalendar* calendar, Preferences* defaults, QWidget* parent, WallClock clock, UrlOpener openUrl)
+    HolidayCalendar* calendar, QWidget* parent, WallClock clock, UrlOpener openUrl)
     : QWidget(parent)
     , m_calendar(calendar)
     , m_clock(std::move(clock))

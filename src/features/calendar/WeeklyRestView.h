@@ -12,7 +12,6 @@
 #include <functional>
 
 class HolidayCalendar;
-class Preferences;
 class QLabel;
 class QTimer;
 class QToolButton;
@@ -26,9 +25,9 @@ class WeeklyRestView : public QWidget {
 public:
     using UrlOpener = std::function<bool(const QUrl&)>;
 
-    // `defaults` is watched for interface-language changes. Without a clock the system
-    // time is read; without an opener links open in the desktop's browser.
-    WeeklyRestView(HolidayCalendar* calendar, Preferences* defaults, QWidget* parent = nullptr,
+    // Without a clock the system time is read; without an opener links open in the
+    // desktop's browser.
+    explicit WeeklyRestView(HolidayCalendar* calendar, QWidget* parent = nullptr,
         WallClock clock = {}, UrlOpener openUrl = {});
     ~WeeklyRestView() override;
 

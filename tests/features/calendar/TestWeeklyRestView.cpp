@@ -38,7 +38,7 @@ class TestWeeklyRestView : public QObject {
     void makeView()
     {
         m_view = std::make_unique<WeeklyRestView>(
-            m_calendar.get(), m_profile->preferences(), nullptr, [this] { return m_now; },
+            m_calendar.get(), nullptr, [this] { return m_now; },
             [this](const QUrl& url) {
                 m_opened.append(url);
                 return true;
