@@ -91,13 +91,9 @@ class TestDesktopNotificationBackend : public QObject {
                 QString("bus-%1/services/org.freedesktop.Notifications.service").arg(m_connections),
                 "[D-BUS Service]\nName=org.freedesktop.Notifications\nExec=/bin/false\n");
         const QString config = m_profile.writeFile(QString("bus-%1/bus.conf").arg(m_connections),
-            QString("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
-                    "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                    "<busconfig><type>session</type><listen>unix:path=%1/socket</listen><auth>EXTERNAL</auth>"
-                    "<servicedir>%1/services</servicedir>"
-                    "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
-                    "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy>"
-                    "</busconfig>\n")
+            QString("<busconfig><type>session</type><listen>unix:path=%1/socket</listen><auth>EXTERNAL</auth>"
+                    "<servicedir>%1/services</servicedir><policy context=\"default\"><allow send_destination=\"*\"/>"
+                    "<allow own=\"*\"/></policy></busconfig>\n")
                 .arg(folder)
                 .toUtf8());
         m_daemon = std::make_unique<QProcess>();
@@ -270,11 +266,9 @@ private slots:
         wake(backend);
         QTRY_COMPARE(server.shown.size(), 3);
         const auto call = server.shown.at(1);
-        QCOMPARE(call.app, QString("Tandrel"));
+        QCOMPARE(QStringList({ call.app, call.summary, call.body, call.hints.value("sound-name").toString() }),
+            QStringList({ "Tandrel", "Task Reminder", "a &lt; b", "message-new-instant" }));
         QCOMPARE(call.replaces, 0u);
-        QCOMPARE(call.summary, QString("Task Reminder"));
-        QCOMPARE(call.body, QString("a &lt; b"));
-        QCOMPARE(call.hints.value("sound-name").toString(), QString("message-new-instant"));
         QCOMPARE(call.timeout, -1);
         QCOMPARE(server.shown.at(2).body, QString("B"));
         QCOMPARE(pendingOf(backend), QStringList { "sidebar.task.C" });
