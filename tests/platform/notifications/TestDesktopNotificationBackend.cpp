@@ -91,9 +91,13 @@ class TestDesktopNotificationBackend : public QObject {
                 QString("bus-%1/services/org.freedesktop.Notifications.service").arg(m_connections),
                 "[D-BUS Service]\nName=org.freedesktop.Notifications\nExec=/bin/false\n");
         const QString config = m_profile.writeFile(QString("bus-%1/bus.conf").arg(m_connections),
-            QString("<busconfig><type>session</type><listen>unix:path=%1/socket</listen><auth>EXTERNAL</auth>"
-                    "<servicedir>%1/services</servicedir><policy context=\"default\"><allow send_destination=\"*\"/>"
-                    "<allow own=\"*\"/></policy></busconfig>\n")
+            QString("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
+                    "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                    "<busconfig><type>session</type><listen>unix:path=%1/socket</listen><auth>EXTERNAL</auth>"
+                    "<servicedir>%1/services</servicedir>"
+                    "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                    "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy>"
+                    "</busconfig>\n")
                 .arg(folder)
                 .toUtf8());
         m_daemon = std::make_unique<QProcess>();
