@@ -108,28 +108,20 @@ private slots:
 
         const QVariant none;
         const auto i = [](qint64 v) { return QVariant(v); };
-        const qint64 largest = std::numeric_limits<qint64>::max(),
-                     smallest = std::numeric_limits<qint64>::min();
+        const qint64 largest = std::numeric_limits<qint64>::max();
         QTest::newRow("absent") << none << false << none << none;
         QTest::newRow("bool true") << QVariant(true) << true << i(1) << QVariant(1.0);
-        QTest::newRow("bool false") << QVariant(false) << false << i(0) << QVariant(0.0);
-        QTest::newRow("integer") << i(1500) << false << i(1500) << QVariant(1500.0);
         QTest::newRow("negative integer") << i(-5) << false << i(-5) << QVariant(-5.0);
         QTest::newRow("largest integer")
             << i(largest) << false << i(largest) << QVariant(9.223372036854775807e18);
-        QTest::newRow("smallest integer")
-            << i(smallest) << false << i(smallest) << QVariant(-9.223372036854775808e18);
-        QTest::newRow("double") << QVariant(2.75) << false << i(2) << QVariant(2.75);
         QTest::newRow("negative double") << QVariant(-2.75) << false << i(-2) << QVariant(-2.75);
         QTest::newRow("negative zero") << QVariant(-0.0) << false << i(0) << QVariant(-0.0);
         QTest::newRow("infinity") << QVariant(-std::numeric_limits<double>::infinity()) << false << none
                                   << QVariant(-std::numeric_limits<double>::infinity());
         QTest::newRow("NaN") << QVariant(std::nan("")) << false << none << QVariant(std::nan(""));
         QTest::newRow("numeric text") << QVariant("42") << false << none << none;
-        QTest::newRow("empty text") << QVariant("") << false << none << none;
-        QTest::newRow("unicode text")
-            << QVariant(QString::fromUtf8("随手记 ✓ 😀 Ünïcødé\n\ttab")) << false << none << none;
-        QTest::newRow("text with NUL") << QVariant(QString::fromUtf8("a\0b\0", 4)) << false << none << none;
+        QTest::newRow("unicode text with NUL")
+            << QVariant(QString::fromUtf8("随手记 😀\0b\0", 17)) << false << none << none;
         QTest::newRow("empty data") << QVariant(QByteArray("")) << false << none << none;
         QTest::newRow("2 MB binary data")
             << QVariant(randomBytes(2 * 1024 * 1024, 7) + QByteArray(16, '\0')) << false << none << none;
@@ -245,9 +237,7 @@ private slots:
         QByteArray damagedPage = real;
         damagedPage.replace(4096, 4096, randomBytes(4096, 3));
 
-        QTest::newRow("garbage") << randomBytes(5000, 1) << QByteArray() << false;
         QTest::newRow("garbage with its log") << randomBytes(5000, 2) << randomBytes(3000, 4) << false;
-        QTest::newRow("zeros") << QByteArray(8192, '\0') << QByteArray() << false;
         QTest::newRow("truncated database") << real.left(100) << QByteArray() << false;
         QTest::newRow("damaged page") << damagedPage << QByteArray() << false;
         QTest::newRow("damaged a second time") << randomBytes(4096, 11) << randomBytes(4096, 12) << true;

@@ -56,22 +56,12 @@ private slots:
                                            ShortcutAction::focus));
         QVERIFY(xdotool({ "key", "ctrl+alt+p" }));
         QTRY_COMPARE(m_fired.value(ShortcutAction::focus), 1);
-        QVERIFY(xdotool({ "key", "ctrl+alt+p" }));
-        QTRY_COMPARE(m_fired.value(ShortcutAction::focus), 2);
-        // Without the modifiers it is not the shortcut: the press after it is the third.
+        // Held long enough for the server's auto-repeat to start it counts once; without the
+        // modifiers it is not the shortcut.
+        QVERIFY(xdotool({ "keydown", "ctrl+alt+p", "sleep", "1.5", "keyup", "ctrl+alt+p" }));
         QVERIFY(xdotool({ "key", "p" }));
         QVERIFY(xdotool({ "key", "ctrl+alt+p" }));
         QTRY_COMPARE(m_fired.value(ShortcutAction::focus), 3);
-    }
-
-    void holdingFiresOnce()
-    {
-        QVERIFY(m_backend->registerBinding(KeyboardShortcutBinding::defaults(ShortcutAction::focus),
-                                           ShortcutAction::focus));
-        // Held long enough for the server's auto-repeat to start; the next press is the second.
-        QVERIFY(xdotool({ "keydown", "ctrl+alt+p", "sleep", "1.5", "keyup", "ctrl+alt+p" }));
-        QVERIFY(xdotool({ "key", "ctrl+alt+p" }));
-        QTRY_COMPARE(m_fired.value(ShortcutAction::focus), 2);
     }
 
     void numLockDoesNotMatter()

@@ -1,17 +1,15 @@
 #include "GeneratedWhisperModel.h"
 #include "LoopbackHttpServer.h"
 
-#include "platform/preferences/Preferences.h"
 #include "platform/speech/ModelManager.h"
 #include "platform/speech/WhisperModels.h"
+#include "support/TemporaryProfile.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 
@@ -60,363 +58,270 @@ constexpr int generous = 60000;
 class TestModelManager : public QObject {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void init();
-    void cleanup();
+    TemporaryProfile m_profile { "en" };
+    const QByteArray m_content = fakeModel();
+    std::unique_ptr<LoopbackHttpServer> m_server;
+    QString m_folder;
 
-    void inspectsModelFiles_data();
-    void inspectsModelFiles();
-    void installedModelIgnoresPartialAndUnusableFiles();
-
-    void downloadInstallsVerifiedModel_data();
-    void downloadInstallsVerifiedModel();
-    void failedDownloadLeavesNothing_data();
-    void failedDownloadLeavesNothing();
-    void interruptedDownloadResumes();
-    void resumesFromPartFile_data();
-    void resumesFromPartFile();
-    void onlyHttpsOrLoopback();
-    void cancelKeepsPartialDownload();
-    void destroyedDuringDownload();
-
-    void installFromFile();
-    void installFromFileRejects_data();
-    void installFromFileRejects();
-
-private:
-    ModelManager::Options options(QCryptographicHash::Algorithm algorithm = QCryptographicHash::Sha256,
-        const QByteArray& checksum = {}) const;
     QString finalPath() const { return m_folder + "/ggml-test.bin"; }
     QString partPath() const { return finalPath() + ".part"; }
 
-    QTemporaryDir m_dir;
-    std::unique_ptr<Preferences> m_prefs;
-    QByteArray m_content;
-    std::unique_ptr<LoopbackHttpServer> m_server;
-    QString m_folder;
-};
-
-void TestModelManager::initTestCase()
-{
-    QVERIFY(m_dir.isValid());
-    m_prefs = std::make_unique<Preferences>(m_dir.filePath("preferences.sqlite"));
-    Preferences::setStandard(m_prefs.get());
-    m_content = fakeModel();
-}
-
-void TestModelManager::cleanupTestCase()
-{
-    Preferences::setStandard(nullptr);
-    m_prefs.reset();
-}
-
-void TestModelManager::init()
-{
-    m_prefs->setString("interfaceLanguage", "en");
-    m_server = std::make_unique<LoopbackHttpServer>(m_content);
-    QVERIFY(m_server->listen());
-    m_folder = m_dir.filePath(QString("models-%1").arg(QTest::currentTestFunction()));
-    if (QTest::currentDataTag())
-        m_folder += QString("-%1").arg(QString::fromUtf8(QTest::currentDataTag()).replace(' ', '_'));
-    QDir(m_folder).removeRecursively();
-}
-
-void TestModelManager::cleanup()
-{
-    m_server.reset();
-}
-
-ModelManager::Options TestModelManager::options(
-    QCryptographicHash::Algorithm algorithm, const QByteArray& checksum) const
-{
-    WhisperModel model;
-    model.id = "test";
-    model.fileName = "ggml-test.bin";
-    model.url = m_server->url();
-    model.approximateBytes = m_content.size();
-    model.checksumAlgorithm = algorithm;
-    model.checksum = checksum.isEmpty() ? QCryptographicHash::hash(m_content, algorithm).toHex() : checksum;
-    return { m_folder, { model }, nullptr };
-}
-
-void TestModelManager::inspectsModelFiles_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<int>("kind");
-    using Kind = WhisperModels::FileKind;
-    QTest::newRow("multilingual") << modelHeader(51865) << int(Kind::multilingualModel);
-    QTest::newRow("large-v3") << modelHeader(51866) << int(Kind::multilingualModel);
-    QTest::newRow("quantized") << modelHeader(51865, 2008) << int(Kind::multilingualModel);
-    QTest::newRow("English only") << modelHeader(51864) << int(Kind::englishOnlyModel);
-    QTest::newRow("32-bit weights") << modelHeader(51865, 0) << int(Kind::unsupportedModel);
-    QTest::newRow("other magic") << QByteArray(48, 'x') << int(Kind::notAModel);
-    QTest::newRow("too short") << modelHeader(51865).left(20) << int(Kind::notAModel);
-}
-
-void TestModelManager::inspectsModelFiles()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(int, kind);
-    const QString path = m_dir.filePath("inspect.bin");
-    QVERIFY(writeFile(path, bytes));
-    QCOMPARE(int(WhisperModels::inspect(path)), kind);
-    QCOMPARE(WhisperModels::inspect(m_dir.filePath("absent.bin")), WhisperModels::FileKind::unreadable);
-}
-
-void TestModelManager::installedModelIgnoresPartialAndUnusableFiles()
-{
-    QVERIFY(QDir().mkpath(m_folder));
-    QVERIFY(writeFile(m_folder + "/ggml-base.bin.part", modelHeader(51865)));
-    QVERIFY(writeFile(m_folder + "/ggml-base.en.bin", modelHeader(51864)));
-    QVERIFY(writeFile(m_folder + "/other.bin", modelHeader(51865)));
-    QCOMPARE(WhisperModels::installedModelPath(m_folder), QString());
-    QVERIFY(ModelManager(options()).installationRequested());
-
-    const QDateTime now = QDateTime::currentDateTime();
-    for (const auto& [name, age] :
-        { std::pair { "ggml-small.bin", 60 }, std::pair { "ggml-base.bin", 10 } }) {
-        QFile file(m_folder + "/" + name);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(modelHeader(51865));
-        QVERIFY(file.setFileTime(now.addSecs(-age), QFileDevice::FileModificationTime));
+    ModelManager::Options options(
+        QCryptographicHash::Algorithm algorithm = QCryptographicHash::Sha256, const QByteArray& checksum = {}) const
+    {
+        WhisperModel model { "test", "ggml-test.bin", m_server->url(), m_content.size(), algorithm,
+            checksum.isEmpty() ? QCryptographicHash::hash(m_content, algorithm).toHex() : checksum };
+        return { m_folder, { model }, nullptr };
     }
-    // The most recently installed one.
-    QCOMPARE(WhisperModels::installedModelPath(m_folder), m_folder + "/ggml-base.bin");
-    ModelManager manager(options());
-    QVERIFY(!manager.installationRequested());
-    QCOMPARE(manager.installedModelPath(), m_folder + "/ggml-base.bin");
-}
 
-void TestModelManager::downloadInstallsVerifiedModel_data()
-{
-    QTest::addColumn<QCryptographicHash::Algorithm>("algorithm");
-    QTest::newRow("SHA-256") << QCryptographicHash::Sha256;
-    QTest::newRow("SHA-1 as published") << QCryptographicHash::Sha1;
-}
-
-void TestModelManager::downloadInstallsVerifiedModel()
-{
-    QFETCH(QCryptographicHash::Algorithm, algorithm);
-    ModelManager manager(options(algorithm));
-    QVERIFY(manager.installationRequested());
-    QCOMPARE(manager.statusText(), QStringLiteral("No speech recognition model installed"));
-
-    QList<ModelManager::State> states;
-    QList<double> progress;
-    connect(&manager, &ModelManager::stateChanged, this, [&] { states << manager.state(); });
-    connect(&manager, &ModelManager::progressChanged, this, [&] { progress << manager.progress(); });
-    QSignalSpy installed(&manager, &ModelManager::installedModelPathChanged);
-
-    manager.download("test");
-    QCOMPARE(manager.state(), ModelManager::State::downloading);
-    QCOMPARE(manager.modelID(), QStringLiteral("test"));
-    QCOMPARE(manager.statusText(), QStringLiteral("Downloading the speech recognition model…"));
-    QTRY_COMPARE_WITH_TIMEOUT(installed.count(), 1, generous);
-
-    QCOMPARE(manager.state(), ModelManager::State::idle);
-    QCOMPARE(states,
-        (QList {
-            ModelManager::State::downloading, ModelManager::State::verifying, ModelManager::State::idle }));
-    QCOMPARE(manager.installedModelPath(), finalPath());
-    QVERIFY(!manager.installationRequested());
-    QCOMPARE(manager.message(), QString());
-    QCOMPARE(manager.modelID(), QString());
-    QCOMPARE(manager.statusText(), QStringLiteral("Speech recognition model installed"));
-    QCOMPARE(readAll(finalPath()), m_content);
-    QVERIFY(!QFile::exists(partPath()));
-    // Progress was shown on the way, rising to the whole file, then reset.
-    QVERIFY2(progress.size() > 5, qPrintable(QString::number(progress.size())));
-    QVERIFY(progress.contains(1.0));
-    for (qsizetype i = 1; i < progress.indexOf(1.0); ++i)
-        QVERIFY(progress[i] > progress[i - 1]);
-    QCOMPARE(manager.progress(), 0.0);
-    QCOMPARE(m_server->ranges, QList<QByteArray> { QByteArray() });
-}
-
-void TestModelManager::failedDownloadLeavesNothing_data()
-{
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("checksum mismatch")
-        << 0 << "The downloaded speech recognition model failed verification and was deleted. Try again.";
-    // The error page is not taken for the start of the model.
-    QTest::newRow("HTTP 404") << 404 << "Could not download the speech recognition model (HTTP 404). Try again later.";
-}
-
-void TestModelManager::failedDownloadLeavesNothing()
-{
-    QFETCH(int, status);
-    QFETCH(QString, expected);
-    m_server->failWithStatus = status;
-    ModelManager manager(options(QCryptographicHash::Sha256, status ? QByteArray() : QByteArray(64, 'a')));
-    QSignalSpy message(&manager, &ModelManager::messageChanged);
-    manager.download("test");
-    QTRY_COMPARE_WITH_TIMEOUT(message.count(), 1, generous);
-    QCOMPARE(manager.message(), expected);
-    QCOMPARE(manager.state(), ModelManager::State::idle);
-    QVERIFY(manager.installationRequested());
-    QVERIFY(!QFile::exists(finalPath()));
-    QVERIFY(!QFile::exists(partPath()));
-}
-
-void TestModelManager::interruptedDownloadResumes()
-{
-    ModelManager manager(options());
-    const qint64 half = m_content.size() / 2 + 123;
-    m_server->dropAfter = half;
-    QSignalSpy message(&manager, &ModelManager::messageChanged);
-    manager.download("test");
-    QTRY_COMPARE_WITH_TIMEOUT(message.count(), 1, generous);
-    QCOMPARE(manager.message(),
-        QStringLiteral("The speech recognition model download was interrupted. Trying again "
-                       "continues where it stopped."));
-    QCOMPARE(manager.state(), ModelManager::State::idle);
-    QVERIFY(!QFile::exists(finalPath()));
-    QCOMPARE(readAll(partPath()), m_content.left(half));
-
-    QSignalSpy installed(&manager, &ModelManager::installedModelPathChanged);
-    manager.download("test");
-    QCOMPARE(manager.message(), QString());
-    QTRY_COMPARE_WITH_TIMEOUT(installed.count(), 1, generous);
-    QCOMPARE(
-        m_server->ranges, (QList<QByteArray> { QByteArray(), "bytes=" + QByteArray::number(half) + "-" }));
-    QCOMPARE(readAll(finalPath()), m_content);
-    QVERIFY(!QFile::exists(partPath()));
-    QCOMPARE(manager.message(), QString());
-}
-
-void TestModelManager::resumesFromPartFile_data()
-{
-    QTest::addColumn<bool>("complete");
-    QTest::addColumn<bool>("ignoreRange");
-    QTest::newRow("server ignoring the range: starts over") << false << true;
-    QTest::newRow("complete part: only verified") << true << false;
-}
-
-void TestModelManager::resumesFromPartFile()
-{
-    QFETCH(bool, complete);
-    QFETCH(bool, ignoreRange);
-    const QByteArray part = complete ? m_content : QByteArray(1000, 'z');
-    QVERIFY(QDir().mkpath(m_folder));
-    QVERIFY(writeFile(partPath(), part));
-    m_server->ignoreRange = ignoreRange;
-    ModelManager manager(options());
-    QSignalSpy installed(&manager, &ModelManager::installedModelPathChanged);
-    manager.download("test");
-    QTRY_COMPARE_WITH_TIMEOUT(installed.count(), 1, generous);
-    QCOMPARE(m_server->ranges, QList<QByteArray> { "bytes=" + QByteArray::number(part.size()) + "-" });
-    QCOMPARE(readAll(finalPath()), m_content);
-}
-
-void TestModelManager::onlyHttpsOrLoopback()
-{
-    // Plain HTTP only to a loopback address; names that merely look like one are refused.
-    for (const char* url : { "http://example.com/ggml-test.bin", "http://10.1.2.3/ggml-test.bin",
-                             "http://127.0.0.1.example.com/ggml-test.bin", "http://128.0.0.1/ggml-test.bin",
-                             "http://127.0.0.256/ggml-test.bin", "ftp://127.0.0.1/ggml-test.bin" }) {
-        ModelManager::Options plain = options();
-        plain.catalogue.first().url = QUrl(url);
-        ModelManager manager(plain);
+    // Runs a download to its end, installed or failed.
+    static void awaitEnd(ModelManager& manager)
+    {
         manager.download("test");
+        QTRY_COMPARE_WITH_TIMEOUT(manager.state(), ModelManager::State::idle, generous);
+    }
+
+private slots:
+    void init()
+    {
+        m_server = std::make_unique<LoopbackHttpServer>(m_content);
+        QVERIFY(m_server->listen());
+        m_folder = m_profile.path(QString("models-%1-%2")
+                                      .arg(QTest::currentTestFunction(), QTest::currentDataTag())
+                                      .replace(' ', '_'));
+    }
+    void cleanup() { m_server.reset(); }
+
+    void inspectsModelFiles_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("kind");
+        using Kind = WhisperModels::FileKind;
+        QTest::newRow("multilingual") << modelHeader(51865) << int(Kind::multilingualModel);
+        QTest::newRow("quantized") << modelHeader(51865, 2008) << int(Kind::multilingualModel);
+        QTest::newRow("English only") << modelHeader(51864) << int(Kind::englishOnlyModel);
+        QTest::newRow("32-bit weights") << modelHeader(51865, 0) << int(Kind::unsupportedModel);
+        QTest::newRow("other magic") << QByteArray(48, 'x') << int(Kind::notAModel);
+        QTest::newRow("absent") << QByteArray() << int(Kind::unreadable);
+    }
+    void inspectsModelFiles()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, kind);
+        const QString path = m_profile.path("inspect.bin");
+        QFile::remove(path);
+        QVERIFY(bytes.isEmpty() || writeFile(path, bytes));
+        QCOMPARE(int(WhisperModels::inspect(path)), kind);
+    }
+
+    void installedModelIgnoresPartialAndUnusableFiles()
+    {
+        QVERIFY(QDir().mkpath(m_folder));
+        QVERIFY(writeFile(m_folder + "/ggml-base.bin.part", modelHeader(51865)));
+        QVERIFY(writeFile(m_folder + "/ggml-base.en.bin", modelHeader(51864)));
+        QVERIFY(writeFile(m_folder + "/other.bin", modelHeader(51865)));
+        QVERIFY(ModelManager(options()).installationRequested());
+
+        const QDateTime now = QDateTime::currentDateTime();
+        for (const auto& [name, age] : { std::pair { "ggml-small.bin", 60 }, std::pair { "ggml-base.bin", 10 } }) {
+            QFile file(m_folder + "/" + name);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(modelHeader(51865)) == 48);
+            QVERIFY(file.setFileTime(now.addSecs(-age), QFileDevice::FileModificationTime));
+        }
+        // The most recently installed one.
+        ModelManager manager(options());
+        QVERIFY(!manager.installationRequested());
+        QCOMPARE(manager.installedModelPath(), m_folder + "/ggml-base.bin");
+    }
+
+    void downloadInstallsVerifiedModel_data()
+    {
+        QTest::addColumn<QCryptographicHash::Algorithm>("algorithm");
+        QTest::newRow("SHA-256") << QCryptographicHash::Sha256;
+        QTest::newRow("SHA-1 as published") << QCryptographicHash::Sha1;
+    }
+    void downloadInstallsVerifiedModel()
+    {
+        QFETCH(QCryptographicHash::Algorithm, algorithm);
+        ModelManager manager(options(algorithm));
+        QVERIFY(manager.installationRequested());
+        QList<ModelManager::State> states;
+        QList<double> progress;
+        connect(&manager, &ModelManager::stateChanged, this, [&] { states << manager.state(); });
+        connect(&manager, &ModelManager::progressChanged, this, [&] { progress << manager.progress(); });
+        awaitEnd(manager);
+        QCOMPARE(states,
+            (QList { ModelManager::State::downloading, ModelManager::State::verifying, ModelManager::State::idle }));
+        QCOMPARE(manager.message(), QString());
+        QCOMPARE(manager.installedModelPath(), finalPath());
+        QVERIFY(!manager.installationRequested());
+        QCOMPARE(manager.modelID(), QString());
+        QCOMPARE(readAll(finalPath()), m_content);
+        QVERIFY(!QFile::exists(partPath()));
+        // Progress was shown on the way, rising to the whole file, then reset.
+        QVERIFY2(progress.size() > 5 && progress.contains(1.0), qPrintable(QString::number(progress.size())));
+        for (qsizetype i = 1; i < progress.indexOf(1.0); ++i)
+            QVERIFY(progress[i] > progress[i - 1]);
+        QCOMPARE(manager.progress(), 0.0);
+        QCOMPARE(m_server->ranges, QList<QByteArray> { QByteArray() });
+    }
+
+    void failedDownloadLeavesNothing_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("checksum mismatch")
+            << 0 << "The downloaded speech recognition model failed verification and was deleted. Try again.";
+        // The error page is not taken for the start of the model.
+        QTest::newRow("HTTP 404") << 404
+                                  << "Could not download the speech recognition model (HTTP 404). Try again later.";
+    }
+    void failedDownloadLeavesNothing()
+    {
+        QFETCH(int, status);
+        QFETCH(QString, expected);
+        m_server->failWithStatus = status;
+        ModelManager manager(options(QCryptographicHash::Sha256, status ? QByteArray() : QByteArray(64, 'a')));
+        awaitEnd(manager);
+        QCOMPARE(manager.message(), expected);
+        QCOMPARE(manager.state(), ModelManager::State::idle);
+        QVERIFY(manager.installationRequested());
+        QVERIFY(!QFile::exists(finalPath()));
+        QVERIFY(!QFile::exists(partPath()));
+    }
+
+    void interruptedDownloadResumes()
+    {
+        ModelManager manager(options());
+        const qint64 half = m_content.size() / 2 + 123;
+        m_server->dropAfter = half;
+        awaitEnd(manager);
         QCOMPARE(manager.message(),
-                 QStringLiteral("Speech recognition models can only be downloaded over HTTPS."));
+            QStringLiteral("The speech recognition model download was interrupted. Trying again "
+                           "continues where it stopped."));
+        QCOMPARE(readAll(partPath()), m_content.left(half));
+
+        awaitEnd(manager);
+        QCOMPARE(manager.message(), QString());
+        QCOMPARE(m_server->ranges, (QList<QByteArray> { QByteArray(), "bytes=" + QByteArray::number(half) + "-" }));
+        QCOMPARE(readAll(finalPath()), m_content);
+        QVERIFY(!QFile::exists(partPath()));
+    }
+
+    void resumesFromPartFile_data()
+    {
+        QTest::addColumn<bool>("complete");
+        QTest::addColumn<bool>("ignoreRange");
+        QTest::newRow("server ignoring the range: starts over") << false << true;
+        QTest::newRow("complete part: only verified") << true << false;
+    }
+    void resumesFromPartFile()
+    {
+        QFETCH(bool, complete);
+        QFETCH(bool, ignoreRange);
+        const QByteArray part = complete ? m_content : QByteArray(1000, 'z');
+        QVERIFY(QDir().mkpath(m_folder) && writeFile(partPath(), part));
+        m_server->ignoreRange = ignoreRange;
+        ModelManager manager(options());
+        awaitEnd(manager);
+        QCOMPARE(m_server->ranges, QList<QByteArray> { "bytes=" + QByteArray::number(part.size()) + "-" });
+        QCOMPARE(readAll(finalPath()), m_content);
+    }
+
+    void onlyHttpsOrLoopback()
+    {
+        // Plain HTTP only to a loopback address; names that merely look like one are refused.
+        for (const char* url :
+            { "http://example.com/m", "http://127.0.0.1.example.com/m", "http://127.0.0.256/m", "ftp://127.0.0.1/m" }) {
+            ModelManager::Options plain = options();
+            plain.catalogue.first().url = QUrl(url);
+            ModelManager manager(plain);
+            manager.download("test");
+            QCOMPARE(manager.message(), QStringLiteral("Speech recognition models can only be downloaded over HTTPS."));
+            QCOMPARE(manager.state(), ModelManager::State::idle);
+        }
+        QVERIFY(m_server->ranges.isEmpty());
+        // An unknown model id is no job at all.
+        ModelManager manager(options());
+        manager.download("unknown");
         QCOMPARE(manager.state(), ModelManager::State::idle);
     }
-    QVERIFY(m_server->ranges.isEmpty());
 
-    // An unknown model id is no job at all.
-    ModelManager manager(options());
-    manager.download("unknown");
-    QCOMPARE(manager.state(), ModelManager::State::idle);
-}
+    void stoppedDownloadKeepsItsPart_data()
+    {
+        QTest::addColumn<bool>("destroyed");
+        QTest::newRow("cancelled") << false;
+        QTest::newRow("manager destroyed") << true;
+    }
+    void stoppedDownloadKeepsItsPart()
+    {
+        QFETCH(bool, destroyed);
+        m_server->pieceSize = 16 * 1024;
+        auto manager = std::make_unique<ModelManager>(options());
+        manager->download("test");
+        QTRY_VERIFY_WITH_TIMEOUT(manager->progress() > 0.1, generous);
+        if (destroyed) {
+            manager.reset();
+        } else {
+            manager->cancel();
+            QCOMPARE(manager->state(), ModelManager::State::idle);
+            QCOMPARE(manager->progress(), 0.0);
+        }
+        QCoreApplication::processEvents();
+        QVERIFY(!QFile::exists(finalPath()));
+        const QByteArray part = readAll(partPath());
+        QVERIFY(part.size() > 0 && part.size() < m_content.size());
+        QCOMPARE(part, m_content.left(part.size()));
+    }
 
-void TestModelManager::cancelKeepsPartialDownload()
-{
-    m_server->pieceSize = 16 * 1024;
-    ModelManager manager(options());
-    manager.download("test");
-    QTRY_VERIFY_WITH_TIMEOUT(manager.progress() > 0.1, generous);
-    manager.cancel();
-    QCOMPARE(manager.state(), ModelManager::State::idle);
-    QCOMPARE(manager.progress(), 0.0);
-    QCOMPARE(manager.message(), QString());
-    QCoreApplication::processEvents();
-    QVERIFY(!QFile::exists(finalPath()));
-    const QByteArray part = readAll(partPath());
-    QVERIFY(part.size() > 0 && part.size() < m_content.size());
-    QCOMPARE(part, m_content.left(part.size()));
-}
+    void installFromFile()
+    {
+        const QString source = m_profile.path("ggml-random.bin");
+        QVERIFY(writeGeneratedWhisperModel(source, WhisperModelShape::tiny()));
+        const QByteArray original = readAll(source);
+        ModelManager manager(options());
+        QList<ModelManager::State> states;
+        connect(&manager, &ModelManager::stateChanged, this, [&] { states << manager.state(); });
+        QSignalSpy installed(&manager, &ModelManager::installedModelPathChanged);
+        manager.installFromFile(source);
+        QTRY_COMPARE_WITH_TIMEOUT(installed.count(), 1, generous);
+        QCOMPARE(states, (QList { ModelManager::State::installing, ModelManager::State::idle }));
+        QCOMPARE(manager.installedModelPath(), m_folder + "/ggml-random.bin");
+        QCOMPARE(readAll(m_folder + "/ggml-random.bin"), original);
+        QCOMPARE(readAll(source), original);
+        QCOMPARE(QDir(m_folder).entryList(QDir::Files), QStringList { "ggml-random.bin" });
 
-void TestModelManager::destroyedDuringDownload()
-{
-    m_server->pieceSize = 16 * 1024;
-    auto manager = std::make_unique<ModelManager>(options());
-    manager->download("test");
-    QTRY_VERIFY_WITH_TIMEOUT(manager->progress() > 0.1, generous);
-    manager.reset();
-    QCoreApplication::processEvents();
-    QVERIFY(!QFile::exists(finalPath()));
-    QVERIFY(QFile::exists(partPath()));
-}
+        // A file with another kind of name is installed under a model name of its own.
+        const QString oddName = m_profile.path("my whisper model.dat");
+        QVERIFY(QFile::copy(source, oddName));
+        manager.installFromFile(oddName);
+        QTRY_COMPARE_WITH_TIMEOUT(installed.count(), 2, generous);
+        QCOMPARE(manager.installedModelPath(), m_folder + "/ggml-custom.bin");
+    }
 
-void TestModelManager::installFromFile()
-{
-    const QString source = m_dir.filePath("ggml-random.bin");
-    QVERIFY(writeGeneratedWhisperModel(source, WhisperModelShape::tiny()));
-    const QByteArray original = readAll(source);
-    ModelManager manager(options());
-    QList<ModelManager::State> states;
-    connect(&manager, &ModelManager::stateChanged, this, [&] { states << manager.state(); });
-    QSignalSpy installed(&manager, &ModelManager::installedModelPathChanged);
-    manager.installFromFile(source);
-    QCOMPARE(manager.statusText(), QStringLiteral("Installing the speech recognition model…"));
-    QTRY_COMPARE_WITH_TIMEOUT(installed.count(), 1, generous);
-    QCOMPARE(states, (QList { ModelManager::State::installing, ModelManager::State::idle }));
-    QCOMPARE(manager.installedModelPath(), m_folder + "/ggml-random.bin");
-    QCOMPARE(readAll(m_folder + "/ggml-random.bin"), original);
-    QCOMPARE(readAll(source), original);
-    QCOMPARE(QDir(m_folder).entryList(QDir::Files), QStringList { "ggml-random.bin" });
-
-    // A file with another kind of name is installed under a model name of its own.
-    const QString oddName = m_dir.filePath("my whisper model.dat");
-    QVERIFY(QFile::copy(source, oddName));
-    manager.installFromFile(oddName);
-    QTRY_COMPARE_WITH_TIMEOUT(installed.count(), 2, generous);
-    QCOMPARE(manager.installedModelPath(), m_folder + "/ggml-custom.bin");
-}
-
-void TestModelManager::installFromFileRejects_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("expected");
-    const QString notAModel
-        = QStringLiteral("The chosen file is not a multilingual whisper model in ggml format.");
-    QTest::newRow("English only") << modelHeader(51864) << notAModel;
-    QTest::newRow("32-bit weights") << modelHeader(51865, 0) << notAModel;
-    QTest::newRow("text") << QByteArray("hello") << notAModel;
-    QTest::newRow("missing") << QByteArray() << QString();
-}
-
-void TestModelManager::installFromFileRejects()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, expected);
-    const QString source = m_dir.filePath("candidate.bin");
-    QFile::remove(source);
-    if (!bytes.isEmpty())
-        QVERIFY(writeFile(source, bytes));
-    else
-        expected = QStringLiteral("Could not read the file “%1”.").arg(source);
-    ModelManager manager(options());
-    manager.installFromFile(source);
-    QCOMPARE(manager.message(), expected);
-    QCOMPARE(manager.state(), ModelManager::State::idle);
-    QVERIFY(manager.installationRequested());
-    QVERIFY(QDir(m_folder).entryList(QDir::Files).isEmpty());
-}
+    void installFromFileRejects_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("English only") << modelHeader(51864);
+        QTest::newRow("32-bit weights") << modelHeader(51865, 0);
+        QTest::newRow("missing") << QByteArray();
+    }
+    void installFromFileRejects()
+    {
+        QFETCH(QByteArray, bytes);
+        const QString source = m_profile.path("candidate.bin");
+        QFile::remove(source);
+        QVERIFY(bytes.isEmpty() || writeFile(source, bytes));
+        ModelManager manager(options());
+        manager.installFromFile(source);
+        QCOMPARE(manager.message(),
+            bytes.isEmpty() ? QStringLiteral("Could not read the file “%1”.").arg(source)
+                            : QStringLiteral("The chosen file is not a multilingual whisper model in ggml format."));
+        QCOMPARE(manager.state(), ModelManager::State::idle);
+        QVERIFY(manager.installationRequested());
+        QVERIFY(QDir(m_folder).entryList(QDir::Files).isEmpty());
+    }
+};
 
 QTEST_MAIN(TestModelManager)
 #include "TestModelManager.moc"
