@@ -49,38 +49,26 @@ class TestWorkspaceRecords : public QObject {
     Q_OBJECT
 
 private slots:
+    // Absent members take their defaults and are written out again in full.
     void pageWithOnlyIdAndTitle()
     {
         const auto pages
             = WorkspaceJson::decodePages(("[{\"title\":\"旧\",\"id\":\"" + pageId + "\"}]").toUtf8());
         QVERIFY(pages);
-        QCOMPARE(pages->size(), 1);
-        const NotePage& page = pages->first();
-        QCOMPARE(Uuid::text(page.id), pageId);
-        QCOMPARE(page.title, QStringLiteral("旧"));
-        QCOMPARE(page.color, NoteColor::blue);
-        QVERIFY(page.content.isEmpty() && page.attachments.isEmpty() && page.files.isEmpty());
-
+        QCOMPARE(pages->first(), (NotePage { .id = *Uuid::parse(pageId), .title = QStringLiteral("旧") }));
         const QJsonObject written = firstObject(WorkspaceJson::encodePages(*pages));
         QCOMPARE(written.keys(), (QStringList { "attachments", "color", "content", "files", "id", "title" }));
-        QVERIFY(written["content"].isString() && written["attachments"].isArray() && written["files"].isArray());
     }
 
     void taskReminderIsOptional()
     {
         const TaskItem task { .title = QStringLiteral("买牛奶") };
         const QByteArray json = WorkspaceJson::encodeTasks({ task });
-        QVERIFY(!json.contains("reminderAt"));
         QCOMPARE(firstObject(json).keys(), (QStringList { "id", "isCompleted", "title" }));
         QCOMPARE(WorkspaceJson::decodeTasks(json), QList<TaskItem> { task });
-
-        const QByteArray withNull = "[{\"id\":\"" + pageId.toUtf8()
-            + "\",\"title\":\"t\",\"isCompleted\":true,"
-              "\"reminderAt\":null}]";
-        const auto tasks = WorkspaceJson::decodeTasks(withNull);
-        QVERIFY(tasks);
-        QVERIFY(tasks->first().isCompleted);
-        QVERIFY(!tasks->first().reminderAt);
+        const auto tasks = WorkspaceJson::decodeTasks(
+            "[{\"id\":\"" + pageId.toUtf8() + "\",\"title\":\"t\",\"isCompleted\":true,\"reminderAt\":null}]");
+        QVERIFY(tasks && !tasks->first().reminderAt);
     }
 
     void storedDates_data()
@@ -89,10 +77,8 @@ private slots:
         QTest::addColumn<QByteArray>("text");
         QTest::newRow("reference") << utc(2001, 1, 1) << QByteArray("0");
         QTest::newRow("before reference") << utc(2000, 12, 31, 23, 59, 59, 500) << QByteArray("-0.5");
-        QTest::newRow("recent with milliseconds")
-            << utc(2026, 1, 1, 0, 0, 0, 1) << QByteArray("788918400.001");
+        QTest::newRow("milliseconds") << utc(2026, 1, 1, 0, 0, 0, 1) << QByteArray("788918400.001");
     }
-
     void storedDates()
     {
         QFETCH(QDateTime, date);
@@ -101,23 +87,21 @@ private slots:
         const QByteArray json = WorkspaceJson::encodeTasks({ task });
         QVERIFY2(json.contains("\"reminderAt\":" + text + ","), json.constData());
         QCOMPARE(WorkspaceJson::decodeTasks(json), QList<TaskItem> { task });
-        QCOMPARE(StoredDate::fromSeconds(text.toDouble()), date);
     }
 
-    void fractionalDatesRoundToMilliseconds()
+    void fractionalSecondsRoundToMilliseconds_data()
     {
-        QCOMPARE(StoredDate::fromSeconds(788918400.1234), utc(2026, 1, 1, 0, 0, 0, 123));
-        QCOMPARE(StoredDate::fromSeconds(0.0006), utc(2001, 1, 1, 0, 0, 0, 1));
-        QVERIFY(!StoredDate::fromSeconds(qInf()).isValid());
-
-        const QByteArray json = "[{\"id\":\"" + pageId.toUtf8()
-            + "\",\"title\":\"t\",\"isCompleted\":false,"
-              "\"reminderAt\":123456789.987654}]";
-        const auto tasks = WorkspaceJson::decodeTasks(json);
-        QVERIFY(tasks && tasks->first().reminderAt);
-        const double seconds = StoredDate::toSeconds(*tasks->first().reminderAt);
-        QVERIFY(qAbs(seconds - 123456789.987654) < 0.001);
-        QCOMPARE(WorkspaceJson::decodeTasks(WorkspaceJson::encodeTasks(*tasks)), tasks);
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<QDateTime>("date");
+        QTest::newRow("down") << 788918400.1234 << utc(2026, 1, 1, 0, 0, 0, 123);
+        QTest::newRow("up") << 0.0006 << utc(2001, 1, 1, 0, 0, 0, 1);
+        QTest::newRow("infinite") << qInf() << QDateTime();
+    }
+    void fractionalSecondsRoundToMilliseconds()
+    {
+        QFETCH(double, seconds);
+        QFETCH(QDateTime, date);
+        QCOMPARE(StoredDate::fromSeconds(seconds), date);
     }
 
     void rejectedArrays_data()
@@ -205,9 +189,6 @@ private slots:
         QCOMPARE(id.has_value(), valid);
         if (valid)
             QCOMPARE(Uuid::text(*id), text.toUpper());
-        const QUuid created = Uuid::create();
-        QCOMPARE(Uuid::text(created), Uuid::text(created).toUpper());
-        QCOMPARE(Uuid::parse(Uuid::text(created)), created);
     }
 
     void unicodeRoundTrip_data()
