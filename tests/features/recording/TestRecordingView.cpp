@@ -1,6 +1,4 @@
-#include "support/FakeAudioBackend.h"
-#include "support/TemporaryProfile.h"
-#include "workspace/RecordingNotifications.h"
+#include "support/StoreHarness.h"
 
 #include "features/recording/RecordingLevelMeter.h"
 #include "features/recording/RecordingLibraryDialog.h"
@@ -29,27 +27,15 @@ public:
 class TestRecordingView : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TemporaryProfile> m_profile;
-    std::unique_ptr<WorkspaceStore> m_store;
-    FakeAudioBackend* m_backend = nullptr;
+    std::unique_ptr<StoreHarness> h;
     std::shared_ptr<RememberingRevealer> m_revealer;
 
-    QString folder() const { return m_profile->path("Recordings"); }
-    RecordingStore* audio() const { return m_store->audio(); }
-
-    void makeStore()
-    {
-        m_backend = new FakeAudioBackend;
-        WorkspaceStore::Services services;
-        services.notifications = new RecordingNotifications;
-        services.audio = new RecordingStore(folder(), m_backend);
-        m_store = std::make_unique<WorkspaceStore>(m_profile->preferences(), services);
-        m_revealer = std::make_shared<RememberingRevealer>();
-    }
+    QString folder() const { return h->path("Recordings"); }
+    RecordingStore* audio() const { return h->recorder(); }
 
     std::unique_ptr<RecordingView> makeView()
     {
-        auto view = std::make_unique<RecordingView>(m_store.get(), nullptr, m_revealer);
+        auto view = std::make_unique<RecordingView>(h->store.get(), nullptr, m_revealer);
         view->resize(300, 200);
         view->show();
         return view;
@@ -57,9 +43,9 @@ class TestRecordingView : public QObject {
 
     void addRecordings(const QStringList& names)
     {
-        m_profile->makeFolder("Recordings");
+        h->makeFolder("Recordings");
         for (const QString& name : names)
-            QVERIFY(!m_profile->writeFile("Recordings/" + name, "x").isEmpty());
+            QVERIFY(!h->writeFile("Recordings/" + name, "x").isEmpty());
         audio()->reload();
     }
 
@@ -83,12 +69,12 @@ class TestRecordingView : public QObject {
     }
 
 private slots:
-    void init() { m_profile = std::make_unique<TemporaryProfile>("zh-Hans"); }
-    void cleanup()
+    void init()
     {
-        m_store.reset();
-        m_profile.reset();
+        h = std::make_unique<StoreHarness>("zh-Hans");
+        m_revealer = std::make_shared<RememberingRevealer>();
     }
+    void cleanup() { h.reset(); }
 
     void duration_data()
     {
@@ -125,7 +111,6 @@ private slots:
 
     void fullPanelFollowsTheRecorder()
     {
-        makeStore();
         auto view = makeView();
         auto* record = view->findChild<QPushButton*>("recordButton");
         auto* library = view->findChild<QPushButton*>("recordingLibraryButton");
@@ -135,17 +120,17 @@ private slots:
         addRecordings({ "a.m4a", "b.m4a" });
         QCOMPARE(library->text(), QString("录音记录 · 2"));
 
-        m_backend->authorization = MicrophoneAuthorization::notDetermined;
+        h->audio->authorization = MicrophoneAuthorization::notDetermined;
         QTest::mouseClick(record, Qt::LeftButton);
         QCOMPARE(record->text(), QString("授权中…"));
         QVERIFY(!record->isEnabled());
-        QTRY_COMPARE(m_backend->accessRequests.size(), 1);
-        m_backend->accessRequests.first()(true);
+        QTRY_COMPARE(h->audio->accessRequests.size(), 1);
+        h->audio->accessRequests.first()(true);
         QTRY_VERIFY(audio()->isRecording());
         QCOMPARE(record->text(), QString("停止"));
         QVERIFY(record->isEnabled() && elapsed->isVisible());
-        m_backend->recorders.last()->time = 65.9;
-        m_backend->recorders.last()->power = 0;
+        h->audio->recorders.last()->time = 65.9;
+        h->audio->recorders.last()->power = 0;
         QTRY_COMPARE(elapsed->text(), QString("01:05"));
         QTRY_COMPARE(meter->targetHeights().at(6), 45.0);
 
@@ -154,13 +139,12 @@ private slots:
         QVERIFY(!elapsed->isVisible());
         QCOMPARE(meter->targetHeights(), QList<double>(13, 6));
         // The stopped recording went into the note and is listed.
-        QTRY_COMPARE(m_store->currentPage()->attachments.size(), 1);
+        QTRY_COMPARE(h->store->currentPage()->attachments.size(), 1);
         QCOMPARE(library->text(), QString("录音记录 · 3"));
     }
 
     void compactButton()
     {
-        makeStore();
         auto view = makeView();
         view->setCompact(true);
         auto* button = view->findChild<QPushButton*>("compactRecordButton");
@@ -168,12 +152,12 @@ private slots:
         QCOMPARE(button->height(), 44);
         QTest::mouseClick(button, Qt::LeftButton);
         QTRY_VERIFY(audio()->isRecording());
-        m_backend->recorders.last()->time = 65.2;
+        h->audio->recorders.last()->time = 65.2;
         QTRY_COMPARE(button->text(), QString("录音 01:05"));
         QTest::mouseClick(button, Qt::LeftButton);
         QVERIFY(!audio()->isRecording());
 
-        m_backend->authorization = MicrophoneAuthorization::notDetermined;
+        h->audio->authorization = MicrophoneAuthorization::notDetermined;
         QTest::mouseClick(button, Qt::LeftButton);
         QVERIFY(!button->isEnabled());
         view->setCompact(false);
@@ -182,8 +166,7 @@ private slots:
 
     void errorAlertShowsAndClears()
     {
-        makeStore();
-        m_backend->authorization = MicrophoneAuthorization::denied;
+        h->audio->authorization = MicrophoneAuthorization::denied;
         auto view = makeView();
         QTest::mouseClick(view->findChild<QPushButton*>("recordButton"), Qt::LeftButton);
         QTRY_VERIFY(view->errorAlert() && view->errorAlert()->isVisible());
@@ -196,7 +179,6 @@ private slots:
 
     void emptyLibrary()
     {
-        makeStore();
         auto view = makeView();
         QTest::mouseClick(view->findChild<QPushButton*>("recordingLibraryButton"), Qt::LeftButton);
         RecordingLibraryDialog* library = view->library();
@@ -208,7 +190,6 @@ private slots:
 
     void libraryListsAndPlays()
     {
-        makeStore();
         addRecordings({ "old.m4a", "new.m4a" });
         auto view = makeView();
         view->showLibrary();
@@ -253,7 +234,6 @@ private slots:
 
     void rowActionsInTheContentView()
     {
-        makeStore();
         addRecordings({ "a.m4a" });
         {
             auto view = makeView();
@@ -262,7 +242,7 @@ private slots:
             QCOMPARE(m_revealer->revealed,
                 QStringList({ QFileInfo(QDir(folder()).filePath("a.m4a")).absoluteFilePath() }));
         }
-        ContentView content(m_store.get());
+        ContentView content(h->store.get());
         content.resize(420, 800);
         content.show();
         auto* view = content.findChild<QWidget*>("focusRow")->findChild<RecordingView*>("recordingView");
@@ -276,10 +256,10 @@ private slots:
         QCOMPARE(library->messageAlert()->text(), QString("请先在设置中选择 Obsidian 仓库。"));
         QVERIFY(!content.messageAlert());
         QTest::mouseClick(library->messageAlert()->findChild<QPushButton*>("okButton"), Qt::LeftButton);
-        QVERIFY(!m_store->message());
+        QVERIFY(!h->store->message());
         // Closed, the window's own alert shows it again.
         library->accept();
-        m_store->setMessage(QStringLiteral("另一条消息"));
+        h->store->setMessage(QStringLiteral("另一条消息"));
         QTRY_VERIFY(content.messageAlert() && content.messageAlert()->isVisible());
     }
 };
