@@ -89,14 +89,6 @@ private slots:
         QCOMPARE(HolidayCalendar::timeZone().id(), QByteArray("Asia/Shanghai"));
     }
 
-    void builtInYearIsLoaded()
-    {
-        auto calendar = makeCalendar();
-        QCOMPARE(calendar->years(), QList<HolidayYear> { HolidayCalendar::builtInYear() });
-        QVERIFY(!calendar->issue());
-        QCOMPARE(calendar->description(), QString("中国大陆 · 周一至周日 · 已载入 2026"));
-    }
-
     void parse_data()
     {
         QTest::addColumn<QString>("text");
@@ -211,57 +203,6 @@ private slots:
         QCOMPARE(imported.at(5), QString("Adjusted Workday"));
     }
 
-    void importRules_data()
-    {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("error"); // empty: accepted
-
-        QTest::newRow("valid") << yearFile(
-            2027, "gov", { day("2027-01-01", true, "元旦"), day("2027-02-07", false, "调休上班") })
-                               << QString();
-        QTest::newRow("a whole leap year") << yearFile(2028, "gov", wholeYear(2028)) << QString();
-
-        QTest::newRow("year too early") << yearFile(1899, "gov", {}) << invalidMessage;
-        QTest::newRow("empty source") << yearFile(2027, "", {}) << invalidMessage;
-        QList<QJsonObject> tooMany = wholeYear(2028);
-        tooMany.append(day("2028-01-01", false));
-        QTest::newRow("more than 366 days") << yearFile(2028, "gov", tooMany) << invalidMessage;
-        QTest::newRow("duplicate date")
-            << yearFile(2027, "gov", { day("2027-01-01", true), day("2027-01-01", false) }) << invalidMessage;
-
-        QTest::newRow("not JSON") << QByteArray("{\"year\": 2027,")
-                                  << QString("日历文件不是有效的 JSON（第 14 个字符处）。");
-        QTest::newRow("source missing") << QByteArray(R"({"year": 2027, "days": []})")
-                                        << QString("日历文件中的“source”缺失或类型不正确。");
-        QTest::newRow("fractional year") << QByteArray(R"({"year": 2027.5, "source": "gov", "days": []})")
-                                         << QString("日历文件中的“year”缺失或类型不正确。");
-        QTest::newRow("isOff as text") << QByteArray(
-            R"({"year": 2027, "source": "gov", "days": [{"date": "2027-01-01", "isOff": "yes", "name": "x"}]})")
-                                       << QString("日历文件中的“days[0].isOff”缺失或类型不正确。");
-    }
-
-    void importRules()
-    {
-        QFETCH(QByteArray, file);
-        QFETCH(QString, error);
-        auto calendar = makeCalendar();
-        QSignalSpy yearsSpy(calendar.get(), &HolidayCalendar::yearsChanged);
-        const auto failure = calendar->importData(file);
-        if (error.isEmpty()) {
-            QVERIFY2(!failure, qPrintable(failure ? failure->text() : QString()));
-            QCOMPARE(calendar->years().size(), 2);
-            QCOMPARE(yearsSpy.count(), 1);
-            QVERIFY(m_profile->preferences()->data("holidayYears"));
-            return;
-        }
-        QVERIFY(failure);
-        QCOMPARE(failure->text(), error);
-        // Nothing changes on a refusal.
-        QCOMPARE(calendar->years(), QList<HolidayYear> { HolidayCalendar::builtInYear() });
-        QCOMPARE(yearsSpy.count(), 0);
-        QVERIFY(!m_profile->preferences()->contains("holidayYears"));
-    }
-
     void importReplacesAYearAndPersists()
     {
         {
@@ -311,56 +252,80 @@ private slots:
         QCOMPARE(makeCalendar()->years().size(), 2);
     }
 
-    // Importing through the file chooser: what is chosen, and the sentence shown for it.
+    // Importing through the file chooser: what is chosen, the sentence shown for it, and
+    // nothing changed on a refusal.
     void importCalendar_data()
     {
-        QTest::addColumn<QString>("file"); // "-": cancelled; "pipe", "folder" or a name in the profile
+        QTest::addColumn<QString>("file"); // "pipe", "folder" or a name in the profile
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("issue"); // empty: imported
-        QTest::addColumn<QString>("language");
         QByteArray large = yearFile(2027, "gov", { day("2027-01-01", true, "元旦") });
         large.append(QByteArray(2'000'000 - large.size(), ' '));
-        QTest::newRow("good") << "good.json" << yearFile(2027, "gov", {}) << ""
-                              << "zh-Hans";
-        QTest::newRow("2,000,000 bytes")
-            << "sized.json" << large << "Could not import the calendar: The calendar file is too large."
-            << "en";
-        QTest::newRow("invalid") << "bad.json" << yearFile(2027, "gov", { day("2026-12-31", true) })
-                                 << "日历导入失败：" + invalidMessage << "zh-Hans";
+        QList<QJsonObject> tooMany = wholeYear(2028);
+        tooMany.append(day("2028-01-01", false));
+        const QString failed = "日历导入失败：";
+        const QString invalid = failed + invalidMessage;
+        QTest::newRow("valid") << "a.json"
+                               << yearFile(2027, "gov", { day("2027-01-01", true), day("2027-02-07", false) })
+                               << "";
+        QTest::newRow("a whole leap year") << "a.json" << yearFile(2028, "gov", wholeYear(2028)) << "";
+        QTest::newRow("2,000,000 bytes") << "a.json" << large << failed + "日历文件过大。";
+        QTest::newRow("year too early") << "a.json" << yearFile(1899, "gov", {}) << invalid;
+        QTest::newRow("empty source") << "a.json" << yearFile(2027, "", {}) << invalid;
+        QTest::newRow("more than 366 days") << "a.json" << yearFile(2028, "gov", tooMany) << invalid;
+        QTest::newRow("duplicate date")
+            << "a.json" << yearFile(2027, "gov", { day("2027-01-01", true), day("2027-01-01", false) }) << invalid;
+        QTest::newRow("date of another year") << "a.json" << yearFile(2027, "gov", { day("2026-12-31", true) })
+                                              << invalid;
+        QTest::newRow("not JSON") << "a.json" << QByteArray("{\"year\": 2027,")
+                                  << failed + "日历文件不是有效的 JSON（第 14 个字符处）。";
+        QTest::newRow("source missing") << "a.json" << QByteArray(R"({"year": 2027, "days": []})")
+                                        << failed + "日历文件中的“source”缺失或类型不正确。";
+        QTest::newRow("fractional year") << "a.json"
+                                         << QByteArray(R"({"year": 2027.5, "source": "gov", "days": []})")
+                                         << failed + "日历文件中的“year”缺失或类型不正确。";
+        QTest::newRow("isOff as text") << "a.json"
+                                       << QByteArray(R"({"year": 2027, "source": "gov", "days": [)"
+                                                     R"({"date": "2027-01-01", "isOff": "yes", "name": "x"}]})")
+                                       << failed + "日历文件中的“days[0].isOff”缺失或类型不正确。";
         // A pipe would block the interface when opened; a folder cannot be read.
-        QTest::newRow("pipe") << "pipe" << QByteArray() << "日历导入失败：无法读取文件“pipe.json”。"
-                              << "zh-Hans";
-        QTest::newRow("folder") << "folder" << QByteArray() << "日历导入失败：无法读取文件“folder”。"
-                                << "zh-Hans";
-        QTest::newRow("gone") << "gone.json" << QByteArray() << "日历导入失败：无法读取文件“gone.json”。"
-                              << "zh-Hans";
+        QTest::newRow("pipe") << "pipe" << QByteArray() << failed + "无法读取文件“pipe.json”。";
+        QTest::newRow("folder") << "folder" << QByteArray() << failed + "无法读取文件“folder”。";
+        QTest::newRow("gone") << "gone.json" << QByteArray() << failed + "无法读取文件“gone.json”。";
     }
     void importCalendar()
     {
         QFETCH(QString, file);
         QFETCH(QByteArray, bytes);
         QFETCH(QString, issue);
-        QFETCH(QString, language);
-        setLanguage(language);
         if (file == "pipe") {
             file = m_profile->path("pipe.json");
             QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
         } else if (file == "folder") {
             file = m_profile->makeFolder("folder");
-        } else if (!bytes.isEmpty()) {
-            file = m_profile->writeFile(file, bytes);
-        } else if (file != "-") {
-            file = m_profile->path(file);
+        } else {
+            file = bytes.isEmpty() ? m_profile->path(file) : m_profile->writeFile(file, bytes);
         }
         auto calendar = makeCalendar();
         QSignalSpy issueSpy(calendar.get(), &HolidayCalendar::issueChanged);
-        if (file != "-")
-            m_chooser->files = { file };
+        QSignalSpy yearsSpy(calendar.get(), &HolidayCalendar::yearsChanged);
+        m_chooser->files = { file };
         calendar->importCalendar();
         QVERIFY(m_chooser->filters.first().contains("*.json"));
         QCOMPARE(calendar->issue().value_or(QString()), issue);
         QCOMPARE(issueSpy.count(), issue.isEmpty() ? 0 : 1);
-        QCOMPARE(calendar->years().size(), issue.isEmpty() && file != "-" ? 2 : 1);
+        QCOMPARE(yearsSpy.count(), issue.isEmpty() ? 1 : 0);
+        QCOMPARE(calendar->years().size(), issue.isEmpty() ? 2 : 1);
+        QCOMPARE(m_profile->preferences()->contains("holidayYears"), issue.isEmpty());
+    }
+
+    void cancellingTheChooserKeepsTheBuiltInYear()
+    {
+        auto calendar = makeCalendar();
+        calendar->importCalendar();
+        QCOMPARE(m_chooser->titles.size(), 1);
+        QVERIFY(!calendar->issue());
+        QCOMPARE(calendar->years(), QList<HolidayYear> { HolidayCalendar::builtInYear() });
     }
 };
 
