@@ -66,8 +66,8 @@ private slots:
         const QByteArray json = WorkspaceJson::encodeTasks({ task });
         QCOMPARE(firstObject(json).keys(), (QStringList { "id", "isCompleted", "title" }));
         QCOMPARE(WorkspaceJson::decodeTasks(json), QList<TaskItem> { task });
-        const auto tasks = WorkspaceJson::decodeTasks(
-            "[{\"id\":\"" + pageId.toUtf8() + "\",\"title\":\"t\",\"isCompleted\":true,\"reminderAt\":null}]");
+        const auto tasks = WorkspaceJson::decodeTasks("[{\"id\":\"" + pageId.toUtf8()
+            + "\",\"title\":\"t\",\"isCompleted\":true,\"reminderAt\":null}]");
         QVERIFY(tasks && !tasks->first().reminderAt);
     }
 

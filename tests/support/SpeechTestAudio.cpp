@@ -96,7 +96,8 @@ std::optional<std::vector<float>> resampled(const std::vector<short>& pcm16k, in
     AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
     SwrContext* resampler = nullptr;
     std::optional<std::vector<float>> out;
-    if (swr_alloc_set_opts2(&resampler, &mono, AV_SAMPLE_FMT_FLT, rate, &mono, AV_SAMPLE_FMT_S16, 16000, 0, nullptr)
+    if (swr_alloc_set_opts2(
+            &resampler, &mono, AV_SAMPLE_FMT_FLT, rate, &mono, AV_SAMPLE_FMT_S16, 16000, 0, nullptr)
             >= 0
         && swr_init(resampler) >= 0) {
         std::vector<float> samples(size_t(swr_get_out_samples(resampler, int(pcm16k.size()))) + 4096);
@@ -104,8 +105,8 @@ std::optional<std::vector<float>> resampled(const std::vector<short>& pcm16k, in
         const auto* input = reinterpret_cast<const uint8_t*>(pcm16k.data());
         const int produced = swr_convert(resampler, &output, int(samples.size()), &input, int(pcm16k.size()));
         auto* tail = reinterpret_cast<uint8_t*>(samples.data() + std::max(produced, 0));
-        const int more = produced < 0 ? -1
-                                      : swr_convert(resampler, &tail, int(samples.size()) - produced, nullptr, 0);
+        const int more
+            = produced < 0 ? -1 : swr_convert(resampler, &tail, int(samples.size()) - produced, nullptr, 0);
         if (more >= 0) {
             samples.resize(size_t(produced + more));
             out = std::move(samples);

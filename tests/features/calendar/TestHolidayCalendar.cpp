@@ -138,25 +138,29 @@ private slots:
         QTest::addColumn<QByteArray>("imported");
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<QString>("text");
-        QTest::newRow("Wednesday before Spring Festival") << shanghai("2026-02-11 12:00:00") << QByteArray()
-            << "0000001" << "4 days until this week's first day off · 1 days off";
-        QTest::newRow("last minute of the week") << shanghai("2026-02-15 23:59:59") << QByteArray() << "0000001"
-                                                 << "Today is a day off · 1 days off this week";
-        QTest::newRow("first minute of the next week") << shanghai("2026-02-16 00:00:30") << QByteArray()
-                                                       << "1111111" << "Today is a day off · 7 days off this week";
+        QTest::newRow("Wednesday before Spring Festival")
+            << shanghai("2026-02-11 12:00:00") << QByteArray() << "0000001"
+            << "4 days until this week's first day off · 1 days off";
+        QTest::newRow("last minute of the week")
+            << shanghai("2026-02-15 23:59:59") << QByteArray() << "0000001"
+            << "Today is a day off · 1 days off this week";
+        QTest::newRow("first minute of the next week")
+            << shanghai("2026-02-16 00:00:30") << QByteArray() << "1111111"
+            << "Today is a day off · 7 days off this week";
         QTest::newRow("after National Day") << shanghai("2026-10-08 12:00:00") << QByteArray() << "1110001"
                                             << "This week's first day off has passed · 4 days off";
         QTest::newRow("year not loaded") << shanghai("2027-03-10 12:00:00") << QByteArray() << "0000011"
                                          << "3 days until this week's first day off · 2 days off (estimated)";
         QTest::newRow("week across the new year, 2027 loaded")
             << shanghai("2026-12-30 12:00:00") << yearFile(2027, "test", { day("2027-01-01", true, "元旦") })
-            << "0000111" << "2 days until this week's first day off · 3 days off";
+            << "0000111"
+            << "2 days until this week's first day off · 3 days off";
         QList<QJsonObject> workedWeek;
         for (int d = 7; d <= 13; ++d)
             workedWeek.append(day(QString("2030-01-%1").arg(d, 2, 10, QLatin1Char('0')), false, "补班"));
-        QTest::newRow("only workday overrides") << shanghai("2030-01-09 12:00:00")
-                                                << yearFile(2030, "test", workedWeek) << "0000000"
-                                                << "No days off this week";
+        QTest::newRow("only workday overrides")
+            << shanghai("2030-01-09 12:00:00") << yearFile(2030, "test", workedWeek) << "0000000"
+            << "No days off this week";
     }
 
     void summary()
@@ -274,20 +278,22 @@ private slots:
         QTest::newRow("empty source") << "a.json" << yearFile(2027, "", {}) << invalid;
         QTest::newRow("more than 366 days") << "a.json" << yearFile(2028, "gov", tooMany) << invalid;
         QTest::newRow("duplicate date")
-            << "a.json" << yearFile(2027, "gov", { day("2027-01-01", true), day("2027-01-01", false) }) << invalid;
-        QTest::newRow("date of another year") << "a.json" << yearFile(2027, "gov", { day("2026-12-31", true) })
-                                              << invalid;
+            << "a.json" << yearFile(2027, "gov", { day("2027-01-01", true), day("2027-01-01", false) })
+            << invalid;
+        QTest::newRow("date of another year")
+            << "a.json" << yearFile(2027, "gov", { day("2026-12-31", true) }) << invalid;
         QTest::newRow("not JSON") << "a.json" << QByteArray("{\"year\": 2027,")
                                   << failed + "日历文件不是有效的 JSON（第 14 个字符处）。";
         QTest::newRow("source missing") << "a.json" << QByteArray(R"({"year": 2027, "days": []})")
                                         << failed + "日历文件中的“source”缺失或类型不正确。";
-        QTest::newRow("fractional year") << "a.json"
-                                         << QByteArray(R"({"year": 2027.5, "source": "gov", "days": []})")
-                                         << failed + "日历文件中的“year”缺失或类型不正确。";
-        QTest::newRow("isOff as text") << "a.json"
-                                       << QByteArray(R"({"year": 2027, "source": "gov", "days": [)"
-                                                     R"({"date": "2027-01-01", "isOff": "yes", "name": "x"}]})")
-                                       << failed + "日历文件中的“days[0].isOff”缺失或类型不正确。";
+        QTest::newRow("fractional year")
+            << "a.json" << QByteArray(R"({"year": 2027.5, "source": "gov", "days": []})")
+            << failed + "日历文件中的“year”缺失或类型不正确。";
+        QTest::newRow("isOff as text")
+            << "a.json"
+            << QByteArray(R"({"year": 2027, "source": "gov", "days": [)"
+                          R"({"date": "2027-01-01", "isOff": "yes", "name": "x"}]})")
+            << failed + "日历文件中的“days[0].isOff”缺失或类型不正确。";
         // A pipe would block the interface when opened; a folder cannot be read.
         QTest::newRow("pipe") << "pipe" << QByteArray() << failed + "无法读取文件“pipe.json”。";
         QTest::newRow("folder") << "folder" << QByteArray() << failed + "无法读取文件“folder”。";

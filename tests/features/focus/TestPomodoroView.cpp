@@ -114,14 +114,22 @@ private slots:
         QTest::addColumn<qint64>("rest");
         QTest::addColumn<int>("beeps");
         const int enter = Qt::Key_Return;
-        QTest::newRow("minutes above 180") << "focusMinutesDigit" << "181" << enter << 1500ll << 330ll << 1;
-        QTest::newRow("seconds above 59") << "focusSecondsDigit" << "60" << enter << 1500ll << 330ll << 1;
-        QTest::newRow("letters") << "focusMinutesDigit" << "abc" << enter << 1500ll << 330ll << 1;
-        QTest::newRow("empty") << "breakSecondsDigit" << "" << enter << 1500ll << 330ll << 1;
-        QTest::newRow("no time at all") << "focusMinutesDigit" << "0" << enter << 1500ll << 330ll << 1;
-        QTest::newRow("zero minutes with seconds") << "breakMinutesDigit" << "00" << enter << 1500ll << 30ll << 0;
-        QTest::newRow("escape") << "focusMinutesDigit" << "abc" << int(Qt::Key_Escape) << 1500ll << 330ll << 0;
-        QTest::newRow("leaving the field") << "focusMinutesDigit" << "45" << 0 << 2700ll << 330ll << 0;
+        QTest::newRow("minutes above 180") << "focusMinutesDigit"
+                                           << "181" << enter << 1500ll << 330ll << 1;
+        QTest::newRow("seconds above 59") << "focusSecondsDigit"
+                                          << "60" << enter << 1500ll << 330ll << 1;
+        QTest::newRow("letters") << "focusMinutesDigit"
+                                 << "abc" << enter << 1500ll << 330ll << 1;
+        QTest::newRow("empty") << "breakSecondsDigit"
+                               << "" << enter << 1500ll << 330ll << 1;
+        QTest::newRow("no time at all") << "focusMinutesDigit"
+                                        << "0" << enter << 1500ll << 330ll << 1;
+        QTest::newRow("zero minutes with seconds") << "breakMinutesDigit"
+                                                   << "00" << enter << 1500ll << 30ll << 0;
+        QTest::newRow("escape") << "focusMinutesDigit"
+                                << "abc" << int(Qt::Key_Escape) << 1500ll << 330ll << 0;
+        QTest::newRow("leaving the field") << "focusMinutesDigit"
+                                           << "45" << 0 << 2700ll << 330ll << 0;
     }
     void endingAnEdit()
     {

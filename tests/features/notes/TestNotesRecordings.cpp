@@ -3,8 +3,8 @@
 
 #include "support/FakeAudioBackend.h"
 #include "support/LoopbackHttpServer.h"
-#include "workspace/RecordingNotifications.h"
 #include "support/ScriptedTranscriber.h"
+#include "workspace/RecordingNotifications.h"
 
 #include "features/notes/NotesView.h"
 #include "features/settings/SpeechModelDialog.h"
@@ -136,7 +136,8 @@ private slots:
         }
         QCOMPARE(text(row(view, "done.m4a"), "recordingTitle"), QString("录音 · 14:05"));
         // The error as stored, in place of the status text.
-        QCOMPARE(text(row(view, "interrupted.m4a"), "recordingStatus"), QString("上次识别未完成，点击重试。"));
+        QCOMPARE(
+            text(row(view, "interrupted.m4a"), "recordingStatus"), QString("上次识别未完成，点击重试。"));
     }
 
     void rowsFollowThePage()
@@ -260,7 +261,8 @@ private slots:
         QTest::mouseClick(download, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!models.installationRequested(), 30000);
         QTRY_COMPARE(models.state(), ModelManager::State::idle);
-        QVERIFY(badge->isVisibleTo(dialog) && !download->isVisibleTo(dialog) && !message->isVisibleTo(dialog));
+        QVERIFY(
+            badge->isVisibleTo(dialog) && !download->isVisibleTo(dialog) && !message->isVisibleTo(dialog));
         QCOMPARE(dialog->findChild<QLabel*>("installedModelLabel")->text(),
             QString("Current model: ggml-test.bin"));
 
