@@ -58,8 +58,10 @@ class TestNotesRecordings : public QObject {
 
     QString folder() const { return m_profile->path("Recordings"); }
 
-    void makeStore()
+private slots:
+    void init()
     {
+        m_profile = std::make_unique<TemporaryProfile>();
         m_backend = new FakeAudioBackend;
         m_speech = new ScriptedTranscriber;
         m_chooser = std::make_shared<ScriptedChooser>();
@@ -71,13 +73,10 @@ class TestNotesRecordings : public QObject {
         m_store = std::make_unique<WorkspaceStore>(m_profile->preferences(), services);
     }
 
+private:
     void addFile(const QString& name)
     {
-        QDir().mkpath(folder());
-        QFile file(QDir(folder()).filePath(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("x");
-        file.close();
+        QVERIFY(!m_profile->writeFile("Recordings/" + name, "x").isEmpty());
         m_store->audio()->reload();
     }
 
@@ -108,19 +107,13 @@ class TestNotesRecordings : public QObject {
     static QString text(QFrame* row, const char* name) { return row->findChild<QLabel*>(name)->text(); }
 
 private slots:
-    void init()
-    {
-        m_profile = std::make_unique<TemporaryProfile>();
-        makeStore();
-    }
-
     void cleanup()
     {
         m_store.reset();
         m_profile.reset();
     }
 
-    void rowTexts()
+    void rowsPerState()
     {
         NotesView view(m_store.get());
         QVERIFY(!view.findChild<QWidget*>("recordingList")->isVisibleTo(&view));
