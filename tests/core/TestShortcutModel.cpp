@@ -40,21 +40,14 @@ private slots:
         QTest::addColumn<QString>("label");
         QTest::addColumn<bool>("valid");
         QTest::newRow("⌘C") << 8u << cmd << "C" << false;
-        QTest::newRow("⌘Space") << 49u << cmd << "Space" << false;
-        QTest::newRow("⌘P") << 35u << cmd << "P" << false;
         QTest::newRow("⌘⇧C") << 8u << (cmd | sft) << "C" << true;
         QTest::newRow("⌘⇧Z") << 6u << (cmd | sft) << "Z" << false;
-        QTest::newRow("⌃⇧Z") << 6u << (ctl | sft) << "Z" << true;
         QTest::newRow("⌘D not reserved") << 2u << cmd << "D" << true;
-        QTest::newRow("⇧P") << 35u << sft << "P" << false;
         QTest::newRow("no modifiers") << 35u << 0u << "P" << false;
         QTest::newRow("modifier key 56") << 56u << (ctl | opt) << "Shift" << false;
-        QTest::newRow("function key 63") << 63u << (ctl | opt) << "Fn" << false;
         QTest::newRow("key 64 after modifiers") << 64u << (ctl | opt) << "F17" << true;
-        QTest::newRow("key 126") << 126u << (ctl | opt) << "Up" << true;
         QTest::newRow("key 127") << 127u << (ctl | opt) << "X" << false;
         QTest::newRow("bit outside all") << 35u << (16u | cmd) << "P" << false;
-        QTest::newRow("label 32") << 35u << (ctl | opt) << QString(32, 'x') << true;
         QTest::newRow("label 33") << 35u << (ctl | opt) << QString(33, 'x') << false;
         QTest::newRow("empty label") << 35u << (ctl | opt) << "" << false;
     }
@@ -88,11 +81,7 @@ private slots:
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<bool>("decodes");
         QTest::newRow("complete") << QByteArray(R"({"keyCode":35,"modifiers":6,"keyLabel":"P"})") << true;
-        QTest::newRow("extra key") << QByteArray(R"({"keyCode":35,"modifiers":6,"keyLabel":"P","x":1})")
-                                   << true;
         QTest::newRow("no label") << QByteArray(R"({"keyCode":35,"modifiers":6})") << false;
-        QTest::newRow("string code") << QByteArray(R"({"keyCode":"35","modifiers":6,"keyLabel":"P"})")
-                                     << false;
         QTest::newRow("fraction") << QByteArray(R"({"keyCode":35.5,"modifiers":6,"keyLabel":"P"})") << false;
         QTest::newRow("negative") << QByteArray(R"({"keyCode":-1,"modifiers":6,"keyLabel":"P"})") << false;
     }

@@ -23,20 +23,14 @@ private slots:
         QTest::newRow("24 from the left snaps")
             << QRectF(124, 40, 420, 760) << 24.0 << OptionalEdge(SidebarEdge::left);
         QTest::newRow("25 from the left floats") << QRectF(125, 40, 420, 760) << 24.0 << OptionalEdge();
-        QTest::newRow("24 left of the screen snaps")
-            << QRectF(76, 40, 420, 760) << 24.0 << OptionalEdge(SidebarEdge::left);
         QTest::newRow("24 from the right snaps")
             << QRectF(100 + 1280 - 420 - 24, 40, 420, 760) << 24.0 << OptionalEdge(SidebarEdge::right);
-        QTest::newRow("25 from the right floats")
-            << QRectF(100 + 1280 - 420 - 25, 40, 420, 760) << 24.0 << OptionalEdge();
         QTest::newRow("beyond the right side snaps")
             << QRectF(100 + 1280 - 400, 40, 420, 760) << 24.0 << OptionalEdge(SidebarEdge::right);
         QTest::newRow("equally near both: left")
             << QRectF(110, 40, 1260, 760) << 24.0 << OptionalEdge(SidebarEdge::left);
         QTest::newRow("closer to the right")
             << QRectF(110, 40, 1265, 760) << 24.0 << OptionalEdge(SidebarEdge::right);
-        QTest::newRow("height does not matter")
-            << QRectF(110, 5000, 420, 1) << 24.0 << OptionalEdge(SidebarEdge::left);
     }
     void nearbyEdge()
     {
@@ -50,7 +44,6 @@ private slots:
     {
         QTest::addColumn<QRectF>("frame");
         QTest::addColumn<SidebarEdge>("expected");
-        QTest::newRow("as wide as the screen") << kScreen << SidebarEdge::left;
         QTest::newRow("centred") << QRectF(100 + 430, 40, 420, 760) << SidebarEdge::left;
         QTest::newRow("one point right of centre") << QRectF(100 + 431, 40, 420, 760) << SidebarEdge::right;
         QTest::newRow("off screen to the right") << QRectF(5000, 40, 100, 100) << SidebarEdge::right;
@@ -69,13 +62,9 @@ private slots:
         QTest::addColumn<QRectF>("expected");
         QTest::newRow("left keeps size and y")
             << QRectF(300, 100, 420, 500) << SidebarEdge::left << QRectF(100, 100, 420, 500);
-        QTest::newRow("right keeps size and y")
-            << QRectF(300, 100, 420, 500) << SidebarEdge::right << QRectF(100 + 1280 - 420, 100, 420, 500);
         QTest::newRow("too large, left") << QRectF(0, -50, 2000, 1000) << SidebarEdge::left << kScreen;
         QTest::newRow("bottom below the screen is lifted")
             << QRectF(300, 10, 420, 500) << SidebarEdge::left << QRectF(100, 40, 420, 500);
-        QTest::newRow("top above the screen is lowered")
-            << QRectF(300, 400, 420, 500) << SidebarEdge::left << QRectF(100, 800 - 500, 420, 500);
     }
     void dockedFrame()
     {
@@ -98,13 +87,9 @@ private slots:
             760) << kScreen << SidebarEdge::right << QRectF(1380 - 52, 420 - 82, 52, 164);
         QTest::newRow("window low: clamped to the bottom")
             << QRectF(100, -500, 420, 400) << kScreen << SidebarEdge::left << QRectF(100, 40, 52, 164);
-        QTest::newRow("window high: clamped to the top")
-            << QRectF(100, 900, 420, 400) << kScreen << SidebarEdge::left << QRectF(100, 800 - 164, 52, 164);
         const QRectF shortScreen(0, 20, 800, 100);
         QTest::newRow("short screen, window high")
             << QRectF(0, 900, 420, 400) << shortScreen << SidebarEdge::left << QRectF(0, 20, 52, 100);
-        QTest::newRow("short screen, window low") << QRectF(0, -900, 420, 400) << shortScreen
-                                                  << SidebarEdge::right << QRectF(800 - 52, 20, 52, 100);
     }
     void handleFrame()
     {
@@ -128,14 +113,9 @@ private slots:
             164) << kScreen << SidebarEdge::left << QRectF(152 + 8, 420 - 105, 240, 210);
         QTest::newRow("tab at the top: panel 8 below the top") << QRectF(100, 800 - 164, 52,
             164) << kScreen << SidebarEdge::left << QRectF(160, 800 - 8 - 210, 240, 210);
-        QTest::newRow("tab at the bottom: panel 8 above the bottom")
-            << QRectF(100, 40, 52, 164) << kScreen << SidebarEdge::left << QRectF(160, 48, 240, 210);
         const QRectF narrow(0, 0, 200, 800);
         QTest::newRow("narrow screen, right tab")
             << QRectF(148, 300, 52, 164) << narrow << SidebarEdge::right << QRectF(8, 382 - 105, 184, 210);
-        QTest::newRow("narrow offset screen, left tab")
-            << QRectF(30, 300, 52, 164) << QRectF(30, 0, 255, 800) << SidebarEdge::left
-            << QRectF(38, 382 - 105, 239, 210);
         const QRectF tiny(0, 0, 100, 100);
         QTest::newRow("tiny screen: upper bounds win")
             << QRectF(0, 0, 52, 100) << tiny << SidebarEdge::left << QRectF(8, 8, 84, 84);
@@ -146,10 +126,7 @@ private slots:
         QFETCH(QRectF, screen);
         QFETCH(SidebarEdge, edge);
         QFETCH(QRectF, expected);
-        const QRectF panel = SidebarGeometry::quickControlsFrame(handle, screen, edge);
-        QCOMPARE(panel, expected);
-        QVERIFY(SidebarGeometry::minX(panel) >= SidebarGeometry::minX(screen) + 8);
-        QVERIFY(SidebarGeometry::maxY(panel) <= SidebarGeometry::maxY(screen) - 8);
+        QCOMPARE(SidebarGeometry::quickControlsFrame(handle, screen, edge), expected);
     }
 
     void edgeRawValues_data()
@@ -157,9 +134,7 @@ private slots:
         QTest::addColumn<QString>("raw");
         QTest::addColumn<OptionalEdge>("expected");
         QTest::newRow("left") << "left" << OptionalEdge(SidebarEdge::left);
-        QTest::newRow("right") << "right" << OptionalEdge(SidebarEdge::right);
         QTest::newRow("Left") << "Left" << OptionalEdge();
-        QTest::newRow("padded") << " left" << OptionalEdge();
         QTest::newRow("other") << "top" << OptionalEdge();
     }
     void edgeRawValues()

@@ -49,41 +49,26 @@ class TestWorkspaceRecords : public QObject {
     Q_OBJECT
 
 private slots:
+    // Absent members take their defaults and are written out again in full.
     void pageWithOnlyIdAndTitle()
     {
         const auto pages
             = WorkspaceJson::decodePages(("[{\"title\":\"旧\",\"id\":\"" + pageId + "\"}]").toUtf8());
         QVERIFY(pages);
-        QCOMPARE(pages->size(), 1);
-        const NotePage& page = pages->first();
-        QCOMPARE(Uuid::text(page.id), pageId);
-        QCOMPARE(page.title, QStringLiteral("旧"));
-        QCOMPARE(page.color, NoteColor::blue);
-        QVERIFY(page.content.isEmpty() && page.attachments.isEmpty() && page.files.isEmpty());
-
+        QCOMPARE(pages->first(), (NotePage { .id = *Uuid::parse(pageId), .title = QStringLiteral("旧") }));
         const QJsonObject written = firstObject(WorkspaceJson::encodePages(*pages));
         QCOMPARE(written.keys(), (QStringList { "attachments", "color", "content", "files", "id", "title" }));
-        QCOMPARE(written["color"].toString(), QStringLiteral("blue"));
-        QVERIFY(written["content"].isString() && written["content"].toString().isEmpty());
-        QVERIFY(written["attachments"].isArray() && written["attachments"].toArray().isEmpty());
-        QVERIFY(written["files"].isArray() && written["files"].toArray().isEmpty());
     }
 
     void taskReminderIsOptional()
     {
         const TaskItem task { .title = QStringLiteral("买牛奶") };
         const QByteArray json = WorkspaceJson::encodeTasks({ task });
-        QVERIFY(!json.contains("reminderAt"));
         QCOMPARE(firstObject(json).keys(), (QStringList { "id", "isCompleted", "title" }));
         QCOMPARE(WorkspaceJson::decodeTasks(json), QList<TaskItem> { task });
-
-        const QByteArray withNull = "[{\"id\":\"" + pageId.toUtf8()
-            + "\",\"title\":\"t\",\"isCompleted\":true,"
-              "\"reminderAt\":null}]";
-        const auto tasks = WorkspaceJson::decodeTasks(withNull);
-        QVERIFY(tasks);
-        QVERIFY(tasks->first().isCompleted);
-        QVERIFY(!tasks->first().reminderAt);
+        const auto tasks = WorkspaceJson::decodeTasks("[{\"id\":\"" + pageId.toUtf8()
+            + "\",\"title\":\"t\",\"isCompleted\":true,\"reminderAt\":null}]");
+        QVERIFY(tasks && !tasks->first().reminderAt);
     }
 
     void storedDates_data()
@@ -92,10 +77,8 @@ private slots:
         QTest::addColumn<QByteArray>("text");
         QTest::newRow("reference") << utc(2001, 1, 1) << QByteArray("0");
         QTest::newRow("before reference") << utc(2000, 12, 31, 23, 59, 59, 500) << QByteArray("-0.5");
-        QTest::newRow("recent with milliseconds")
-            << utc(2026, 1, 1, 0, 0, 0, 1) << QByteArray("788918400.001");
+        QTest::newRow("milliseconds") << utc(2026, 1, 1, 0, 0, 0, 1) << QByteArray("788918400.001");
     }
-
     void storedDates()
     {
         QFETCH(QDateTime, date);
@@ -104,24 +87,21 @@ private slots:
         const QByteArray json = WorkspaceJson::encodeTasks({ task });
         QVERIFY2(json.contains("\"reminderAt\":" + text + ","), json.constData());
         QCOMPARE(WorkspaceJson::decodeTasks(json), QList<TaskItem> { task });
-        QCOMPARE(StoredDate::fromSeconds(text.toDouble()), date);
     }
 
-    void fractionalDatesRoundToMilliseconds()
+    void fractionalSecondsRoundToMilliseconds_data()
     {
-        QCOMPARE(StoredDate::referenceDate(), utc(2001, 1, 1));
-        QCOMPARE(StoredDate::fromSeconds(788918400.1234), utc(2026, 1, 1, 0, 0, 0, 123));
-        QCOMPARE(StoredDate::fromSeconds(0.0006), utc(2001, 1, 1, 0, 0, 0, 1));
-        QVERIFY(!StoredDate::fromSeconds(qInf()).isValid());
-
-        const QByteArray json = "[{\"id\":\"" + pageId.toUtf8()
-            + "\",\"title\":\"t\",\"isCompleted\":false,"
-              "\"reminderAt\":123456789.987654}]";
-        const auto tasks = WorkspaceJson::decodeTasks(json);
-        QVERIFY(tasks && tasks->first().reminderAt);
-        const double seconds = StoredDate::toSeconds(*tasks->first().reminderAt);
-        QVERIFY(qAbs(seconds - 123456789.987654) < 0.001);
-        QCOMPARE(WorkspaceJson::decodeTasks(WorkspaceJson::encodeTasks(*tasks)), tasks);
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<QDateTime>("date");
+        QTest::newRow("down") << 788918400.1234 << utc(2026, 1, 1, 0, 0, 0, 123);
+        QTest::newRow("up") << 0.0006 << utc(2001, 1, 1, 0, 0, 0, 1);
+        QTest::newRow("infinite") << qInf() << QDateTime();
+    }
+    void fractionalSecondsRoundToMilliseconds()
+    {
+        QFETCH(double, seconds);
+        QFETCH(QDateTime, date);
+        QCOMPARE(StoredDate::fromSeconds(seconds), date);
     }
 
     void rejectedArrays_data()
@@ -139,10 +119,7 @@ private slots:
         QTest::newRow("task without isCompleted") << false << "[{\"id\":\"" + pageId + "\",\"title\":\"t\"}]";
         QTest::newRow("audio without status") << true << "[" + page + ",\"attachments\":[" + audio + "}]}]";
         QTest::newRow("file without originalName") << true << "[" + page + ",\"files\":[" + file + "}]}]";
-        QTest::newRow("title number")
-            << false << "[{\"id\":\"" + pageId + "\",\"title\":5,\"isCompleted\":true}]";
         QTest::newRow("isCompleted string") << false << "[" + task.chopped(5) + "\"true\"}]";
-        QTest::newRow("id not a UUID") << false << "[{\"id\":\"42\",\"title\":\"t\",\"isCompleted\":true}]";
         QTest::newRow("braced id") << false
                                    << "[{\"id\":\"{" + pageId + "}\",\"title\":\"t\",\"isCompleted\":true}]";
         QTest::newRow("reminder string") << false << "[" + task + ",\"reminderAt\":\"0\"}]";
@@ -152,8 +129,6 @@ private slots:
                 + ",\"attachments\":[{\"filename\":\"a\",\"createdAt\":\"1\",\"status\":\"queued\"}]}]";
         QTest::newRow("folderID not a UUID")
             << true << "[" + page + ",\"files\":[" + file + ",\"originalName\":\"o\",\"folderID\":\"x\"}]}]";
-        QTest::newRow("null colour") << true << "[" + page + ",\"color\":null}]";
-        QTest::newRow("top-level object") << true << page + "}";
         QTest::newRow("invalid JSON") << true << "[" + page + "}";
         QTest::newRow("empty input") << false << QString();
         QTest::newRow("non-object after good one") << false << "[" + task + "},[]]";
@@ -183,19 +158,13 @@ private slots:
         const NotePage& page = pages->first();
         QCOMPARE(Uuid::text(page.id), pageId);
         QCOMPARE(page.color, NoteColor::gray);
-        QCOMPARE(page.content, QStringLiteral("c"));
         QCOMPARE(page.attachments.size(), 2);
         QCOMPARE(page.attachments[0].status, TranscriptionStatus::transcribing);
-        QCOMPARE(page.attachments[0].createdAt, utc(2026, 1, 1));
-        QVERIFY(!page.attachments[0].error);
         QCOMPARE(page.attachments[1].error, std::optional<QString>(QStringLiteral("失败")));
         QCOMPARE(page.attachments[1].createdAt, utc(2000, 12, 31, 23, 59, 58, 500));
-        QCOMPARE(page.files.size(), 1);
-        QCOMPARE(page.files[0].originalName, QStringLiteral("报告.pdf"));
         QCOMPARE(page.files[0].folderID, Uuid::parse(folderId));
 
         const QByteArray written = WorkspaceJson::encodePages(*pages);
-        QVERIFY(written.contains("\"status\":\"transcribing\""));
         QVERIFY(written.contains(pageId.toUtf8()) && written.contains(folderId.toUtf8()));
         QVERIFY(!written.contains(pageId.toLower().toUtf8()) && !written.contains("extra"));
         QCOMPARE(WorkspaceJson::decodePages(written), pages);
@@ -209,9 +178,7 @@ private slots:
         QTest::newRow("lower") << pageId.toLower() << true;
         QTest::newRow("braces") << "{" + pageId + "}" << false;
         QTest::newRow("no hyphens") << QString(pageId).remove(u'-') << false;
-        QTest::newRow("too short") << pageId.chopped(1) << false;
         QTest::newRow("not hex") << QString(pageId).replace(0, 1, u'G') << false;
-        QTest::newRow("empty") << QString() << false;
     }
 
     void uuidText()
@@ -222,21 +189,16 @@ private slots:
         QCOMPARE(id.has_value(), valid);
         if (valid)
             QCOMPARE(Uuid::text(*id), text.toUpper());
-        const QUuid created = Uuid::create();
-        QCOMPARE(Uuid::text(created), Uuid::text(created).toUpper());
-        QCOMPARE(Uuid::parse(Uuid::text(created)), created);
     }
 
     void unicodeRoundTrip_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::newRow("chinese") << QStringLiteral("会议纪要：第三季度");
         QTest::newRow("emoji") << QStringLiteral("🎙️ 录音 👩‍💻");
         QTest::newRow("quotes and backslashes") << QStringLiteral("say \"hi\" \\ C:\\path\\ '/'");
         static constexpr char16_t controls[] = u"tab\tline\nret\r\u0001\u001f\u007f\0end";
         QTest::newRow("control characters") << QString::fromUtf16(controls, std::size(controls) - 1);
         QTest::newRow("separators") << QString::fromUtf16(u"\u2028\u2029\uFEFF");
-        QTest::newRow("empty") << QString();
     }
 
     void unicodeRoundTrip()
@@ -248,18 +210,9 @@ private slots:
         QCOMPARE(WorkspaceJson::decodeTasks(WorkspaceJson::encodeTasks(tasks)), tasks);
     }
 
-    void storedEnumerations()
+    void storedEnumerationsAreCaseSensitive()
     {
-        QCOMPARE(WorkspaceJson::encodePages({}), QByteArray("[]"));
-        QCOMPARE(WorkspaceJson::decodeTasks("[]"), QList<TaskItem> {});
-        for (NoteColor color : NoteColors::allCases())
-            QCOMPARE(NoteColors::fromStoredValue(NoteColors::storedValue(color)), color);
         QVERIFY(!NoteColors::fromStoredValue(QStringLiteral("Blue")));
-        for (auto status : { TranscriptionStatus::queued, TranscriptionStatus::transcribing,
-                 TranscriptionStatus::completed, TranscriptionStatus::failed })
-            QCOMPARE(
-                TranscriptionStatuses::fromStoredValue(TranscriptionStatuses::storedValue(status)), status);
-        QVERIFY(!TranscriptionStatuses::fromStoredValue(QStringLiteral("done")));
         for (NoteDestination destination : NoteDestinations::allCases())
             QCOMPARE(
                 NoteDestinations::fromStoredValue(NoteDestinations::storedValue(destination)), destination);
@@ -280,18 +233,10 @@ private slots:
             QVERIFY2(WorkspaceJson::decodePages(encoded) == pages, step);
         };
         check("first");
-        pages[2].content += QStringLiteral("新的一行\n");
-        check("content typed");
         pages[3].attachments[0].status = TranscriptionStatus::completed;
         check("attachment status");
-        pages[5].files.removeFirst();
-        check("file removed");
-        const NotePage removed = pages.takeAt(1);
-        check("page removed");
-        pages.insert(4, removed);
-        check("page moved back in");
-        pages.move(0, 3);
-        check("reordered");
+        pages.insert(4, pages.takeAt(1));
+        check("page moved");
         pages.append(pages.first());
         check("duplicate id");
         pages.clear();

@@ -33,12 +33,7 @@ class TestDesktopNotifications : public QObject {
     {
         QProcess process;
         process.start(QStringLiteral("dunstctl"), arguments);
-        if (!process.waitForFinished(10000)) {
-            process.kill();
-            process.waitForFinished();
-            return {};
-        }
-        return process.readAllStandardOutput();
+        return process.waitForFinished(10000) ? process.readAllStandardOutput() : QByteArray();
     }
 
     static int displayedCount() { return dunstctl({ "count", "displayed" }).trimmed().toInt(); }
@@ -186,7 +181,6 @@ private slots:
         settle();
         waitFor(shown, summary, body);
         QTRY_VERIFY(!timer->isRunning());
-        QVERIFY(timer->hasStarted());
         QCOMPARE(shown.size(), 2);
     }
 };

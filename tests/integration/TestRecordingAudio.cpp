@@ -45,10 +45,8 @@ class TestRecordingAudio : public QObject {
     }
     void stopTone()
     {
-        if (m_tone.state() != QProcess::NotRunning) {
-            m_tone.kill();
-            m_tone.waitForFinished();
-        }
+        m_tone.kill();
+        m_tone.waitForFinished();
     }
     // Seconds of the tone in the file; 0 when it holds something else.
     static double secondsOfTone(const QString& path, double frequency)
@@ -88,8 +86,7 @@ private slots:
 
         // The note gets the recording once its file is complete: every second of it is there.
         QTRY_COMPARE_WITH_TIMEOUT(store.currentPage()->attachments.size(), 1, 5000);
-        const QString name = store.currentPage()->attachments.first().filename;
-        QCOMPARE(audio->recordings().first().filename(), name);
+        QCOMPARE(audio->recordings().first().filename(), store.currentPage()->attachments.first().filename);
         const double seconds = secondsOfTone(audio->recordings().first().path, 440);
         qInfo("recorded %.3f s (%.3f s when stopped), loudest level %.3f", seconds, elapsedAtStop,
             double(loudest));
@@ -158,9 +155,7 @@ private slots:
         QCOMPARE(QProcess::execute("pactl", { "exit" }), 0);
         QTRY_VERIFY_WITH_TIMEOUT(!audio.isRecording(), 10000);
         QCOMPARE(audio.errorText(), QString("录音意外中断，请检查已保存的音频。"));
-        QCOMPARE(audio.level(), 0.0f);
         QTRY_COMPARE_WITH_TIMEOUT(published.count(), 1, 5000);
-        QCOMPARE(audio.recordings().size(), 1);
         QVERIFY(secondsOfTone(published.first().first().value<AudioRecording>().path, 440) >= 1.0);
     }
 };

@@ -3,7 +3,6 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/audio_fifo.h>
 #include <libavutil/channel_layout.h>
 #include <libswresample/swresample.h>
 }
@@ -11,6 +10,7 @@ extern "C" {
 #include <QFile>
 
 #include <cstring>
+#include <optional>
 
 namespace SpeechTestAudio {
 
@@ -54,21 +54,15 @@ namespace {
 struct Encoder {
     AVFormatContext* format = nullptr;
     AVCodecContext* codec = nullptr;
-    SwrContext* resampler = nullptr;
-    AVAudioFifo* fifo = nullptr;
     AVFrame* frame = nullptr;
     AVPacket* packet = nullptr;
     AVStream* stream = nullptr;
-    int64_t pts = 0;
     bool opened = false;
 
     ~Encoder()
     {
         av_packet_free(&packet);
         av_frame_free(&frame);
-        if (fifo)
-            av_audio_fifo_free(fifo);
-        swr_free(&resampler);
         avcodec_free_context(&codec);
         if (format) {
             if (opened)
@@ -77,9 +71,10 @@ struct Encoder {
         }
     }
 
-    bool drain(bool flushing)
+    // Sends one frame (none: the end) and writes every packet the encoder has ready.
+    bool send(const AVFrame* input)
     {
-        if (avcodec_send_frame(codec, flushing ? nullptr : frame) < 0)
+        if (avcodec_send_frame(codec, input) < 0)
             return false;
         while (true) {
             const int received = avcodec_receive_packet(codec, packet);
@@ -93,28 +88,33 @@ struct Encoder {
                 return false;
         }
     }
-
-    bool encodeFrames(bool all)
-    {
-        while (av_audio_fifo_size(fifo) >= codec->frame_size || (all && av_audio_fifo_size(fifo) > 0)) {
-            const int count = std::min(av_audio_fifo_size(fifo), codec->frame_size);
-            av_frame_unref(frame);
-            frame->nb_samples = count;
-            frame->format = codec->sample_fmt;
-            frame->sample_rate = codec->sample_rate;
-            av_channel_layout_copy(&frame->ch_layout, &codec->ch_layout);
-            if (av_frame_get_buffer(frame, 0) < 0)
-                return false;
-            if (av_audio_fifo_read(fifo, reinterpret_cast<void**>(frame->data), count) < count)
-                return false;
-            frame->pts = pts;
-            pts += count;
-            if (!drain(false))
-                return false;
-        }
-        return true;
-    }
 };
+
+// The samples at `rate` as floats, including what the resampler holds back until the end.
+std::optional<std::vector<float>> resampled(const std::vector<short>& pcm16k, int rate)
+{
+    AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
+    SwrContext* resampler = nullptr;
+    std::optional<std::vector<float>> out;
+    if (swr_alloc_set_opts2(
+            &resampler, &mono, AV_SAMPLE_FMT_FLT, rate, &mono, AV_SAMPLE_FMT_S16, 16000, 0, nullptr)
+            >= 0
+        && swr_init(resampler) >= 0) {
+        std::vector<float> samples(size_t(swr_get_out_samples(resampler, int(pcm16k.size()))) + 4096);
+        auto* output = reinterpret_cast<uint8_t*>(samples.data());
+        const auto* input = reinterpret_cast<const uint8_t*>(pcm16k.data());
+        const int produced = swr_convert(resampler, &output, int(samples.size()), &input, int(pcm16k.size()));
+        auto* tail = reinterpret_cast<uint8_t*>(samples.data() + std::max(produced, 0));
+        const int more
+            = produced < 0 ? -1 : swr_convert(resampler, &tail, int(samples.size()) - produced, nullptr, 0);
+        if (more >= 0) {
+            samples.resize(size_t(produced + more));
+            out = std::move(samples);
+        }
+    }
+    swr_free(&resampler);
+    return out;
+}
 
 } // namespace
 
@@ -122,6 +122,9 @@ bool writeM4a(const QString& path, const std::vector<short>& pcm16k)
 {
     constexpr int outputRate = 44100;
     av_log_set_level(AV_LOG_ERROR); // the encoder's statistics are no test output
+    const auto samples = resampled(pcm16k, outputRate);
+    if (!samples)
+        return false;
     Encoder e;
     const QByteArray file = QFile::encodeName(path);
     if (avformat_alloc_output_context2(&e.format, nullptr, nullptr, file.constData()) < 0)
@@ -146,56 +149,26 @@ bool writeM4a(const QString& path, const std::vector<short>& pcm16k)
     if (avio_open(&e.format->pb, file.constData(), AVIO_FLAG_WRITE) < 0)
         return false;
     e.opened = true;
-    if (avformat_write_header(e.format, nullptr) < 0)
+    if (avformat_write_header(e.format, nullptr) < 0 || !(e.frame = av_frame_alloc())
+        || !(e.packet = av_packet_alloc()))
         return false;
 
-    if (swr_alloc_set_opts2(
-            &e.resampler, &mono, AV_SAMPLE_FMT_FLTP, outputRate, &mono, AV_SAMPLE_FMT_S16, 16000, 0, nullptr)
-            < 0
-        || swr_init(e.resampler) < 0)
-        return false;
-    e.fifo = av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, 1, outputRate);
-    e.frame = av_frame_alloc();
-    e.packet = av_packet_alloc();
-    if (!e.fifo || !e.frame || !e.packet)
-        return false;
-
-    constexpr size_t block = 4096;
-    std::vector<float> converted(size_t(swr_get_out_samples(e.resampler, int(block))) + 64);
-    for (size_t start = 0; start <= pcm16k.size(); start += block) {
-        const bool last = start + block > pcm16k.size();
-        const size_t count = last ? pcm16k.size() - start : block;
-        const auto* input = reinterpret_cast<const uint8_t*>(pcm16k.data() + start);
-        auto* output = reinterpret_cast<uint8_t*>(converted.data());
-        int produced
-            = swr_convert(e.resampler, &output, int(converted.size()), count ? &input : nullptr, int(count));
-        if (produced < 0)
+    // Mono: the one plane of the encoder's planar format holds the samples as they are.
+    const size_t frameSize = size_t(e.codec->frame_size);
+    for (size_t start = 0; start < samples->size(); start += frameSize) {
+        av_frame_unref(e.frame);
+        e.frame->nb_samples = int(std::min(frameSize, samples->size() - start));
+        e.frame->format = e.codec->sample_fmt;
+        e.frame->sample_rate = outputRate;
+        av_channel_layout_copy(&e.frame->ch_layout, &e.codec->ch_layout);
+        if (av_frame_get_buffer(e.frame, 0) < 0)
             return false;
-        if (last) {
-            // Whatever the resampler still holds.
-            std::vector<float> tail(size_t(swr_get_out_samples(e.resampler, 0)) + 64);
-            auto* tailOutput = reinterpret_cast<uint8_t*>(tail.data());
-            const int more = swr_convert(e.resampler, &tailOutput, int(tail.size()), nullptr, 0);
-            if (more < 0)
-                return false;
-            if (produced > 0
-                && av_audio_fifo_write(e.fifo, reinterpret_cast<void**>(&output), produced) < produced)
-                return false;
-            produced = 0;
-            if (more > 0 && av_audio_fifo_write(e.fifo, reinterpret_cast<void**>(&tailOutput), more) < more)
-                return false;
-        }
-        if (produced > 0
-            && av_audio_fifo_write(e.fifo, reinterpret_cast<void**>(&output), produced) < produced)
+        std::memcpy(e.frame->data[0], samples->data() + start, size_t(e.frame->nb_samples) * sizeof(float));
+        e.frame->pts = int64_t(start);
+        if (!e.send(e.frame))
             return false;
-        if (!e.encodeFrames(last))
-            return false;
-        if (last)
-            break;
     }
-    if (!e.drain(true))
-        return false;
-    return av_write_trailer(e.format) == 0;
+    return e.send(nullptr) && av_write_trailer(e.format) == 0;
 }
 
 } // namespace SpeechTestAudio

@@ -89,24 +89,13 @@ private slots:
         QCOMPARE(HolidayCalendar::timeZone().id(), QByteArray("Asia/Shanghai"));
     }
 
-    void builtInYearIsLoaded()
-    {
-        auto calendar = makeCalendar();
-        QCOMPARE(calendar->years(), QList<HolidayYear> { HolidayCalendar::builtInYear() });
-        QVERIFY(!calendar->issue());
-        QCOMPARE(calendar->description(), QString("中国大陆 · 周一至周日 · 已载入 2026"));
-    }
-
     void parse_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("valid");
         QTest::newRow("plain") << "2026-02-15" << true;
-        QTest::newRow("leap day") << "2028-02-29" << true;
         QTest::newRow("single digits") << "2026-2-5" << false;
         QTest::newRow("no such day") << "2026-02-30" << false;
-        QTest::newRow("not a leap year") << "2027-02-29" << false;
-        QTest::newRow("slashes") << "2026/02/15" << false;
         QTest::newRow("other digits") << QString::fromUtf8("٢٠٢٦-٠٢-١٥") << false;
     }
 
@@ -131,12 +120,8 @@ private slots:
         // 16:30 UTC is already the next morning in Shanghai and still the same day in Los Angeles.
         QTest::newRow("after Shanghai midnight")
             << QDateTime(QDate(2026, 2, 15), QTime(16, 30), QTimeZone::utc()).toLocalTime() << "2026-02-16";
-        QTest::newRow("before Shanghai midnight")
-            << QDateTime(QDate(2026, 2, 15), QTime(15, 59, 59), QTimeZone::utc()).toLocalTime()
-            << "2026-02-15";
         QTest::newRow("Los Angeles evening")
             << QDateTime(QDate(2026, 12, 31), QTime(20, 0), QTimeZone("America/Los_Angeles")) << "2027-01-01";
-        QTest::newRow("early year") << shanghai("0999-03-04 10:00:00") << "0999-03-04";
     }
 
     void dateKey()
@@ -146,52 +131,35 @@ private slots:
         QCOMPARE(HolidayCalendar::dateKey(moment), key);
     }
 
+    // The sentence carries the count, the days until the first rest, today and the estimate.
     void summary_data()
     {
         QTest::addColumn<QDateTime>("moment");
         QTest::addColumn<QByteArray>("imported");
         QTest::addColumn<QString>("pattern");
-        QTest::addColumn<int>("daysUntil"); // INT_MIN: none
-        QTest::addColumn<bool>("estimated");
-        QTest::addColumn<bool>("todayOff");
-        QTest::addColumn<QString>("chinese");
-        QTest::addColumn<QString>("english");
-
+        QTest::addColumn<QString>("text");
         QTest::newRow("Wednesday before Spring Festival")
-            << shanghai("2026-02-11 12:00:00") << QByteArray() << "0000001" << 4 << false << false
-            << "距本周首休还有 4 天 · 休 1 天"
+            << shanghai("2026-02-11 12:00:00") << QByteArray() << "0000001"
             << "4 days until this week's first day off · 1 days off";
         QTest::newRow("last minute of the week")
-            << shanghai("2026-02-15 23:59:59") << QByteArray() << "0000001" << 0 << false << true
-            << "今天休息 · 本周休 1 天"
+            << shanghai("2026-02-15 23:59:59") << QByteArray() << "0000001"
             << "Today is a day off · 1 days off this week";
         QTest::newRow("first minute of the next week")
-            << shanghai("2026-02-16 00:00:30") << QByteArray() << "1111111" << 0 << false << true
-            << "今天休息 · 本周休 7 天"
+            << shanghai("2026-02-16 00:00:30") << QByteArray() << "1111111"
             << "Today is a day off · 7 days off this week";
         QTest::newRow("after National Day") << shanghai("2026-10-08 12:00:00") << QByteArray() << "1110001"
-                                            << -3 << false << false << "本周首休已过 · 共休 4 天"
                                             << "This week's first day off has passed · 4 days off";
-        QTest::newRow("ordinary week") << shanghai("2026-03-02 08:00:00") << QByteArray() << "0000011" << 5
-                                       << false << false << "距本周首休还有 5 天 · 休 2 天"
-                                       << "5 days until this week's first day off · 2 days off";
-        QTest::newRow("year not loaded") << shanghai("2027-03-10 12:00:00") << QByteArray() << "0000011" << 3
-                                         << true << false << "距本周首休还有 3 天 · 休 2 天（估算）"
+        QTest::newRow("year not loaded") << shanghai("2027-03-10 12:00:00") << QByteArray() << "0000011"
                                          << "3 days until this week's first day off · 2 days off (estimated)";
-        QTest::newRow("week across the new year, 2027 missing")
-            << shanghai("2026-12-30 12:00:00") << QByteArray() << "0000011" << 3 << true << false
-            << "距本周首休还有 3 天 · 休 2 天（估算）"
-            << "3 days until this week's first day off · 2 days off (estimated)";
         QTest::newRow("week across the new year, 2027 loaded")
             << shanghai("2026-12-30 12:00:00") << yearFile(2027, "test", { day("2027-01-01", true, "元旦") })
-            << "0000111" << 2 << false << false << "距本周首休还有 2 天 · 休 3 天"
+            << "0000111"
             << "2 days until this week's first day off · 3 days off";
         QList<QJsonObject> workedWeek;
         for (int d = 7; d <= 13; ++d)
             workedWeek.append(day(QString("2030-01-%1").arg(d, 2, 10, QLatin1Char('0')), false, "补班"));
         QTest::newRow("only workday overrides")
-            << shanghai("2030-01-09 12:00:00") << yearFile(2030, "test", workedWeek) << "0000000" << INT_MIN
-            << false << false << "本周无休息日"
+            << shanghai("2030-01-09 12:00:00") << yearFile(2030, "test", workedWeek) << "0000000"
             << "No days off this week";
     }
 
@@ -200,26 +168,13 @@ private slots:
         QFETCH(QDateTime, moment);
         QFETCH(QByteArray, imported);
         QFETCH(QString, pattern);
-        QFETCH(int, daysUntil);
-        QFETCH(bool, estimated);
-        QFETCH(bool, todayOff);
-        QFETCH(QString, chinese);
-        QFETCH(QString, english);
-
+        QFETCH(QString, text);
         auto calendar = makeCalendar();
         if (!imported.isEmpty())
             QVERIFY(!calendar->importData(imported));
         const WeeklyRestSummary summary = calendar->summary(moment);
-        QCOMPARE(summary.days.size(), 7);
         QCOMPARE(this->pattern(summary), pattern);
-        QCOMPARE(summary.restCount, int(pattern.count(u'1')));
-        QCOMPARE(
-            summary.daysUntilFirstRest, daysUntil == INT_MIN ? std::nullopt : std::optional<int>(daysUntil));
-        QCOMPARE(summary.isEstimated, estimated);
-        QCOMPARE(summary.todayIsOff, todayOff);
-        QCOMPARE(summary.text(AppLanguage::chinese), chinese);
-        QCOMPARE(summary.text(AppLanguage::english), english);
-        QCOMPARE(summary.text(), chinese);
+        QCOMPARE(summary.text(AppLanguage::english), text);
 
         // Monday first, each day starting at Shanghai midnight.
         const QDate today = QDateTime(moment).toTimeZone(QTimeZone("Asia/Shanghai")).date();
@@ -244,83 +199,12 @@ private slots:
         QCOMPARE(details("2026-02-11 12:00:00"),
             QStringList({ "工作日", "工作日", "工作日", "工作日", "工作日", "调休上班", "春节" }));
         setLanguage("en");
-        QCOMPARE(calendar->summary(shanghai("2026-10-08 12:00:00")).days.at(0).weekday, QString("Mon"));
-        QCOMPARE(details("2026-10-08 12:00:00"),
-            QStringList({ "National Day", "National Day", "National Day", "Workday", "Workday",
-                "Adjusted Workday", "Weekend" }));
+        QCOMPARE(details("2026-10-08 12:00:00").at(0), QString("National Day"));
         QVERIFY(!calendar->importData(yearFile(
             2031, "test", { day("2031-01-06", true, "自定假日"), day("2031-01-11", false, "补班") })));
         const QStringList imported = details("2031-01-08 12:00:00");
         QCOMPARE(imported.at(0), QString("自定假日"));
         QCOMPARE(imported.at(5), QString("Adjusted Workday"));
-    }
-
-    void importRules_data()
-    {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("error"); // empty: accepted
-
-        QTest::newRow("valid") << yearFile(
-            2027, "gov", { day("2027-01-01", true, "元旦"), day("2027-02-07", false, "调休上班") })
-                               << QString();
-        QTest::newRow("no days") << yearFile(2027, "gov", {}) << QString();
-        QTest::newRow("first year") << yearFile(1900, "gov", { day("1900-01-01", true) }) << QString();
-        QTest::newRow("last year") << yearFile(2200, "gov", { day("2200-12-31", true) }) << QString();
-        QTest::newRow("a whole leap year") << yearFile(2028, "gov", wholeYear(2028)) << QString();
-        QJsonObject extra
-            = QJsonDocument::fromJson(yearFile(2027, "gov", { day("2027-05-01", true) })).object();
-        extra.insert("comment", "ignored");
-        QTest::newRow("other keys") << QJsonDocument(extra).toJson() << QString();
-
-        QTest::newRow("year too early") << yearFile(1899, "gov", {}) << invalidMessage;
-        QTest::newRow("year too late") << yearFile(2201, "gov", {}) << invalidMessage;
-        QTest::newRow("empty source") << yearFile(2027, "", {}) << invalidMessage;
-        QList<QJsonObject> tooMany = wholeYear(2028);
-        tooMany.append(day("2028-01-01", false));
-        QTest::newRow("more than 366 days") << yearFile(2028, "gov", tooMany) << invalidMessage;
-        QTest::newRow("duplicate date")
-            << yearFile(2027, "gov", { day("2027-01-01", true), day("2027-01-01", false) }) << invalidMessage;
-        QTest::newRow("no leap day") << yearFile(2027, "gov", { day("2027-02-29", true) }) << invalidMessage;
-        QTest::newRow("short date") << yearFile(2027, "gov", { day("2027-2-5", true) }) << invalidMessage;
-        QTest::newRow("foreign year") << yearFile(2027, "gov", { day("2026-12-31", true) }) << invalidMessage;
-
-        QTest::newRow("not JSON") << QByteArray("{\"year\": 2027,")
-                                  << QString("日历文件不是有效的 JSON（第 14 个字符处）。");
-        QTest::newRow("an array") << QByteArray("[]") << QString("日历文件必须包含一个 JSON 对象。");
-        QTest::newRow("source missing") << QByteArray(R"({"year": 2027, "days": []})")
-                                        << QString("日历文件中的“source”缺失或类型不正确。");
-        QTest::newRow("fractional year") << QByteArray(R"({"year": 2027.5, "source": "gov", "days": []})")
-                                         << QString("日历文件中的“year”缺失或类型不正确。");
-        QTest::newRow("year as text") << QByteArray(R"({"year": "2027", "source": "gov", "days": []})")
-                                      << QString("日历文件中的“year”缺失或类型不正确。");
-        QTest::newRow("isOff as text") << QByteArray(
-            R"({"year": 2027, "source": "gov", "days": [{"date": "2027-01-01", "isOff": "yes", "name": "x"}]})")
-                                       << QString("日历文件中的“days[0].isOff”缺失或类型不正确。");
-        QTest::newRow("name missing") << QByteArray(
-            R"({"year": 2027, "source": "gov", "days": [{"date": "2027-01-01", "isOff": true}]})")
-                                      << QString("日历文件中的“days[0].name”缺失或类型不正确。");
-    }
-
-    void importRules()
-    {
-        QFETCH(QByteArray, file);
-        QFETCH(QString, error);
-        auto calendar = makeCalendar();
-        QSignalSpy yearsSpy(calendar.get(), &HolidayCalendar::yearsChanged);
-        const auto failure = calendar->importData(file);
-        if (error.isEmpty()) {
-            QVERIFY2(!failure, qPrintable(failure ? failure->text() : QString()));
-            QCOMPARE(calendar->years().size(), 2);
-            QCOMPARE(yearsSpy.count(), 1);
-            QVERIFY(m_profile->preferences()->data("holidayYears"));
-            return;
-        }
-        QVERIFY(failure);
-        QCOMPARE(failure->text(), error);
-        // Nothing changes on a refusal.
-        QCOMPARE(calendar->years(), QList<HolidayYear> { HolidayCalendar::builtInYear() });
-        QCOMPARE(yearsSpy.count(), 0);
-        QVERIFY(!m_profile->preferences()->contains("holidayYears"));
     }
 
     void importReplacesAYearAndPersists()
@@ -342,7 +226,6 @@ private slots:
         QCOMPARE(reopened->years().size(), 2);
         QCOMPARE(reopened->years().at(0).source, QString("mine"));
         QCOMPARE(reopened->years().at(1).days.first().date, QString("2027-01-02"));
-        QCOMPARE(reopened->description(), QString("中国大陆 · 周一至周日 · 已载入 2026、2027"));
         setLanguage("en");
         QCOMPARE(reopened->description(), QString("Mainland China · Monday–Sunday · Loaded: 2026、2027"));
     }
@@ -373,62 +256,82 @@ private slots:
         QCOMPARE(makeCalendar()->years().size(), 2);
     }
 
-    // Importing through the file chooser: what is chosen, and the sentence shown for it.
+    // Importing through the file chooser: what is chosen, the sentence shown for it, and
+    // nothing changed on a refusal.
     void importCalendar_data()
     {
-        QTest::addColumn<QString>("file"); // "-": cancelled; "pipe", "folder" or a name in the profile
+        QTest::addColumn<QString>("file"); // "pipe", "folder" or a name in the profile
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("issue"); // empty: imported
-        QTest::addColumn<QString>("language");
         QByteArray large = yearFile(2027, "gov", { day("2027-01-01", true, "元旦") });
-        QByteArray small = large + QByteArray(1'999'999 - large.size(), ' ');
         large.append(QByteArray(2'000'000 - large.size(), ' '));
-        QTest::newRow("cancelled") << "-" << QByteArray() << ""
-                                   << "zh-Hans";
-        QTest::newRow("good") << "good.json" << yearFile(2027, "gov", {}) << ""
-                              << "zh-Hans";
-        QTest::newRow("1,999,999 bytes") << "sized.json" << small << ""
-                                         << "zh-Hans";
-        QTest::newRow("2,000,000 bytes")
-            << "sized.json" << large << "Could not import the calendar: The calendar file is too large."
-            << "en";
-        QTest::newRow("invalid") << "bad.json" << yearFile(2027, "gov", { day("2026-12-31", true) })
-                                 << "日历导入失败：" + invalidMessage << "zh-Hans";
+        QList<QJsonObject> tooMany = wholeYear(2028);
+        tooMany.append(day("2028-01-01", false));
+        const QString failed = "日历导入失败：";
+        const QString invalid = failed + invalidMessage;
+        QTest::newRow("valid") << "a.json"
+                               << yearFile(2027, "gov", { day("2027-01-01", true), day("2027-02-07", false) })
+                               << "";
+        QTest::newRow("a whole leap year") << "a.json" << yearFile(2028, "gov", wholeYear(2028)) << "";
+        QTest::newRow("2,000,000 bytes") << "a.json" << large << failed + "日历文件过大。";
+        QTest::newRow("year too early") << "a.json" << yearFile(1899, "gov", {}) << invalid;
+        QTest::newRow("empty source") << "a.json" << yearFile(2027, "", {}) << invalid;
+        QTest::newRow("more than 366 days") << "a.json" << yearFile(2028, "gov", tooMany) << invalid;
+        QTest::newRow("duplicate date")
+            << "a.json" << yearFile(2027, "gov", { day("2027-01-01", true), day("2027-01-01", false) })
+            << invalid;
+        QTest::newRow("date of another year")
+            << "a.json" << yearFile(2027, "gov", { day("2026-12-31", true) }) << invalid;
+        QTest::newRow("not JSON") << "a.json" << QByteArray("{\"year\": 2027,")
+                                  << failed + "日历文件不是有效的 JSON（第 14 个字符处）。";
+        QTest::newRow("source missing") << "a.json" << QByteArray(R"({"year": 2027, "days": []})")
+                                        << failed + "日历文件中的“source”缺失或类型不正确。";
+        QTest::newRow("fractional year")
+            << "a.json" << QByteArray(R"({"year": 2027.5, "source": "gov", "days": []})")
+            << failed + "日历文件中的“year”缺失或类型不正确。";
+        QTest::newRow("isOff as text")
+            << "a.json"
+            << QByteArray(R"({"year": 2027, "source": "gov", "days": [)"
+                          R"({"date": "2027-01-01", "isOff": "yes", "name": "x"}]})")
+            << failed + "日历文件中的“days[0].isOff”缺失或类型不正确。";
         // A pipe would block the interface when opened; a folder cannot be read.
-        QTest::newRow("pipe") << "pipe" << QByteArray() << "日历导入失败：无法读取文件“pipe.json”。"
-                              << "zh-Hans";
-        QTest::newRow("folder") << "folder" << QByteArray() << "日历导入失败：无法读取文件“folder”。"
-                                << "zh-Hans";
-        QTest::newRow("gone") << "gone.json" << QByteArray() << "日历导入失败：无法读取文件“gone.json”。"
-                              << "zh-Hans";
+        QTest::newRow("pipe") << "pipe" << QByteArray() << failed + "无法读取文件“pipe.json”。";
+        QTest::newRow("folder") << "folder" << QByteArray() << failed + "无法读取文件“folder”。";
+        QTest::newRow("gone") << "gone.json" << QByteArray() << failed + "无法读取文件“gone.json”。";
     }
     void importCalendar()
     {
         QFETCH(QString, file);
         QFETCH(QByteArray, bytes);
         QFETCH(QString, issue);
-        QFETCH(QString, language);
-        setLanguage(language);
         if (file == "pipe") {
             file = m_profile->path("pipe.json");
             QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
         } else if (file == "folder") {
             file = m_profile->makeFolder("folder");
-        } else if (!bytes.isEmpty()) {
-            file = m_profile->writeFile(file, bytes);
-        } else if (file != "-") {
-            file = m_profile->path(file);
+        } else {
+            file = bytes.isEmpty() ? m_profile->path(file) : m_profile->writeFile(file, bytes);
         }
         auto calendar = makeCalendar();
         QSignalSpy issueSpy(calendar.get(), &HolidayCalendar::issueChanged);
-        if (file != "-")
-            m_chooser->files = { file };
+        QSignalSpy yearsSpy(calendar.get(), &HolidayCalendar::yearsChanged);
+        m_chooser->files = { file };
         calendar->importCalendar();
-        QCOMPARE(m_chooser->titles.size(), 1);
         QVERIFY(m_chooser->filters.first().contains("*.json"));
         QCOMPARE(calendar->issue().value_or(QString()), issue);
         QCOMPARE(issueSpy.count(), issue.isEmpty() ? 0 : 1);
-        QCOMPARE(calendar->years().size(), issue.isEmpty() && file != "-" ? 2 : 1);
+        QCOMPARE(yearsSpy.count(), issue.isEmpty() ? 1 : 0);
+        QCOMPARE(calendar->years().size(), issue.isEmpty() ? 2 : 1);
+        QCOMPARE(m_profile->preferences()->contains("holidayYears"), issue.isEmpty());
+    }
+
+    void cancellingTheChooserKeepsTheBuiltInYear()
+    {
+        auto calendar = makeCalendar();
+        calendar->importCalendar();
+        QCOMPARE(m_chooser->titles.size(), 1);
+        QVERIFY(!calendar->issue());
+        QCOMPARE(calendar->years(), QList<HolidayYear> { HolidayCalendar::builtInYear() });
     }
 };
 

@@ -3,8 +3,8 @@
 
 #include "support/FakeAudioBackend.h"
 #include "support/LoopbackHttpServer.h"
-#include "workspace/RecordingNotifications.h"
 #include "support/ScriptedTranscriber.h"
+#include "workspace/RecordingNotifications.h"
 
 #include "features/notes/NotesView.h"
 #include "features/settings/SpeechModelDialog.h"
@@ -58,8 +58,10 @@ class TestNotesRecordings : public QObject {
 
     QString folder() const { return m_profile->path("Recordings"); }
 
-    void makeStore()
+private slots:
+    void init()
     {
+        m_profile = std::make_unique<TemporaryProfile>();
         m_backend = new FakeAudioBackend;
         m_speech = new ScriptedTranscriber;
         m_chooser = std::make_shared<ScriptedChooser>();
@@ -71,13 +73,10 @@ class TestNotesRecordings : public QObject {
         m_store = std::make_unique<WorkspaceStore>(m_profile->preferences(), services);
     }
 
+private:
     void addFile(const QString& name)
     {
-        QDir().mkpath(folder());
-        QFile file(QDir(folder()).filePath(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("x");
-        file.close();
+        QVERIFY(!m_profile->writeFile("Recordings/" + name, "x").isEmpty());
         m_store->audio()->reload();
     }
 
@@ -108,53 +107,36 @@ class TestNotesRecordings : public QObject {
     static QString text(QFrame* row, const char* name) { return row->findChild<QLabel*>(name)->text(); }
 
 private slots:
-    void init()
-    {
-        m_profile = std::make_unique<TemporaryProfile>();
-        makeStore();
-    }
-
     void cleanup()
     {
         m_store.reset();
         m_profile.reset();
     }
 
-    void rowTexts()
+    void rowsPerState()
     {
-        const QString title = "录音 · 14:05";
-        const QStringList statuses { "等待转写", "正在转写…", "转写已加入笔记", "转写失败，音频已保留",
-            "上次识别未完成，点击重试。" };
         NotesView view(m_store.get());
-        view.resize(360, 640);
-        QVERIFY(rows(view).isEmpty());
         QVERIFY(!view.findChild<QWidget*>("recordingList")->isVisibleTo(&view));
         setRecordings();
         QVERIFY(view.findChild<QWidget*>("recordingList")->isVisibleTo(&view));
-
         const QStringList names { "queued.m4a", "running.m4a", "done.m4a", "failed.m4a", "interrupted.m4a" };
         QCOMPARE(rows(view).size(), names.size());
         for (qsizetype i = 0; i < names.size(); ++i) {
             QFrame* r = row(view, names.at(i));
-            QVERIFY(r);
-            if (i < 4)
-                QCOMPARE(text(r, "recordingTitle"), title);
-            // The error as stored, in place of the status text.
-            QCOMPARE(text(r, "recordingStatus"), statuses.at(i));
             const bool failed = i >= 3;
             QCOMPARE(r->findChild<QPushButton*>("retryTranscriptionButton") != nullptr, failed);
             QCOMPARE(r->findChild<QPushButton*>("transcriptionHelpButton") != nullptr, failed);
-            auto* play = r->findChild<QToolButton*>("recordingPlayButton");
-            QVERIFY(!play->toolTip().isEmpty());
-            QCOMPARE(play->accessibleName(), play->toolTip());
         }
+        QCOMPARE(text(row(view, "done.m4a"), "recordingTitle"), QString("录音 · 14:05"));
+        // The error as stored, in place of the status text.
+        QCOMPARE(
+            text(row(view, "interrupted.m4a"), "recordingStatus"), QString("上次识别未完成，点击重试。"));
     }
 
     void rowsFollowThePage()
     {
         NotesView view(m_store.get());
         setRecordings();
-        QCOMPARE(text(row(view, "queued.m4a"), "recordingStatus"), QString("等待转写"));
         QFrame* before = row(view, "queued.m4a");
 
         // Typing does not rebuild the rows.
@@ -178,10 +160,7 @@ private slots:
         // The queue takes it; the row follows the store.
         QTRY_COMPARE(m_speech->requests.size(), 1);
         QCOMPARE(m_speech->requests.first().path, QDir(folder()).filePath("failed.m4a"));
-        QFrame* r = row(view, "failed.m4a");
-        QCOMPARE(text(r, "recordingStatus"), QString("正在转写…"));
-        QVERIFY(!r->findChild<QPushButton*>("retryTranscriptionButton"));
-        QVERIFY(!r->findChild<QPushButton*>("transcriptionHelpButton"));
+        QVERIFY(!row(view, "failed.m4a")->findChild<QPushButton*>("retryTranscriptionButton"));
         m_speech->complete(QString("识别结果"));
         QTRY_COMPARE(text(row(view, "failed.m4a"), "recordingStatus"), QString("转写已加入笔记"));
         QVERIFY(m_store->note().contains("识别结果"));
@@ -194,14 +173,11 @@ private slots:
         NotesView view(m_store.get());
         setRecordings();
         auto* play = row(view, "done.m4a")->findChild<QToolButton*>("recordingPlayButton");
-        QVERIFY(play->isEnabled());
-        QCOMPARE(play->toolTip(), QString("播放录音"));
         QTest::mouseClick(play, Qt::LeftButton);
         QCOMPARE(m_store->audio()->playingID(), QString("done.m4a"));
         QCOMPARE(m_backend->players.last()->path, QDir(folder()).filePath("done.m4a"));
         play = row(view, "done.m4a")->findChild<QToolButton*>("recordingPlayButton");
         QVERIFY(play->property("playing").toBool());
-        QCOMPARE(play->toolTip(), QString("停止回放"));
         QTest::mouseClick(play, Qt::LeftButton);
         QVERIFY(!m_store->audio()->playingID());
         QVERIFY(!play->property("playing").toBool());
@@ -255,7 +231,6 @@ private slots:
         view.showSpeechModels();
         SpeechModelDialog* dialog = view.speechModels();
         QVERIFY(dialog);
-        auto* status = dialog->findChild<QLabel*>("modelStatusLabel");
         auto* modelRow = dialog->findChild<QFrame*>("modelRow");
         auto* download = modelRow->findChild<QPushButton*>("downloadModelButton");
         auto* badge = modelRow->findChild<QLabel*>("modelInstalledBadge");
@@ -264,33 +239,25 @@ private slots:
         auto* message = dialog->findChild<QLabel*>("modelMessageLabel");
         QCOMPARE(modelRow->findChild<QLabel*>("modelName")->text(),
             QString("Multilingual test model (about 149 MB)"));
-        QVERIFY(!badge->isVisibleTo(dialog));
-        QVERIFY(!progress->isVisibleTo(dialog));
-        QVERIFY(!message->isVisibleTo(dialog));
+        QVERIFY(!badge->isVisibleTo(dialog) && !progress->isVisibleTo(dialog));
 
         // Started, then cancelled midway: the bar goes away, nothing is installed.
         QTest::mouseClick(download, Qt::LeftButton);
-        QCOMPARE(status->text(), QString("Downloading the speech recognition model…"));
         QVERIFY(progress->isVisibleTo(dialog) && cancel->isVisibleTo(dialog));
         QVERIFY(!download->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(progress->value() > 100, 30000);
         QTest::mouseClick(cancel, Qt::LeftButton);
         QCOMPARE(models.state(), ModelManager::State::idle);
-        QVERIFY(!progress->isVisibleTo(dialog));
-        QVERIFY(download->isEnabled());
-        QVERIFY(models.installationRequested());
+        QVERIFY(!progress->isVisibleTo(dialog) && download->isEnabled());
 
         // Again, to the end: verified and installed, and the dialog says so.
         QTest::mouseClick(download, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!models.installationRequested(), 30000);
         QTRY_COMPARE(models.state(), ModelManager::State::idle);
-        QCOMPARE(status->text(), QString("Speech recognition model installed"));
-        QVERIFY(badge->isVisibleTo(dialog));
-        QCOMPARE(badge->text(), QString("Installed"));
-        QVERIFY(!download->isVisibleTo(dialog));
+        QVERIFY(
+            badge->isVisibleTo(dialog) && !download->isVisibleTo(dialog) && !message->isVisibleTo(dialog));
         QCOMPARE(dialog->findChild<QLabel*>("installedModelLabel")->text(),
             QString("Current model: ggml-test.bin"));
-        QVERIFY(!message->isVisibleTo(dialog));
 
         QTest::mouseClick(dialog->findChild<QPushButton*>("modelDialogDoneButton"), Qt::LeftButton);
         QTRY_VERIFY(!view.speechModels());
@@ -323,7 +290,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!models.installationRequested(), 30000);
         QTRY_COMPARE(models.state(), ModelManager::State::idle);
         QVERIFY(!message->isVisibleTo(dialog));
-        QCOMPARE(dialog->findChild<QLabel*>("modelStatusLabel")->text(), QString("语音识别模型已安装"));
         QCOMPARE(
             dialog->findChild<QLabel*>("installedModelLabel")->text(), QString("当前模型：ggml-mine.bin"));
     }
