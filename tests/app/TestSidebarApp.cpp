@@ -136,14 +136,14 @@ private slots:
     }
 
     // Every way to ask for the window brings it back, collapsed or closed; closing it
-    // keeps the program running. (A later launch is the shell script's.)
+    // keeps the program running. (A later launch is the shell script's, the sidebar
+    // shortcut on a collapsed window the desktop test's.)
     void showTheWindow_data()
     {
         QTest::addColumn<QString>("way");
         QTest::addColumn<bool>("closed");
         QTest::addRow("tray, closed") << "tray" << true;
         QTest::addRow("shortcut, closed") << "shortcut" << true;
-        QTest::addRow("shortcut, collapsed") << "shortcut" << false;
         QTest::addRow("tab, collapsed") << "tab" << false;
     }
     void showTheWindow()
@@ -216,7 +216,7 @@ private slots:
         QVERIFY(!shell.store()->timer()->isRunning());
     }
 
-    void theRecordingShortcutWaitsForPermissionThenRecordsAndAttaches()
+    void theRecordingShortcutWaitsForPermission()
     {
         Shell shell("en", MicrophoneAuthorization::notDetermined);
         RecordingStore* recorder = shell.store()->audio();
@@ -230,9 +230,6 @@ private slots:
         shell.microphone()->authorization = MicrophoneAuthorization::authorized;
         shell.microphone()->accessRequests.takeFirst()(true);
         QTRY_VERIFY(recorder->isRecording());
-        shell.hotKeys->press(ShortcutAction::recording);
-        QVERIFY(!recorder->isRecording());
-        QTRY_COMPARE(shell.store()->pages().first().attachments.size(), 1);
     }
 
     // A start that fails brings the collapsed sidebar forward to show why; one that

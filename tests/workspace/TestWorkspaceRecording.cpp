@@ -359,7 +359,8 @@ private slots:
         }
         QTRY_VERIFY(!store->processingSpeech());
         QCOMPARE(m_speech->requests.size(), 2);
-        for (const NoteAudio& entry : store->currentPage()->attachments)
+        const NotePage page = *store->currentPage();
+        for (const NoteAudio& entry : page.attachments)
             QCOMPARE(entry.status, TranscriptionStatus::completed);
     }
 
