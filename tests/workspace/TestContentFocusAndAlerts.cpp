@@ -22,9 +22,9 @@ class TestContentFocusAndAlerts : public QObject {
     std::unique_ptr<WorkspaceStore> m_store;
     std::unique_ptr<ContentView> m_view;
 
-    void build(const QString& language, NotificationAccess access)
+    void build(NotificationAccess access)
     {
-        m_profile = std::make_unique<TemporaryProfile>(language);
+        m_profile = std::make_unique<TemporaryProfile>("en");
         m_centre = std::make_shared<ScriptedNotificationBackend::State>();
         m_centre->access = access;
         WorkspaceStore::Services services;
@@ -49,7 +49,7 @@ private slots:
 
     void theTimerPanelOpensTheFocusRow()
     {
-        build("en", NotificationAccess::allowed);
+        build(NotificationAccess::allowed);
         auto* row = m_view->findChild<QWidget*>("focusRow");
         auto* panel = row->findChild<PomodoroView*>("pomodoroView");
         QCOMPARE(m_view->timerPanel(), panel);
@@ -62,7 +62,7 @@ private slots:
 
     void theFirstShowReadsThePermission()
     {
-        build("en", NotificationAccess::denied);
+        build(NotificationAccess::denied);
         QCOMPARE(m_store->notifications()->authorization(), NotificationAccess::denied);
         const int calls = m_centre->accessCalls;
         m_view->hide();
@@ -72,7 +72,7 @@ private slots:
 
     void theWarningLineAppearsWhileNotificationsAreNotAllowed()
     {
-        build("en", NotificationAccess::denied);
+        build(NotificationAccess::denied);
         QVERIFY(!issueLine()->isVisible());
         QVERIFY(m_store->addTask("Call the plumber"));
         m_store->setTaskReminder(m_store->tasks().first().id, QDateTime::currentDateTime().addSecs(3600));
