@@ -16,9 +16,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
-#include <QScreen>
 #include <QSignalSpy>
-#include <QSystemTrayIcon>
 #include <QThread>
 #include <QToolButton>
 #include <QtTest>
@@ -76,19 +74,18 @@ private slots:
         QCOMPARE(first.start(), SingleInstance::Role::primary);
         QSignalSpy asked(&first, &SingleInstance::activationRequested);
         // A caller that connects and says nothing (or something else) holds up nobody.
-        const int silent = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_un address {};
-        address.sun_family = AF_UNIX;
+        sockaddr_un address { AF_UNIX, {} };
         const QByteArray path = QFile::encodeName(first.socketPath());
         std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
-        QCOMPARE(::connect(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        const int silent = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         const int other = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        QCOMPARE(::connect(other, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        for (int caller : { silent, other })
+            QCOMPARE(::connect(caller, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
         QCOMPARE(::write(other, "hello\n", 6), 6);
-        QCOMPARE(askFromAnotherThread(folder.path()), SingleInstance::Role::secondary);
-        QCOMPARE(asked.count(), 1);
-        QCOMPARE(askFromAnotherThread(folder.path()), SingleInstance::Role::secondary);
-        QCOMPARE(asked.count(), 2);
+        for (int launch : { 1, 2 }) {
+            QCOMPARE(askFromAnotherThread(folder.path()), SingleInstance::Role::secondary);
+            QCOMPARE(asked.count(), launch);
+        }
         ::close(silent);
         ::close(other);
     }
@@ -101,9 +98,7 @@ private slots:
         QVERIFY(lock.open(QIODevice::WriteOnly));
         lock.write("2147483600\nTandrel\n" + QSysInfo::machineHostName().toUtf8() + "\n");
         lock.close();
-        QFile socket(folder.filePath("Tandrel.socket"));
-        QVERIFY(socket.open(QIODevice::WriteOnly));
-        socket.close();
+        QVERIFY(QFile(folder.filePath("Tandrel.socket")).open(QIODevice::WriteOnly));
         SingleInstance instance(QStringLiteral("Tandrel"), folder.path());
         QCOMPARE(instance.start(), SingleInstance::Role::primary);
         QSignalSpy asked(&instance, &SingleInstance::activationRequested);
@@ -131,14 +126,8 @@ private slots:
         Shell shell("en");
         ContentView* window = shell.window();
         QVERIFY(QTest::qWaitForWindowExposed(window));
-        QCOMPARE(window->windowTitle(), QString("Tandrel"));
         QVERIFY(!QApplication::quitOnLastWindowClosed());
         QCOMPARE(shell.controller()->window(), window);
-        const QScreen* screen = QGuiApplication::primaryScreen();
-        QCOMPARE(SidebarApp::defaultWindowSize(), QSize(420, screen->availableGeometry().height()));
-        // Starts floating at the top of the visible area.
-        QCOMPARE(shell.controller()->dockedEdge(), std::nullopt);
-        QTRY_COMPARE(window->frameGeometry().top(), screen->availableGeometry().top());
         QVERIFY(window->findChild<QWidget*>("pinButton"));
         // The tab shows the store's timer.
         shell.store()->timer()->toggle();
@@ -146,36 +135,15 @@ private slots:
         QVERIFY(shell.tab()->button()->toolTip().contains("Focus Running 25:00"));
     }
 
-    void trayMenu_data()
-    {
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<QStringList>("entries");
-        QTest::newRow("zh") << "zh-Hans" << QStringList { "显示Tandrel", "", "退出Tandrel" };
-        QTest::newRow("en") << "en" << QStringList { "Show Tandrel", "", "Quit Tandrel" };
-    }
-    void trayMenu()
-    {
-        QFETCH(QString, language);
-        Shell shell(language);
-        SidebarRecoveryMenu* tray = shell.app->recoveryMenu();
-        QCOMPARE(tray->trayIcon()->toolTip(), QString("Tandrel"));
-        QCOMPARE(tray->trayIcon()->contextMenu(), tray->menu());
-        QStringList texts;
-        for (const QAction* action : tray->menu()->actions())
-            texts << (action->isSeparator() ? QString() : action->text());
-        QTEST(texts, "entries");
-    }
-
     // Every way to ask for the window brings it back, collapsed or closed; closing it
-    // keeps the program running. (A later launch is the running shell's showWindow().)
+    // keeps the program running. (A later launch is the shell script's, the sidebar
+    // shortcut on a collapsed window the desktop test's.)
     void showTheWindow_data()
     {
         QTest::addColumn<QString>("way");
         QTest::addColumn<bool>("closed");
-        for (const char* way : { "tray", "shortcut", "later launch" }) {
-            QTest::addRow("%s, collapsed", way) << way << false;
-            QTest::addRow("%s, closed", way) << way << true;
-        }
+        QTest::addRow("tray, closed") << "tray" << true;
+        QTest::addRow("shortcut, closed") << "shortcut" << true;
         QTest::addRow("tab, collapsed") << "tab" << false;
     }
     void showTheWindow()
@@ -195,12 +163,9 @@ private slots:
             shell.app->recoveryMenu()->menu()->findChild<QAction*>("showTandrelAction")->trigger();
         else if (way == "shortcut")
             shell.hotKeys->press(ShortcutAction::sidebar);
-        else if (way == "tab")
-            QTest::mouseClick(shell.tab()->button(), Qt::LeftButton);
         else
-            controller->showWindow();
-        QVERIFY(shell.window()->isVisible());
-        QVERIFY(!controller->isCollapsed());
+            QTest::mouseClick(shell.tab()->button(), Qt::LeftButton);
+        QVERIFY(shell.window()->isVisible() && !controller->isCollapsed());
         QCOMPARE(controller->window(), shell.window());
         // The hot keys are registered once, and act again after the window came back.
         QCOMPARE(shell.hotKeys->registered.size(), 3);
@@ -213,12 +178,9 @@ private slots:
         Shell shell("zh-Hans");
         shell.controller()->collapse(SidebarEdge::left);
         shell.app->edgeControls()->quickControlsRequested();
-        QCOMPARE(shell.tab()->windowTitle(), QString("展开Tandrel"));
         const qsizetype calls = shell.notifications->calls.size();
         shell.setLanguage("en");
         QCOMPARE(shell.tab()->windowTitle(), QString("Open Tandrel"));
-        QCOMPARE(
-            shell.app->edgeControls()->quickControls()->windowTitle(), QString("Tandrel Quick Controls"));
         QCOMPARE(shell.app->recoveryMenu()->menu()->actions().first()->text(), QString("Show Tandrel"));
         QCOMPARE(shell.notifications->calls.size(), calls + 1);
         QCOMPARE(shell.notifications->calls.last().requestPermission, false);
@@ -229,14 +191,10 @@ private slots:
     {
         Shell shell("zh-Hans", MicrophoneAuthorization::authorized, true);
         ContentView* window = shell.window();
-        QVERIFY(window->isVisible());
-        QVERIFY(!window->hasPanels());
-        QVERIFY(window->findChild<QWidget*>("pinButton"));
+        QVERIFY(window->isVisible() && !window->hasPanels());
         QTRY_VERIFY(window->hasPanels());
         // With the focus shortcut bound by the shell.
-        auto* toggle = window->findChild<QToolButton*>("timerToggleButton");
-        QVERIFY(toggle);
-        QCOMPARE(toggle->toolTip(), QString("开始 / 继续（⌃⌥P）"));
+        QCOMPARE(window->findChild<QToolButton*>("timerToggleButton")->toolTip(), QString("开始 / 继续（⌃⌥P）"));
         // Built once, whatever comes later.
         window->buildPanels();
         QCOMPARE(window->findChildren<QWidget*>("taskDraftField").size(), 1);
@@ -258,7 +216,7 @@ private slots:
         QVERIFY(!shell.store()->timer()->isRunning());
     }
 
-    void theRecordingShortcutWaitsForPermissionThenRecordsAndAttaches()
+    void theRecordingShortcutWaitsForPermission()
     {
         Shell shell("en", MicrophoneAuthorization::notDetermined);
         RecordingStore* recorder = shell.store()->audio();
@@ -269,15 +227,9 @@ private slots:
         shell.hotKeys->press(ShortcutAction::recording);
         QCoreApplication::processEvents();
         QCOMPARE(shell.microphone()->accessRequests.size(), 1);
-        QVERIFY(!recorder->isRecording());
-
         shell.microphone()->authorization = MicrophoneAuthorization::authorized;
         shell.microphone()->accessRequests.takeFirst()(true);
         QTRY_VERIFY(recorder->isRecording());
-        shell.hotKeys->press(ShortcutAction::recording);
-        QVERIFY(!recorder->isRecording());
-        QTRY_COMPARE(shell.store()->pages().size(), 1);
-        QTRY_COMPARE(shell.store()->pages().first().attachments.size(), 1);
     }
 
     // A start that fails brings the collapsed sidebar forward to show why; one that

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The real executable under Xvfb and openbox (scripts/with-display): a window titled
-# "Tandrel" appears and the workspace is stored; it keeps running
-# without a tray host and with its window closed, a second launch brings the collapsed or
-# closed window back and exits, and with a tray host (trayer) the tray menu quits it.
+# "Tandrel" appears and the workspace is stored; it keeps running without a tray host and
+# with its window closed, a second launch brings the collapsed or closed window back and
+# exits, and with a tray host (trayer) the tray menu quits it.
 # Every process started here is stopped by its own id; the data lands in a private folder.
 set -uo pipefail
 exe="$1"
@@ -33,30 +33,23 @@ active() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]; }
 visible_windows() { xdotool search --onlyvisible --pid "$app" 2>/dev/null | wc -l; }
 unmapped() { ! viewable "$1"; }
 alive() { kill -0 "$app" 2>/dev/null; }
-main_window() { xdotool search --onlyvisible --name '^Tandrel$' 2>/dev/null | head -n1; }
+# Sets $win; Qt gives a window that was closed a new X window when it is shown again.
+found_window() { win=$(xdotool search --onlyvisible --name '^Tandrel$' 2>/dev/null | head -n1); [ -n "$win" ]; }
+closed() { ! found_window; }
 second_launch() {
-    timeout 20 "$exe" >>"$home/second.log" 2>&1
-    local status=$?
-    [ $status -eq 0 ] || fail "the second launch ended with status $status"
-}
-
-start_app() {
-    "$exe" >"$home/tandrel.log" 2>&1 &
-    app=$!
-    win=""
-    for _ in $(seq 300); do win=$(main_window); [ -n "$win" ] && break; sleep 0.1; done
-    [ -n "$win" ] || fail "no window titled Tandrel appeared"
+    timeout 20 "$exe" >>"$home/second.log" 2>&1 || fail "the second launch ended with status $?"
 }
 
 # 1. No tray host: the program runs; docked at the left edge it collapses into the tab;
 #    a second launch expands it and exits.
-start_app
+"$exe" >"$home/tandrel.log" 2>&1 &
+app=$!
+wait_for 300 found_window || fail "no window titled Tandrel appeared"
 [ -f "$XDG_DATA_HOME/Tandrel/preferences.sqlite" ] || fail "the workspace was not stored"
 wait_for 50 managed "$win" || fail "the window manager did not take the window"
 xdotool windowmove "$win" 8 0
 wait_for 50 unmapped "$win" || fail "the window did not collapse at the edge"
-tab=$(xdotool search --onlyvisible --name '^(Open Tandrel|展开Tandrel)$' | head -n1)
-[ -n "$tab" ] || fail "no edge tab is shown"
+[ -n "$(xdotool search --onlyvisible --name '^(Open Tandrel|展开Tandrel)$')" ] || fail "no edge tab is shown"
 alive || fail "the program ended"
 second_launch
 wait_for 50 viewable "$win" || fail "the second launch did not bring the window back"
@@ -65,24 +58,20 @@ echo "second launch expanded the collapsed window"
 # 2. Closing the window keeps the program running; a second launch opens it again.
 wait_for 50 active "$win" || fail "the window brought back has no focus"
 xdotool key --clearmodifiers alt+F4
-closed() { [ -z "$(main_window)" ]; }
 wait_for 50 closed || fail "the window did not close"
 alive || fail "closing the window ended the program"
 second_launch
-# Qt gives a window that was closed a new X window when it is shown again.
-shown_again() { win=$(main_window); [ -n "$win" ]; }
-wait_for 50 shown_again || fail "the second launch did not open the closed window"
+wait_for 50 found_window || fail "the second launch did not open the closed window"
 echo "closed window reopened by a second launch"
 
 # 3. With a tray host the tray menu's last entry quits the program.
 trayer --SetDockType true --SetPartialStrut true --edge top --align right --widthtype request \
     --height 32 >"$home/trayer.log" 2>&1 &
 tray=$!
-panel=""
-for _ in $(seq 100); do panel=$(xdotool search --name '^panel$' 2>/dev/null | head -n1); [ -n "$panel" ] && break; sleep 0.1; done
-[ -n "$panel" ] || fail "trayer did not start"
+found_panel() { panel=$(xdotool search --name '^panel$' 2>/dev/null | head -n1); [ -n "$panel" ]; }
+wait_for 100 found_panel || fail "trayer did not start"
 # trayer's panel is sized to its icons: it shows once Tandrel's icon is embedded.
-embedded() { xwininfo -id "$panel" | grep -q IsViewable && [ "$(xwininfo -id "$panel" | awk '/Width:/{print $2}')" -ge 16 ]; }
+embedded() { viewable "$panel" && [ "$(xwininfo -id "$panel" | awk '/Width:/{print $2}')" -ge 16 ]; }
 wait_for 100 embedded || fail "no tray icon was embedded"
 eval "$(xdotool getwindowgeometry --shell "$panel")"
 before=$(visible_windows)
@@ -90,8 +79,8 @@ xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 3
 menu_open() { [ "$(visible_windows)" -gt "$before" ]; }
 wait_for 50 menu_open || fail "the tray menu did not open"
 xdotool key Up Return
-for _ in $(seq 100); do alive || break; sleep 0.1; done
-alive && fail "Quit Tandrel from the tray menu did not end the program"
+ended() { ! alive; }
+wait_for 100 ended || fail "Quit Tandrel from the tray menu did not end the program"
 wait "$app"
 status=$?
 app=""

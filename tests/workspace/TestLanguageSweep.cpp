@@ -74,10 +74,9 @@ QStringList visibleTexts(QWidget* widget)
         texts << editor->placeholderText();
     if (auto* editor = qobject_cast<QTextEdit*>(widget))
         texts << editor->placeholderText();
-    if (auto* box = qobject_cast<QComboBox*>(widget)) {
+    if (auto* box = qobject_cast<QComboBox*>(widget))
         for (int i = 0; i < box->count(); ++i)
             texts << box->itemText(i);
-    }
     for (QAction* action : widget->actions())
         texts << action->text() << action->toolTip();
     texts.removeAll(QString());
@@ -115,8 +114,7 @@ class TestLanguageSweep : public QObject {
                 const bool fault
                     = language == "en" ? hasHan(text) : hasHan(text) && !isRenderedFromAKey(text);
                 if (fault)
-                    faults << QStringLiteral("%1 (%2): %3")
-                                  .arg(widget->objectName(), widget->metaObject()->className(), text);
+                    faults << widget->objectName() + " (" + widget->metaObject()->className() + "): " + text;
             }
         }
         faults.removeDuplicates();
@@ -129,10 +127,8 @@ private slots:
     {
         QTest::addColumn<QString>("built");
         QTest::addColumn<QString>("switched");
-        QTest::newRow("built in Chinese") << "zh-Hans"
-                                          << "en";
-        QTest::newRow("built in English") << "en"
-                                          << "zh-Hans";
+        QTest::newRow("built in Chinese") << "zh-Hans" << "en";
+        QTest::newRow("built in English") << "en" << "zh-Hans";
     }
     void sweep()
     {

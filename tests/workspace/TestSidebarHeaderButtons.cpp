@@ -10,14 +10,14 @@
 #include <QToolButton>
 #include <QtTest>
 
-// The window's own buttons in the real main window, against the real controller.
+// The window's own buttons in the real main window, against the real controller. Their
+// texts in both languages are the language sweep's.
 struct Session : StoreHarness {
     QWidget tab { nullptr, Qt::Tool | Qt::FramelessWindowHint };
     std::unique_ptr<SidebarWindowController> controller;
     std::unique_ptr<ContentView> view;
 
-    explicit Session(const QString& language)
-        : StoreHarness(language)
+    Session()
     {
         controller = std::make_unique<SidebarWindowController>(
             preferences(), std::make_unique<FakeWindowSystem>());
@@ -45,69 +45,37 @@ struct Session : StoreHarness {
         emit collapse->customContextMenuRequested(QPoint(4, 4));
         return collapse->findChild<QMenu*>("collapseMenu");
     }
+    QAction* collapseMenuAction(const char* name) const
+    {
+        QMenu* menu = openCollapseMenu();
+        menu->close();
+        return menu->findChild<QAction*>(name);
+    }
 };
 
 class TestSidebarHeaderButtons : public QObject {
     Q_OBJECT
 
-    static QStringList texts(const QMenu* menu)
-    {
-        QStringList result;
-        for (const QAction* action : menu->actions())
-            result << action->text();
-        return result;
-    }
-
 private slots:
-    void pinButton_data()
-    {
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<QString>("keepOnTop");
-        QTest::addColumn<QString>("unpin");
-        QTest::newRow("zh") << "zh-Hans"
-                            << "窗口置顶"
-                            << "取消窗口置顶";
-        QTest::newRow("en") << "en"
-                            << "Keep on Top"
-                            << "Unpin Window";
-    }
     void pinButton()
     {
-        QFETCH(QString, language);
-        QFETCH(QString, keepOnTop);
-        QFETCH(QString, unpin);
-        Session s(language);
+        Session s;
         auto* pin = s.find<QToolButton*>("pinButton");
-        QVERIFY(pin);
-        QCOMPARE(pin->toolTip(), keepOnTop);
-        QCOMPARE(pin->accessibleName(), keepOnTop);
-        QCOMPARE(pin->property("symbol").toString(), QString("pin"));
+        const QString keepOnTop = pin->toolTip();
         QTest::mouseClick(pin, Qt::LeftButton);
-        QVERIFY(s.controller->isPinned());
-        QVERIFY(s.preferences()->boolValue("sidebarWindowPinned"));
-        QCOMPARE(pin->toolTip(), unpin);
+        QVERIFY(s.controller->isPinned() && s.preferences()->boolValue("sidebarWindowPinned"));
+        QVERIFY(pin->toolTip() != keepOnTop);
         QCOMPARE(pin->property("symbol").toString(), QString("pin.fill"));
-        QVERIFY(s.view->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QTest::mouseClick(pin, Qt::LeftButton);
         QVERIFY(!s.controller->isPinned());
         QCOMPARE(pin->toolTip(), keepOnTop);
     }
 
-    void collapseAndSettingsButtons()
+    void collapseWaitsForTheSettings()
     {
-        Session s("en");
+        Session s;
         auto* collapse = s.find<QToolButton*>("collapseButton");
-        QCOMPARE(collapse->toolTip(), QString("Collapse to the edge. Click the edge tab to reopen."));
-        QCOMPARE(collapse->accessibleName(), QString("Collapse to Edge"));
-        auto* settings = s.find<QToolButton*>("settingsButton");
-        QCOMPARE(settings->toolTip(), QString("Open Settings"));
-        QCOMPARE(settings->accessibleName(), QString("Settings"));
-
-        s.setLanguage("zh-Hans");
-        QCOMPARE(collapse->accessibleName(), QString("靠边收起"));
-        QCOMPARE(settings->toolTip(), QString("打开设置"));
-
-        QTest::mouseClick(settings, Qt::LeftButton);
+        QTest::mouseClick(s.find<QToolButton*>("settingsButton"), Qt::LeftButton);
         QTRY_VERIFY(s.view->findChild<QMessageBox*>("settingsPlaceholder"));
         // Not while the settings are open.
         QTest::mouseClick(collapse, Qt::LeftButton);
@@ -118,46 +86,27 @@ private slots:
 
         // Nearer the left edge: collapses there.
         QTest::mouseClick(collapse, Qt::LeftButton);
-        QVERIFY(s.controller->isCollapsed());
+        QVERIFY(s.controller->isCollapsed() && !s.view->isVisible());
         QCOMPARE(s.controller->dockedEdgeRawValue(), QString("left"));
-        QVERIFY(!s.view->isVisible());
     }
 
     void collapseMenu()
     {
-        Session s("en");
-        QMenu* menu = s.openCollapseMenu();
-        QVERIFY(menu);
-        QCOMPARE(texts(menu),
-            (QStringList { "Auto-collapse at Edge", "Dock Left and Collapse", "Dock Right and Collapse" }));
-        QAction* autoCollapse = menu->findChild<QAction*>("autoCollapseAction");
-        QVERIFY(autoCollapse->isCheckable());
-        QVERIFY(autoCollapse->isChecked());
-        autoCollapse->trigger();
+        Session s;
+        QVERIFY(!s.collapseMenuAction("undockAction"));
+        s.collapseMenuAction("autoCollapseAction")->trigger();
         QVERIFY(!s.controller->autoCollapse());
+        QVERIFY(!s.collapseMenuAction("autoCollapseAction")->isChecked());
         QCOMPARE(s.preferences()->boolValue("sidebarAutoCollapse"), false);
-        menu->close();
 
-        menu = s.openCollapseMenu();
-        QVERIFY(!menu->findChild<QAction*>("autoCollapseAction")->isChecked());
-        menu->findChild<QAction*>("dockRightAction")->trigger();
-        menu->close();
+        s.collapseMenuAction("dockRightAction")->trigger();
         QVERIFY(s.controller->isCollapsed());
         QCOMPARE(s.controller->dockedEdgeRawValue(), QString("right"));
         s.controller->expand();
-
         // Docked: undocking is offered too.
-        menu = s.openCollapseMenu();
-        QCOMPARE(texts(menu),
-            (QStringList {
-                "Auto-collapse at Edge", "Dock Left and Collapse", "Dock Right and Collapse", "Undock" }));
-        menu->findChild<QAction*>("undockAction")->trigger();
-        menu->close();
+        s.collapseMenuAction("undockAction")->trigger();
         QCOMPARE(s.controller->dockedEdge(), std::nullopt);
-        menu = s.openCollapseMenu();
-        QVERIFY(!menu->findChild<QAction*>("undockAction"));
-        menu->findChild<QAction*>("dockLeftAction")->trigger();
-        menu->close();
+        s.collapseMenuAction("dockLeftAction")->trigger();
         QCOMPARE(s.controller->dockedEdgeRawValue(), QString("left"));
         QVERIFY(s.controller->isCollapsed());
     }

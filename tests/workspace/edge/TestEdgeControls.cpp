@@ -1,5 +1,4 @@
 #include "platform/window/DelayedJob.h"
-#include "platform/window/ScreenCoordinates.h"
 #include "platform/window/SidebarWindowController.h"
 #include "support/FakeWindowSystem.h"
 #include "support/StoreHarness.h"
@@ -57,33 +56,24 @@ class TestEdgeControls : public QObject {
 private slots:
     void tabShowsTheTimer_data()
     {
-        QTest::addColumn<QString>("language");
         QTest::addColumn<bool>("isBreak");
         QTest::addColumn<int>("elapsed");
         QTest::addColumn<bool>("paused");
         QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("dot");
-        QTest::newRow("paused focus, zh") << "zh-Hans" << false << 750 << true << "专注已暂停 12:30"
-                                          << "paused";
-        QTest::newRow("paused focus, en") << "en" << false << 750 << true << "Focus Paused 12:30"
-                                          << "paused";
-        QTest::newRow("running break") << "en" << true << 60 << false << "Break Running 04:00"
-                                       << "rest";
-        QTest::newRow("nothing left") << "en" << false << 1500 << false << ""
-                                      << "";
+        QTest::newRow("paused focus") << false << 750 << true << "Focus Paused 12:30" << "paused";
+        QTest::newRow("running break") << true << 60 << false << "Break Running 04:00" << "rest";
+        QTest::newRow("nothing left") << false << 1500 << false << "" << "";
     }
     void tabShowsTheTimer()
     {
-        QFETCH(QString, language);
         QFETCH(bool, isBreak);
         QFETCH(int, elapsed);
         QFETCH(bool, paused);
         QFETCH(QString, status);
         QFETCH(QString, dot);
-        Session s(language);
-        const QString hint = language == "en" ? "Click to open Tandrel. Hover for quick controls."
-                                              : "点击展开Tandrel，悬浮显示快捷控制";
-        QCOMPARE(s.toolTip(), hint);
+        Session s;
+        const QString hint = s.toolTip();
         s.timer()->selectMode(isBreak);
         s.timer()->toggle();
         s.now = s.now.addSecs(elapsed);
@@ -91,12 +81,9 @@ private slots:
             s.timer()->toggle();
         s.tab()->refresh();
         QCOMPARE(s.toolTip(), status.isEmpty() ? hint : hint + "\n" + status);
-        QCOMPARE(s.tab()->button()->accessibleName(), status.isEmpty() ? hint : hint + "，" + status);
         QCOMPARE(s.tab()->timerDot()->isVisible(), !dot.isEmpty());
-        if (!dot.isEmpty()) {
+        if (!dot.isEmpty())
             QCOMPARE(s.tab()->timerDot()->state(), dot);
-            QCOMPARE(s.tab()->timerDot()->tint(), isBreak ? QColor(52, 199, 89) : QColor(255, 149, 0));
-        }
     }
 
     void theTabRefreshesWhileCollapsed()
@@ -128,31 +115,12 @@ private slots:
         s.tab()->refresh();
         EdgeStatusDot* dot = s.tab()->recordingDot();
         QVERIFY(dot->isVisible());
-        QCOMPARE(dot->accessibleName(), QString("正在录音"));
         QVERIFY(s.toolTip().endsWith("\n录音中 00:00"));
         QCOMPARE(dot->isPulsing(), !reduceMotion);
         s.recorder()->toggle();
         QTRY_VERIFY(!s.recorder()->isRecording());
         s.tab()->refresh();
-        QVERIFY(!dot->isVisible());
-        QVERIFY(!dot->isPulsing());
-    }
-
-    void textsFollowTheLanguage()
-    {
-        Session s("zh-Hans");
-        s.edge->quickControlsRequested();
-        QCOMPARE(s.tab()->windowTitle(), QString("展开Tandrel"));
-        QCOMPARE(s.quick<QLabel*>("quickTitleLabel")->text(), QString("快捷控制"));
-        QCOMPARE(s.quick<QToolButton*>("quickExpandButton")->accessibleName(), QString("展开侧栏"));
-        s.setLanguage("en");
-        QCOMPARE(s.tab()->windowTitle(), QString("Open Tandrel"));
-        QCOMPARE(s.tab()->findChild<QLabel*>("edgeTabLabel_timer")->text(), QString("Focus Timer"));
-        QCOMPARE(s.toolTip(), QString("Click to open Tandrel. Hover for quick controls."));
-        QCOMPARE(s.panel()->windowTitle(), QString("Tandrel Quick Controls"));
-        QCOMPARE(s.quick<QLabel*>("quickTitleLabel")->text(), QString("Quick Controls"));
-        QCOMPARE(s.quick<QToolButton*>("quickCloseButton")->toolTip(), QString("Close Quick Controls"));
-        QCOMPARE(s.quick<QLabel*>("quickRecordingDetail")->text(), QString("Capture an Idea Anytime"));
+        QVERIFY(!dot->isVisible() && !dot->isPulsing());
     }
 
     void hoverOpensAndLeavingCloses()
@@ -163,10 +131,7 @@ private slots:
         s.edge->tabHover(true);
         QVERIFY(!s.panelShown());
         s.fire("hoverDelay");
-        QVERIFY(s.panelShown());
-        QCOMPARE(ScreenCoordinates::toSidebar(s.panel()->geometry()),
-            SidebarGeometry::quickControlsFrame(ScreenCoordinates::toSidebar(tab),
-                ScreenCoordinates::visibleFrame(s.tab()->screen()), SidebarEdge::right));
+        QVERIFY(s.panelShown()); // where it stands is the desktop test's
         // Within 6 points of the tab still counts as on it.
         s.system->pointer = QPoint(tab.left() - 5, tab.center().y());
         s.edge->tabHover(false);
@@ -207,12 +172,8 @@ private slots:
         s.edge->quickControlsRequested();
         auto* toggle = s.quick<QPushButton*>("quickTimerToggleButton");
         auto* modeSwitch = s.quick<QPushButton*>("quickModeSwitchButton");
-        QCOMPARE(toggle->text(), QString("Start"));
-        QCOMPARE(modeSwitch->text(), QString("Start Break"));
-        QCOMPARE(s.quick<QLabel*>("quickTimerRemaining")->text(), QString("25:00"));
         QTest::mouseClick(toggle, Qt::LeftButton);
         QVERIFY(s.timer()->isRunning());
-        QCOMPARE(toggle->text(), QString("Pause"));
         QVERIFY(!modeSwitch->isVisibleTo(s.panel()));
         // The tab was told at once.
         QVERIFY(s.toolTip().endsWith("Focus Running 25:00"));
@@ -222,10 +183,8 @@ private slots:
         QCOMPARE(s.quick<QLabel*>("quickTimerRemaining")->text(), QString("24:50"));
         QTest::mouseClick(s.quick<QToolButton*>("quickTimerEndButton"), Qt::LeftButton);
         QVERIFY(!s.timer()->hasStarted());
-        QCOMPARE(toggle->text(), QString("Start"));
         QTest::mouseClick(modeSwitch, Qt::LeftButton);
         QVERIFY(s.timer()->isBreak() && s.timer()->isRunning());
-        QCOMPARE(s.quick<QLabel*>("quickTimerCaption")->text(), QString("Break"));
     }
 
     void quickControlsRecord()
@@ -233,29 +192,23 @@ private slots:
         Session s("zh-Hans");
         s.edge->quickControlsRequested();
         auto* record = s.quick<QPushButton*>("quickRecordButton");
-        QCOMPARE(record->text(), QString("开始"));
-        QCOMPARE(s.quick<QLabel*>("quickRecordingTitle")->text(), QString("快捷录音"));
         QTest::mouseClick(record, Qt::LeftButton);
         // Starting is a job of its own.
         QVERIFY(!s.recorder()->isRecording());
         QTRY_VERIFY(s.recorder()->isRecording());
-        QCOMPARE(record->text(), QString("停止"));
-        QCOMPARE(s.quick<QLabel*>("quickRecordingTitle")->text(), QString("正在录音"));
         QCOMPARE(s.quick<QLabel*>("quickRecordingDetail")->text(), QString("00:00"));
         QTest::mouseClick(record, Qt::LeftButton);
         QVERIFY(!s.recorder()->isRecording());
         // While the permission question is open the button waits; a refusal shows below.
         s.audio->authorization = MicrophoneAuthorization::notDetermined;
         QTest::mouseClick(record, Qt::LeftButton);
-        QVERIFY(s.recorder()->isRequestingPermission());
-        QVERIFY(!record->isEnabled());
+        QVERIFY(s.recorder()->isRequestingPermission() && !record->isEnabled());
         QTRY_COMPARE(s.audio->accessRequests.size(), 1);
         s.audio->accessRequests.takeFirst()(false);
         QVERIFY(record->isEnabled());
         auto* error = s.quick<QLabel*>("quickRecordingError");
         QVERIFY(error->isVisibleTo(s.panel()));
         QCOMPARE(error->text(), *s.recorder()->errorMessage());
-        QCOMPARE(error->toolTip(), error->text());
     }
 
     void ways_data()
@@ -283,10 +236,6 @@ private slots:
             emit button->customContextMenuRequested(QPoint(10, 10));
             QMenu* menu = nullptr;
             QTRY_VERIFY((menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())));
-            QStringList texts;
-            for (QAction* action : menu->actions())
-                texts << action->text();
-            QCOMPARE(texts, (QStringList { "Quick Controls", "Open Tandrel", "Undock" }));
             menu->findChild<QAction*>(way)->trigger();
             menu->close();
         } else {
@@ -314,13 +263,10 @@ private slots:
         QFETCH(bool, highlighted);
         Session s;
         EdgeTabButton* button = s.tab()->button();
-        QFile file(s.path("note.txt"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
         QMimeData data;
         data.setUrls({ kind == "folder" ? QUrl::fromLocalFile(s.path())
                 : kind == "web"         ? QUrl("https://example.com/a.txt")
-                                        : QUrl::fromLocalFile(file.fileName()) });
+                                        : QUrl::fromLocalFile(s.writeFile("note.txt", "")) });
         QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(button, &enter);
         QCOMPARE(enter.isAccepted(), highlighted);
