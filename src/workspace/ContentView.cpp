@@ -37,7 +37,7 @@ ContentView::ContentView(WorkspaceStore* store, QWidget* parent)
 ContentView::ContentView(WorkspaceStore* store, Build build, QWidget* parent)
     : QWidget(parent)
     , m_store(store)
-    , m_preferences(store->defaults())
+    , m_preferences(store->preferences())
 {
     setObjectName("contentView");
     setWindowTitle(QStringLiteral("Tandrel"));

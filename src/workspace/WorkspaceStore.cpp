@@ -188,7 +188,7 @@ void WorkspaceStore::restoreVault()
         setMessage(L10n::tr("请在设置中重新选择 Obsidian 仓库。"));
         return;
     }
-    setVaultURL(resolved.value().path);
+    setVaultPath(resolved.value().path);
     if (resolved.value().isStale) {
         const auto renewed = FolderBookmark::create(resolved.value().path);
         if (!renewed) {
@@ -333,12 +333,12 @@ void WorkspaceStore::setSelectedPageID(std::optional<QUuid> id)
         emit selectedPageIDChanged();
 }
 
-void WorkspaceStore::setVaultURL(const std::optional<QString>& url)
+void WorkspaceStore::setVaultPath(const std::optional<QString>& url)
 {
-    if (url == m_vaultURL)
+    if (url == m_vaultPath)
         return;
-    m_vaultURL = url;
-    emit vaultURLChanged();
+    m_vaultPath = url;
+    emit vaultPathChanged();
 }
 
 void WorkspaceStore::setMessage(const std::optional<QString>& message)
@@ -386,9 +386,9 @@ void WorkspaceStore::setNote(const QString& text)
 
 QString WorkspaceStore::vaultName() const
 {
-    if (!m_vaultURL)
+    if (!m_vaultPath)
         return L10n::tr("尚未连接");
-    return QFileInfo(QDir::cleanPath(*m_vaultURL)).fileName();
+    return QFileInfo(QDir::cleanPath(*m_vaultPath)).fileName();
 }
 
 int WorkspaceStore::remainingTaskCount() const
@@ -524,7 +524,7 @@ void WorkspaceStore::selectVault()
     }
     m_vaultBookmark = bookmark.value();
     save(kVaultBookmark);
-    setVaultURL(*folder);
+    setVaultPath(*folder);
 }
 
 QString WorkspaceStore::displayTitle(const NotePage& page)

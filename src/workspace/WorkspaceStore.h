@@ -68,7 +68,7 @@ public:
     std::optional<QUuid> selectedPageID() const { return m_selectedPageID; }
     void setSelectedPageID(std::optional<QUuid> id);
 
-    std::optional<QString> vaultURL() const { return m_vaultURL; }
+    std::optional<QString> vaultPath() const { return m_vaultPath; }
     std::optional<QString> message() const { return m_message; }
     void setMessage(const std::optional<QString>& message);
 
@@ -78,7 +78,7 @@ public:
     NotificationService* notifications() const { return m_notifications; }
     RecordingStore* audio() const { return m_audio; }
     TranscriptionProviding* speech() const { return m_speech; }
-    Preferences* defaults() const { return m_preferences; }
+    Preferences* preferences() const { return m_preferences; }
     FolderChooser* folderChooser() const { return m_folderChooser.get(); }
 
     // Derived values.
@@ -135,7 +135,7 @@ signals:
     void tasksChanged();
     void pagesChanged();
     void selectedPageIDChanged();
-    void vaultURLChanged();
+    void vaultPathChanged();
     void messageChanged();
     void processingSpeechChanged();
 
@@ -150,7 +150,7 @@ private:
     void keepUnreadable(const QString& key, const QByteArray& data);
     void failInterruptedTranscriptions();
     void restoreVault();
-    void setVaultURL(const std::optional<QString>& url);
+    void setVaultPath(const std::optional<QString>& url);
     int currentPageIndex() const;
     NotePage freshFirstPage(const QString& content = QString()) const;
     void processTranscriptions();
@@ -178,7 +178,7 @@ private:
         QString filename;
     };
     std::optional<PendingTranscription> m_transcribing;
-    std::optional<QString> m_vaultURL;
+    std::optional<QString> m_vaultPath;
     std::optional<QString> m_message;
     PomodoroTimer* m_timer = nullptr;
     HolidayCalendar* m_holidays = nullptr;

@@ -246,7 +246,7 @@ void WorkspaceStore::updateAudio(const QUuid& pageID, const QString& filename, T
 
 void WorkspaceStore::exportRecording(const AudioRecording&)
 {
-    if (!m_vaultURL) {
+    if (!m_vaultPath) {
         setMessage(L10n::tr("请先在设置中选择 Obsidian 仓库。"));
         return;
     }

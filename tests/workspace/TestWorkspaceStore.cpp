@@ -83,7 +83,7 @@ private slots:
         QCOMPARE(prefs.string("selectedPageID"), Uuid::text(page.id));
         QCOMPARE(::storedPages(prefs), store->pages());
         QCOMPARE(prefs.data("tasks"), QByteArray("[]"));
-        QVERIFY(!prefs.contains("recordingNoteDestination") && !store->message() && !store->vaultURL());
+        QVERIFY(!prefs.contains("recordingNoteDestination") && !store->message() && !store->vaultPath());
     }
 
     void destinations_data()
@@ -333,23 +333,23 @@ private slots:
         {
             auto store = makeStore(profile, 5s, chooser);
             store->selectVault(); // cancelled
-            QVERIFY(!store->vaultURL() && !profile.preferences()->contains("vaultBookmark"));
+            QVERIFY(!store->vaultPath() && !profile.preferences()->contains("vaultBookmark"));
             store->selectVault();
             QCOMPARE(store->vaultName(), QString("My Vault"));
         }
-        QCOMPARE(makeStore(profile)->vaultURL(), vault);
+        QCOMPARE(makeStore(profile)->vaultPath(), vault);
         // Replaced by another folder of the same name: stale, renewed, still no message.
         QVERIFY(QDir(vault).removeRecursively());
         profile.makeFolder("filler");
         profile.makeFolder("My Vault");
         {
             auto store = makeStore(profile);
-            QCOMPARE(store->vaultURL(), vault);
+            QCOMPARE(store->vaultPath(), vault);
             QVERIFY(!store->message());
         }
         QVERIFY(QDir(vault).removeRecursively());
         auto store = makeStore(profile);
-        QVERIFY(!store->vaultURL());
+        QVERIFY(!store->vaultPath());
         QCOMPARE(store->message(), QString("Select your Obsidian vault again in Settings."));
     }
 

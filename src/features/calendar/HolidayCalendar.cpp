@@ -40,13 +40,13 @@ bool isValid(const HolidayYear& year)
 } // namespace
 
 HolidayCalendar::HolidayCalendar(
-    Preferences* defaults, std::shared_ptr<FolderChooser> chooser, QObject* parent)
+    Preferences* preferences, std::shared_ptr<FolderChooser> chooser, QObject* parent)
     : QObject(parent)
-    , m_defaults(defaults)
+    , m_preferences(preferences)
     , m_chooser(chooser ? std::move(chooser) : std::make_shared<DialogFolderChooser>())
 {
     m_years = { builtInYear() };
-    const auto data = m_defaults->data(kHolidayYears);
+    const auto data = m_preferences->data(kHolidayYears);
     if (!data)
         return;
     const auto stored = HolidayYears::decodeList(*data);
@@ -60,8 +60,8 @@ HolidayCalendar::HolidayCalendar(
     }
 }
 
-HolidayCalendar::HolidayCalendar(Preferences* defaults, QObject* parent)
-    : HolidayCalendar(defaults, std::shared_ptr<FolderChooser>(), parent)
+HolidayCalendar::HolidayCalendar(Preferences* preferences, QObject* parent)
+    : HolidayCalendar(preferences, std::shared_ptr<FolderChooser>(), parent)
 {
 }
 
@@ -206,13 +206,13 @@ std::optional<StorageError> HolidayCalendar::importData(const QByteArray& data)
         // What could not be read at start is kept under another key rather than overwritten.
         const QString backupKey = kHolidayYears + QStringLiteral(".unreadable-")
             + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-        m_defaults->setData(backupKey, *m_unreadableStored);
-        if (!m_defaults->lastWriteSucceeded())
+        m_preferences->setData(backupKey, *m_unreadableStored);
+        if (!m_preferences->lastWriteSucceeded())
             return notSaved;
         m_unreadableStored.reset();
     }
-    m_defaults->setData(kHolidayYears, HolidayYears::encode(m_years));
-    if (!m_defaults->lastWriteSucceeded())
+    m_preferences->setData(kHolidayYears, HolidayYears::encode(m_years));
+    if (!m_preferences->lastWriteSucceeded())
         return notSaved;
     return std::nullopt;
 }

@@ -28,11 +28,11 @@ public:
     // Import files of this many bytes or more are refused.
     static constexpr qint64 maximumFileSize = 2'000'000;
 
-    // `chooser` picks the import file (a dialog when none is given); `defaults` must
+    // `chooser` picks the import file (a dialog when none is given); `preferences` must
     // outlive the calendar.
     explicit HolidayCalendar(
-        Preferences* defaults, std::shared_ptr<FolderChooser> chooser = {}, QObject* parent = nullptr);
-    HolidayCalendar(Preferences* defaults, QObject* parent);
+        Preferences* preferences, std::shared_ptr<FolderChooser> chooser = {}, QObject* parent = nullptr);
+    HolidayCalendar(Preferences* preferences, QObject* parent);
     ~HolidayCalendar() override;
 
     // The official notice the built-in year follows.
@@ -71,7 +71,7 @@ private:
     std::optional<StorageError> importFile(const QString& path);
     void setIssue(const std::optional<QString>& issue);
 
-    Preferences* m_defaults;
+    Preferences* m_preferences;
     std::shared_ptr<FolderChooser> m_chooser;
     QList<HolidayYear> m_years;
     std::optional<QString> m_issue;

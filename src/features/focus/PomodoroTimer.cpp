@@ -28,9 +28,9 @@ qint64 secondsRoundedUp(const QDateTime& from, const QDateTime& to)
 }
 } // namespace
 
-PomodoroTimer::PomodoroTimer(Preferences* defaults, NotificationService* notifications, QObject* parent)
+PomodoroTimer::PomodoroTimer(Preferences* preferences, NotificationService* notifications, QObject* parent)
     : QObject(parent)
-    , m_defaults(defaults)
+    , m_preferences(preferences)
     , m_notifications(notifications)
     , m_beep(systemBeep)
 {
@@ -45,19 +45,19 @@ PomodoroTimer::~PomodoroTimer() = default;
 // to one second.
 qint64 PomodoroTimer::storedDuration(const QString& key, qint64 fallback) const
 {
-    if (!m_defaults)
+    if (!m_preferences)
         return fallback;
-    const auto kind = m_defaults->kind(key);
+    const auto kind = m_preferences->kind(key);
     if (!kind)
         return fallback;
     std::optional<qint64> value;
     switch (*kind) {
     case Preferences::Kind::Integer:
     case Preferences::Kind::Bool:
-        value = m_defaults->integer(key);
+        value = m_preferences->integer(key);
         break;
     case Preferences::Kind::Double:
-        if (const auto number = m_defaults->doubleValue(key); number && std::isfinite(*number)
+        if (const auto number = m_preferences->doubleValue(key); number && std::isfinite(*number)
             && std::trunc(*number) == *number && std::abs(*number) < 9.0e18)
             value = qint64(*number);
         break;
@@ -71,8 +71,8 @@ qint64 PomodoroTimer::storedDuration(const QString& key, qint64 fallback) const
 void PomodoroTimer::setFocusDuration(qint64 seconds)
 {
     seconds = std::max<qint64>(seconds, 1);
-    if (m_defaults)
-        m_defaults->setInteger(kFocusDuration, seconds);
+    if (m_preferences)
+        m_preferences->setInteger(kFocusDuration, seconds);
     if (seconds == m_focusDuration)
         return;
     m_focusDuration = seconds;
@@ -82,8 +82,8 @@ void PomodoroTimer::setFocusDuration(qint64 seconds)
 void PomodoroTimer::setBreakDuration(qint64 seconds)
 {
     seconds = std::max<qint64>(seconds, 1);
-    if (m_defaults)
-        m_defaults->setInteger(kBreakDuration, seconds);
+    if (m_preferences)
+        m_preferences->setInteger(kBreakDuration, seconds);
     if (seconds == m_breakDuration)
         return;
     m_breakDuration = seconds;

@@ -29,7 +29,7 @@ public:
     static constexpr qint64 defaultFocusDuration = 1500;
     static constexpr qint64 defaultBreakDuration = 300;
 
-    PomodoroTimer(Preferences* defaults, NotificationService* notifications, QObject* parent = nullptr);
+    PomodoroTimer(Preferences* preferences, NotificationService* notifications, QObject* parent = nullptr);
     ~PomodoroTimer() override;
 
     // Tests pin the time and listen for the alert sound.
@@ -81,7 +81,7 @@ private:
     void stopTicker();
     void reportDeadline();
 
-    Preferences* m_defaults;
+    Preferences* m_preferences;
     QPointer<NotificationService> m_notifications;
     WallClock m_clock;
     std::function<void()> m_beep;

@@ -28,9 +28,9 @@ QString message(ShortcutIssue issue)
 }
 } // namespace ShortcutIssues
 
-ShortcutManager::ShortcutManager(Preferences* defaults, std::unique_ptr<HotKeyRegistering> backend, QObject* parent)
+ShortcutManager::ShortcutManager(Preferences* preferences, std::unique_ptr<HotKeyRegistering> backend, QObject* parent)
     : QObject(parent)
-    , m_defaults(defaults)
+    , m_preferences(preferences)
     , m_backend(backend ? std::move(backend) : std::make_unique<X11HotKeyBackend>())
 {
     load();
@@ -49,7 +49,7 @@ ShortcutManager::~ShortcutManager()
 
 void ShortcutManager::load()
 {
-    const auto data = m_defaults->data(kBindingsKey);
+    const auto data = m_preferences->data(kBindingsKey);
     QJsonParseError error {};
     const QJsonDocument document = data ? QJsonDocument::fromJson(*data, &error) : QJsonDocument();
     if (data && error.error == QJsonParseError::NoError && document.isObject()) {
@@ -83,7 +83,7 @@ void ShortcutManager::load()
 
     for (ShortcutAction action : ShortcutActions::allCases())
         m_bindings.insert(action, KeyboardShortcutBinding::defaults(action));
-    const auto older = m_defaults->string(kOlderFocusKey);
+    const auto older = m_preferences->string(kOlderFocusKey);
     const auto commandShift = ShortcutModifiers::of({ ShortcutModifiers::command, ShortcutModifiers::shift });
     if (older == QStringLiteral("commandShiftP"))
         m_bindings.insert(ShortcutAction::focus, { 35, commandShift, QStringLiteral("P") });
@@ -91,7 +91,7 @@ void ShortcutManager::load()
         m_bindings.insert(ShortcutAction::focus, { 17, commandShift, QStringLiteral("T") });
     // An unreadable stored form is kept aside rather than overwritten by the defaults.
     if (data)
-        m_defaults->setData(kBindingsKey + QStringLiteral(".unreadable"), *data);
+        m_preferences->setData(kBindingsKey + QStringLiteral(".unreadable"), *data);
     persist();
 }
 
@@ -100,7 +100,7 @@ void ShortcutManager::persist()
     QJsonObject object;
     for (auto it = m_bindings.cbegin(); it != m_bindings.cend(); ++it)
         object.insert(ShortcutActions::id(it.key()), it.value().toJson());
-    m_defaults->setData(kBindingsKey, QJsonDocument(object).toJson(QJsonDocument::Compact));
+    m_preferences->setData(kBindingsKey, QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 
 void ShortcutManager::connectActions(const Actions& actions)

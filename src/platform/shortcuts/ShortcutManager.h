@@ -28,7 +28,7 @@ public:
 
     // Without a backend the desktop's (X11) hot keys are used. Loads the bindings;
     // registers nothing yet.
-    explicit ShortcutManager(Preferences* defaults, std::unique_ptr<HotKeyRegistering> backend = nullptr,
+    explicit ShortcutManager(Preferences* preferences, std::unique_ptr<HotKeyRegistering> backend = nullptr,
                              QObject* parent = nullptr);
     ~ShortcutManager() override;
 
@@ -55,7 +55,7 @@ private:
 
     QMap<ShortcutAction, KeyboardShortcutBinding> m_bindings;
     QMap<ShortcutAction, ShortcutIssue> m_issues;
-    Preferences* m_defaults;
+    Preferences* m_preferences;
     std::unique_ptr<HotKeyRegistering> m_backend;
     bool m_connected = false;
     QSet<ShortcutAction> m_activeActions;

@@ -73,19 +73,19 @@ QString expiredAccessIssue()
 
 } // namespace
 
-StorageLocations::StorageLocations(Preferences* defaults, std::optional<QString> baseDirectory,
+StorageLocations::StorageLocations(Preferences* preferences, std::optional<QString> baseDirectory,
     std::shared_ptr<FolderChooser> chooser, QObject* parent)
     : QObject(parent)
-    , m_defaults(defaults)
+    , m_preferences(preferences)
     , m_baseDirectory(std::move(baseDirectory))
     , m_chooser(chooser ? std::move(chooser) : std::make_shared<DialogFolderChooser>())
 {
     m_attachmentExportPath
-        = m_defaults->string(kAttachmentExportPath).value_or(QStringLiteral("Sidebar/Attachments"));
+        = m_preferences->string(kAttachmentExportPath).value_or(QStringLiteral("Sidebar/Attachments"));
     m_recordingExportPath
-        = m_defaults->string(kRecordingExportPath).value_or(QStringLiteral("Sidebar/Recordings"));
+        = m_preferences->string(kRecordingExportPath).value_or(QStringLiteral("Sidebar/Recordings"));
 
-    if (const auto data = m_defaults->data(kStorageFolders)) {
+    if (const auto data = m_preferences->data(kStorageFolders)) {
         if (const auto folders = StoredFolders::decode(*data)) {
             m_folders = *folders;
         } else {
@@ -93,14 +93,14 @@ StorageLocations::StorageLocations(Preferences* defaults, std::optional<QString>
             // the user's folders, so the unreadable bytes are kept under another key.
             const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
             QString backupKey = kStorageFolders + QStringLiteral(".unreadable-") + stamp;
-            for (int n = 2; m_defaults->contains(backupKey); ++n)
+            for (int n = 2; m_preferences->contains(backupKey); ++n)
                 backupKey
                     = kStorageFolders + QStringLiteral(".unreadable-") + stamp + QStringLiteral("-%1").arg(n);
-            m_defaults->setData(backupKey, *data);
+            m_preferences->setData(backupKey, *data);
         }
     }
     const auto storedID = [this](const QString& key) -> std::optional<QUuid> {
-        const auto text = m_defaults->string(key);
+        const auto text = m_preferences->string(key);
         return text ? Uuid::parse(*text) : std::nullopt;
     };
     m_fileFolderID = storedID(kFileFolderID);
@@ -160,7 +160,7 @@ void StorageLocations::setAttachmentExportPath(const QString& path)
     if (path == m_attachmentExportPath)
         return;
     m_attachmentExportPath = path;
-    m_defaults->setString(kAttachmentExportPath, path);
+    m_preferences->setString(kAttachmentExportPath, path);
     emit attachmentExportPathChanged();
 }
 
@@ -169,7 +169,7 @@ void StorageLocations::setRecordingExportPath(const QString& path)
     if (path == m_recordingExportPath)
         return;
     m_recordingExportPath = path;
-    m_defaults->setString(kRecordingExportPath, path);
+    m_preferences->setString(kRecordingExportPath, path);
     emit recordingExportPathChanged();
 }
 
@@ -348,9 +348,9 @@ Result<QString> StorageLocations::exportDirectory(const QString& vault, const QS
 
 void StorageLocations::save()
 {
-    m_defaults->setData(kStorageFolders, StoredFolders::encode(m_folders));
+    m_preferences->setData(kStorageFolders, StoredFolders::encode(m_folders));
     const auto text
         = [](const std::optional<QUuid>& id) { return id ? std::optional(Uuid::text(*id)) : std::nullopt; };
-    m_defaults->setString(kFileFolderID, text(m_fileFolderID));
-    m_defaults->setString(kRecordingFolderID, text(m_recordingFolderID));
+    m_preferences->setString(kFileFolderID, text(m_fileFolderID));
+    m_preferences->setString(kRecordingFolderID, text(m_recordingFolderID));
 }

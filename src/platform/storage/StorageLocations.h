@@ -33,8 +33,8 @@ public:
 
     // Reads the remembered folders and opens them. `baseDirectory` replaces the application
     // data folder as the parent of the default folders; `chooser` is asked by `select`
-    // (a dialog when none is given). `defaults` must outlive the object.
-    explicit StorageLocations(Preferences* defaults, std::optional<QString> baseDirectory = std::nullopt,
+    // (a dialog when none is given). `preferences` must outlive the object.
+    explicit StorageLocations(Preferences* preferences, std::optional<QString> baseDirectory = std::nullopt,
         std::shared_ptr<FolderChooser> chooser = {}, QObject* parent = nullptr);
     ~StorageLocations() override;
 
@@ -94,7 +94,7 @@ private:
     void setFolderID(Kind kind, std::optional<QUuid> id);
     void setIssue(const std::optional<QString>& issue);
 
-    Preferences* m_defaults;
+    Preferences* m_preferences;
     std::optional<QString> m_baseDirectory;
     std::shared_ptr<FolderChooser> m_chooser;
     std::optional<QUuid> m_fileFolderID;
