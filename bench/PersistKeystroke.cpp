@@ -81,8 +81,8 @@ int main(int argc, char* argv[])
     {
         Preferences prefs(dir.filePath("preferences.sqlite"));
         Preferences::setStandard(&prefs);
-        prefs.setData("notePages", encodedPages);
-        prefs.setData("tasks", WorkspaceJson::encodeTasks(tasks));
+        if (!prefs.setData("notePages", encodedPages) || !prefs.setData("tasks", WorkspaceJson::encodeTasks(tasks)))
+            qFatal("Cannot write the benchmark's workspace");
         WorkspaceStore::Services services;
         services.notifications = new NotificationService;
         WorkspaceStore store(&prefs, services);

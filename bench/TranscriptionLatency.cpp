@@ -170,8 +170,9 @@ void runEngine(const char* title, const QString& folder, const QString& speech, 
     QTemporaryDir dir;
     Preferences prefs(dir.filePath(QStringLiteral("preferences.sqlite")));
     Preferences::setStandard(&prefs);
-    prefs.setString(QStringLiteral("interfaceLanguage"), QStringLiteral("en"));
-    prefs.setString(QStringLiteral("speechLanguage"), QStringLiteral("en-US"));
+    if (!prefs.setString(QStringLiteral("interfaceLanguage"), QStringLiteral("en"))
+        || !prefs.setString(QStringLiteral("speechLanguage"), QStringLiteral("en-US")))
+        qFatal("Cannot write the benchmark's preferences");
 
     SpeechTranscriber::Options options;
     options.whisperModelPath = [whisperModel] { return whisperModel; };

@@ -24,7 +24,7 @@ SidebarRecoveryMenu::SidebarRecoveryMenu(QObject* parent)
         Qt::QueuedConnection);
 
     m_tray->setObjectName("trayIcon");
-    m_tray->setIcon(Symbols::icon("square.and.pencil"));
+    m_tray->setIcon(Symbols::icon(Symbol::Note));
     m_tray->setToolTip(QStringLiteral("Tandrel"));
     m_tray->setContextMenu(m_menu.get());
     retranslate();

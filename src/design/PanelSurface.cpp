@@ -19,9 +19,9 @@ QRegion roundedRegion(const QRect& rect, int radius)
 }
 } // namespace
 
-QPixmap tintedSymbol(const QString& name, const QColor& tint, int size, qreal devicePixelRatio)
+QPixmap tintedSymbol(Symbol symbol, const QColor& tint, int size, qreal devicePixelRatio)
 {
-    const QIcon icon = Symbols::icon(name);
+    const QIcon icon = Symbols::icon(symbol);
     if (icon.isNull())
         return {};
     const QPixmap source = icon.pixmap(QSize(size, size), devicePixelRatio);

@@ -5,9 +5,10 @@
 
 class QColor;
 class QPixmap;
+enum class Symbol;
 
 // A symbol image (Symbols::icon) drawn in one colour, `size` points square.
-QPixmap tintedSymbol(const QString& name, const QColor& tint, int size, qreal devicePixelRatio);
+QPixmap tintedSymbol(Symbol symbol, const QColor& tint, int size, qreal devicePixelRatio);
 
 // The rounded dark surface of the edge panels. Reports the pointer entering and leaving it.
 class SidebarTrackingView : public QWidget {

@@ -12,40 +12,37 @@
 #include <QPixmapCache>
 
 namespace {
-struct Symbol {
+struct Look {
     const char* themeName;
     const char* glyph;
 };
 
-const QHash<QString, Symbol>& symbolTable()
+const QHash<Symbol, Look>& symbolTable()
 {
-    static const QHash<QString, Symbol> table {
-        { "checklist", { "view-list-details", "☰" } },
-        { "plus", { "list-add", "+" } },
-        { "xmark", { "edit-delete", "✕" } },
-        { "circle", { "", "○" } },
-        { "checkmark.circle.fill", { "", "✔" } },
-        { "trash", { "user-trash", "🗑" } },
-        { "gearshape", { "preferences-system", "⚙" } },
-        { "pin", { "", "⚲" } },
-        { "pin.fill", { "", "⚲" } },
-        { "bell", { "", "🔔" } },
-        { "bell.slash", { "", "🔕" } },
-        { "bell.badge.fill", { "alarm-symbolic", "◔" } },
-        { "timer", { "", "◷" } },
-        { "flame.fill", { "", "♨" } },
-        { "cup.and.saucer.fill", { "", "☕" } },
-        { "play.fill", { "media-playback-start", "▶" } },
-        { "pause.fill", { "media-playback-pause", "‖" } },
-        { "arrow.counterclockwise", { "edit-undo", "↺" } },
-        { "square.and.pencil", { "accessories-text-editor", "✎" } },
-        { "sidebar.right", { "", "◨" } },
-        { "waveform", { "", "∿" } },
-        { "mic.fill", { "audio-input-microphone", "◉" } },
-        { "stop.fill", { "media-playback-stop", "■" } },
-        { "stop.circle.fill", { "media-playback-stop", "⏹" } },
-        { "play.circle.fill", { "media-playback-start", "▶" } },
-        { "arrow.up.left.and.arrow.down.right", { "view-fullscreen", "⤢" } },
+    static const QHash<Symbol, Look> table {
+        { Symbol::TaskList, { "view-list-details", "☰" } },
+        { Symbol::Add, { "list-add", "+" } },
+        { Symbol::Close, { "edit-delete", "✕" } },
+        { Symbol::Unchecked, { "", "○" } },
+        { Symbol::Checked, { "", "✔" } },
+        { Symbol::Trash, { "user-trash", "🗑" } },
+        { Symbol::Settings, { "preferences-system", "⚙" } },
+        { Symbol::Pin, { "", "⚲" } },
+        { Symbol::Pinned, { "", "⚲" } },
+        { Symbol::Timer, { "", "◷" } },
+        { Symbol::Focus, { "", "♨" } },
+        { Symbol::Break, { "", "☕" } },
+        { Symbol::Play, { "media-playback-start", "▶" } },
+        { Symbol::Pause, { "media-playback-pause", "‖" } },
+        { Symbol::Reset, { "edit-undo", "↺" } },
+        { Symbol::Note, { "accessories-text-editor", "✎" } },
+        { Symbol::Sidebar, { "", "◨" } },
+        { Symbol::Waveform, { "", "∿" } },
+        { Symbol::Microphone, { "audio-input-microphone", "◉" } },
+        { Symbol::Stop, { "media-playback-stop", "■" } },
+        { Symbol::StopPlayback, { "media-playback-stop", "⏹" } },
+        { Symbol::StartPlayback, { "media-playback-start", "▶" } },
+        { Symbol::Expand, { "view-fullscreen", "⤢" } },
     };
     return table;
 }
@@ -62,14 +59,19 @@ void drawGlyph(QPainter& painter, const QRect& rect, const QString& glyph, const
 
 // No bundled font has a bell, so the bells are drawn: outline, filled with a red badge,
 // or struck through in the warning orange.
-void drawBell(QPainter& painter, const QRect& rect, const QString& symbolName, const QColor& windowText)
+bool isBell(Symbol symbol)
+{
+    return symbol == Symbol::Bell || symbol == Symbol::BellOff || symbol == Symbol::BellSet;
+}
+
+void drawBell(QPainter& painter, const QRect& rect, Symbol symbol, const QColor& windowText)
 {
     painter.save();
     painter.translate(rect.topLeft());
     painter.scale(rect.width() / 32.0, rect.height() / 32.0);
     painter.setRenderHint(QPainter::Antialiasing);
-    const bool slashed = symbolName == QLatin1String("bell.slash");
-    const bool filled = symbolName == QLatin1String("bell.badge.fill");
+    const bool slashed = symbol == Symbol::BellOff;
+    const bool filled = symbol == Symbol::BellSet;
     const QColor ink = slashed ? StatusPalette::focus() : windowText;
     QPainterPath bell;
     bell.moveTo(16, 5);
@@ -114,8 +116,8 @@ bool themeHas(const QString& name)
 // comes up sooner, and the glyphs are sharp at whatever size and scale they are shown.
 class SymbolIconEngine : public QIconEngine {
 public:
-    SymbolIconEngine(const QString& symbolName, const QString& themeName, const QString& glyph)
-        : m_symbolName(symbolName)
+    SymbolIconEngine(Symbol symbol, const QString& themeName, const QString& glyph)
+        : m_symbol(symbol)
         , m_themeName(themeName)
         , m_glyph(glyph)
     {
@@ -123,7 +125,7 @@ public:
 
     QIconEngine* clone() const override { return new SymbolIconEngine(*this); }
     QString key() const override { return QStringLiteral("TandrelSymbol"); }
-    QString iconName() override { return m_symbolName; }
+    QString iconName() override { return m_themeName; }
 
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
     {
@@ -134,8 +136,8 @@ public:
         const QPalette palette = QApplication::palette();
         const QColor ink = palette.color(mode == QIcon::Disabled ? QPalette::Disabled : QPalette::Active,
                                          QPalette::WindowText);
-        if (m_symbolName.startsWith(QLatin1String("bell")))
-            drawBell(*painter, rect, m_symbolName, ink);
+        if (isBell(m_symbol))
+            drawBell(*painter, rect, m_symbol, ink);
         else
             drawGlyph(*painter, rect, m_glyph, ink);
     }
@@ -151,7 +153,7 @@ public:
             return m_theme.pixmap(size, scale, mode, state);
         const QSize pixels = size * scale;
         const QString cacheKey = QStringLiteral("tandrel-symbol-%1-%2x%3-%4-%5")
-                                     .arg(m_symbolName)
+                                     .arg(int(m_symbol))
                                      .arg(pixels.width())
                                      .arg(pixels.height())
                                      .arg(int(mode))
@@ -183,7 +185,7 @@ private:
         return !m_theme.isNull();
     }
 
-    QString m_symbolName;
+    Symbol m_symbol;
     QString m_themeName;
     QString m_glyph;
     bool m_themeChecked = false;
@@ -193,14 +195,14 @@ private:
 
 namespace Symbols {
 
-QIcon icon(const QString& symbolName)
+QIcon icon(Symbol symbol)
 {
-    if (symbolName.startsWith(QLatin1String("bell")))
-        return QIcon(new SymbolIconEngine(symbolName, {}, {}));
-    const auto it = symbolTable().constFind(symbolName);
+    if (isBell(symbol))
+        return QIcon(new SymbolIconEngine(symbol, {}, {}));
+    const auto it = symbolTable().constFind(symbol);
     if (it == symbolTable().cend())
         return {};
-    return QIcon(new SymbolIconEngine(symbolName, QString::fromLatin1(it->themeName), QString::fromUtf8(it->glyph)));
+    return QIcon(new SymbolIconEngine(symbol, QString::fromLatin1(it->themeName), QString::fromUtf8(it->glyph)));
 }
 
 QIcon dot(const QColor& color, int diameter, bool ticked)

@@ -13,6 +13,7 @@
 #include "platform/notifications/NotificationService.h"
 #include "platform/preferences/Preferences.h"
 
+#include <tuple>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -118,7 +119,8 @@ void ContentView::buildPanels()
             return;
         const int available = std::max(m_panes->height() - m_panes->handleWidth(), 0);
         const int height = std::clamp(position, kTaskCardMinimum, std::max(available - kNotesMinimum, kTaskCardMinimum));
-        m_preferences->setDouble(kTaskPaneRatio, double(height) / std::max(available, 1));
+        // A failed write is written again by the preferences.
+        std::ignore = m_preferences->setDouble(kTaskPaneRatio, double(height) / std::max(available, 1));
     });
     applyPaneRatio();
     retranslate();

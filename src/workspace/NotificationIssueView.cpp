@@ -19,7 +19,7 @@ NotificationIssueView::NotificationIssueView(NotificationService* notifications,
 
     m_icon = new QLabel(this);
     m_icon->setObjectName("notificationIssueIcon");
-    m_icon->setPixmap(Symbols::icon("bell.slash").pixmap(14, 14));
+    m_icon->setPixmap(Symbols::icon(Symbol::BellOff).pixmap(14, 14));
     // The warning colour, as the symbol would be tinted orange.
     m_icon->setStyleSheet(QStringLiteral("color: #ff9500;"));
 

@@ -29,10 +29,10 @@ SidebarHeaderButtons::SidebarHeaderButtons(SidebarWindowController* controller, 
     m_pin = makeButton("pinButton");
     m_pin->setCheckable(true);
     m_collapse = makeButton("collapseButton");
-    m_collapse->setIcon(Symbols::icon("sidebar.right"));
+    m_collapse->setIcon(Symbols::icon(Symbol::Sidebar));
     m_collapse->setContextMenuPolicy(Qt::CustomContextMenu);
     m_settings = makeButton("settingsButton");
-    m_settings->setIcon(Symbols::icon("gearshape"));
+    m_settings->setIcon(Symbols::icon(Symbol::Settings));
     m_settings->setIconSize(QSize(20, 20));
 
     connect(m_pin, &QToolButton::clicked, this, [this] {
@@ -54,8 +54,7 @@ SidebarHeaderButtons::SidebarHeaderButtons(SidebarWindowController* controller, 
 void SidebarHeaderButtons::retranslate()
 {
     const bool pinned = m_controller && m_controller->isPinned();
-    m_pin->setIcon(Symbols::icon(pinned ? "pin.fill" : "pin"));
-    m_pin->setProperty("symbol", pinned ? "pin.fill" : "pin");
+    m_pin->setIcon(Symbols::icon(pinned ? Symbol::Pinned : Symbol::Pin));
     m_pin->setChecked(pinned);
     const QString pinText = pinned ? L10n::tr("取消窗口置顶") : L10n::tr("窗口置顶");
     m_pin->setToolTip(pinText);

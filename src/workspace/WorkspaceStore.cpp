@@ -49,6 +49,12 @@ WorkspaceStore::WorkspaceStore(Preferences* preferences, Services services, QObj
     m_saveRetry->setSingleShot(true);
     m_saveRetry->setInterval(services.saveRetryInterval);
     connect(m_saveRetry, &QTimer::timeout, this, &WorkspaceStore::writeUnsaved);
+    // Settings written elsewhere (window, timer, folders ...) fail as visibly as the lists,
+    // and are retried with them.
+    connect(m_preferences, &Preferences::writeFailed, this, [this] {
+        showSaveFailure();
+        m_saveRetry->start();
+    });
 
     m_recordingNoteDestination = m_preferences->string(kRecordingNoteDestination) == QStringLiteral("newNote")
         ? NoteDestination::newNote
@@ -234,13 +240,10 @@ void WorkspaceStore::writeUnsaved()
         if (change && !waits(key) && write(key) && m_unsaved.value(key) == change)
             m_unsaved.remove(key);
     }
+    const bool settingsSaved = m_preferences->retryFailedWrites();
     const QStringList unsaved = m_unsaved.keys();
-    if (!m_backups.isEmpty() || !std::all_of(unsaved.cbegin(), unsaved.cend(), waits)) {
-        if (!m_saveFailure) {
-            m_saveFailure = L10n::tr(
-                "无法保存更改（磁盘可能已满或不可写），Tandrel 会自动重试；保存成功前请不要退出。");
-            setMessage(m_saveFailure);
-        }
+    if (!settingsSaved || !m_backups.isEmpty() || !std::all_of(unsaved.cbegin(), unsaved.cend(), waits)) {
+        showSaveFailure();
         m_saveRetry->start();
         return;
     }
@@ -248,6 +251,15 @@ void WorkspaceStore::writeUnsaved()
     if (m_saveFailure && m_message == m_saveFailure)
         setMessage(std::nullopt);
     m_saveFailure.reset();
+}
+
+void WorkspaceStore::showSaveFailure()
+{
+    if (m_saveFailure)
+        return;
+    m_saveFailure
+        = L10n::tr("无法保存更改（磁盘可能已满或不可写），Tandrel 会自动重试；保存成功前请不要退出。");
+    setMessage(m_saveFailure);
 }
 
 bool WorkspaceStore::write(const QString& key)

@@ -144,6 +144,7 @@ private:
     // Marks `key` as holding unsaved changes and writes whatever is unsaved.
     void save(const QString& key);
     void writeUnsaved();
+    void showSaveFailure();
     [[nodiscard]] bool write(const QString& key);
     void loadTasks();
     void loadPages();

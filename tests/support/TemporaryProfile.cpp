@@ -54,7 +54,8 @@ QString TemporaryProfile::writeFile(const QString& relative, const QByteArray& b
 
 void TemporaryProfile::setLanguage(const QString& language)
 {
-    m_preferences->setString(QStringLiteral("interfaceLanguage"), language);
+    if (!m_preferences->setString(QStringLiteral("interfaceLanguage"), language))
+        qFatal("The test profile cannot store its language");
     if (QCoreApplication::instance())
         QCoreApplication::processEvents();
 }

@@ -206,13 +206,11 @@ std::optional<StorageError> HolidayCalendar::importData(const QByteArray& data)
         // What could not be read at start is kept under another key rather than overwritten.
         const QString backupKey = kHolidayYears + QStringLiteral(".unreadable-")
             + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-        m_preferences->setData(backupKey, *m_unreadableStored);
-        if (!m_preferences->lastWriteSucceeded())
+        if (!m_preferences->setData(backupKey, *m_unreadableStored))
             return notSaved;
         m_unreadableStored.reset();
     }
-    m_preferences->setData(kHolidayYears, HolidayYears::encode(m_years));
-    if (!m_preferences->lastWriteSucceeded())
+    if (!m_preferences->setData(kHolidayYears, HolidayYears::encode(m_years)))
         return notSaved;
     return std::nullopt;
 }

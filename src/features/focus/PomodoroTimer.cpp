@@ -3,6 +3,7 @@
 #include "platform/notifications/NotificationService.h"
 #include "platform/preferences/Preferences.h"
 
+#include <tuple>
 #include <QApplication>
 #include <QTimer>
 
@@ -71,8 +72,9 @@ qint64 PomodoroTimer::storedDuration(const QString& key, qint64 fallback) const
 void PomodoroTimer::setFocusDuration(qint64 seconds)
 {
     seconds = std::max<qint64>(seconds, 1);
+    // The duration holds for this run; a failed write is written again by the preferences.
     if (m_preferences)
-        m_preferences->setInteger(kFocusDuration, seconds);
+        std::ignore = m_preferences->setInteger(kFocusDuration, seconds);
     if (seconds == m_focusDuration)
         return;
     m_focusDuration = seconds;
@@ -83,7 +85,7 @@ void PomodoroTimer::setBreakDuration(qint64 seconds)
 {
     seconds = std::max<qint64>(seconds, 1);
     if (m_preferences)
-        m_preferences->setInteger(kBreakDuration, seconds);
+        std::ignore = m_preferences->setInteger(kBreakDuration, seconds);
     if (seconds == m_breakDuration)
         return;
     m_breakDuration = seconds;

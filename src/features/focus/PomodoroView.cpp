@@ -41,7 +41,7 @@ PomodoroView::PomodoroView(PomodoroTimer* timer, QWidget* parent)
     auto* titleRow = new QHBoxLayout;
     titleRow->setSpacing(6);
     m_titleIcon = new QLabel(m_full);
-    m_titleIcon->setPixmap(Symbols::icon("timer").pixmap(16, 16));
+    m_titleIcon->setPixmap(Symbols::icon(Symbol::Timer).pixmap(16, 16));
     m_title = new QLabel(m_full);
     m_title->setObjectName("timerTitleLabel");
     QFont titleFont = m_title->font();
@@ -66,7 +66,7 @@ PomodoroView::PomodoroView(PomodoroTimer* timer, QWidget* parent)
     connect(m_toggle, &QToolButton::clicked, m_timer, &PomodoroTimer::toggle);
     m_reset = new QToolButton(m_full);
     m_reset->setObjectName("timerResetButton");
-    m_reset->setIcon(Symbols::icon("arrow.counterclockwise"));
+    m_reset->setIcon(Symbols::icon(Symbol::Reset));
     m_reset->setIconSize(QSize(18, 18));
     connect(m_reset, &QToolButton::clicked, m_timer, &PomodoroTimer::reset);
     buttons->addWidget(m_toggle);
@@ -107,7 +107,7 @@ QWidget* PomodoroView::buildRow(bool isBreak, ModeRow& row)
 
     row.modeButton = new QToolButton(container);
     row.modeButton->setObjectName(isBreak ? "breakModeButton" : "focusModeButton");
-    row.modeButton->setIcon(Symbols::icon(isBreak ? "cup.and.saucer.fill" : "flame.fill"));
+    row.modeButton->setIcon(Symbols::icon(isBreak ? Symbol::Break : Symbol::Focus));
     row.modeButton->setCheckable(true);
     row.modeButton->setAutoRaise(true);
     // The model decides; the button only shows the current mode.
@@ -222,8 +222,8 @@ void PomodoroView::refresh()
         row.seconds->setEditable(!started);
         row.modeButton->setChecked(rowIsBreak == isBreak);
     }
-    m_toggle->setIcon(Symbols::icon(running ? "pause.fill" : "play.fill"));
-    m_compactButton->setIcon(Symbols::icon(isBreak ? "cup.and.saucer.fill" : "timer"));
+    m_toggle->setIcon(Symbols::icon(running ? Symbol::Pause : Symbol::Play));
+    m_compactButton->setIcon(Symbols::icon(isBreak ? Symbol::Break : Symbol::Timer));
     m_compactButton->setText(timeText(live));
     retranslate();
 }

@@ -82,7 +82,7 @@ NotesView::NotesView(WorkspaceStore* store, QWidget* parent, ModelManager* model
     stripScroll->setWidget(m_strip);
     m_addPage = new QToolButton(this);
     m_addPage->setObjectName("addPageButton");
-    m_addPage->setIcon(Symbols::icon("plus"));
+    m_addPage->setIcon(Symbols::icon(Symbol::Add));
     m_addPage->setAutoRaise(true);
     connect(m_addPage, &QToolButton::clicked, m_store, &WorkspaceStore::addPage);
     stripRow->addWidget(stripScroll, 1);
@@ -107,7 +107,7 @@ NotesView::NotesView(WorkspaceStore* store, QWidget* parent, ModelManager* model
     m_deletePage = new QToolButton(this);
     m_deletePage->setObjectName("deletePageButton");
     m_deletePage->setAutoRaise(true);
-    m_deletePage->setIcon(Symbols::icon("trash"));
+    m_deletePage->setIcon(Symbols::icon(Symbol::Trash));
     connect(m_deletePage, &QToolButton::clicked, this, [this] {
         if (const auto page = m_store->currentPage())
             confirmDeletePage(page->id);
@@ -357,7 +357,7 @@ void NotesView::refreshPlayButtons()
         const QString filename = row->property("filename").toString();
         const bool isPlaying = playing && *playing == filename;
         const QString name = isPlaying ? L10n::tr("停止回放") : L10n::tr("播放录音");
-        play->setIcon(Symbols::icon(isPlaying ? "stop.circle.fill" : "play.circle.fill"));
+        play->setIcon(Symbols::icon(isPlaying ? Symbol::StopPlayback : Symbol::StartPlayback));
         play->setProperty("playing", isPlaying);
         play->setToolTip(name);
         play->setAccessibleName(name);

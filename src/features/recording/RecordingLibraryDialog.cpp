@@ -177,7 +177,7 @@ void RecordingLibraryDialog::refreshPlayButtons()
     for (QFrame* row : m_rows->findChildren<QFrame*>("recordingRow")) {
         auto* play = row->findChild<QToolButton*>("playButton");
         const bool isPlaying = playing && *playing == row->property("filename").toString();
-        play->setIcon(Symbols::icon(isPlaying ? "stop.circle.fill" : "play.circle.fill"));
+        play->setIcon(Symbols::icon(isPlaying ? Symbol::StopPlayback : Symbol::StartPlayback));
         play->setProperty("playing", isPlaying);
     }
 }

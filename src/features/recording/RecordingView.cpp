@@ -40,7 +40,7 @@ RecordingView::RecordingView(WorkspaceStore* store, QWidget* parent, std::shared
     auto* header = new QHBoxLayout;
     header->setSpacing(6);
     m_titleIcon = new QLabel(m_card);
-    m_titleIcon->setPixmap(Symbols::icon("waveform").pixmap(16, 16));
+    m_titleIcon->setPixmap(Symbols::icon(Symbol::Waveform).pixmap(16, 16));
     m_title = new QLabel(m_card);
     m_title->setObjectName("recordingTitleLabel");
     QFont titleFont = m_title->font();
@@ -148,20 +148,20 @@ void RecordingView::refresh()
     m_recordButton->setEnabled(!requesting);
     if (recording) {
         m_recordButton->setText(L10n::tr("停止"));
-        m_recordButton->setIcon(Symbols::icon("stop.fill"));
+        m_recordButton->setIcon(Symbols::icon(Symbol::Stop));
     } else if (requesting) {
         m_recordButton->setText(L10n::tr("授权中…"));
-        m_recordButton->setIcon(Symbols::icon("mic.fill"));
+        m_recordButton->setIcon(Symbols::icon(Symbol::Microphone));
     } else {
         m_recordButton->setText(L10n::tr("开始录音"));
-        m_recordButton->setIcon(Symbols::icon("mic.fill"));
+        m_recordButton->setIcon(Symbols::icon(Symbol::Microphone));
     }
 
     const qsizetype count = m_audio->recordings().size();
     m_libraryButton->setText(count > 0 ? L10n::tr("录音记录 · {0}", { QString::number(count) }) : L10n::tr("录音记录"));
 
     m_compactButton->setEnabled(!requesting);
-    m_compactButton->setIcon(Symbols::icon(recording ? "stop.circle.fill" : "mic.fill"));
+    m_compactButton->setIcon(Symbols::icon(recording ? Symbol::StopPlayback : Symbol::Microphone));
     QPalette palette = m_compactButton->palette();
     palette.setColor(QPalette::ButtonText, recording ? QColor(Qt::red) : this->palette().color(QPalette::PlaceholderText));
     m_compactButton->setPalette(palette);

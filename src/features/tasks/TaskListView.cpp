@@ -23,7 +23,7 @@ TaskListView::TaskListView(WorkspaceStore* store, QWidget* parent)
 
     auto* header = new QHBoxLayout;
     auto* icon = new QLabel(this);
-    icon->setPixmap(Symbols::icon("checklist").pixmap(16, 16));
+    icon->setPixmap(Symbols::icon(Symbol::TaskList).pixmap(16, 16));
     m_title = new QLabel(this);
     m_title->setObjectName("taskTitleLabel");
     QFont titleFont = m_title->font();
@@ -44,7 +44,7 @@ TaskListView::TaskListView(WorkspaceStore* store, QWidget* parent)
     connect(m_draft, &QLineEdit::returnPressed, this, &TaskListView::addTask);
     m_addButton = new QToolButton(this);
     m_addButton->setObjectName("addTaskButton");
-    m_addButton->setIcon(Symbols::icon("plus"));
+    m_addButton->setIcon(Symbols::icon(Symbol::Add));
     connect(m_addButton, &QToolButton::clicked, this, &TaskListView::addTask);
     input->addWidget(m_draft, 1);
     input->addWidget(m_addButton);

@@ -149,7 +149,7 @@ TaskReminderView::TaskReminderView(const TaskItem& task, SetReminder setReminder
 void TaskReminderView::setTask(const TaskItem& task)
 {
     m_task = task;
-    m_bell->setIcon(Symbols::icon(task.reminderAt ? "bell.badge.fill" : "bell"));
+    m_bell->setIcon(Symbols::icon(task.reminderAt ? Symbol::BellSet : Symbol::Bell));
     m_remove->setVisible(task.reminderAt.has_value());
     m_taskTitle->setText(task.title);
     retranslate();

@@ -36,7 +36,7 @@ TaskRow::TaskRow(WorkspaceStore* store, const TaskItem& task, QWidget* parent)
     m_delete = new QToolButton(this);
     m_delete->setObjectName("taskDeleteButton");
     m_delete->setAutoRaise(true);
-    m_delete->setIcon(Symbols::icon("xmark"));
+    m_delete->setIcon(Symbols::icon(Symbol::Close));
     connect(m_delete, &QToolButton::clicked, this, [this] { m_store->removeTask(m_task.id); });
 
     layout->addWidget(m_toggle);
@@ -55,7 +55,7 @@ void TaskRow::setTask(const TaskItem& task)
     QFont font = m_title->font();
     font.setStrikeOut(task.isCompleted);
     m_title->setFont(font);
-    m_toggle->setIcon(Symbols::icon(task.isCompleted ? "checkmark.circle.fill" : "circle"));
+    m_toggle->setIcon(Symbols::icon(task.isCompleted ? Symbol::Checked : Symbol::Unchecked));
     m_reminder->setTask(task);
     retranslate();
 }

@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <tuple>
+#include <type_traits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -509,8 +511,10 @@ bool Preferences::remove(const QString& key)
         return false;
     const QByteArray utf8 = key.toUtf8();
     const bool wasArray = m_arrayKeys.contains(key);
-    if (wasArray && !execute("BEGIN IMMEDIATE"))
+    if (wasArray && !execute("BEGIN IMMEDIATE")) {
+        noteWrite(key, false, FailedWrite { std::nullopt, qint64(0) });
         return false;
+    }
     bool removed = false;
     {
         StatementUse use(m_delete);
@@ -521,14 +525,49 @@ bool Preferences::remove(const QString& key)
         m_lastWriteOk = m_lastWriteOk && deleteElements(utf8) && execute("COMMIT");
         if (!m_lastWriteOk) {
             execute("ROLLBACK");
-            return false;
+        } else {
+            m_arrayKeys.remove(key);
+            m_arrayCache.remove(key);
         }
-        m_arrayKeys.remove(key);
-        m_arrayCache.remove(key);
     }
-    if (removed)
+    noteWrite(key, m_lastWriteOk, FailedWrite { std::nullopt, qint64(0) });
+    if (m_lastWriteOk && removed)
         emit changed(key);
     return m_lastWriteOk;
+}
+
+void Preferences::noteWrite(const QString& key, bool ok, std::optional<FailedWrite> failed)
+{
+    if (ok) {
+        m_failedWrites.remove(key);
+        return;
+    }
+    if (failed)
+        m_failedWrites.insert(key, std::move(*failed));
+    emit writeFailed(key);
+}
+
+bool Preferences::retryFailedWrites()
+{
+    // Each write below removes its key on success or puts it back on failure.
+    const QHash<QString, FailedWrite> pending = m_failedWrites;
+    for (auto it = pending.cbegin(); it != pending.cend(); ++it) {
+        const FailedWrite& failed = it.value();
+        if (!failed.kind) {
+            std::ignore = remove(it.key());
+            continue;
+        }
+        const StoredValue value = std::visit(
+            [](const auto& held) -> StoredValue {
+                if constexpr (std::is_same_v<std::decay_t<decltype(held)>, QByteArray>)
+                    return QByteArrayView(held);
+                else
+                    return held;
+            },
+            failed.value);
+        std::ignore = write(it.key(), *failed.kind, value);
+    }
+    return m_failedWrites.isEmpty();
 }
 
 bool Preferences::execute(const char* sql)
@@ -643,14 +682,22 @@ bool Preferences::write(const QString& key, Kind kind, StoredValue value)
             && execute("COMMIT");
         if (!m_lastWriteOk) {
             execute("ROLLBACK");
-            return false;
+        } else {
+            m_arrayKeys.remove(key);
+            m_arrayCache.remove(key);
         }
-        m_arrayKeys.remove(key);
-        m_arrayCache.remove(key);
     } else {
         // In autocommit mode the statement is its own transaction: DONE means committed.
         m_lastWriteOk = upsert(utf8, int(kind), value);
     }
+    const auto owned = [](const StoredValue& stored) -> std::variant<qint64, double, QByteArray> {
+        if (const auto* bytes = std::get_if<QByteArrayView>(&stored))
+            return bytes->toByteArray();
+        if (const auto* number = std::get_if<qint64>(&stored))
+            return *number;
+        return std::get<double>(stored);
+    };
+    noteWrite(key, m_lastWriteOk, m_lastWriteOk ? std::nullopt : std::optional(FailedWrite { kind, owned(value) }));
     if (m_lastWriteOk)
         emit changed(key);
     return m_lastWriteOk;
@@ -675,8 +722,10 @@ bool Preferences::setArray(const QString& key, const QList<ArrayElement>& elemen
     }
 
     m_lastWriteOk = false;
-    if (!m_upsert || !execute("BEGIN IMMEDIATE"))
+    if (!m_upsert || !execute("BEGIN IMMEDIATE")) {
+        noteWrite(key, false, std::nullopt);
         return false;
+    }
     // Read inside the transaction, so that what is compared against is what is stored.
     const std::optional<StoredArray> previous = storedArray(key);
     const QByteArray utf8 = key.toUtf8();
@@ -729,14 +778,17 @@ bool Preferences::setArray(const QString& key, const QList<ArrayElement>& elemen
         // The same array as stored: nothing to commit, and no disk flush.
         execute("ROLLBACK");
         m_arrayCache.insert(key, std::move(next));
+        m_failedWrites.remove(key);
         m_lastWriteOk = true;
         return true;
     }
     if (!ok || !execute("COMMIT")) {
         execute("ROLLBACK");
         m_arrayCache.remove(key);
+        noteWrite(key, false, std::nullopt);
         return false;
     }
+    m_failedWrites.remove(key);
     m_arrayKeys.insert(key);
     m_arrayCache.insert(key, std::move(next));
     m_lastWriteOk = true;

@@ -67,19 +67,29 @@ public:
     std::optional<double> doubleValue(const QString& key) const;
 
     // Writes return true once the value has committed. On failure (disk full, read-only
-    // file ...) the key keeps its previous value, `changed` is not emitted, and the caller
-    // still holds what it meant to store: it must say so and try again.
-    bool setBool(const QString& key, bool value);
-    bool setInteger(const QString& key, qint64 value);
-    bool setDouble(const QString& key, double value);
-    bool setString(const QString& key, const QString& value);
-    bool setData(const QString& key, const QByteArray& value);
+    // file ...) the key keeps its previous value, `changed` is not emitted, `writeFailed` is,
+    // and the value is kept to be written again by retryFailedWrites() unless a later write
+    // or removal of the key succeeds first. A caller with no state of its own to recover may
+    // leave the retry to that; one that must not go on (a backup before an overwrite) checks.
+    [[nodiscard]] bool setBool(const QString& key, bool value);
+    [[nodiscard]] bool setInteger(const QString& key, qint64 value);
+    [[nodiscard]] bool setDouble(const QString& key, double value);
+    [[nodiscard]] bool setString(const QString& key, const QString& value);
+    [[nodiscard]] bool setData(const QString& key, const QByteArray& value);
     // Setting nothing removes the key.
-    bool setString(const QString& key, const std::optional<QString>& value);
+    [[nodiscard]] bool setString(const QString& key, const std::optional<QString>& value);
     // UTF-8 text; without it a string literal would fit both overloads above.
-    bool setString(const QString& key, const char* value) { return setString(key, QString::fromUtf8(value)); }
+    [[nodiscard]] bool setString(const QString& key, const char* value)
+    {
+        return setString(key, QString::fromUtf8(value));
+    }
     // Does nothing, and emits nothing, when the key is absent.
-    bool remove(const QString& key);
+    [[nodiscard]] bool remove(const QString& key);
+
+    // Whether a failed write still waits to be written again.
+    bool hasFailedWrites() const { return !m_failedWrites.isEmpty(); }
+    // Writes again what failed; true when nothing is left waiting.
+    bool retryFailedWrites();
 
     struct ArrayElement {
         QString id;
@@ -91,7 +101,8 @@ public:
     // stored are written, and the order only when it changed, so editing one element of a
     // large array costs that element. Storing what is already stored writes and emits nothing.
     // Ids are expected to be unique, non-empty and free of line breaks; otherwise the whole
-    // array is stored as one value.
+    // array is stored as one value. A failed array is not kept for retryFailedWrites(): the
+    // caller holds the elements and writes them again.
     [[nodiscard]] bool setArray(const QString& key, const QList<ArrayElement>& elements);
 
     // What the last write returned.
@@ -101,6 +112,8 @@ signals:
     // Emitted after every stored write or removal of `key` has committed,
     // whichever part of the program wrote it through this store.
     void changed(const QString& key);
+    // Emitted after a write or removal of `key` failed.
+    void writeFailed(const QString& key);
 
 private:
     enum class Issue { None, Damaged, CannotOpen };
@@ -147,4 +160,11 @@ private:
     QSet<QString> m_arrayKeys;
     QHash<QString, StoredArray> m_arrayCache;
     bool m_lastWriteOk = true;
+    // Failed writes waiting to be written again; no kind means a removal.
+    struct FailedWrite {
+        std::optional<Kind> kind;
+        std::variant<qint64, double, QByteArray> value;
+    };
+    QHash<QString, FailedWrite> m_failedWrites;
+    void noteWrite(const QString& key, bool ok, std::optional<FailedWrite> failed);
 };

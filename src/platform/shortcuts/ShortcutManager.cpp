@@ -4,6 +4,7 @@
 #include "platform/localization/L10n.h"
 #include "platform/preferences/Preferences.h"
 
+#include <tuple>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPointer>
@@ -89,9 +90,10 @@ void ShortcutManager::load()
         m_bindings.insert(ShortcutAction::focus, { 35, commandShift, QStringLiteral("P") });
     else if (older == QStringLiteral("commandShiftT"))
         m_bindings.insert(ShortcutAction::focus, { 17, commandShift, QStringLiteral("T") });
-    // An unreadable stored form is kept aside rather than overwritten by the defaults.
-    if (data)
-        m_preferences->setData(kBindingsKey + QStringLiteral(".unreadable"), *data);
+    // An unreadable stored form is kept aside rather than overwritten by the defaults; when it
+    // cannot be kept aside it stays where it is, and the defaults live in memory only.
+    if (data && !m_preferences->setData(kBindingsKey + QStringLiteral(".unreadable"), *data))
+        return;
     persist();
 }
 
@@ -100,7 +102,8 @@ void ShortcutManager::persist()
     QJsonObject object;
     for (auto it = m_bindings.cbegin(); it != m_bindings.cend(); ++it)
         object.insert(ShortcutActions::id(it.key()), it.value().toJson());
-    m_preferences->setData(kBindingsKey, QJsonDocument(object).toJson(QJsonDocument::Compact));
+    // The bindings stay in memory; a failed write is written again by the preferences.
+    std::ignore = m_preferences->setData(kBindingsKey, QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 
 void ShortcutManager::connectActions(const Actions& actions)

@@ -6,6 +6,7 @@
 #include "platform/storage/FolderBookmark.h"
 #include "platform/storage/FolderChooser.h"
 
+#include <tuple>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -96,7 +97,7 @@ StorageLocations::StorageLocations(Preferences* preferences, std::optional<QStri
             for (int n = 2; m_preferences->contains(backupKey); ++n)
                 backupKey
                     = kStorageFolders + QStringLiteral(".unreadable-") + stamp + QStringLiteral("-%1").arg(n);
-            m_preferences->setData(backupKey, *data);
+            m_unreadableFolders = UnreadableFolders { backupKey, *data };
         }
     }
     const auto storedID = [this](const QString& key) -> std::optional<QUuid> {
@@ -160,7 +161,8 @@ void StorageLocations::setAttachmentExportPath(const QString& path)
     if (path == m_attachmentExportPath)
         return;
     m_attachmentExportPath = path;
-    m_preferences->setString(kAttachmentExportPath, path);
+    // A failed write is written again by the preferences; the path holds for this run.
+    std::ignore = m_preferences->setString(kAttachmentExportPath, path);
     emit attachmentExportPathChanged();
 }
 
@@ -169,7 +171,7 @@ void StorageLocations::setRecordingExportPath(const QString& path)
     if (path == m_recordingExportPath)
         return;
     m_recordingExportPath = path;
-    m_preferences->setString(kRecordingExportPath, path);
+    std::ignore = m_preferences->setString(kRecordingExportPath, path);
     emit recordingExportPathChanged();
 }
 
@@ -348,9 +350,14 @@ Result<QString> StorageLocations::exportDirectory(const QString& vault, const QS
 
 void StorageLocations::save()
 {
-    m_preferences->setData(kStorageFolders, StoredFolders::encode(m_folders));
+    // Failed writes are written again by the preferences; the folders hold for this run.
+    // Until the unreadable bytes are kept aside, they stay where they are.
+    if (m_unreadableFolders && m_preferences->setData(m_unreadableFolders->key, m_unreadableFolders->data))
+        m_unreadableFolders.reset();
+    if (!m_unreadableFolders)
+        std::ignore = m_preferences->setData(kStorageFolders, StoredFolders::encode(m_folders));
     const auto text
         = [](const std::optional<QUuid>& id) { return id ? std::optional(Uuid::text(*id)) : std::nullopt; };
-    m_preferences->setString(kFileFolderID, text(m_fileFolderID));
-    m_preferences->setString(kRecordingFolderID, text(m_recordingFolderID));
+    std::ignore = m_preferences->setString(kFileFolderID, text(m_fileFolderID));
+    std::ignore = m_preferences->setString(kRecordingFolderID, text(m_recordingFolderID));
 }

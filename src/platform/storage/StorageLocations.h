@@ -94,6 +94,12 @@ private:
     void setFolderID(Kind kind, std::optional<QUuid> id);
     void setIssue(const std::optional<QString>& issue);
 
+    struct UnreadableFolders {
+        QString key;
+        QByteArray data;
+    };
+    // Stored folders that could not be read and are not yet kept aside under `key`.
+    std::optional<UnreadableFolders> m_unreadableFolders;
     Preferences* m_preferences;
     std::optional<QString> m_baseDirectory;
     std::shared_ptr<FolderChooser> m_chooser;

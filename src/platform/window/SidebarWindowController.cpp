@@ -5,6 +5,7 @@
 #include "ScreenCoordinates.h"
 #include "platform/preferences/Preferences.h"
 
+#include <tuple>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QParallelAnimationGroup>
@@ -74,7 +75,8 @@ void SidebarWindowController::setPinned(bool pinned)
 {
     const bool changed = pinned != m_isPinned;
     m_isPinned = pinned;
-    m_preferences->setBool(kPinnedKey, pinned);
+    // The window behaves as asked; a failed write is written again by the preferences.
+    std::ignore = m_preferences->setBool(kPinnedKey, pinned);
     applyWindowLevel();
     if (changed)
         emit isPinnedChanged();
@@ -84,7 +86,7 @@ void SidebarWindowController::setAutoCollapse(bool autoCollapse)
 {
     const bool changed = autoCollapse != m_autoCollapse;
     m_autoCollapse = autoCollapse;
-    m_preferences->setBool(kAutoCollapseKey, autoCollapse);
+    std::ignore = m_preferences->setBool(kAutoCollapseKey, autoCollapse);
     if (changed)
         emit autoCollapseChanged();
 }

@@ -1,6 +1,7 @@
 #include "EdgeTab.h"
 
 #include "design/StatusPalette.h"
+#include "design/Symbols.h"
 #include "features/focus/PomodoroTimer.h"
 #include "platform/audio/RecordingStore.h"
 #include "platform/localization/L10n.h"
@@ -208,18 +209,18 @@ EdgeTab::EdgeTab(
     struct Kind {
         const char* name;
         const char* text;
-        const char* symbol;
+        Symbol symbol;
         QColor tint;
         int base;
     };
     const Kind kinds[] = {
-        { "timer", "番茄钟", "timer", StatusPalette::focus(), 110 },
-        { "recording", "录音", "waveform", StatusPalette::recording(), 60 },
-        { "note", "笔记", "square.and.pencil", StatusPalette::note(), 10 },
+        { "timer", "番茄钟", Symbol::Timer, StatusPalette::focus(), 110 },
+        { "recording", "录音", Symbol::Waveform, StatusPalette::recording(), 60 },
+        { "note", "笔记", Symbol::Note, StatusPalette::note(), 10 },
     };
     for (const Kind& kind : kinds) {
         QLabel* icon = passiveLabel(view, QStringLiteral("edgeTabIcon_%1").arg(QLatin1String(kind.name)));
-        icon->setPixmap(tintedSymbol(QString::fromLatin1(kind.symbol), kind.tint, 16, devicePixelRatioF()));
+        icon->setPixmap(tintedSymbol(kind.symbol, kind.tint, 16, devicePixelRatioF()));
         QLabel* label = passiveLabel(view, QStringLiteral("edgeTabLabel_%1").arg(QLatin1String(kind.name)));
         label->setAlignment(Qt::AlignCenter);
         label->setStyleSheet(QStringLiteral("color: %1;").arg(StatusPalette::label().name()));

@@ -2,6 +2,7 @@
 
 #include "EdgeTab.h"
 #include "design/StatusPalette.h"
+#include "design/Symbols.h"
 #include "features/focus/PomodoroTimer.h"
 #include "platform/audio/RecordingStore.h"
 #include "platform/localization/L10n.h"
@@ -63,10 +64,10 @@ QuickControls::QuickControls(PomodoroTimer* timer, RecordingStore* recorder)
     m_expandButton = new QToolButton(controls);
     m_expandButton->setObjectName("quickExpandButton");
     m_expandButton->setIcon(
-        tintedSymbol("arrow.up.left.and.arrow.down.right", Qt::white, 14, devicePixelRatioF()));
+        tintedSymbol(Symbol::Expand, Qt::white, 14, devicePixelRatioF()));
     m_closeButton = new QToolButton(controls);
     m_closeButton->setObjectName("quickCloseButton");
-    m_closeButton->setIcon(tintedSymbol("xmark", Qt::white, 14, devicePixelRatioF()));
+    m_closeButton->setIcon(tintedSymbol(Symbol::Close, Qt::white, 14, devicePixelRatioF()));
     header->addWidget(m_title, 1);
     header->addWidget(m_expandButton);
     header->addWidget(m_closeButton);
@@ -89,7 +90,7 @@ QuickControls::QuickControls(PomodoroTimer* timer, RecordingStore* recorder)
     m_toggleButton->setObjectName("quickTimerToggleButton");
     m_endButton = new QToolButton(controls);
     m_endButton->setObjectName("quickTimerEndButton");
-    m_endButton->setIcon(tintedSymbol("stop.fill", Qt::white, 12, devicePixelRatioF()));
+    m_endButton->setIcon(tintedSymbol(Symbol::Stop, Qt::white, 12, devicePixelRatioF()));
     timerRow->addWidget(m_modeIcon);
     timerRow->addWidget(m_modeCaption);
     timerRow->addWidget(m_remaining);
@@ -208,11 +209,11 @@ void QuickControls::toggleRecording()
     refresh();
 }
 
-void QuickControls::setSymbol(QLabel* label, const QString& name, const QColor& tint)
+void QuickControls::setSymbol(QLabel* label, Symbol name, const QColor& tint)
 {
-    if (label->property("symbol").toString() == name && label->property("tint").value<QColor>() == tint)
+    if (label->property("symbol").toInt() == int(name) && label->property("tint").value<QColor>() == tint)
         return;
-    label->setProperty("symbol", name);
+    label->setProperty("symbol", int(name));
     label->setProperty("tint", tint);
     label->setPixmap(tintedSymbol(name, tint, 16, devicePixelRatioF()));
 }
@@ -230,7 +231,7 @@ void QuickControls::refresh()
     if (m_timer) {
         const bool isBreak = m_timer->isBreak();
         const qint64 seconds = m_timer->secondsNow();
-        setSymbol(m_modeIcon, isBreak ? "cup.and.saucer.fill" : "flame.fill",
+        setSymbol(m_modeIcon, isBreak ? Symbol::Break : Symbol::Focus,
             isBreak ? StatusPalette::rest() : StatusPalette::focus());
         m_modeCaption->setText(isBreak ? L10n::tr("休息") : L10n::tr("专注"));
         m_remaining->setText(minutesSeconds(seconds));
@@ -247,7 +248,7 @@ void QuickControls::refresh()
     m_endButton->setEnabled(m_timer);
 
     const bool recording = m_recorder && m_recorder->isRecording();
-    setSymbol(m_micIcon, "mic.fill", recording ? StatusPalette::recording() : StatusPalette::secondary());
+    setSymbol(m_micIcon, Symbol::Microphone, recording ? StatusPalette::recording() : StatusPalette::secondary());
     m_recordingTitle->setText(recording ? L10n::tr("正在录音") : L10n::tr("快捷录音"));
     m_recordingDetail->setText(
         recording ? minutesSeconds(qint64(m_recorder->elapsed())) : L10n::tr("随时记录灵感"));

@@ -40,7 +40,7 @@ private:
     void switchMode();
     void retranslate();
     void toggleRecording();
-    void setSymbol(QLabel* label, const QString& name, const QColor& tint);
+    void setSymbol(QLabel* label, Symbol name, const QColor& tint);
 
     QPointer<PomodoroTimer> m_timer;
     QPointer<RecordingStore> m_recorder;
