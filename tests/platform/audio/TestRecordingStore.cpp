@@ -45,26 +45,17 @@ private slots:
     void init() { m_profile = std::make_unique<TemporaryProfile>("zh-Hans"); }
     void cleanup() { m_profile.reset(); }
 
-    void levelReadings_data()
-    {
-        QTest::addColumn<float>("amplitude");
-        QTest::addColumn<float>("decibels");
-        QTest::addColumn<float>("level");
-        QTest::newRow("full scale") << 1.0f << 0.0f << 1.0f;
-        QTest::newRow("-20 dB") << 0.1f << -20.0f << 0.1f;
-        QTest::newRow("silence floor") << 0.0f << -160.0f << 1e-8f;
-    }
     void levelReadings()
     {
-        QFETCH(float, amplitude);
-        QFETCH(float, decibels);
-        QFETCH(float, level);
-        std::vector<float> block(4410);
-        for (size_t i = 0; i < block.size(); ++i)
-            block[i] = (i % 2 ? amplitude : -amplitude);
-        QVERIFY(qAbs(AudioLevel::averagePower(block.data(), qsizetype(block.size())) - decibels) < 0.01f);
-        QVERIFY(qAbs(RecordingStore::levelFromDecibels(decibels) - level) <= level * 1e-4f);
-        // Above full scale the meter is capped.
+        // A square wave of amplitude 0.1 is -20 dB and shows a tenth of the meter; silence
+        // reads as the -160 dB floor; above full scale the meter is capped.
+        std::vector<float> block(4410, 0.1f);
+        for (size_t i = 0; i < block.size(); i += 2)
+            block[i] = -0.1f;
+        QVERIFY(qAbs(AudioLevel::averagePower(block.data(), qsizetype(block.size())) + 20) < 0.01f);
+        QVERIFY(qAbs(RecordingStore::levelFromDecibels(-20) - 0.1f) < 1e-5f);
+        std::fill(block.begin(), block.end(), 0.0f);
+        QCOMPARE(AudioLevel::averagePower(block.data(), qsizetype(block.size())), -160.0f);
         QCOMPARE(RecordingStore::levelFromDecibels(6), 1.0f);
     }
 
