@@ -309,18 +309,14 @@ private slots:
         QVERIFY(store->isPlaying());
         store->prepareForQuit();
         QVERIFY(!store->isPlaying());
-    }
-
-    void quittingDropsAStartUnderWay()
-    {
-        auto store = makeStore();
+        // And drops a start under way.
         store->toggle();
         store->prepareForQuit();
         QVERIFY(!store->isRequestingPermission());
-        bool turned = false;
+        bool turned = false; // the event loop turns once
         QTimer::singleShot(0, this, [&] { turned = true; });
         QTRY_VERIFY(turned);
-        QVERIFY(m_backend->recorders.isEmpty());
+        QCOMPARE(m_backend->recorders.size(), 1);
     }
 };
 
