@@ -1,4 +1,3 @@
-#include "GeneratedWhisperModel.h"
 #include "LoopbackHttpServer.h"
 
 #include "platform/speech/ModelManager.h"
@@ -92,36 +91,50 @@ private slots:
     }
     void cleanup() { m_server.reset(); }
 
-    // What a file is, and that only a multilingual model is installed from a file.
-    void inspectsModelFiles_data()
+    // What a file is; only a multilingual model is installed from a file, copied under its own
+    // model name or under one of its own.
+    void installFromFile_data()
     {
         QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("name");
         QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("installedAs"); // empty: refused
         using Kind = WhisperModels::FileKind;
-        QTest::newRow("multilingual") << modelHeader(51865) << int(Kind::multilingualModel);
-        QTest::newRow("quantized") << modelHeader(51865, 2008) << int(Kind::multilingualModel);
-        QTest::newRow("English only") << modelHeader(51864) << int(Kind::englishOnlyModel);
-        QTest::newRow("32-bit weights") << modelHeader(51865, 0) << int(Kind::unsupportedModel);
-        QTest::newRow("other magic") << QByteArray(48, 'x') << int(Kind::notAModel);
-        QTest::newRow("absent") << QByteArray() << int(Kind::unreadable);
+        QTest::newRow("multilingual") << modelHeader(51865) << "ggml-small.bin" << int(Kind::multilingualModel)
+                                      << "ggml-small.bin";
+        QTest::newRow("quantized, odd name") << modelHeader(51865, 2008) << "my whisper model.dat"
+                                             << int(Kind::multilingualModel) << "ggml-custom.bin";
+        QTest::newRow("English only") << modelHeader(51864) << "ggml-base.en.bin" << int(Kind::englishOnlyModel) << "";
+        QTest::newRow("32-bit weights") << modelHeader(51865, 0) << "ggml-f32.bin" << int(Kind::unsupportedModel) << "";
+        QTest::newRow("other magic") << QByteArray(48, 'x') << "ggml-x.bin" << int(Kind::notAModel) << "";
+        QTest::newRow("absent") << QByteArray() << "ggml-gone.bin" << int(Kind::unreadable) << "";
     }
-    void inspectsModelFiles()
+    void installFromFile()
     {
         QFETCH(QByteArray, bytes);
-        QFETCH(int, kind);
-        const QString path = m_profile.path("inspect.bin");
-        QFile::remove(path);
-        QVERIFY(bytes.isEmpty() || writeFile(path, bytes));
-        QCOMPARE(int(WhisperModels::inspect(path)), kind);
-        if (kind == int(WhisperModels::FileKind::multilingualModel))
-            return;
+        QFETCH(QString, name);
+        QFETCH(QString, installedAs);
+        const QString source = m_profile.path(name);
+        QVERIFY(bytes.isEmpty() || writeFile(source, bytes));
+        QTEST(int(WhisperModels::inspect(source)), "kind");
         ModelManager manager(options());
-        manager.installFromFile(path);
-        QCOMPARE(manager.message(),
-            bytes.isEmpty() ? QStringLiteral("Could not read the file “%1”.").arg(path)
-                            : QStringLiteral("The chosen file is not a multilingual whisper model in ggml format."));
-        QVERIFY(manager.state() == ModelManager::State::idle && manager.installationRequested());
-        QVERIFY(QDir(m_folder).entryList(QDir::Files).isEmpty());
+        QList<ModelManager::State> states;
+        connect(&manager, &ModelManager::stateChanged, this, [&] { states << manager.state(); });
+        manager.installFromFile(source);
+        if (installedAs.isEmpty()) {
+            QCOMPARE(manager.message(),
+                bytes.isEmpty() ? QStringLiteral("Could not read the file “%1”.").arg(source)
+                                : QStringLiteral("The chosen file is not a multilingual whisper model in ggml format."));
+            QVERIFY(states.isEmpty() && manager.installationRequested());
+            QVERIFY(QDir(m_folder).entryList(QDir::Files).isEmpty());
+            return;
+        }
+        using State = ModelManager::State;
+        QTRY_COMPARE_WITH_TIMEOUT(states, (QList { State::installing, State::idle }), generous);
+        QCOMPARE(manager.installedModelPath(), m_folder + "/" + installedAs);
+        QCOMPARE(readAll(m_folder + "/" + installedAs), bytes);
+        QCOMPARE(readAll(source), bytes); // copied, not moved
+        QCOMPARE(QDir(m_folder).entryList(QDir::Files), QStringList { installedAs });
     }
 
     void installedModelIgnoresPartialAndUnusableFiles()
@@ -259,31 +272,6 @@ private slots:
         ModelManager manager(options());
         manager.download("unknown");
         QCOMPARE(manager.state(), ModelManager::State::idle);
-    }
-
-    void installFromFile()
-    {
-        const QString source = m_profile.path("ggml-random.bin");
-        QVERIFY(writeGeneratedWhisperModel(source, WhisperModelShape::tiny()));
-        const QByteArray original = readAll(source);
-        ModelManager manager(options());
-        QList<ModelManager::State> states;
-        connect(&manager, &ModelManager::stateChanged, this, [&] { states << manager.state(); });
-        QSignalSpy installed(&manager, &ModelManager::installedModelPathChanged);
-        manager.installFromFile(source);
-        QTRY_COMPARE_WITH_TIMEOUT(installed.count(), 1, generous);
-        QCOMPARE(states, (QList { ModelManager::State::installing, ModelManager::State::idle }));
-        QCOMPARE(manager.installedModelPath(), m_folder + "/ggml-random.bin");
-        QCOMPARE(readAll(m_folder + "/ggml-random.bin"), original);
-        QCOMPARE(readAll(source), original); // copied, not moved
-        QCOMPARE(QDir(m_folder).entryList(QDir::Files), QStringList { "ggml-random.bin" });
-
-        // A file with another kind of name is installed under a model name of its own.
-        const QString oddName = m_profile.path("my whisper model.dat");
-        QVERIFY(QFile::copy(source, oddName));
-        manager.installFromFile(oddName);
-        QTRY_COMPARE_WITH_TIMEOUT(installed.count(), 2, generous);
-        QCOMPARE(manager.installedModelPath(), m_folder + "/ggml-custom.bin");
     }
 };
 
