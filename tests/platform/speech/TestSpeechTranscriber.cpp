@@ -23,10 +23,8 @@ namespace {
 // What a completion received; `calls` counts how often it was called.
 struct Delivery {
     int calls = 0;
-    std::optional<Result<QString>> result;
+    QString text, error;
     bool onMainThread = false;
-    QString text() const { return result && result->ok() ? result->value() : QString(); }
-    QString error() const { return result && !result->ok() ? result->error().text() : QString(); }
 };
 
 std::shared_ptr<Delivery> start(TranscriptionProviding& transcriber, const QString& path, const QString& locale)
@@ -34,7 +32,7 @@ std::shared_ptr<Delivery> start(TranscriptionProviding& transcriber, const QStri
     auto delivery = std::make_shared<Delivery>();
     transcriber.transcribe(path, locale, [delivery](Result<QString> result) {
         ++delivery->calls;
-        delivery->result = std::move(result);
+        (result.ok() ? delivery->text : delivery->error) = result.ok() ? result.value() : result.error().text();
         delivery->onMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
     });
     return delivery;
@@ -124,7 +122,6 @@ private slots:
         QTest::newRow("upper case") << "DE-de" << "de";
         QTest::newRow("three letters") << "haw-US" << "haw";
         QTest::newRow("only in large-v3") << "yue-HK" << "";
-        QTest::newRow("no whisper language") << "ga-IE" << "";
         QTest::newRow("a language name is not a code") << "english" << "";
     }
     void whisperLanguage()
@@ -160,7 +157,7 @@ private slots:
             auto delivery = start(transcriber, m_goForward, "zh-CN");
             QVERIFY(transcriber.isRunning());
             QTRY_COMPARE_WITH_TIMEOUT(delivery->calls, 1, generous);
-            QVERIFY2(delivery->text().startsWith("w1000 w1001 w1002"), qPrintable(delivery->error()));
+            QVERIFY2(delivery->text.startsWith("w1000 w1001 w1002"), qPrintable(delivery->error));
             QVERIFY(delivery->onMainThread && !transcriber.isRunning());
         }
         QCOMPARE(std::tuple(m_parts.created->whisperLoads(), m_parts.created->pocketsphinxLoads()), std::tuple(1, 0));
@@ -207,7 +204,7 @@ private slots:
         auto delivery = start(transcriber, audio.fileName(), locale);
         QCOMPARE(delivery->calls, 0); // never from inside the call, even when failing at once
         QTRY_COMPARE_WITH_TIMEOUT(delivery->calls, 1, generous);
-        QTEST(delivery->text() + delivery->error(), "expected");
+        QTEST(delivery->text + delivery->error, "expected");
         QVERIFY(delivery->onMainThread && !transcriber.isRunning());
         QTEST(request.whisperModel.isEmpty() ? request.pocketsphinx.locale : request.whisperLanguage, "engine");
         QVERIFY(!audio.exists() || (audio.open(QIODevice::ReadOnly) && audio.readAll() == before));
@@ -239,14 +236,14 @@ private slots:
         auto first = start(transcriber, m_goForward, "en-US");
         auto second = start(transcriber, m_goForward, "en-US");
         QTRY_COMPARE(first->calls, 1);
-        QTEST(first->error(), "expected");
-        QCOMPARE(second->error(), QStringLiteral("Speech recognition is temporarily unavailable. Try again later."));
+        QTEST(first->error, "expected");
+        QCOMPARE(second->error, QStringLiteral("Speech recognition is temporarily unavailable. Try again later."));
         gate.release();
         transcriber.setTimeout(120s);
         auto third = start(transcriber, path("silence.m4a"), "en-US");
         gate.release();
         QTRY_COMPARE(third->calls, 1);
-        QCOMPARE(third->text(), path("silence.m4a"));
+        QCOMPARE(third->text, path("silence.m4a"));
         QCOMPARE(std::tuple(first->calls, second->calls), std::tuple(1, 1));
     }
 
