@@ -74,7 +74,6 @@ private slots:
         QTest::addColumn<QString>("setup");
         QTest::addColumn<bool>("pinned");
         QTest::addColumn<bool>("autoCollapse");
-        QTest::newRow("absent") << "" << false << true;
         QTest::newRow("pinned") << "pinned" << true << true;
         QTest::newRow("auto-collapse off") << "off" << false << false;
         QTest::newRow("auto-collapse not a boolean") << "integer" << false << true;
