@@ -56,10 +56,10 @@ private slots:
         QTest::addColumn<double>("frequency");
         QTest::addColumn<double>("seconds");
         QTest::addColumn<bool>("completed");
-        QTest::newRow("440 Hz, 2.5 s") << 440.0 << 2.5 << true;
+        QTest::newRow("440 Hz, 1.5 s") << 440.0 << 1.5 << true;
         QTest::newRow("300 Hz, 0.3 s") << 300.0 << 0.3 << true;
         // Closing without completing the file is what a killed process leaves behind.
-        QTest::newRow("cut short") << 440.0 << 3.5 << false;
+        QTest::newRow("cut short") << 440.0 << 2.5 << false;
     }
     void aacRoundTrip()
     {
