@@ -558,6 +558,7 @@ void SidebarWindowController::animate(
     const QRectF& frame, qreal alpha, int duration, std::function<void()> completion)
 {
     stopWindowAnimation();
+    duration = int(duration * m_animationScale);
     auto* group = new QParallelAnimationGroup(this);
     auto* geometry = new QPropertyAnimation(m_window, "geometry", group);
     geometry->setStartValue(m_window->geometry());

@@ -64,6 +64,8 @@ public:
     bool pendingExpansion() const { return m_pendingExpansion; }
     QWidget* window() const { return m_window; }
     SidebarWindowSystem* windowSystem() const { return m_system.get(); }
+    // Scales the collapse and expand slides; tests shorten them.
+    void setAnimationScale(double scale) { m_animationScale = scale; }
 
     // The window that stands for the collapsed sidebar on its edge. Without one (or when
     // it cannot be shown on the screen) the sidebar never collapses.
@@ -131,6 +133,7 @@ private:
     bool m_isCollapsed = false;
     bool m_isTransitioning = false;
     bool m_pendingExpansion = false;
+    double m_animationScale = 1;
     QPointer<QWidget> m_window;
     // The window the user closed, for showWindow() to open again.
     QPointer<QWidget> m_closedWindow;

@@ -41,10 +41,10 @@ class TestAudioFiles : public QObject {
     Q_OBJECT
 
     std::unique_ptr<TemporaryProfile> m_profile;
+    // At the file's own rate, as floats.
     static std::optional<QByteArray> decodeAll(const QString& path)
     {
-        return AudioFileDecoder::decodeAll(
-            path, { .sampleRate = 0, .channels = 0, .format = AudioFileDecoder::SampleFormat::float32 });
+        return AudioFileDecoder::decodeAll(path, { .format = AudioFileDecoder::SampleFormat::float32 });
     }
 
 private slots:
@@ -56,10 +56,10 @@ private slots:
         QTest::addColumn<double>("frequency");
         QTest::addColumn<double>("seconds");
         QTest::addColumn<bool>("completed");
-        QTest::newRow("440 Hz, 2.5 s") << 440.0 << 2.5 << true;
+        QTest::newRow("440 Hz, 1.5 s") << 440.0 << 1.5 << true;
         QTest::newRow("300 Hz, 0.3 s") << 300.0 << 0.3 << true;
         // Closing without completing the file is what a killed process leaves behind.
-        QTest::newRow("cut short") << 440.0 << 3.5 << false;
+        QTest::newRow("cut short") << 440.0 << 2.5 << false;
     }
     void aacRoundTrip()
     {
@@ -99,6 +99,11 @@ private slots:
         QVERIFY(qAbs(ToneAnalysis::rms(decoded, decoded.size() / 4, decoded.size() * 3 / 4)
                     - 0.5 / std::sqrt(2.0))
             < 0.05);
+
+        // Read back converted, as playback reads it.
+        const auto converted = AudioFileDecoder::decodeAll(
+            path, { .sampleRate = 16000, .channels = 1, .format = AudioFileDecoder::SampleFormat::int16 });
+        QVERIFY(converted && qAbs(converted->size() / 2 - decodedSeconds * 16000) < 400);
     }
 
     void writeFailureIsReported()
@@ -114,14 +119,7 @@ private slots:
 
         AacFileWriter writer;
         const bool opened = !writer.open(path).has_value();
-        const std::vector<float> values = tone(440, 6);
-        qsizetype accepted = 0;
-        bool failed = false;
-        while (opened && accepted < qsizetype(values.size()) && !failed) {
-            const qsizetype count = std::min<qsizetype>(4410, qsizetype(values.size()) - accepted);
-            failed = !writer.write(values.data() + accepted, count);
-            accepted += count;
-        }
+        const bool failed = opened && !writeInPieces(writer, tone(440, 6));
         const bool openAfterFailure = writer.isOpen();
         setrlimit(RLIMIT_FSIZE, &previous);
         std::signal(SIGXFSZ, oldHandler);
@@ -130,29 +128,7 @@ private slots:
         QVERIFY(!writer.finish());
         // What reached the disk before the failure is still audio.
         const auto pcm = decodeAll(path);
-        QVERIFY(pcm);
-        QVERIFY(ToneAnalysis::samples(*pcm).size() >= size_t(AacFileWriter::sampleRate / 2));
-    }
-
-    void decoderConvertsRateAndFormat()
-    {
-        const QString path = m_profile->path("convert.m4a");
-        AacFileWriter writer;
-        QCOMPARE(writer.open(path), std::nullopt);
-        QVERIFY(writeInPieces(writer, tone(440, 2)));
-        QVERIFY(writer.finish());
-
-        AudioFileDecoder decoder;
-        QCOMPARE(decoder.open(path,
-                     { .sampleRate = 16000, .channels = 1, .format = AudioFileDecoder::SampleFormat::int16 }),
-            std::nullopt);
-        QCOMPARE(decoder.fileSampleRate(), 44100);
-        QCOMPARE(decoder.bytesPerFrame(), 2);
-        qsizetype bytes = 0;
-        while (!decoder.atEnd() && !decoder.failed())
-            bytes += decoder.read().size();
-        QVERIFY(!decoder.failed());
-        QVERIFY2(qAbs(bytes / 2 - 32000) < 1200, qPrintable(QString::number(bytes / 2)));
+        QVERIFY(pcm && ToneAnalysis::samples(*pcm).size() >= size_t(AacFileWriter::sampleRate / 2));
     }
 
     void unusableFiles()

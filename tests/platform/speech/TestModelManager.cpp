@@ -1,4 +1,3 @@
-#include "GeneratedWhisperModel.h"
 #include "LoopbackHttpServer.h"
 
 #include "platform/speech/ModelManager.h"
@@ -27,12 +26,12 @@ QByteArray modelHeader(qint32 vocabulary, qint32 weightType = 1)
     return header;
 }
 
-// Two megabytes that look like a multilingual model to the header check.
+// Half a megabyte that looks like a multilingual model to the header check.
 QByteArray fakeModel()
 {
     QByteArray bytes = modelHeader(51865);
     QRandomGenerator random(7);
-    while (bytes.size() < 2 * 1024 * 1024) {
+    while (bytes.size() < 512 * 1024) {
         const quint32 value = random.generate();
         bytes.append(reinterpret_cast<const char*>(&value), 4);
     }
@@ -92,26 +91,50 @@ private slots:
     }
     void cleanup() { m_server.reset(); }
 
-    void inspectsModelFiles_data()
+    // What a file is; only a multilingual model is installed from a file, copied under its own
+    // model name or under one of its own.
+    void installFromFile_data()
     {
         QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("name");
         QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("installedAs"); // empty: refused
         using Kind = WhisperModels::FileKind;
-        QTest::newRow("multilingual") << modelHeader(51865) << int(Kind::multilingualModel);
-        QTest::newRow("quantized") << modelHeader(51865, 2008) << int(Kind::multilingualModel);
-        QTest::newRow("English only") << modelHeader(51864) << int(Kind::englishOnlyModel);
-        QTest::newRow("32-bit weights") << modelHeader(51865, 0) << int(Kind::unsupportedModel);
-        QTest::newRow("other magic") << QByteArray(48, 'x') << int(Kind::notAModel);
-        QTest::newRow("absent") << QByteArray() << int(Kind::unreadable);
+        QTest::newRow("multilingual") << modelHeader(51865) << "ggml-small.bin" << int(Kind::multilingualModel)
+                                      << "ggml-small.bin";
+        QTest::newRow("quantized, odd name") << modelHeader(51865, 2008) << "my whisper model.dat"
+                                             << int(Kind::multilingualModel) << "ggml-custom.bin";
+        QTest::newRow("English only") << modelHeader(51864) << "ggml-base.en.bin" << int(Kind::englishOnlyModel) << "";
+        QTest::newRow("32-bit weights") << modelHeader(51865, 0) << "ggml-f32.bin" << int(Kind::unsupportedModel) << "";
+        QTest::newRow("other magic") << QByteArray(48, 'x') << "ggml-x.bin" << int(Kind::notAModel) << "";
+        QTest::newRow("absent") << QByteArray() << "ggml-gone.bin" << int(Kind::unreadable) << "";
     }
-    void inspectsModelFiles()
+    void installFromFile()
     {
         QFETCH(QByteArray, bytes);
-        QFETCH(int, kind);
-        const QString path = m_profile.path("inspect.bin");
-        QFile::remove(path);
-        QVERIFY(bytes.isEmpty() || writeFile(path, bytes));
-        QCOMPARE(int(WhisperModels::inspect(path)), kind);
+        QFETCH(QString, name);
+        QFETCH(QString, installedAs);
+        const QString source = m_profile.path(name);
+        QVERIFY(bytes.isEmpty() || writeFile(source, bytes));
+        QTEST(int(WhisperModels::inspect(source)), "kind");
+        ModelManager manager(options());
+        QList<ModelManager::State> states;
+        connect(&manager, &ModelManager::stateChanged, this, [&] { states << manager.state(); });
+        manager.installFromFile(source);
+        if (installedAs.isEmpty()) {
+            QCOMPARE(manager.message(),
+                bytes.isEmpty() ? QStringLiteral("Could not read the file “%1”.").arg(source)
+                                : QStringLiteral("The chosen file is not a multilingual whisper model in ggml format."));
+            QVERIFY(states.isEmpty() && manager.installationRequested());
+            QVERIFY(QDir(m_folder).entryList(QDir::Files).isEmpty());
+            return;
+        }
+        using State = ModelManager::State;
+        QTRY_COMPARE_WITH_TIMEOUT(states, (QList { State::installing, State::idle }), generous);
+        QCOMPARE(manager.installedModelPath(), m_folder + "/" + installedAs);
+        QCOMPARE(readAll(m_folder + "/" + installedAs), bytes);
+        QCOMPARE(readAll(source), bytes); // copied, not moved
+        QCOMPARE(QDir(m_folder).entryList(QDir::Files), QStringList { installedAs });
     }
 
     void installedModelIgnoresPartialAndUnusableFiles()
@@ -134,98 +157,102 @@ private slots:
         QCOMPARE(manager.installedModelPath(), m_folder + "/ggml-base.bin");
     }
 
-    void downloadInstallsVerifiedModel_data()
+    void download_data()
     {
         QTest::addColumn<QCryptographicHash::Algorithm>("algorithm");
-        QTest::newRow("SHA-256") << QCryptographicHash::Sha256;
-        QTest::newRow("SHA-1 as published") << QCryptographicHash::Sha1;
+        QTest::addColumn<QByteArray>("checksum"); // empty: the right one
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message"); // empty: installed
+        QTest::newRow("SHA-256") << QCryptographicHash::Sha256 << QByteArray() << 0 << "";
+        QTest::newRow("SHA-1 as published") << QCryptographicHash::Sha1 << QByteArray() << 0 << "";
+        QTest::newRow("checksum mismatch")
+            << QCryptographicHash::Sha256 << QByteArray(64, 'a') << 0
+            << "The downloaded speech recognition model failed verification and was deleted. Try again.";
+        // The error page is not taken for the start of the model.
+        QTest::newRow("HTTP 404") << QCryptographicHash::Sha256 << QByteArray() << 404
+                                  << "Could not download the speech recognition model (HTTP 404). Try again later.";
     }
-    void downloadInstallsVerifiedModel()
+    void download()
     {
         QFETCH(QCryptographicHash::Algorithm, algorithm);
-        ModelManager manager(options(algorithm));
-        QVERIFY(manager.installationRequested());
+        QFETCH(QByteArray, checksum);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        m_server->pieceSize = 16 * 1024;
+        m_server->failWithStatus = status;
+        ModelManager manager(options(algorithm, checksum));
         QList<ModelManager::State> states;
         QList<double> progress;
         connect(&manager, &ModelManager::stateChanged, this, [&] { states << manager.state(); });
         connect(&manager, &ModelManager::progressChanged, this, [&] { progress << manager.progress(); });
         awaitEnd(manager);
+        QCOMPARE(manager.message(), message);
+        QCOMPARE(manager.installationRequested(), !message.isEmpty());
+        QCOMPARE(QFile::exists(finalPath()), message.isEmpty());
+        QVERIFY(!QFile::exists(partPath()));
+        QCOMPARE(manager.progress(), 0.0);
+        if (!message.isEmpty())
+            return;
         QCOMPARE(states,
             (QList { ModelManager::State::downloading, ModelManager::State::verifying, ModelManager::State::idle }));
-        QCOMPARE(manager.message(), QString());
         QCOMPARE(manager.installedModelPath(), finalPath());
-        QVERIFY(!manager.installationRequested());
-        QCOMPARE(manager.modelID(), QString());
         QCOMPARE(readAll(finalPath()), m_content);
-        QVERIFY(!QFile::exists(partPath()));
         // Progress was shown on the way, rising to the whole file, then reset.
         QVERIFY2(progress.size() > 5 && progress.contains(1.0), qPrintable(QString::number(progress.size())));
         for (qsizetype i = 1; i < progress.indexOf(1.0); ++i)
             QVERIFY(progress[i] > progress[i - 1]);
-        QCOMPARE(manager.progress(), 0.0);
         QCOMPARE(m_server->ranges, QList<QByteArray> { QByteArray() });
     }
 
-    void failedDownloadLeavesNothing_data()
-    {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("checksum mismatch")
-            << 0 << "The downloaded speech recognition model failed verification and was deleted. Try again.";
-        // The error page is not taken for the start of the model.
-        QTest::newRow("HTTP 404") << 404
-                                  << "Could not download the speech recognition model (HTTP 404). Try again later.";
-    }
-    void failedDownloadLeavesNothing()
-    {
-        QFETCH(int, status);
-        QFETCH(QString, expected);
-        m_server->failWithStatus = status;
-        ModelManager manager(options(QCryptographicHash::Sha256, status ? QByteArray() : QByteArray(64, 'a')));
-        awaitEnd(manager);
-        QCOMPARE(manager.message(), expected);
-        QCOMPARE(manager.state(), ModelManager::State::idle);
-        QVERIFY(manager.installationRequested());
-        QVERIFY(!QFile::exists(finalPath()));
-        QVERIFY(!QFile::exists(partPath()));
-    }
-
-    void interruptedDownloadResumes()
-    {
-        ModelManager manager(options());
-        const qint64 half = m_content.size() / 2 + 123;
-        m_server->dropAfter = half;
-        awaitEnd(manager);
-        QCOMPARE(manager.message(),
-            QStringLiteral("The speech recognition model download was interrupted. Trying again "
-                           "continues where it stopped."));
-        QCOMPARE(readAll(partPath()), m_content.left(half));
-
-        awaitEnd(manager);
-        QCOMPARE(manager.message(), QString());
-        QCOMPARE(m_server->ranges, (QList<QByteArray> { QByteArray(), "bytes=" + QByteArray::number(half) + "-" }));
-        QCOMPARE(readAll(finalPath()), m_content);
-        QVERIFY(!QFile::exists(partPath()));
-    }
-
+    // A part file left by an interrupted, cancelled or abandoned download, or by an older
+    // one, or complete: the next download continues from it.
     void resumesFromPartFile_data()
     {
-        QTest::addColumn<bool>("complete");
+        QTest::addColumn<QString>("part");
         QTest::addColumn<bool>("ignoreRange");
-        QTest::newRow("server ignoring the range: starts over") << false << true;
-        QTest::newRow("complete part: only verified") << true << false;
+        QTest::newRow("interrupted") << "interrupted" << false;
+        QTest::newRow("cancelled") << "cancelled" << false;
+        QTest::newRow("manager destroyed") << "destroyed" << false;
+        QTest::newRow("server ignoring the range: starts over") << "stray" << true;
+        QTest::newRow("complete part: only verified") << "complete" << false;
     }
     void resumesFromPartFile()
     {
-        QFETCH(bool, complete);
+        QFETCH(QString, part);
         QFETCH(bool, ignoreRange);
-        const QByteArray part = complete ? m_content : QByteArray(1000, 'z');
-        QVERIFY(QDir().mkpath(m_folder) && writeFile(partPath(), part));
+        auto manager = std::make_unique<ModelManager>(options());
+        if (part == "interrupted") {
+            m_server->dropAfter = m_content.size() / 2 + 123;
+            awaitEnd(*manager);
+            QCOMPARE(manager->message(),
+                QStringLiteral("The speech recognition model download was interrupted. Trying again "
+                               "continues where it stopped."));
+        } else if (part == "cancelled" || part == "destroyed") {
+            m_server->pieceSize = 16 * 1024;
+            manager->download("test");
+            QTRY_VERIFY_WITH_TIMEOUT(manager->progress() > 0.1, generous);
+            if (part == "destroyed") {
+                manager.reset();
+                manager = std::make_unique<ModelManager>(options());
+            } else {
+                manager->cancel();
+                QCOMPARE(std::tuple(manager->state(), manager->progress()), std::tuple(ModelManager::State::idle, 0.0));
+            }
+            QCoreApplication::processEvents();
+        } else {
+            QVERIFY(QDir().mkpath(m_folder)
+                && writeFile(partPath(), part == "complete" ? m_content : QByteArray(1000, 'z')));
+        }
+        const QByteArray before = readAll(partPath());
+        QVERIFY(!QFile::exists(finalPath()) && before.size() > 0);
+        QVERIFY(part == "stray" || before == m_content.left(before.size()));
         m_server->ignoreRange = ignoreRange;
-        ModelManager manager(options());
-        awaitEnd(manager);
-        QCOMPARE(m_server->ranges, QList<QByteArray> { "bytes=" + QByteArray::number(part.size()) + "-" });
+        m_server->ranges.clear();
+        awaitEnd(*manager);
+        QCOMPARE(manager->message(), QString());
+        QCOMPARE(m_server->ranges, QList<QByteArray> { "bytes=" + QByteArray::number(before.size()) + "-" });
         QCOMPARE(readAll(finalPath()), m_content);
+        QVERIFY(!QFile::exists(partPath()));
     }
 
     void onlyHttpsOrLoopback()
@@ -245,81 +272,6 @@ private slots:
         ModelManager manager(options());
         manager.download("unknown");
         QCOMPARE(manager.state(), ModelManager::State::idle);
-    }
-
-    void stoppedDownloadKeepsItsPart_data()
-    {
-        QTest::addColumn<bool>("destroyed");
-        QTest::newRow("cancelled") << false;
-        QTest::newRow("manager destroyed") << true;
-    }
-    void stoppedDownloadKeepsItsPart()
-    {
-        QFETCH(bool, destroyed);
-        m_server->pieceSize = 16 * 1024;
-        auto manager = std::make_unique<ModelManager>(options());
-        manager->download("test");
-        QTRY_VERIFY_WITH_TIMEOUT(manager->progress() > 0.1, generous);
-        if (destroyed) {
-            manager.reset();
-        } else {
-            manager->cancel();
-            QCOMPARE(manager->state(), ModelManager::State::idle);
-            QCOMPARE(manager->progress(), 0.0);
-        }
-        QCoreApplication::processEvents();
-        QVERIFY(!QFile::exists(finalPath()));
-        const QByteArray part = readAll(partPath());
-        QVERIFY(part.size() > 0 && part.size() < m_content.size());
-        QCOMPARE(part, m_content.left(part.size()));
-    }
-
-    void installFromFile()
-    {
-        const QString source = m_profile.path("ggml-random.bin");
-        QVERIFY(writeGeneratedWhisperModel(source, WhisperModelShape::tiny()));
-        const QByteArray original = readAll(source);
-        ModelManager manager(options());
-        QList<ModelManager::State> states;
-        connect(&manager, &ModelManager::stateChanged, this, [&] { states << manager.state(); });
-        QSignalSpy installed(&manager, &ModelManager::installedModelPathChanged);
-        manager.installFromFile(source);
-        QTRY_COMPARE_WITH_TIMEOUT(installed.count(), 1, generous);
-        QCOMPARE(states, (QList { ModelManager::State::installing, ModelManager::State::idle }));
-        QCOMPARE(manager.installedModelPath(), m_folder + "/ggml-random.bin");
-        QCOMPARE(readAll(m_folder + "/ggml-random.bin"), original);
-        QCOMPARE(readAll(source), original);
-        QCOMPARE(QDir(m_folder).entryList(QDir::Files), QStringList { "ggml-random.bin" });
-
-        // A file with another kind of name is installed under a model name of its own.
-        const QString oddName = m_profile.path("my whisper model.dat");
-        QVERIFY(QFile::copy(source, oddName));
-        manager.installFromFile(oddName);
-        QTRY_COMPARE_WITH_TIMEOUT(installed.count(), 2, generous);
-        QCOMPARE(manager.installedModelPath(), m_folder + "/ggml-custom.bin");
-    }
-
-    void installFromFileRejects_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("English only") << modelHeader(51864);
-        QTest::newRow("32-bit weights") << modelHeader(51865, 0);
-        QTest::newRow("missing") << QByteArray();
-    }
-    void installFromFileRejects()
-    {
-        QFETCH(QByteArray, bytes);
-        const QString source = m_profile.path("candidate.bin");
-        QFile::remove(source);
-        QVERIFY(bytes.isEmpty() || writeFile(source, bytes));
-        ModelManager manager(options());
-        manager.installFromFile(source);
-        QCOMPARE(manager.message(),
-            bytes.isEmpty() ? QStringLiteral("Could not read the file “%1”.").arg(source)
-                            : QStringLiteral("The chosen file is not a multilingual whisper model in ggml format."));
-        QCOMPARE(manager.state(), ModelManager::State::idle);
-        QVERIFY(manager.installationRequested());
-        QVERIFY(QDir(m_folder).entryList(QDir::Files).isEmpty());
     }
 };
 

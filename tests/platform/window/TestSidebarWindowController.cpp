@@ -36,6 +36,7 @@ struct Session : TemporaryProfile {
         system->reduce = reduceMotion;
         controller = std::make_unique<SidebarWindowController>(
             preferences(), std::unique_ptr<SidebarWindowSystem>(system));
+        controller->setAnimationScale(0.05);
         controller->setTab(&tab);
         window.resize(420, 300);
         window.move(190, 100);
@@ -73,7 +74,6 @@ private slots:
         QTest::addColumn<QString>("setup");
         QTest::addColumn<bool>("pinned");
         QTest::addColumn<bool>("autoCollapse");
-        QTest::newRow("absent") << "" << false << true;
         QTest::newRow("pinned") << "pinned" << true << true;
         QTest::newRow("auto-collapse off") << "off" << false << false;
         QTest::newRow("auto-collapse not a boolean") << "integer" << false << true;
@@ -81,6 +81,7 @@ private slots:
     void storedSettings()
     {
         QFETCH(QString, setup);
+        QFETCH(bool, autoCollapse);
         Session s(true, [&](Preferences* prefs) {
             if (setup == "pinned")
                 prefs->setBool("sidebarWindowPinned", true);
@@ -90,27 +91,19 @@ private slots:
                 prefs->setInteger("sidebarAutoCollapse", 0);
         });
         QTEST(s.controller->isPinned(), "pinned");
-        QTEST(s.controller->autoCollapse(), "autoCollapse");
+        QCOMPARE(s.controller->autoCollapse(), autoCollapse);
         QCOMPARE(s.controller->dockedEdge(), std::nullopt);
         // Attaching keeps the left side and spans the visible height.
         QCOMPARE(frameOf(&s.window), QRectF(190, visible().y(), frameOf(&s.window).width(), visible().height()));
-    }
-
-    void settersWriteEveryTimeAndNotifyOnChange()
-    {
-        Session s;
+        // Stored on every set, announced only on a change.
         QSignalSpy pinnedSpy(s.controller.get(), &SidebarWindowController::isPinnedChanged);
         QSignalSpy autoSpy(s.controller.get(), &SidebarWindowController::autoCollapseChanged);
         QSignalSpy writes(s.preferences(), &Preferences::changed);
-        s.controller->setPinned(false);
-        s.controller->setAutoCollapse(true);
-        QCOMPARE(pinnedSpy.count() + autoSpy.count(), 0);
-        QCOMPARE(writes.count(), 2);
-        s.controller->setPinned(true);
-        s.controller->setAutoCollapse(false);
-        QCOMPARE(pinnedSpy.count() + autoSpy.count(), 2);
+        s.controller->setPinned(s.controller->isPinned());
+        s.controller->setAutoCollapse(!autoCollapse);
+        QCOMPARE(std::tuple(pinnedSpy.count(), autoSpy.count(), writes.count()), std::tuple(0, 1, 2));
         QCOMPARE(s.preferences()->kind("sidebarAutoCollapse"), Preferences::Kind::Bool);
-        QCOMPARE(s.preferences()->boolValue("sidebarAutoCollapse"), false);
+        QCOMPARE(s.preferences()->boolValue("sidebarAutoCollapse"), !autoCollapse);
     }
 
     void dropNearAnEdge_data()
@@ -118,24 +111,31 @@ private slots:
         QTest::addColumn<int>("x"); // from the left side, or (negative) from the right side
         QTest::addColumn<bool>("autoCollapse");
         QTest::addColumn<bool>("pinned");
+        QTest::addColumn<bool>("docked"); // at the right edge by the controller just before
         QTest::addColumn<QString>("edge");
         QTest::addColumn<bool>("collapsed");
         // The left side's 24/25 boundary is the desktop test's.
-        QTest::newRow("24 from the right") << -24 << false << false << "right" << false;
-        QTest::newRow("25 from the right") << -25 << false << false << "" << false;
-        QTest::newRow("auto-collapse") << -10 << true << false << "right" << true;
-        QTest::newRow("auto-collapse, pinned") << 20 << true << true << "left" << false;
+        QTest::newRow("24 from the right") << -24 << false << false << false << "right" << false;
+        QTest::newRow("25 from the right") << -25 << false << false << false << "" << false;
+        QTest::newRow("auto-collapse") << -10 << true << false << false << "right" << true;
+        QTest::newRow("auto-collapse, pinned") << 20 << true << true << false << "left" << false;
+        // The user's drop right after one of the controller's own moves counts.
+        QTest::newRow("after an own move, away") << 200 << false << false << true << "" << false;
+        QTest::newRow("after an own move, other edge") << 5 << false << false << true << "left" << false;
     }
     void dropNearAnEdge()
     {
         QFETCH(int, x);
-        QFETCH(bool, autoCollapse);
         QFETCH(bool, pinned);
         QFETCH(QString, edge);
         QFETCH(bool, collapsed);
         Session s;
+        QFETCH(bool, autoCollapse);
         s.controller->setAutoCollapse(autoCollapse);
         s.controller->setPinned(pinned);
+        QFETCH(bool, docked);
+        if (docked)
+            s.dockOpen(SidebarEdge::right);
         const int width = s.window.frameGeometry().width();
         const int screenRight = int(visible().x() + visible().width());
         s.userMove(x >= 0 ? x : screenRight - width + x);
@@ -160,50 +160,25 @@ private slots:
         }
     }
 
-    // The user's drop right after one of the controller's own moves counts.
-    void dropRightAfterAnOwnMove_data()
+    // A busy window system reports a step of the slide after the slide ended, then the final
+    // place: no drop. A drop while the button is still held waits for its release.
+    void lateEchoesAndAHeldButtonDelayTheSnap()
     {
-        QTest::addColumn<int>("x");
-        QTest::addColumn<QString>("edge");
-        QTest::newRow("away from the edge") << 200 << "";
-        QTest::newRow("at the other edge") << 5 << "left";
-    }
-    void dropRightAfterAnOwnMove()
-    {
-        QFETCH(int, x);
         Session s;
-        s.controller->setAutoCollapse(false);
         s.dockOpen(SidebarEdge::right);
-        s.userMove(x);
-        s.dragEnds();
-        QTEST(s.controller->dockedEdgeRawValue(), "edge");
-        QVERIFY(!s.controller->isCollapsed());
-    }
-
-    void lateEchoesOfItsOwnPlacementAreNoDrop()
-    {
-        Session s;
-        s.dockOpen(SidebarEdge::left);
         const QPoint placed = s.window.frameGeometry().topLeft();
-        // A busy window system reports a step of the slide after the slide ended, then
-        // the final place.
-        s.window.move(placed + QPoint(12, 0));
+        s.window.move(placed - QPoint(12, 0));
         s.window.move(placed);
         QTRY_COMPARE(s.window.frameGeometry().topLeft(), placed);
         s.job("moveDebounce")->fire();
+        // Taken for a drop, it would have collapsed.
         QVERIFY(!s.controller->isCollapsed());
-        QCOMPARE(s.controller->dockedEdgeRawValue(), QString("left"));
-    }
-
-    void aHeldButtonDelaysTheSnap()
-    {
-        Session s;
         s.controller->setAutoCollapse(false);
         s.system->buttonHeld = true;
         s.userMove(10);
         s.dragEnds();
         QVERIFY(s.job("moveDebounce")->isPending());
-        QCOMPARE(s.controller->dockedEdge(), std::nullopt);
+        QCOMPARE(s.controller->dockedEdgeRawValue(), QString("right"));
         s.system->buttonHeld = false;
         s.job("moveDebounce")->fire();
         QCOMPARE(s.controller->dockedEdgeRawValue(), QString("left"));
@@ -244,13 +219,13 @@ private slots:
         QTEST(!s.window.isVisible(), "collapses");
     }
 
-    void collapseAndExpand_data()
+    void collapseExpandAndUndock_data()
     {
         QTest::addColumn<bool>("reduceMotion");
         QTest::newRow("animated") << false;
         QTest::newRow("reduce motion") << true;
     }
-    void collapseAndExpand()
+    void collapseExpandAndUndock()
     {
         QFETCH(bool, reduceMotion);
         Session s(reduceMotion);
@@ -259,8 +234,8 @@ private slots:
         QVERIFY(s.controller->isCollapsed());
         QCOMPARE(s.controller->isTransitioning(), !reduceMotion);
         QTRY_VERIFY(!s.controller->isTransitioning());
+        // Hidden, and opaque again, ready to be shown.
         QVERIFY(!s.window.isVisible());
-        // Opaque again, ready to be shown.
         QCOMPARE(s.window.windowOpacity(), 1.0);
         s.controller->expand();
         QCOMPARE(s.controller->isTransitioning(), !reduceMotion);
@@ -269,9 +244,19 @@ private slots:
         QVERIFY(s.window.isVisible() && !s.tab.isVisible());
         QCOMPARE(frameOf(&s.window), docked);
         QCOMPARE(s.window.windowOpacity(), 1.0);
+        // Expanding an open window only activates it.
+        const int activations = s.system->activations;
+        s.controller->expand();
+        QCOMPARE(s.system->activations, activations + 1);
+        QVERIFY(!s.controller->isTransitioning());
+        s.controller->undock();
+        QCOMPARE(s.controller->dockedEdge(), std::nullopt);
+        QCOMPARE(frameOf(&s.window), docked.translated(48, 0));
     }
 
-    void expandDuringTheCollapseAnimationComesBackAfterIt()
+    // Expanding during the collapse comes back after it; undocking a collapsed window slides
+    // it out 48 points from its edge.
+    void expandDuringTheCollapseAndUndockWhileCollapsed()
     {
         Session s(false);
         s.controller->collapse(SidebarEdge::right);
@@ -281,50 +266,14 @@ private slots:
         QTRY_VERIFY(!s.controller->isCollapsed() && !s.controller->isTransitioning());
         QVERIFY(s.window.isVisible() && !s.tab.isVisible());
         QTRY_COMPARE(s.window.windowOpacity(), 1.0);
-        QCOMPARE(frameOf(&s.window).right(), visible().right());
-    }
-
-    void expandOnAnOpenWindowOnlyActivatesIt()
-    {
-        Session s;
-        s.dockOpen(SidebarEdge::right);
-        const QRectF before = frameOf(&s.window);
-        const int activations = s.system->activations;
-        s.controller->expand();
-        QCOMPARE(s.system->activations, activations + 1);
-        QCOMPARE(frameOf(&s.window), before);
-        QVERIFY(!s.controller->isTransitioning());
-    }
-
-    void undockMoves48PointsIn_data()
-    {
-        QTest::addColumn<SidebarEdge>("edge");
-        QTest::addColumn<bool>("collapsed");
-        QTest::addColumn<bool>("reduceMotion");
-        QTest::newRow("right, open") << SidebarEdge::right << false << true;
-        QTest::newRow("left, open") << SidebarEdge::left << false << true;
-        QTest::newRow("right, collapsed, animated") << SidebarEdge::right << true << false;
-    }
-    void undockMoves48PointsIn()
-    {
-        QFETCH(SidebarEdge, edge);
-        QFETCH(bool, collapsed);
-        QFETCH(bool, reduceMotion);
-        Session s(reduceMotion);
-        s.controller->collapse(edge);
+        const QRectF docked = frameOf(&s.window);
+        QCOMPARE(docked.right(), visible().right());
+        s.controller->collapse(SidebarEdge::right);
         QTRY_VERIFY(!s.controller->isTransitioning());
-        if (!collapsed)
-            s.controller->expand();
-        const QRectF before = frameOf(&s.window);
         s.controller->undock();
         QTRY_VERIFY(!s.controller->isTransitioning());
-        QCOMPARE(s.controller->dockedEdge(), std::nullopt);
-        const QRectF after = frameOf(&s.window);
-        if (edge == SidebarEdge::right)
-            QCOMPARE(after.x() + after.width(), visible().x() + visible().width() - 48);
-        else
-            QCOMPARE(after.x(), visible().x() + 48);
-        QCOMPARE(std::tuple(after.y(), after.size()), std::tuple(before.y(), before.size()));
+        QCOMPARE(std::tuple(s.controller->dockedEdge(), s.window.isVisible()), std::tuple(std::nullopt, true));
+        QCOMPARE(frameOf(&s.window), docked.translated(-48, 0));
     }
 
     void showWindowOpensAClosedWindowAgain()
@@ -349,28 +298,19 @@ private slots:
     }
 
     // The window is never hidden without a tab to bring it back, nor while a dialog is open.
-    void noCollapse_data()
+    void noCollapseWithoutATabOrUnderADialog()
     {
-        QTest::addColumn<QString>("obstacle");
-        QTest::newRow("no tab") << "tab";
-        QTest::newRow("a dialog on the window") << "dialog";
-    }
-    void noCollapse()
-    {
-        QFETCH(QString, obstacle);
         Session s;
-        std::unique_ptr<QWidget> sheet;
-        if (obstacle == "tab") {
-            s.controller->setTab(nullptr);
-        } else {
-            sheet = std::make_unique<QWidget>(&s.window, Qt::Dialog);
-            sheet->setWindowModality(Qt::WindowModal);
-            sheet->show();
-        }
+        s.controller->setTab(nullptr);
+        s.controller->collapse(SidebarEdge::left);
+        QVERIFY(!s.controller->isCollapsed() && s.window.isVisible());
+        s.controller->setTab(&s.tab);
+        auto sheet = std::make_unique<QWidget>(&s.window, Qt::Dialog);
+        sheet->setWindowModality(Qt::WindowModal);
+        sheet->show();
         s.controller->collapse(SidebarEdge::left);
         QVERIFY(!s.controller->isCollapsed() && s.window.isVisible());
         sheet.reset();
-        s.controller->setTab(&s.tab);
         s.controller->collapse(SidebarEdge::left);
         QVERIFY(s.controller->isCollapsed());
     }
