@@ -1,4 +1,3 @@
-#include "core/NoteDestination.h"
 #include "core/NotePage.h"
 #include "core/StoredDate.h"
 #include "core/TaskItem.h"
@@ -49,23 +48,17 @@ class TestWorkspaceRecords : public QObject {
     Q_OBJECT
 
 private slots:
-    // Absent members take their defaults and are written out again in full.
-    void pageWithOnlyIdAndTitle()
+    // Absent members take their defaults and are written out again in full; a task's
+    // reminder is left out when there is none.
+    void absentMembers()
     {
         const auto pages
             = WorkspaceJson::decodePages(("[{\"title\":\"旧\",\"id\":\"" + pageId + "\"}]").toUtf8());
-        QVERIFY(pages);
-        QCOMPARE(pages->first(), (NotePage { .id = *Uuid::parse(pageId), .title = QStringLiteral("旧") }));
-        const QJsonObject written = firstObject(WorkspaceJson::encodePages(*pages));
-        QCOMPARE(written.keys(), (QStringList { "attachments", "color", "content", "files", "id", "title" }));
-    }
-
-    void taskReminderIsOptional()
-    {
-        const TaskItem task { .title = QStringLiteral("买牛奶") };
-        const QByteArray json = WorkspaceJson::encodeTasks({ task });
+        QCOMPARE(pages, QList<NotePage>({ NotePage { .id = *Uuid::parse(pageId), .title = QStringLiteral("旧") } }));
+        QCOMPARE(firstObject(WorkspaceJson::encodePages(*pages)).keys(),
+            (QStringList { "attachments", "color", "content", "files", "id", "title" }));
+        const QByteArray json = WorkspaceJson::encodeTasks({ TaskItem { .title = QStringLiteral("t") } });
         QCOMPARE(firstObject(json).keys(), (QStringList { "id", "isCompleted", "title" }));
-        QCOMPARE(WorkspaceJson::decodeTasks(json), QList<TaskItem> { task });
         const auto tasks = WorkspaceJson::decodeTasks("[{\"id\":\"" + pageId.toUtf8()
             + "\",\"title\":\"t\",\"isCompleted\":true,\"reminderAt\":null}]");
         QVERIFY(tasks && !tasks->first().reminderAt);
@@ -75,7 +68,6 @@ private slots:
     {
         QTest::addColumn<QDateTime>("date");
         QTest::addColumn<QByteArray>("text");
-        QTest::newRow("reference") << utc(2001, 1, 1) << QByteArray("0");
         QTest::newRow("before reference") << utc(2000, 12, 31, 23, 59, 59, 500) << QByteArray("-0.5");
         QTest::newRow("milliseconds") << utc(2026, 1, 1, 0, 0, 0, 1) << QByteArray("788918400.001");
     }
@@ -93,7 +85,6 @@ private slots:
     {
         QTest::addColumn<double>("seconds");
         QTest::addColumn<QDateTime>("date");
-        QTest::newRow("down") << 788918400.1234 << utc(2026, 1, 1, 0, 0, 0, 123);
         QTest::newRow("up") << 0.0006 << utc(2001, 1, 1, 0, 0, 0, 1);
         QTest::newRow("infinite") << qInf() << QDateTime();
     }
@@ -113,6 +104,7 @@ private slots:
         const QString audio = "{\"filename\":\"a.m4a\",\"createdAt\":1";
         const QString file = "{\"id\":\"" + fileId + "\",\"filename\":\"f\"";
         QTest::newRow("bad colour") << true << "[" + page + "}," + page + ",\"color\":\"red\"}]";
+        QTest::newRow("colour letter case") << true << "[" + page + ",\"color\":\"Blue\"}]";
         QTest::newRow("bad status") << true
                                     << "[" + page + ",\"attachments\":[" + audio + ",\"status\":\"done\"}]}]";
         QTest::newRow("page without id") << true << "[{\"title\":\"p\"}]";
@@ -122,6 +114,9 @@ private slots:
         QTest::newRow("isCompleted string") << false << "[" + task.chopped(5) + "\"true\"}]";
         QTest::newRow("braced id") << false
                                    << "[{\"id\":\"{" + pageId + "}\",\"title\":\"t\",\"isCompleted\":true}]";
+        QTest::newRow("id without hyphens") << false
+                                            << "[{\"id\":\"" + QString(pageId).remove(u'-') + "\",\"title\":\"t\",\"isCompleted\":true}]";
+        QTest::newRow("id not hex") << false << "[{\"id\":\"G" + pageId.mid(1) + "\",\"title\":\"t\",\"isCompleted\":true}]";
         QTest::newRow("reminder string") << false << "[" + task + ",\"reminderAt\":\"0\"}]";
         QTest::newRow("attachments not an array") << true << "[" + page + ",\"attachments\":{}}]";
         QTest::newRow("createdAt string") << true
@@ -170,27 +165,6 @@ private slots:
         QCOMPARE(WorkspaceJson::decodePages(written), pages);
     }
 
-    void uuidText_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("valid");
-        QTest::newRow("upper") << pageId << true;
-        QTest::newRow("lower") << pageId.toLower() << true;
-        QTest::newRow("braces") << "{" + pageId + "}" << false;
-        QTest::newRow("no hyphens") << QString(pageId).remove(u'-') << false;
-        QTest::newRow("not hex") << QString(pageId).replace(0, 1, u'G') << false;
-    }
-
-    void uuidText()
-    {
-        QFETCH(QString, text);
-        QFETCH(bool, valid);
-        const std::optional<QUuid> id = Uuid::parse(text);
-        QCOMPARE(id.has_value(), valid);
-        if (valid)
-            QCOMPARE(Uuid::text(*id), text.toUpper());
-    }
-
     void unicodeRoundTrip_data()
     {
         QTest::addColumn<QString>("text");
@@ -208,15 +182,6 @@ private slots:
         QCOMPARE(WorkspaceJson::decodePages(WorkspaceJson::encodePages(pages)), pages);
         const QList<TaskItem> tasks { { .title = text, .isCompleted = true, .reminderAt = utc(2030, 2, 3) } };
         QCOMPARE(WorkspaceJson::decodeTasks(WorkspaceJson::encodeTasks(tasks)), tasks);
-    }
-
-    void storedEnumerationsAreCaseSensitive()
-    {
-        QVERIFY(!NoteColors::fromStoredValue(QStringLiteral("Blue")));
-        for (NoteDestination destination : NoteDestinations::allCases())
-            QCOMPARE(
-                NoteDestinations::fromStoredValue(NoteDestinations::storedValue(destination)), destination);
-        QVERIFY(!NoteDestinations::fromStoredValue(QStringLiteral("elsewhere")));
     }
 
     void pageListEncoderFollowsEdits()

@@ -60,19 +60,15 @@ private slots:
         QCOMPARE(m_centre->scheduled.value(NotificationService::timerID).title, QString("Focus Finished"));
     }
 
-    void theFirstShowReadsThePermission()
+    void theWarningLineAppearsWhileNotificationsAreNotAllowed()
     {
         build(NotificationAccess::denied);
+        // The first show read the permission; showing again does not ask.
         QCOMPARE(m_store->notifications()->authorization(), NotificationAccess::denied);
         const int calls = m_centre->accessCalls;
         m_view->hide();
         m_view->show();
         QCOMPARE(m_centre->accessCalls, calls);
-    }
-
-    void theWarningLineAppearsWhileNotificationsAreNotAllowed()
-    {
-        build(NotificationAccess::denied);
         QVERIFY(!issueLine()->isVisible());
         QVERIFY(m_store->addTask("Call the plumber"));
         m_store->setTaskReminder(m_store->tasks().first().id, QDateTime::currentDateTime().addSecs(3600));

@@ -1,30 +1,50 @@
 #include "features/notes/NotesView.h"
+#include "platform/window/SidebarWindowController.h"
+#include "support/FakeWindowSystem.h"
 #include "support/StoreHarness.h"
 #include "workspace/ContentView.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
 
+// The main window's controls and its own buttons, against the real docking controller.
 // Texts in both languages are the language sweep's; here, what the controls do.
 struct Session : StoreHarness {
+    QWidget tab { nullptr, Qt::Tool | Qt::FramelessWindowHint };
+    std::unique_ptr<SidebarWindowController> controller;
     std::unique_ptr<ContentView> view;
 
     Session() { show(); }
-    ~Session() { view.reset(); }
+    ~Session() { close(); }
     void show()
     {
+        controller = std::make_unique<SidebarWindowController>(
+            preferences(), std::make_unique<FakeWindowSystem>());
+        // Stands for the edge tab, so that the window may collapse.
+        controller->setTab(&tab);
         view = std::make_unique<ContentView>(store.get());
-        view->resize(420, 800);
+        view->setWindowController(controller.get());
+        view->resize(420, 700);
+        view->move(100, 0);
         view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        controller->attach(view.get());
+    }
+    void close()
+    {
+        view.reset();
+        controller.reset();
     }
     void restart()
     {
-        view.reset();
+        close();
         StoreHarness::restart();
         show();
     }
@@ -35,6 +55,16 @@ struct Session : StoreHarness {
         return int(std::count_if(tabs.cbegin(), tabs.cend(), [&](QToolButton* tab) {
             return !tab->property("pageID").isNull() && (text.isEmpty() || tab->text() == text);
         }));
+    }
+    QAction* collapseMenuAction(const char* name) const
+    {
+        // Menus closed before are deleted first, so the one found is the new one.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        auto* collapse = find<QToolButton*>("collapseButton");
+        emit collapse->customContextMenuRequested(QPoint(4, 4));
+        QMenu* menu = collapse->findChild<QMenu*>("collapseMenu");
+        menu->close();
+        return menu->findChild<QAction*>(name);
     }
 };
 
@@ -120,11 +150,8 @@ private slots:
         }
         QCOMPARE(s.store->pages().size(), 1);
         QTRY_COMPARE(s.pageTabs(), 1);
-    }
 
-    void messageAlertClearsOnDismiss()
-    {
-        Session s;
+        // A message shows as an alert, cleared when dismissed.
         s.store->setMessage(QString("Exported."));
         QMessageBox* alert = s.view->messageAlert();
         QCOMPARE(alert->text(), QString("Exported."));
@@ -147,6 +174,62 @@ private slots:
         QFETCH(int, available);
         QFETCH(double, ratio);
         QTEST(ContentView::taskCardHeight(available, ratio), "expected");
+    }
+
+    void pinButton()
+    {
+        Session s;
+        auto* pin = s.find<QToolButton*>("pinButton");
+        const QString keepOnTop = pin->toolTip();
+        QTest::mouseClick(pin, Qt::LeftButton);
+        QVERIFY(s.controller->isPinned() && s.preferences()->boolValue("sidebarWindowPinned"));
+        QVERIFY(pin->toolTip() != keepOnTop);
+        QTest::mouseClick(pin, Qt::LeftButton);
+        QVERIFY(!s.controller->isPinned());
+        QCOMPARE(pin->toolTip(), keepOnTop);
+
+        StoreHarness harness;
+        ContentView withoutController(harness.store.get());
+        QVERIFY(!withoutController.findChild<QToolButton*>("pinButton"));
+    }
+
+    void collapseWaitsForTheSettings()
+    {
+        Session s;
+        auto* collapse = s.find<QToolButton*>("collapseButton");
+        QTest::mouseClick(s.find<QToolButton*>("settingsButton"), Qt::LeftButton);
+        QMessageBox* settings = nullptr;
+        QTRY_VERIFY((settings = s.view->findChild<QMessageBox*>("settingsPlaceholder")));
+        // Not while the settings are open.
+        QTest::mouseClick(collapse, Qt::LeftButton);
+        QVERIFY(!s.controller->isCollapsed());
+        QTest::mouseClick(settings->findChild<QPushButton*>("okButton"), Qt::LeftButton);
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+
+        // Nearer the left edge: collapses there.
+        QTest::mouseClick(collapse, Qt::LeftButton);
+        QVERIFY(s.controller->isCollapsed() && !s.view->isVisible());
+        QCOMPARE(s.controller->dockedEdgeRawValue(), QString("left"));
+    }
+
+    void collapseMenu()
+    {
+        Session s;
+        QVERIFY(!s.collapseMenuAction("undockAction"));
+        s.collapseMenuAction("autoCollapseAction")->trigger();
+        QVERIFY(!s.controller->autoCollapse() && !s.preferences()->boolValue("sidebarAutoCollapse"));
+        QVERIFY(!s.collapseMenuAction("autoCollapseAction")->isChecked());
+
+        s.collapseMenuAction("dockRightAction")->trigger();
+        QVERIFY(s.controller->isCollapsed());
+        QCOMPARE(s.controller->dockedEdgeRawValue(), QString("right"));
+        s.controller->expand();
+        // Docked: undocking is offered too.
+        s.collapseMenuAction("undockAction")->trigger();
+        QCOMPARE(s.controller->dockedEdge(), std::nullopt);
+        s.collapseMenuAction("dockLeftAction")->trigger();
+        QCOMPARE(s.controller->dockedEdgeRawValue(), QString("left"));
+        QVERIFY(s.controller->isCollapsed());
     }
 };
 

@@ -68,10 +68,9 @@ class TestWorkspaceRecording : public QObject {
         Preferences reread(m_profile->preferences()->databasePath());
         return WorkspaceJson::decodePages(reread.data("notePages").value()).value();
     }
-    static QString transcriptSection(const QString& language, const QString& text)
+    static QString transcriptSection(const QString& text)
     {
-        return (language == "en" ? "\n\n### Transcription (9:30 AM)\n\n" : "\n\n### 录音转写（09:30）\n\n")
-            + text + "\n";
+        return "\n\n### Transcription (9:30 AM)\n\n" + text + "\n";
     }
     // Lets every job already due run.
     void turnEventLoop()
@@ -141,16 +140,10 @@ private slots:
         QCOMPARE(pagesInFile(), store->pages());
     }
 
-    void recordingsInQuickSuccessionAreTranscribedInTurn_data()
-    {
-        QTest::addColumn<QString>("language");
-        QTest::newRow("Chinese") << "zh-Hans";
-        QTest::newRow("English") << "en";
-    }
+    // The speech language is read as each recording starts.
     void recordingsInQuickSuccessionAreTranscribedInTurn()
     {
-        QFETCH(QString, language);
-        m_profile->setLanguage(language);
+        m_profile->setLanguage("en");
         auto store = makeStore();
         QSignalSpy processing(store.get(), &WorkspaceStore::processingSpeechChanged);
         const AudioRecording first = recording(*store, "first.m4a");
@@ -164,16 +157,18 @@ private slots:
 
         QTRY_COMPARE(m_speech->requests.size(), 1);
         QCOMPARE(m_speech->requests.first().path, first.path);
+        m_profile->preferences()->setString("speechLanguage", QString("en-GB"));
         // The user types while it is transcribed: the transcript follows what is there then.
-        store->setNote(withSections + "边听边写");
-        m_speech->complete(QString("第一段"));
-        QCOMPARE(store->note(), withSections + "边听边写" + transcriptSection(language, "第一段"));
+        store->setNote(withSections + "typed meanwhile");
+        m_speech->complete(QString("first words"));
+        QCOMPARE(store->note(), withSections + "typed meanwhile" + transcriptSection("first words"));
         QCOMPARE(audioNamed(*store, "first.m4a").status, TranscriptionStatus::completed);
 
         QTRY_COMPARE(m_speech->requests.size(), 2);
         QCOMPARE(m_speech->requests.last().path, second.path);
+        QCOMPARE(m_speech->locales(), (QStringList { "zh-CN", "en-GB" })); // "zh-CN" without the key
         m_speech->complete(QString("second words"));
-        QVERIFY(store->note().endsWith(transcriptSection(language, "second words")));
+        QVERIFY(store->note().endsWith(transcriptSection("second words")));
         QTRY_VERIFY(!store->processingSpeech());
         QCOMPARE(processing.size(), 2); // on, then off once the queue ran dry
         QCOMPARE(pagesInFile(), store->pages());
@@ -210,29 +205,23 @@ private slots:
         m_backend->recorders.last()->complete();
     }
 
-    void missingFileFailsAndTheQueueGoesOn()
+    // Missing files fail and the queue goes on; failed ones can be retried.
+    void retries()
     {
         auto store = makeStore();
+        const QUuid page = store->currentPage()->id;
         // One never listed, one removed after the folder was read.
         const AudioRecording removed = recording(*store, "removed.m4a");
         QVERIFY(QFile::remove(removed.path));
         store->attach({ QDir(folder()).filePath("never.m4a"), m_now });
         store->attach(removed);
-        store->attach(recording(*store, "kept.m4a"));
-        QTRY_COMPARE(m_speech->requests.size(), 1);
-        QCOMPARE(requested(0), QString("kept.m4a"));
-        for (const QString name : { "never.m4a", "removed.m4a" })
-            QCOMPARE(audioNamed(*store, name).error, QString("本机音频文件不存在。"));
-    }
-
-    void retries()
-    {
-        auto store = makeStore();
-        const QUuid page = store->currentPage()->id;
         store->attach(recording(*store, "a.m4a"));
         store->attach(recording(*store, "b.m4a"));
         store->attach(recording(*store, "c.m4a"));
         QTRY_COMPARE(m_speech->requests.size(), 1);
+        QCOMPARE(requested(0), QString("a.m4a"));
+        for (const QString name : { "never.m4a", "removed.m4a" })
+            QCOMPARE(audioNamed(*store, name).error, QString("本机音频文件不存在。"));
         m_speech->complete(QString("甲"));
         QTRY_COMPARE(m_speech->requests.size(), 2);
         m_speech->fail("超时");
@@ -262,6 +251,9 @@ private slots:
         QCOMPARE(audioNamed(*store, "b.m4a").status, TranscriptionStatus::completed);
     }
 
+    // An earlier page goes first, also when attached to later; stored data naming one
+    // recording twice on a page must leave neither entry queued once taken, or the queue
+    // would take it again and again.
     void earlierPageGoesFirst()
     {
         auto store = makeStore();
@@ -270,14 +262,21 @@ private slots:
         store->attach(recording(*store, "b.m4a"));
         store->attach(recording(*store, "c.m4a"));
         QTRY_COMPARE(m_speech->requests.size(), 1);
-        // Attached later, but to the first page: it goes before the second page's c.
+        recording(*store, "twice.m4a");
+        QList<NotePage> pages = store->pages();
+        pages[0].attachments = { { "twice.m4a", m_now, TranscriptionStatus::completed, std::nullopt },
+            { "twice.m4a", m_now, TranscriptionStatus::queued, std::nullopt } };
+        store->setPages(pages);
         store->selectPage(first);
         store->attach(recording(*store, "a.m4a"));
-        for (const QString name : { "b.m4a", "a.m4a", "c.m4a" }) {
+        for (const QString name : { "b.m4a", "twice.m4a", "a.m4a", "c.m4a" }) {
             QTRY_COMPARE(requested(m_speech->requests.size() - 1), name);
             m_speech->complete(name);
         }
         QTRY_VERIFY(!store->processingSpeech());
+        QCOMPARE(m_speech->requests.size(), 4);
+        for (const NoteAudio& entry : store->pages().first().attachments)
+            QCOMPARE(entry.status, TranscriptionStatus::completed);
     }
 
     void pageDeletedDuringTranscriptionGetsNothing()
@@ -327,41 +326,6 @@ private slots:
         restarted->retryTranscription(restarted->currentPage()->id, "a.m4a");
         QTRY_COMPARE(m_speech->requests.size(), 1);
         QCOMPARE(m_speech->requests.first().path, path);
-    }
-
-    void speechLanguageIsReadAtEachStart()
-    {
-        auto store = makeStore();
-        store->attach(recording(*store, "a.m4a"));
-        store->attach(recording(*store, "b.m4a"));
-        QTRY_COMPARE(m_speech->requests.size(), 1);
-        // Changed while the first one runs: the next recording uses the new language.
-        m_profile->preferences()->setString("speechLanguage", QString("en-GB"));
-        m_speech->complete(QString("x"));
-        QTRY_COMPARE(m_speech->requests.size(), 2);
-        QCOMPARE(m_speech->locales(), (QStringList { "zh-CN", "en-GB" })); // "zh-CN" without the key
-    }
-
-    void aRecordingListedTwiceOnAPageIsTranscribedOnce()
-    {
-        // Stored data may name one recording twice on a page; taking it must leave neither
-        // entry queued, or the queue would take it again and again.
-        auto store = makeStore();
-        recording(*store, "twice.m4a");
-        QList<NotePage> pages = store->pages();
-        pages[0].attachments = { { "twice.m4a", m_now, TranscriptionStatus::completed, std::nullopt },
-            { "twice.m4a", m_now, TranscriptionStatus::queued, std::nullopt } };
-        store->setPages(pages);
-        store->attach(recording(*store, "other.m4a"));
-        for (const QString name : { "twice.m4a", "other.m4a" }) {
-            QTRY_COMPARE(requested(m_speech->requests.size() - 1), name);
-            m_speech->complete(name);
-        }
-        QTRY_VERIFY(!store->processingSpeech());
-        QCOMPARE(m_speech->requests.size(), 2);
-        const NotePage page = *store->currentPage();
-        for (const NoteAudio& entry : page.attachments)
-            QCOMPARE(entry.status, TranscriptionStatus::completed);
     }
 
     void providerGoneBeforeTheStoreFailsWhatItHad()
