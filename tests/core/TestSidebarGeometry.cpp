@@ -15,38 +15,26 @@ class TestSidebarGeometry : public QObject {
     Q_OBJECT
 
 private slots:
-    void nearbyEdge_data()
+    // The edge within the snapping distance (24) and the nearer edge, both by the distance
+    // of each side of the frame to the screen's.
+    void edges_data()
     {
         QTest::addColumn<QRectF>("frame");
-        QTest::addColumn<OptionalEdge>("expected");
-        QTest::newRow("25 from the left floats") << QRectF(125, 40, 420, 760) << OptionalEdge();
-        QTest::newRow("beyond the right side snaps")
-            << QRectF(100 + 1280 - 400, 40, 420, 760) << OptionalEdge(SidebarEdge::right);
-        QTest::newRow("equally near both: left")
-            << QRectF(110, 40, 1260, 760) << OptionalEdge(SidebarEdge::left);
-        QTest::newRow("closer to the right")
-            << QRectF(110, 40, 1265, 760) << OptionalEdge(SidebarEdge::right);
+        QTest::addColumn<OptionalEdge>("nearby");
+        QTest::addColumn<SidebarEdge>("nearest");
+        const auto left = SidebarEdge::left, right = SidebarEdge::right;
+        QTest::newRow("25 from the left") << QRectF(125, 40, 420, 760) << OptionalEdge() << left;
+        QTest::newRow("beyond the right side") << QRectF(980, 40, 420, 760) << OptionalEdge(right) << right;
+        QTest::newRow("equally near both") << QRectF(110, 40, 1260, 760) << OptionalEdge(left) << left;
+        QTest::newRow("closer to the right") << QRectF(110, 40, 1265, 760) << OptionalEdge(right) << right;
+        QTest::newRow("centred") << QRectF(100 + 430, 40, 420, 760) << OptionalEdge() << left;
+        QTest::newRow("one point right of centre") << QRectF(100 + 431, 40, 420, 760) << OptionalEdge() << right;
     }
-    void nearbyEdge()
+    void edges()
     {
         QFETCH(QRectF, frame);
-        QFETCH(OptionalEdge, expected);
-        QCOMPARE(SidebarGeometry::nearbyEdge(frame, kScreen, 24), expected);
-    }
-
-    void nearestEdge_data()
-    {
-        QTest::addColumn<QRectF>("frame");
-        QTest::addColumn<SidebarEdge>("expected");
-        QTest::newRow("centred") << QRectF(100 + 430, 40, 420, 760) << SidebarEdge::left;
-        QTest::newRow("one point right of centre") << QRectF(100 + 431, 40, 420, 760) << SidebarEdge::right;
-        QTest::newRow("off screen to the right") << QRectF(5000, 40, 100, 100) << SidebarEdge::right;
-    }
-    void nearestEdge()
-    {
-        QFETCH(QRectF, frame);
-        QFETCH(SidebarEdge, expected);
-        QCOMPARE(SidebarGeometry::nearestEdge(frame, kScreen), expected);
+        QTEST(SidebarGeometry::nearbyEdge(frame, kScreen, 24), "nearby");
+        QTEST(SidebarGeometry::nearestEdge(frame, kScreen), "nearest");
     }
 
     void dockedFrame_data()

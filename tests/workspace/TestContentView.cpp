@@ -176,23 +176,6 @@ private slots:
         QTEST(ContentView::taskCardHeight(available, ratio), "expected");
     }
 
-    void pinButton()
-    {
-        Session s;
-        auto* pin = s.find<QToolButton*>("pinButton");
-        const QString keepOnTop = pin->toolTip();
-        QTest::mouseClick(pin, Qt::LeftButton);
-        QVERIFY(s.controller->isPinned() && s.preferences()->boolValue("sidebarWindowPinned"));
-        QVERIFY(pin->toolTip() != keepOnTop);
-        QTest::mouseClick(pin, Qt::LeftButton);
-        QVERIFY(!s.controller->isPinned());
-        QCOMPARE(pin->toolTip(), keepOnTop);
-
-        StoreHarness harness;
-        ContentView withoutController(harness.store.get());
-        QVERIFY(!withoutController.findChild<QToolButton*>("pinButton"));
-    }
-
     void collapseWaitsForTheSettings()
     {
         Session s;
@@ -212,9 +195,18 @@ private slots:
         QCOMPARE(s.controller->dockedEdgeRawValue(), QString("left"));
     }
 
-    void collapseMenu()
+    // The pin, and the collapse button's menu: undocking is offered only when docked.
+    void pinAndCollapseMenu()
     {
         Session s;
+        auto* pin = s.find<QToolButton*>("pinButton");
+        const QString keepOnTop = pin->toolTip();
+        QTest::mouseClick(pin, Qt::LeftButton);
+        QVERIFY(s.controller->isPinned() && s.preferences()->boolValue("sidebarWindowPinned"));
+        QVERIFY(pin->toolTip() != keepOnTop);
+        QTest::mouseClick(pin, Qt::LeftButton);
+        QVERIFY(!s.controller->isPinned() && pin->toolTip() == keepOnTop);
+
         QVERIFY(!s.collapseMenuAction("undockAction"));
         s.collapseMenuAction("autoCollapseAction")->trigger();
         QVERIFY(!s.controller->autoCollapse() && !s.preferences()->boolValue("sidebarAutoCollapse"));
@@ -230,6 +222,10 @@ private slots:
         s.collapseMenuAction("dockLeftAction")->trigger();
         QCOMPARE(s.controller->dockedEdgeRawValue(), QString("left"));
         QVERIFY(s.controller->isCollapsed());
+
+        StoreHarness harness;
+        ContentView withoutController(harness.store.get());
+        QVERIFY(!withoutController.findChild<QToolButton*>("pinButton"));
     }
 };
 
