@@ -1,6 +1,10 @@
+#include "features/focus/PomodoroTimer.h"
+#include "features/focus/PomodoroView.h"
 #include "features/notes/NotesView.h"
+#include "platform/notifications/NotificationService.h"
 #include "platform/window/SidebarWindowController.h"
 #include "support/FakeWindowSystem.h"
+#include "support/ScriptedNotificationBackend.h"
 #include "support/StoreHarness.h"
 #include "workspace/ContentView.h"
 
@@ -14,17 +18,29 @@
 #include <QToolButton>
 #include <QtTest>
 
-// The main window's controls and its own buttons, against the real docking controller.
-// Texts in both languages are the language sweep's; here, what the controls do.
-struct Session : StoreHarness {
+// The main window's controls and its own buttons, against the real docking controller
+// and a notification centre in memory. Texts in both languages are the language sweep's;
+// here, what the controls do.
+struct Session : TemporaryProfile {
+    std::shared_ptr<ScriptedNotificationBackend::State> centre
+        = std::make_shared<ScriptedNotificationBackend::State>();
+    std::unique_ptr<WorkspaceStore> store;
     QWidget tab { nullptr, Qt::Tool | Qt::FramelessWindowHint };
     std::unique_ptr<SidebarWindowController> controller;
     std::unique_ptr<ContentView> view;
 
-    Session() { show(); }
+    explicit Session(NotificationAccess access = NotificationAccess::allowed)
+        : TemporaryProfile("en")
+    {
+        centre->access = access;
+        show();
+    }
     ~Session() { close(); }
     void show()
     {
+        WorkspaceStore::Services services;
+        services.notifications = new NotificationService(std::make_unique<ScriptedNotificationBackend>(centre));
+        store = std::make_unique<WorkspaceStore>(preferences(), services);
         controller = std::make_unique<SidebarWindowController>(
             preferences(), std::make_unique<FakeWindowSystem>());
         // Stands for the edge tab, so that the window may collapse.
@@ -41,11 +57,12 @@ struct Session : StoreHarness {
     {
         view.reset();
         controller.reset();
+        store.reset();
     }
     void restart()
     {
         close();
-        StoreHarness::restart();
+        reopen();
         show();
     }
     template <class T> T find(const QString& name) const { return view->findChild<T>(name); }
@@ -193,6 +210,43 @@ private slots:
         QTest::mouseClick(collapse, Qt::LeftButton);
         QVERIFY(s.controller->isCollapsed() && !s.view->isVisible());
         QCOMPARE(s.controller->dockedEdgeRawValue(), QString("left"));
+    }
+
+    void theTimerPanelOpensTheFocusRow()
+    {
+        Session s;
+        auto* row = s.find<QWidget*>("focusRow");
+        auto* panel = row->findChild<PomodoroView*>("pomodoroView");
+        QCOMPARE(s.view->timerPanel(), panel);
+        QVERIFY(row->geometry().bottom() < s.find<QWidget*>("paneSplitter")->geometry().top());
+        QTest::mouseClick(panel->findChild<QToolButton*>("timerToggleButton"), Qt::LeftButton);
+        QVERIFY(s.store->timer()->isRunning());
+        QCOMPARE(s.centre->scheduled.value(NotificationService::timerID).title, QString("Focus Finished"));
+    }
+
+    void theWarningLineAppearsWhileNotificationsAreNotAllowed()
+    {
+        Session s(NotificationAccess::denied);
+        // The first show read the permission; showing again does not ask.
+        QCOMPARE(s.store->notifications()->authorization(), NotificationAccess::denied);
+        const int calls = s.centre->accessCalls;
+        s.view->hide();
+        s.view->show();
+        QCOMPARE(s.centre->accessCalls, calls);
+        auto* line = s.find<QWidget*>("notificationIssueLine");
+        QVERIFY(!line->isVisible());
+        QVERIFY(s.store->addTask("Call the plumber"));
+        s.store->setTaskReminder(s.store->tasks().first().id, QDateTime::currentDateTime().addSecs(3600));
+        QVERIFY(line->isVisible());
+        QVERIFY(line->geometry().top() > s.find<QWidget*>("paneSplitter")->geometry().bottom());
+        QTest::mouseClick(line->findChild<QPushButton*>("notificationSettingsButton"), Qt::LeftButton);
+        QMessageBox* dialog = nullptr;
+        QTRY_VERIFY((dialog = s.find<QMessageBox*>("settingsPlaceholder")) && dialog->isVisible());
+        // Allowed meanwhile; "Enable Notifications" asks again and the line goes.
+        s.centre->access = NotificationAccess::allowed;
+        QTest::mouseClick(dialog->findChild<QPushButton*>("enableNotificationsButton"), Qt::LeftButton);
+        QVERIFY(!s.store->notifications()->issue() && !line->isVisible());
+        QCOMPARE(s.centre->scheduled.size(), 1);
     }
 
     // The pin, and the collapse button's menu: undocking is offered only when docked.

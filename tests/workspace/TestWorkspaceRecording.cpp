@@ -84,29 +84,8 @@ private slots:
     void init() { m_profile = std::make_unique<TemporaryProfile>("zh-Hans"); }
     void cleanup() { m_profile.reset(); }
 
-    void noteTargets()
-    {
-        auto store = makeStore();
-        store->addPage();
-        const QList<NotePage> before = store->pages();
-        const QUuid current = store->currentPage()->id;
-        QCOMPARE(
-            store->captureNoteTarget(NoteDestination::currentNote), NoteInsertionTarget::existing(current));
-        QCOMPARE(store->captureNoteTarget(NoteDestination::newNote), NoteInsertionTarget::newNote());
-        // A page that still exists is used as it is.
-        QCOMPARE(store->resolveNoteTarget(NoteInsertionTarget::existing(current), "unused"), current);
-        QCOMPARE(store->pages(), before);
-        // A page deleted meanwhile, or no page at all: a new page, appended and selected.
-        for (const NoteInsertionTarget& target :
-            { NoteInsertionTarget::existing(QUuid::createUuid()), NoteInsertionTarget::newNote() }) {
-            const QUuid created = store->resolveNoteTarget(target, "替代页");
-            QCOMPARE(std::tuple(store->pages().last().id, store->pages().last().title, store->selectedPageID()),
-                std::tuple(created, QString("替代页"), created));
-        }
-        QCOMPARE(store->pages().size(), before.size() + 2);
-    }
-
-    // Into the current note, then into a new one.
+    // Into the current note, then into a new one; a target page deleted meanwhile is
+    // replaced by a new page, appended and selected.
     void attach()
     {
         m_profile->setLanguage("en");
@@ -123,6 +102,9 @@ private slots:
         QCOMPARE(page.attachments,
             QList<NoteAudio>({ { "录音-1-ABCD1234.m4a", m_now, TranscriptionStatus::queued, std::nullopt } }));
         QCOMPARE(pagesInFile(), store->pages());
+        const QUuid created = store->resolveNoteTarget(NoteInsertionTarget::existing(QUuid::createUuid()), "new");
+        QCOMPARE(std::tuple(store->pages().size(), store->pages().last().id, store->selectedPageID()),
+            std::tuple(3, created, created));
     }
 
     // The speech language is read as each recording starts.
@@ -264,10 +246,14 @@ private slots:
             QCOMPARE(entry.status, TranscriptionStatus::completed);
     }
 
-    // The transcriber may outlive the store: its late answer reaches no one.
+    // The transcriber may outlive the store: its late answer reaches no one. At the next
+    // start what was transcribing or queued has failed; what was done stays as it was.
     void quittingDuringTranscriptionFailsItAtNextStart()
     {
         auto store = makeStore();
+        store->attach(recording(*store, "done.m4a"));
+        QTRY_COMPARE(m_speech->requests.size(), 1);
+        m_speech->complete(QString("完成"));
         const QString path = recording(*store, "a.m4a").path;
         store->attach({ path, m_now });
         store->attach(recording(*store, "b.m4a"));
@@ -279,7 +265,9 @@ private slots:
 
         auto restarted = makeStore();
         for (const QString name : { "a.m4a", "b.m4a" })
-            QCOMPARE(audioNamed(*restarted, name).status, TranscriptionStatus::failed);
+            QCOMPARE(audioNamed(*restarted, name).error, QString("上次识别未完成，点击重试。"));
+        QCOMPARE(audioNamed(*restarted, "done.m4a").status, TranscriptionStatus::completed);
+        QCOMPARE(pagesInFile(), restarted->pages());
         QVERIFY(!restarted->note().contains("太迟了"));
         // Start-up never resumes the queue by itself; retrying works in the new run.
         turnEventLoop();
@@ -287,6 +275,7 @@ private slots:
         restarted->retryTranscription(restarted->currentPage()->id, "a.m4a");
         QTRY_COMPARE(m_speech->requests.size(), 1);
         QCOMPARE(m_speech->requests.first().path, path);
+        QCOMPARE(audioNamed(*restarted, "a.m4a").status, TranscriptionStatus::transcribing);
     }
 
     // A page deleted during its transcription gets nothing; a provider gone before the

@@ -90,7 +90,7 @@ private slots:
         QVERIFY(!refresh->isPending());
     }
 
-    void hoverOpensAndLeavingCloses()
+    void openingAndClosingTheQuickControls()
     {
         Session s;
         const QRect tab = s.tab()->geometry();
@@ -114,11 +114,8 @@ private slots:
         s.fire("dismissDelay");
         QVERIFY(!s.panelShown());
         QVERIFY(s.controller->isCollapsed());
-    }
 
-    void fromTheMenuTheyStayUntilTheyLoseFocus()
-    {
-        Session s;
+        // Opened from the menu they stay until they lose the focus.
         s.edge->quickControlsRequested();
         QVERIFY(s.panelShown());
         QTRY_VERIFY(s.panel()->isActiveWindow());
@@ -222,15 +219,14 @@ private slots:
     void droppedItems_data()
     {
         QTest::addColumn<QString>("kind");
-        QTest::addColumn<bool>("highlighted");
-        QTest::newRow("file") << "file" << true;
-        QTest::newRow("folder") << "folder" << false;
-        QTest::newRow("web address") << "web" << false;
+        QTest::newRow("file") << "file";
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("web address") << "web";
     }
     void droppedItems()
     {
         QFETCH(QString, kind);
-        QFETCH(bool, highlighted);
+        const bool highlighted = kind == "file";
         Session s;
         EdgeTabButton* button = s.tab()->button();
         QMimeData data;
