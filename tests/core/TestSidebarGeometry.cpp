@@ -28,7 +28,8 @@ private slots:
         QTest::newRow("equally near both") << QRectF(110, 40, 1260, 760) << OptionalEdge(left) << left;
         QTest::newRow("closer to the right") << QRectF(110, 40, 1265, 760) << OptionalEdge(right) << right;
         QTest::newRow("centred") << QRectF(100 + 430, 40, 420, 760) << OptionalEdge() << left;
-        QTest::newRow("one point right of centre") << QRectF(100 + 431, 40, 420, 760) << OptionalEdge() << right;
+        QTest::newRow("one point right of centre")
+            << QRectF(100 + 431, 40, 420, 760) << OptionalEdge() << right;
     }
     void edges()
     {
@@ -48,7 +49,8 @@ private slots:
         QTest::addColumn<SidebarEdge>("edge");
         QTest::addColumn<QRectF>("expected");
         const auto left = SidebarEdge::left, right = SidebarEdge::right;
-        QTest::newRow("docked too large") << "docked" << QRectF(0, -50, 2000, 1000) << kScreen << left << kScreen;
+        QTest::newRow("docked too large")
+            << "docked" << QRectF(0, -50, 2000, 1000) << kScreen << left << kScreen;
         QTest::newRow("docked, bottom below the screen is lifted")
             << "docked" << QRectF(300, 10, 420, 500) << kScreen << left << QRectF(100, 40, 420, 500);
         QTest::newRow("tab on the right")
@@ -59,10 +61,11 @@ private slots:
             << "tab" << QRectF(0, 900, 420, 400) << QRectF(0, 20, 800, 100) << left << QRectF(0, 20, 52, 100);
         QTest::newRow("panel 8 left of a right tab") << "panel" << QRectF(1380 - 52, 338, 52, 164) << kScreen
                                                      << right << QRectF(1328 - 8 - 240, 420 - 105, 240, 210);
-        QTest::newRow("panel 8 below the top") << "panel" << QRectF(100, 800 - 164, 52, 164) << kScreen << left
-                                               << QRectF(160, 800 - 8 - 210, 240, 210);
-        QTest::newRow("panel on a narrow screen") << "panel" << QRectF(148, 300, 52, 164)
-                                                  << QRectF(0, 0, 200, 800) << right << QRectF(8, 382 - 105, 184, 210);
+        QTest::newRow("panel 8 below the top") << "panel" << QRectF(100, 800 - 164, 52, 164) << kScreen
+                                               << left << QRectF(160, 800 - 8 - 210, 240, 210);
+        QTest::newRow("panel on a narrow screen")
+            << "panel" << QRectF(148, 300, 52, 164) << QRectF(0, 0, 200, 800) << right
+            << QRectF(8, 382 - 105, 184, 210);
         QTest::newRow("panel on a tiny screen: upper bounds win")
             << "panel" << QRectF(0, 0, 52, 100) << QRectF(0, 0, 100, 100) << left << QRectF(8, 8, 84, 84);
     }

@@ -54,7 +54,8 @@ private slots:
     {
         const auto pages
             = WorkspaceJson::decodePages(("[{\"title\":\"旧\",\"id\":\"" + pageId + "\"}]").toUtf8());
-        QCOMPARE(pages, QList<NotePage>({ NotePage { .id = *Uuid::parse(pageId), .title = QStringLiteral("旧") } }));
+        QCOMPARE(pages,
+            QList<NotePage>({ NotePage { .id = *Uuid::parse(pageId), .title = QStringLiteral("旧") } }));
         QCOMPARE(firstObject(WorkspaceJson::encodePages(*pages)).keys(),
             (QStringList { "attachments", "color", "content", "files", "id", "title" }));
         const QByteArray json = WorkspaceJson::encodeTasks({ TaskItem { .title = QStringLiteral("t") } });
@@ -113,7 +114,9 @@ private slots:
         QTest::newRow("isCompleted string") << false << "[" + task.chopped(5) + "\"true\"}]";
         QTest::newRow("braced id") << false
                                    << "[{\"id\":\"{" + pageId + "}\",\"title\":\"t\",\"isCompleted\":true}]";
-        QTest::newRow("id without hyphens") << false << "[{\"id\":\"" + QString(pageId).remove(u'-') + "\",\"title\":\"t\",\"isCompleted\":true}]";
+        QTest::newRow("id without hyphens")
+            << false
+            << "[{\"id\":\"" + QString(pageId).remove(u'-') + "\",\"title\":\"t\",\"isCompleted\":true}]";
         QTest::newRow("reminder string") << false << "[" + task + ",\"reminderAt\":\"0\"}]";
         QTest::newRow("attachments not an array") << true << "[" + page + ",\"attachments\":{}}]";
         QTest::newRow("createdAt string") << true
@@ -150,7 +153,8 @@ private slots:
             std::tuple(pageId, NoteColor::gray, Uuid::parse(folderId)));
         QCOMPARE(page.attachments,
             QList<NoteAudio>({ { "a.m4a", utc(2026, 1, 1), TranscriptionStatus::transcribing, std::nullopt },
-                { "b.m4a", utc(2000, 12, 31, 23, 59, 58, 500), TranscriptionStatus::failed, QString("失败") } }));
+                { "b.m4a", utc(2000, 12, 31, 23, 59, 58, 500), TranscriptionStatus::failed,
+                    QString("失败") } }));
 
         const QByteArray written = WorkspaceJson::encodePages(*pages);
         QVERIFY(written.contains(pageId.toUtf8()) && written.contains(folderId.toUtf8()));
@@ -164,8 +168,10 @@ private slots:
         static constexpr char16_t controls[] = u"tab\tline\nret\r\u0001\u001f\u007f\0end";
         QList<NotePage> pages;
         QList<TaskItem> tasks;
-        for (const QString& text : { QStringLiteral("🎙️ 录音 👩‍💻"), QStringLiteral("say \"hi\" \\ C:\\path\\ '/'"),
-                 QString::fromUtf16(controls, std::size(controls) - 1), QString::fromUtf16(u"\u2028\u2029\uFEFF") }) {
+        for (const QString& text :
+            { QStringLiteral("🎙️ 录音 👩‍💻"), QStringLiteral("say \"hi\" \\ C:\\path\\ '/'"),
+                QString::fromUtf16(controls, std::size(controls) - 1),
+                QString::fromUtf16(u"\u2028\u2029\uFEFF") }) {
             pages << fullPage(text) << NotePage { .title = text };
             tasks << TaskItem { .title = text, .isCompleted = true, .reminderAt = utc(2030, 2, 3) };
         }
@@ -173,7 +179,9 @@ private slots:
         PageListEncoder encoder;
         const auto check = [&](const char* step) {
             const QByteArray encoded = encoder.encode(pages);
-            QVERIFY2(encoded == WorkspaceJson::encodePages(pages) && WorkspaceJson::decodePages(encoded) == pages, step);
+            QVERIFY2(
+                encoded == WorkspaceJson::encodePages(pages) && WorkspaceJson::decodePages(encoded) == pages,
+                step);
         };
         check("first");
         pages[2].attachments[0].status = TranscriptionStatus::completed;

@@ -54,7 +54,8 @@ struct Session : TemporaryProfile {
         system = new FakeWindowSystem;
         system->reduce = true;
         WorkspaceStore::Services services;
-        services.notifications = new NotificationService(std::make_unique<ScriptedNotificationBackend>(centre));
+        services.notifications
+            = new NotificationService(std::make_unique<ScriptedNotificationBackend>(centre));
         services.audio = new RecordingStore(path("Recordings"), audio, [this] { return now; });
         store = std::make_unique<WorkspaceStore>(preferences(), services);
         store->timer()->setClock([this] { return now; });
@@ -194,7 +195,8 @@ private slots:
         for (const char* answer : { "cancelButton", "deleteButton" }) {
             QTest::mouseClick(s.find<QToolButton*>("deletePageButton"), Qt::LeftButton);
             QMessageBox* box = notes->pendingConfirmation();
-            QVERIFY(box && box->informativeText().startsWith("“Untitled” and its note content will be deleted."));
+            QVERIFY(
+                box && box->informativeText().startsWith("“Untitled” and its note content will be deleted."));
             QTest::mouseClick(box->findChild<QPushButton*>(answer), Qt::LeftButton);
         }
         QCOMPARE(s.store->pages().size(), 1);
@@ -316,9 +318,12 @@ private slots:
         QTest::addColumn<int>("elapsed");
         QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("dot");
-        QTest::newRow("paused focus") << 750 << "Focus Paused 12:30" << "paused";
-        QTest::newRow("running break") << 60 << "Break Running 04:00" << "rest";
-        QTest::newRow("nothing left") << 1500 << "" << "";
+        QTest::newRow("paused focus") << 750 << "Focus Paused 12:30"
+                                      << "paused";
+        QTest::newRow("running break") << 60 << "Break Running 04:00"
+                                       << "rest";
+        QTest::newRow("nothing left") << 1500 << ""
+                                      << "";
     }
     void tabShowsTheTimer()
     {
@@ -447,7 +452,8 @@ private slots:
         const auto check = [&](bool collapsed, const QString& edge) {
             QCOMPARE(std::tuple(s.controller->isCollapsed(), s.controller->dockedEdgeRawValue()),
                 std::tuple(collapsed, edge));
-            QCOMPARE(std::tuple(s.view->isVisible(), s.tab()->isVisible()), std::tuple(!collapsed, collapsed));
+            QCOMPARE(
+                std::tuple(s.view->isVisible(), s.tab()->isVisible()), std::tuple(!collapsed, collapsed));
         };
         s.collapse();
         emit s.tab()->button()->filesTaken();

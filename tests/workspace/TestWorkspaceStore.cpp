@@ -49,7 +49,8 @@ class TestWorkspaceStore : public QObject {
     const QDateTime m_now = QDateTime(QDate(2026, 3, 1), QTime(9, 30, 15), QTimeZone::utc());
 
     // A store on the test's profile (a Chinese one unless the test chose another).
-    std::unique_ptr<WorkspaceStore> open(std::chrono::milliseconds retry = 5s, std::shared_ptr<FolderChooser> chooser = {})
+    std::unique_ptr<WorkspaceStore> open(
+        std::chrono::milliseconds retry = 5s, std::shared_ptr<FolderChooser> chooser = {})
     {
         TemporaryProfile& profile = m_profile ? *m_profile : fresh();
         m_notifications = new RecordingNotifications;
@@ -275,7 +276,8 @@ private slots:
         QCOMPARE(store->pages().size(), std::max(pageCount - (deleted >= 0), 1));
         const NotePage current = *store->currentPage();
         if (expectedSelected < 0)
-            QCOMPARE(std::tuple(current.id != pages.first().id, current.title), std::tuple(true, QString("Quick Note")));
+            QCOMPARE(std::tuple(current.id != pages.first().id, current.title),
+                std::tuple(true, QString("Quick Note")));
         else
             QCOMPARE(current.id, pages.at(expectedSelected).id);
         QCOMPARE(prefs.string("selectedPageID"), Uuid::text(current.id));
@@ -307,7 +309,8 @@ private slots:
         profile.makeFolder("filler");
         profile.makeFolder("My Vault");
         auto renewed = open();
-        QCOMPARE(std::tuple(renewed->vaultPath(), renewed->message()), std::tuple(std::optional(vault), std::optional<QString>()));
+        QCOMPARE(std::tuple(renewed->vaultPath(), renewed->message()),
+            std::tuple(std::optional(vault), std::optional<QString>()));
         QVERIFY(QDir(vault).removeRecursively());
         auto store = open();
         QVERIFY(!store->vaultPath());
@@ -345,7 +348,8 @@ private slots:
         QSignalSpy written(profile.preferences(), &Preferences::changed);
         auto store = open();
         QCOMPARE(store->pages().size(), 3);
-        QVERIFY(!written.contains(QVariantList { "notePages" }) && !written.contains(QVariantList { "tasks" }));
+        QVERIFY(
+            !written.contains(QVariantList { "notePages" }) && !written.contains(QVariantList { "tasks" }));
         store->setNote("after restart");
         store->toggleTask(store->tasks().first().id);
         check(*store);
@@ -378,12 +382,15 @@ private slots:
         store->attach({ folder() + "/录音-1-ABCD1234.m4a", m_now });
         const NotePage page = *store->currentPage();
         QCOMPARE(store->pages().size(), 2);
-        QCOMPARE(std::tuple(page.title, page.content), std::tuple(QString("Recording Mar 1, 2026, 9:30 AM"),
-            QString("\n\n## Recording 9:30 AM\n\n![[录音-1-ABCD1234.m4a]]\n")));
+        QCOMPARE(std::tuple(page.title, page.content),
+            std::tuple(QString("Recording Mar 1, 2026, 9:30 AM"),
+                QString("\n\n## Recording 9:30 AM\n\n![[录音-1-ABCD1234.m4a]]\n")));
         QCOMPARE(page.attachments,
-            QList<NoteAudio>({ { "录音-1-ABCD1234.m4a", m_now, TranscriptionStatus::queued, std::nullopt } }));
+            QList<NoteAudio>(
+                { { "录音-1-ABCD1234.m4a", m_now, TranscriptionStatus::queued, std::nullopt } }));
         QCOMPARE(pagesInFile(), store->pages());
-        const QUuid created = store->resolveNoteTarget(NoteInsertionTarget::existing(QUuid::createUuid()), "new");
+        const QUuid created
+            = store->resolveNoteTarget(NoteInsertionTarget::existing(QUuid::createUuid()), "new");
         QCOMPARE(std::tuple(store->pages().size(), store->pages().last().id, store->selectedPageID()),
             std::tuple(3, created, created));
         store.reset();
