@@ -14,25 +14,6 @@ class TestShortcutModel : public QObject {
     Q_OBJECT
 
 private slots:
-    void actionsRoundTrip()
-    {
-        for (ShortcutAction action : ShortcutActions::allCases()) {
-            QCOMPARE(ShortcutActions::fromHotKeyID(ShortcutActions::hotKeyID(action)), action);
-            QCOMPARE(ShortcutActions::fromId(ShortcutActions::id(action)), action);
-        }
-        QCOMPARE(ShortcutActions::fromHotKeyID(0), std::nullopt);
-        QCOMPARE(ShortcutActions::fromId("Recording"), std::nullopt);
-    }
-
-    void modifierSets()
-    {
-        const auto controlOption = ShortcutModifiers::of({ ctl, opt });
-        QCOMPARE(controlOption.rawValue(), 6u);
-        QCOMPARE(ShortcutModifiers(ShortcutModifiers::all).symbols(), QString::fromUtf8("⌃⌥⇧⌘"));
-        QCOMPARE(ShortcutModifiers::of({ cmd, sft }).symbols(), QString::fromUtf8("⇧⌘"));
-        QCOMPARE(ShortcutModifiers().symbols(), QString());
-    }
-
     void validation_data()
     {
         QTest::addColumn<quint32>("keyCode");
@@ -41,8 +22,6 @@ private slots:
         QTest::addColumn<bool>("valid");
         QTest::newRow("⌘C") << 8u << cmd << "C" << false;
         QTest::newRow("⌘⇧C") << 8u << (cmd | sft) << "C" << true;
-        QTest::newRow("⌘⇧Z") << 6u << (cmd | sft) << "Z" << false;
-        QTest::newRow("⌘D not reserved") << 2u << cmd << "D" << true;
         QTest::newRow("no modifiers") << 35u << 0u << "P" << false;
         QTest::newRow("modifier key 56") << 56u << (ctl | opt) << "Shift" << false;
         QTest::newRow("key 64 after modifiers") << 64u << (ctl | opt) << "F17" << true;
@@ -60,20 +39,20 @@ private slots:
         QCOMPARE((KeyboardShortcutBinding { keyCode, ShortcutModifiers(modifiers), label }.isValid()), valid);
     }
 
+    // The defaults are valid and distinct; equal keys differ from equal bindings by the label.
     void defaultsAndDisplay()
     {
         const auto focus = KeyboardShortcutBinding::defaults(ShortcutAction::focus);
         const auto recording = KeyboardShortcutBinding::defaults(ShortcutAction::recording);
         const auto sidebar = KeyboardShortcutBinding::defaults(ShortcutAction::sidebar);
-        for (const auto& binding : { focus, recording, sidebar })
-            QVERIFY(binding.isValid());
+        QVERIFY(focus.isValid() && recording.isValid() && sidebar.isValid());
         QVERIFY(
             !focus.hasSameKeys(recording) && !focus.hasSameKeys(sidebar) && !recording.hasSameKeys(sidebar));
         QCOMPARE(focus.displayTitle("空格"), QString::fromUtf8("⌃⌥P"));
-
         const KeyboardShortcutBinding lower { 35, ShortcutModifiers(6), "p" };
-        QVERIFY(lower != focus);
-        QVERIFY(lower.hasSameKeys(focus));
+        QVERIFY(lower != focus && lower.hasSameKeys(focus));
+        QCOMPARE(ShortcutModifiers(ShortcutModifiers::all).symbols(), QString::fromUtf8("⌃⌥⇧⌘"));
+        QCOMPARE(ShortcutModifiers::of({ cmd, sft }).symbols(), QString::fromUtf8("⇧⌘"));
     }
 
     void json_data()

@@ -15,135 +15,70 @@ class TestSidebarGeometry : public QObject {
     Q_OBJECT
 
 private slots:
-    void nearbyEdge_data()
+    // The edge within the snapping distance (24) and the nearer edge, both by the distance
+    // of each side of the frame to the screen's.
+    void edges_data()
     {
         QTest::addColumn<QRectF>("frame");
-        QTest::addColumn<double>("threshold");
-        QTest::addColumn<OptionalEdge>("expected");
-        QTest::newRow("24 from the left snaps")
-            << QRectF(124, 40, 420, 760) << 24.0 << OptionalEdge(SidebarEdge::left);
-        QTest::newRow("25 from the left floats") << QRectF(125, 40, 420, 760) << 24.0 << OptionalEdge();
-        QTest::newRow("24 from the right snaps")
-            << QRectF(100 + 1280 - 420 - 24, 40, 420, 760) << 24.0 << OptionalEdge(SidebarEdge::right);
-        QTest::newRow("beyond the right side snaps")
-            << QRectF(100 + 1280 - 400, 40, 420, 760) << 24.0 << OptionalEdge(SidebarEdge::right);
-        QTest::newRow("equally near both: left")
-            << QRectF(110, 40, 1260, 760) << 24.0 << OptionalEdge(SidebarEdge::left);
-        QTest::newRow("closer to the right")
-            << QRectF(110, 40, 1265, 760) << 24.0 << OptionalEdge(SidebarEdge::right);
+        QTest::addColumn<OptionalEdge>("nearby");
+        QTest::addColumn<SidebarEdge>("nearest");
+        const auto left = SidebarEdge::left, right = SidebarEdge::right;
+        QTest::newRow("25 from the left") << QRectF(125, 40, 420, 760) << OptionalEdge() << left;
+        QTest::newRow("beyond the right side") << QRectF(980, 40, 420, 760) << OptionalEdge(right) << right;
+        QTest::newRow("equally near both") << QRectF(110, 40, 1260, 760) << OptionalEdge(left) << left;
+        QTest::newRow("closer to the right") << QRectF(110, 40, 1265, 760) << OptionalEdge(right) << right;
+        QTest::newRow("centred") << QRectF(100 + 430, 40, 420, 760) << OptionalEdge() << left;
+        QTest::newRow("one point right of centre")
+            << QRectF(100 + 431, 40, 420, 760) << OptionalEdge() << right;
     }
-    void nearbyEdge()
+    void edges()
     {
         QFETCH(QRectF, frame);
-        QFETCH(double, threshold);
-        QFETCH(OptionalEdge, expected);
-        QCOMPARE(SidebarGeometry::nearbyEdge(frame, kScreen, threshold), expected);
+        QTEST(SidebarGeometry::nearbyEdge(frame, kScreen, 24), "nearby");
+        QTEST(SidebarGeometry::nearestEdge(frame, kScreen), "nearest");
     }
 
-    void nearestEdge_data()
+    // The docked window, the edge tab for a window (164 high, centred on the window's
+    // middle; on the left it stands on the edge: the desktop test's) and the quick controls
+    // for a tab, each kept on the screen.
+    void frames_data()
     {
-        QTest::addColumn<QRectF>("frame");
-        QTest::addColumn<SidebarEdge>("expected");
-        QTest::newRow("centred") << QRectF(100 + 430, 40, 420, 760) << SidebarEdge::left;
-        QTest::newRow("one point right of centre") << QRectF(100 + 431, 40, 420, 760) << SidebarEdge::right;
-        QTest::newRow("off screen to the right") << QRectF(5000, 40, 100, 100) << SidebarEdge::right;
-    }
-    void nearestEdge()
-    {
-        QFETCH(QRectF, frame);
-        QFETCH(SidebarEdge, expected);
-        QCOMPARE(SidebarGeometry::nearestEdge(frame, kScreen), expected);
-    }
-
-    void dockedFrame_data()
-    {
-        QTest::addColumn<QRectF>("frame");
-        QTest::addColumn<SidebarEdge>("edge");
-        QTest::addColumn<QRectF>("expected");
-        QTest::newRow("left keeps size and y")
-            << QRectF(300, 100, 420, 500) << SidebarEdge::left << QRectF(100, 100, 420, 500);
-        QTest::newRow("too large, left") << QRectF(0, -50, 2000, 1000) << SidebarEdge::left << kScreen;
-        QTest::newRow("bottom below the screen is lifted")
-            << QRectF(300, 10, 420, 500) << SidebarEdge::left << QRectF(100, 40, 420, 500);
-    }
-    void dockedFrame()
-    {
-        QFETCH(QRectF, frame);
-        QFETCH(SidebarEdge, edge);
-        QFETCH(QRectF, expected);
-        QCOMPARE(SidebarGeometry::dockedFrame(frame, kScreen, edge), expected);
-    }
-
-    void handleFrame_data()
-    {
-        QTest::addColumn<QRectF>("window");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QRectF>("from");
         QTest::addColumn<QRectF>("screen");
         QTest::addColumn<SidebarEdge>("edge");
         QTest::addColumn<QRectF>("expected");
-        // The window's middle is at 420; the tab (164 high) is centred on it.
-        QTest::newRow("left, centred")
-            << QRectF(100, 40, 420, 760) << kScreen << SidebarEdge::left << QRectF(100, 420 - 82, 52, 164);
-        QTest::newRow("right, inside the screen") << QRectF(960, 40, 420,
-            760) << kScreen << SidebarEdge::right << QRectF(1380 - 52, 420 - 82, 52, 164);
-        QTest::newRow("window low: clamped to the bottom")
-            << QRectF(100, -500, 420, 400) << kScreen << SidebarEdge::left << QRectF(100, 40, 52, 164);
-        const QRectF shortScreen(0, 20, 800, 100);
-        QTest::newRow("short screen, window high")
-            << QRectF(0, 900, 420, 400) << shortScreen << SidebarEdge::left << QRectF(0, 20, 52, 100);
+        const auto left = SidebarEdge::left, right = SidebarEdge::right;
+        QTest::newRow("docked too large")
+            << "docked" << QRectF(0, -50, 2000, 1000) << kScreen << left << kScreen;
+        QTest::newRow("docked, bottom below the screen is lifted")
+            << "docked" << QRectF(300, 10, 420, 500) << kScreen << left << QRectF(100, 40, 420, 500);
+        QTest::newRow("tab on the right")
+            << "tab" << QRectF(960, 40, 420, 760) << kScreen << right << QRectF(1380 - 52, 420 - 82, 52, 164);
+        QTest::newRow("tab for a low window: clamped to the bottom")
+            << "tab" << QRectF(100, -500, 420, 400) << kScreen << left << QRectF(100, 40, 52, 164);
+        QTest::newRow("tab on a short screen, window high")
+            << "tab" << QRectF(0, 900, 420, 400) << QRectF(0, 20, 800, 100) << left << QRectF(0, 20, 52, 100);
+        QTest::newRow("panel 8 left of a right tab") << "panel" << QRectF(1380 - 52, 338, 52, 164) << kScreen
+                                                     << right << QRectF(1328 - 8 - 240, 420 - 105, 240, 210);
+        QTest::newRow("panel 8 below the top") << "panel" << QRectF(100, 800 - 164, 52, 164) << kScreen
+                                               << left << QRectF(160, 800 - 8 - 210, 240, 210);
+        QTest::newRow("panel on a narrow screen")
+            << "panel" << QRectF(148, 300, 52, 164) << QRectF(0, 0, 200, 800) << right
+            << QRectF(8, 382 - 105, 184, 210);
+        QTest::newRow("panel on a tiny screen: upper bounds win")
+            << "panel" << QRectF(0, 0, 52, 100) << QRectF(0, 0, 100, 100) << left << QRectF(8, 8, 84, 84);
     }
-    void handleFrame()
+    void frames()
     {
-        QFETCH(QRectF, window);
+        QFETCH(QString, kind);
+        QFETCH(QRectF, from);
         QFETCH(QRectF, screen);
         QFETCH(SidebarEdge, edge);
-        QFETCH(QRectF, expected);
-        QCOMPARE(SidebarGeometry::handleFrame(window, screen, edge), expected);
-    }
-
-    void quickControlsFrame_data()
-    {
-        QTest::addColumn<QRectF>("handle");
-        QTest::addColumn<QRectF>("screen");
-        QTest::addColumn<SidebarEdge>("edge");
-        QTest::addColumn<QRectF>("expected");
-        const QRectF rightTab(1380 - 52, 338, 52, 164);
-        QTest::newRow("right tab: panel 8 left of it")
-            << rightTab << kScreen << SidebarEdge::right << QRectF(1328 - 8 - 240, 420 - 105, 240, 210);
-        QTest::newRow("left tab: panel 8 right of it") << QRectF(100, 338, 52,
-            164) << kScreen << SidebarEdge::left << QRectF(152 + 8, 420 - 105, 240, 210);
-        QTest::newRow("tab at the top: panel 8 below the top") << QRectF(100, 800 - 164, 52,
-            164) << kScreen << SidebarEdge::left << QRectF(160, 800 - 8 - 210, 240, 210);
-        const QRectF narrow(0, 0, 200, 800);
-        QTest::newRow("narrow screen, right tab")
-            << QRectF(148, 300, 52, 164) << narrow << SidebarEdge::right << QRectF(8, 382 - 105, 184, 210);
-        const QRectF tiny(0, 0, 100, 100);
-        QTest::newRow("tiny screen: upper bounds win")
-            << QRectF(0, 0, 52, 100) << tiny << SidebarEdge::left << QRectF(8, 8, 84, 84);
-    }
-    void quickControlsFrame()
-    {
-        QFETCH(QRectF, handle);
-        QFETCH(QRectF, screen);
-        QFETCH(SidebarEdge, edge);
-        QFETCH(QRectF, expected);
-        QCOMPARE(SidebarGeometry::quickControlsFrame(handle, screen, edge), expected);
-    }
-
-    void edgeRawValues_data()
-    {
-        QTest::addColumn<QString>("raw");
-        QTest::addColumn<OptionalEdge>("expected");
-        QTest::newRow("left") << "left" << OptionalEdge(SidebarEdge::left);
-        QTest::newRow("Left") << "Left" << OptionalEdge();
-        QTest::newRow("other") << "top" << OptionalEdge();
-    }
-    void edgeRawValues()
-    {
-        QFETCH(QString, raw);
-        QFETCH(OptionalEdge, expected);
-        QCOMPARE(sidebarEdgeFromRawValue(raw), expected);
-        if (expected)
-            QCOMPARE(rawValue(*expected), raw);
+        QTEST(kind == "docked"  ? SidebarGeometry::dockedFrame(from, screen, edge)
+                : kind == "tab" ? SidebarGeometry::handleFrame(from, screen, edge)
+                                : SidebarGeometry::quickControlsFrame(from, screen, edge),
+            "expected");
     }
 };
 

@@ -1,4 +1,3 @@
-#include "core/NoteDestination.h"
 #include "core/NotePage.h"
 #include "core/StoredDate.h"
 #include "core/TaskItem.h"
@@ -49,23 +48,18 @@ class TestWorkspaceRecords : public QObject {
     Q_OBJECT
 
 private slots:
-    // Absent members take their defaults and are written out again in full.
-    void pageWithOnlyIdAndTitle()
+    // Absent members take their defaults and are written out again in full; a task's
+    // reminder is left out when there is none.
+    void absentMembers()
     {
         const auto pages
             = WorkspaceJson::decodePages(("[{\"title\":\"旧\",\"id\":\"" + pageId + "\"}]").toUtf8());
-        QVERIFY(pages);
-        QCOMPARE(pages->first(), (NotePage { .id = *Uuid::parse(pageId), .title = QStringLiteral("旧") }));
-        const QJsonObject written = firstObject(WorkspaceJson::encodePages(*pages));
-        QCOMPARE(written.keys(), (QStringList { "attachments", "color", "content", "files", "id", "title" }));
-    }
-
-    void taskReminderIsOptional()
-    {
-        const TaskItem task { .title = QStringLiteral("买牛奶") };
-        const QByteArray json = WorkspaceJson::encodeTasks({ task });
+        QCOMPARE(pages,
+            QList<NotePage>({ NotePage { .id = *Uuid::parse(pageId), .title = QStringLiteral("旧") } }));
+        QCOMPARE(firstObject(WorkspaceJson::encodePages(*pages)).keys(),
+            (QStringList { "attachments", "color", "content", "files", "id", "title" }));
+        const QByteArray json = WorkspaceJson::encodeTasks({ TaskItem { .title = QStringLiteral("t") } });
         QCOMPARE(firstObject(json).keys(), (QStringList { "id", "isCompleted", "title" }));
-        QCOMPARE(WorkspaceJson::decodeTasks(json), QList<TaskItem> { task });
         const auto tasks = WorkspaceJson::decodeTasks("[{\"id\":\"" + pageId.toUtf8()
             + "\",\"title\":\"t\",\"isCompleted\":true,\"reminderAt\":null}]");
         QVERIFY(tasks && !tasks->first().reminderAt);
@@ -75,7 +69,6 @@ private slots:
     {
         QTest::addColumn<QDateTime>("date");
         QTest::addColumn<QByteArray>("text");
-        QTest::newRow("reference") << utc(2001, 1, 1) << QByteArray("0");
         QTest::newRow("before reference") << utc(2000, 12, 31, 23, 59, 59, 500) << QByteArray("-0.5");
         QTest::newRow("milliseconds") << utc(2026, 1, 1, 0, 0, 0, 1) << QByteArray("788918400.001");
     }
@@ -93,7 +86,6 @@ private slots:
     {
         QTest::addColumn<double>("seconds");
         QTest::addColumn<QDateTime>("date");
-        QTest::newRow("down") << 788918400.1234 << utc(2026, 1, 1, 0, 0, 0, 123);
         QTest::newRow("up") << 0.0006 << utc(2001, 1, 1, 0, 0, 0, 1);
         QTest::newRow("infinite") << qInf() << QDateTime();
     }
@@ -112,7 +104,7 @@ private slots:
         const QString task = "{\"id\":\"" + pageId + "\",\"title\":\"t\",\"isCompleted\":false";
         const QString audio = "{\"filename\":\"a.m4a\",\"createdAt\":1";
         const QString file = "{\"id\":\"" + fileId + "\",\"filename\":\"f\"";
-        QTest::newRow("bad colour") << true << "[" + page + "}," + page + ",\"color\":\"red\"}]";
+        QTest::newRow("colour letter case") << true << "[" + page + ",\"color\":\"Blue\"}]";
         QTest::newRow("bad status") << true
                                     << "[" + page + ",\"attachments\":[" + audio + ",\"status\":\"done\"}]}]";
         QTest::newRow("page without id") << true << "[{\"title\":\"p\"}]";
@@ -122,13 +114,14 @@ private slots:
         QTest::newRow("isCompleted string") << false << "[" + task.chopped(5) + "\"true\"}]";
         QTest::newRow("braced id") << false
                                    << "[{\"id\":\"{" + pageId + "}\",\"title\":\"t\",\"isCompleted\":true}]";
+        QTest::newRow("id without hyphens")
+            << false
+            << "[{\"id\":\"" + QString(pageId).remove(u'-') + "\",\"title\":\"t\",\"isCompleted\":true}]";
         QTest::newRow("reminder string") << false << "[" + task + ",\"reminderAt\":\"0\"}]";
         QTest::newRow("attachments not an array") << true << "[" + page + ",\"attachments\":{}}]";
         QTest::newRow("createdAt string") << true
                                           << "[" + page
                 + ",\"attachments\":[{\"filename\":\"a\",\"createdAt\":\"1\",\"status\":\"queued\"}]}]";
-        QTest::newRow("folderID not a UUID")
-            << true << "[" + page + ",\"files\":[" + file + ",\"originalName\":\"o\",\"folderID\":\"x\"}]}]";
         QTest::newRow("invalid JSON") << true << "[" + page + "}";
         QTest::newRow("empty input") << false << QString();
         QTest::newRow("non-object after good one") << false << "[" + task + "},[]]";
@@ -156,13 +149,12 @@ private slots:
         const auto pages = WorkspaceJson::decodePages(json);
         QVERIFY(pages);
         const NotePage& page = pages->first();
-        QCOMPARE(Uuid::text(page.id), pageId);
-        QCOMPARE(page.color, NoteColor::gray);
-        QCOMPARE(page.attachments.size(), 2);
-        QCOMPARE(page.attachments[0].status, TranscriptionStatus::transcribing);
-        QCOMPARE(page.attachments[1].error, std::optional<QString>(QStringLiteral("失败")));
-        QCOMPARE(page.attachments[1].createdAt, utc(2000, 12, 31, 23, 59, 58, 500));
-        QCOMPARE(page.files[0].folderID, Uuid::parse(folderId));
+        QCOMPARE(std::tuple(Uuid::text(page.id), page.color, page.files.value(0).folderID),
+            std::tuple(pageId, NoteColor::gray, Uuid::parse(folderId)));
+        QCOMPARE(page.attachments,
+            QList<NoteAudio>({ { "a.m4a", utc(2026, 1, 1), TranscriptionStatus::transcribing, std::nullopt },
+                { "b.m4a", utc(2000, 12, 31, 23, 59, 58, 500), TranscriptionStatus::failed,
+                    QString("失败") } }));
 
         const QByteArray written = WorkspaceJson::encodePages(*pages);
         QVERIFY(written.contains(pageId.toUtf8()) && written.contains(folderId.toUtf8()));
@@ -170,70 +162,29 @@ private slots:
         QCOMPARE(WorkspaceJson::decodePages(written), pages);
     }
 
-    void uuidText_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("valid");
-        QTest::newRow("upper") << pageId << true;
-        QTest::newRow("lower") << pageId.toLower() << true;
-        QTest::newRow("braces") << "{" + pageId + "}" << false;
-        QTest::newRow("no hyphens") << QString(pageId).remove(u'-') << false;
-        QTest::newRow("not hex") << QString(pageId).replace(0, 1, u'G') << false;
-    }
-
-    void uuidText()
-    {
-        QFETCH(QString, text);
-        QFETCH(bool, valid);
-        const std::optional<QUuid> id = Uuid::parse(text);
-        QCOMPARE(id.has_value(), valid);
-        if (valid)
-            QCOMPARE(Uuid::text(*id), text.toUpper());
-    }
-
-    void unicodeRoundTrip_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::newRow("emoji") << QStringLiteral("🎙️ 录音 👩‍💻");
-        QTest::newRow("quotes and backslashes") << QStringLiteral("say \"hi\" \\ C:\\path\\ '/'");
-        static constexpr char16_t controls[] = u"tab\tline\nret\r\u0001\u001f\u007f\0end";
-        QTest::newRow("control characters") << QString::fromUtf16(controls, std::size(controls) - 1);
-        QTest::newRow("separators") << QString::fromUtf16(u"\u2028\u2029\uFEFF");
-    }
-
-    void unicodeRoundTrip()
-    {
-        QFETCH(QString, text);
-        const QList<NotePage> pages { fullPage(text), NotePage { .title = text } };
-        QCOMPARE(WorkspaceJson::decodePages(WorkspaceJson::encodePages(pages)), pages);
-        const QList<TaskItem> tasks { { .title = text, .isCompleted = true, .reminderAt = utc(2030, 2, 3) } };
-        QCOMPARE(WorkspaceJson::decodeTasks(WorkspaceJson::encodeTasks(tasks)), tasks);
-    }
-
-    void storedEnumerationsAreCaseSensitive()
-    {
-        QVERIFY(!NoteColors::fromStoredValue(QStringLiteral("Blue")));
-        for (NoteDestination destination : NoteDestinations::allCases())
-            QCOMPARE(
-                NoteDestinations::fromStoredValue(NoteDestinations::storedValue(destination)), destination);
-        QVERIFY(!NoteDestinations::fromStoredValue(QStringLiteral("elsewhere")));
-    }
-
+    // Texts that JSON must escape, in full pages and bare ones, and edits the encoder must notice.
     void pageListEncoderFollowsEdits()
     {
+        static constexpr char16_t controls[] = u"tab\tline\nret\r\u0001\u001f\u007f\0end";
         QList<NotePage> pages;
-        for (int i = 0; i < 6; ++i)
-            pages.append(
-                i % 2 ? fullPage(QString::number(i)) : NotePage { .title = QStringLiteral("页 %1").arg(i) });
+        QList<TaskItem> tasks;
+        for (const QString& text :
+            { QStringLiteral("🎙️ 录音 👩‍💻"), QStringLiteral("say \"hi\" \\ C:\\path\\ '/'"),
+                QString::fromUtf16(controls, std::size(controls) - 1),
+                QString::fromUtf16(u"\u2028\u2029\uFEFF") }) {
+            pages << fullPage(text) << NotePage { .title = text };
+            tasks << TaskItem { .title = text, .isCompleted = true, .reminderAt = utc(2030, 2, 3) };
+        }
+        QCOMPARE(WorkspaceJson::decodeTasks(WorkspaceJson::encodeTasks(tasks)), tasks);
         PageListEncoder encoder;
         const auto check = [&](const char* step) {
             const QByteArray encoded = encoder.encode(pages);
-            const QByteArray expected = WorkspaceJson::encodePages(pages);
-            QVERIFY2(encoded == expected, step);
-            QVERIFY2(WorkspaceJson::decodePages(encoded) == pages, step);
+            QVERIFY2(
+                encoded == WorkspaceJson::encodePages(pages) && WorkspaceJson::decodePages(encoded) == pages,
+                step);
         };
         check("first");
-        pages[3].attachments[0].status = TranscriptionStatus::completed;
+        pages[2].attachments[0].status = TranscriptionStatus::completed;
         check("attachment status");
         pages.insert(4, pages.takeAt(1));
         check("page moved");

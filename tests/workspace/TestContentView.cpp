@@ -1,32 +1,93 @@
+#include "features/focus/PomodoroTimer.h"
+#include "features/focus/PomodoroView.h"
 #include "features/notes/NotesView.h"
-#include "support/StoreHarness.h"
+#include "platform/audio/RecordingStore.h"
+#include "platform/notifications/NotificationService.h"
+#include "platform/window/DelayedJob.h"
+#include "platform/window/SidebarWindowController.h"
+#include "support/FakeAudioBackend.h"
+#include "support/FakeWindowSystem.h"
+#include "support/ScriptedNotificationBackend.h"
+#include "support/TemporaryProfile.h"
 #include "workspace/ContentView.h"
+#include "workspace/WorkspaceStore.h"
+#include "workspace/edge/EdgeControls.h"
+#include "workspace/edge/EdgeTab.h"
+#include "workspace/edge/QuickControls.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
 
-// Texts in both languages are the language sweep's; here, what the controls do.
-struct Session : StoreHarness {
+// The main window with its own buttons, the edge tab and the quick controls, against the
+// real docking controller on a desktop double, a notification centre in memory, a scripted
+// microphone and one pinned clock; the delays are run by the test. Texts in both languages
+// are the language sweep's; here, what the controls do.
+struct Session : TemporaryProfile {
+    QDateTime now = QDateTime::currentDateTimeUtc(); // alerts are only scheduled ahead
+    std::shared_ptr<ScriptedNotificationBackend::State> centre
+        = std::make_shared<ScriptedNotificationBackend::State>();
+    FakeAudioBackend* audio = nullptr;
+    FakeWindowSystem* system = nullptr;
+    std::unique_ptr<WorkspaceStore> store;
+    std::unique_ptr<SidebarWindowController> controller;
+    std::unique_ptr<EdgeControls> edge;
     std::unique_ptr<ContentView> view;
 
-    Session() { show(); }
-    ~Session() { view.reset(); }
+    explicit Session(NotificationAccess access = NotificationAccess::allowed)
+        : TemporaryProfile("en")
+    {
+        centre->access = access;
+        show();
+    }
+    ~Session() { close(); }
     void show()
     {
+        audio = new FakeAudioBackend;
+        system = new FakeWindowSystem;
+        system->reduce = true;
+        WorkspaceStore::Services services;
+        services.notifications
+            = new NotificationService(std::make_unique<ScriptedNotificationBackend>(centre));
+        services.audio = new RecordingStore(path("Recordings"), audio, [this] { return now; });
+        store = std::make_unique<WorkspaceStore>(preferences(), services);
+        store->timer()->setClock([this] { return now; });
+        store->timer()->setBeep([] {});
+        controller = std::make_unique<SidebarWindowController>(
+            preferences(), std::unique_ptr<SidebarWindowSystem>(system));
+        edge = std::make_unique<EdgeControls>(controller.get(), store.get());
         view = std::make_unique<ContentView>(store.get());
-        view->resize(420, 800);
+        view->setWindowController(controller.get());
+        view->resize(420, 700);
+        view->move(100, 0);
         view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        controller->attach(view.get());
+    }
+    void close()
+    {
+        edge.reset();
+        view.reset();
+        controller.reset();
+        store.reset();
     }
     void restart()
     {
-        view.reset();
-        StoreHarness::restart();
+        close();
+        reopen();
         show();
+    }
+    void collapse()
+    {
+        controller->collapse(SidebarEdge::right);
+        QTRY_VERIFY(controller->isCollapsed() && !controller->isTransitioning());
     }
     template <class T> T find(const QString& name) const { return view->findChild<T>(name); }
     int pageTabs(const QString& text = {}) const
@@ -36,6 +97,25 @@ struct Session : StoreHarness {
             return !tab->property("pageID").isNull() && (text.isEmpty() || tab->text() == text);
         }));
     }
+    QAction* collapseMenuAction(const char* name) const
+    {
+        // Menus closed before are deleted first, so the one found is the new one.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        auto* collapse = find<QToolButton*>("collapseButton");
+        emit collapse->customContextMenuRequested(QPoint(4, 4));
+        QMenu* menu = collapse->findChild<QMenu*>("collapseMenu");
+        menu->close();
+        return menu->findChild<QAction*>(name);
+    }
+
+    PomodoroTimer* timer() const { return store->timer(); }
+    RecordingStore* recorder() const { return store->audio(); }
+    EdgeTab* tab() const { return edge->tab(); }
+    QString toolTip() const { return tab()->button()->toolTip(); }
+    QWidget* panel() const { return edge->quickControls(); }
+    bool panelShown() const { return panel() && panel()->isVisible(); }
+    template <class T> T quick(const char* name) const { return panel()->findChild<T>(name); }
+    void fire(const char* job) const { edge->findChild<DelayedJob*>(job)->fire(); }
 };
 
 class TestContentView : public QObject {
@@ -115,16 +195,14 @@ private slots:
         for (const char* answer : { "cancelButton", "deleteButton" }) {
             QTest::mouseClick(s.find<QToolButton*>("deletePageButton"), Qt::LeftButton);
             QMessageBox* box = notes->pendingConfirmation();
-            QVERIFY(box && box->informativeText().startsWith("“Untitled” and its note content will be deleted."));
+            QVERIFY(
+                box && box->informativeText().startsWith("“Untitled” and its note content will be deleted."));
             QTest::mouseClick(box->findChild<QPushButton*>(answer), Qt::LeftButton);
         }
         QCOMPARE(s.store->pages().size(), 1);
         QTRY_COMPARE(s.pageTabs(), 1);
-    }
 
-    void messageAlertClearsOnDismiss()
-    {
-        Session s;
+        // A message shows as an alert, cleared when dismissed.
         s.store->setMessage(QString("Exported."));
         QMessageBox* alert = s.view->messageAlert();
         QCOMPARE(alert->text(), QString("Exported."));
@@ -147,6 +225,276 @@ private slots:
         QFETCH(int, available);
         QFETCH(double, ratio);
         QTEST(ContentView::taskCardHeight(available, ratio), "expected");
+    }
+
+    void theTimerPanelOpensTheFocusRow()
+    {
+        Session s;
+        auto* row = s.find<QWidget*>("focusRow");
+        auto* panel = row->findChild<PomodoroView*>("pomodoroView");
+        QCOMPARE(s.view->timerPanel(), panel);
+        QVERIFY(row->geometry().bottom() < s.find<QWidget*>("paneSplitter")->geometry().top());
+        QTest::mouseClick(panel->findChild<QToolButton*>("timerToggleButton"), Qt::LeftButton);
+        QVERIFY(s.store->timer()->isRunning());
+        QCOMPARE(s.centre->scheduled.value(NotificationService::timerID).title, QString("Focus Finished"));
+    }
+
+    // The settings hold the collapse back. While notifications are not allowed, a line under
+    // the panes says so and leads to the settings.
+    void settingsAndTheNotificationLine()
+    {
+        Session s(NotificationAccess::denied);
+        // The first show read the permission; showing again does not ask.
+        QCOMPARE(s.store->notifications()->authorization(), NotificationAccess::denied);
+        const int calls = s.centre->accessCalls;
+        s.view->hide();
+        s.view->show();
+        QCOMPARE(s.centre->accessCalls, calls);
+        auto* collapse = s.find<QToolButton*>("collapseButton");
+        QMessageBox* dialog = nullptr;
+        QTest::mouseClick(s.find<QToolButton*>("settingsButton"), Qt::LeftButton);
+        QTRY_VERIFY((dialog = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())));
+        QTest::mouseClick(collapse, Qt::LeftButton);
+        QVERIFY(!s.controller->isCollapsed());
+        QTest::mouseClick(dialog->findChild<QPushButton*>("okButton"), Qt::LeftButton);
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+
+        auto* line = s.find<QWidget*>("notificationIssueLine");
+        QVERIFY(!line->isVisible());
+        QVERIFY(s.store->addTask("Call the plumber"));
+        s.store->setTaskReminder(s.store->tasks().first().id, QDateTime::currentDateTime().addSecs(3600));
+        QVERIFY(line->isVisible());
+        QVERIFY(line->geometry().top() > s.find<QWidget*>("paneSplitter")->geometry().bottom());
+        QTest::mouseClick(line->findChild<QPushButton*>("notificationSettingsButton"), Qt::LeftButton);
+        QTRY_VERIFY((dialog = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())));
+        // Allowed meanwhile; "Enable Notifications" asks again and the line goes.
+        s.centre->access = NotificationAccess::allowed;
+        QTest::mouseClick(dialog->findChild<QPushButton*>("enableNotificationsButton"), Qt::LeftButton);
+        QVERIFY(!s.store->notifications()->issue() && !line->isVisible());
+        QCOMPARE(s.centre->scheduled.size(), 1);
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        // Nearer the left edge: collapses there.
+        QTest::mouseClick(collapse, Qt::LeftButton);
+        QVERIFY(s.controller->isCollapsed() && !s.view->isVisible());
+        QCOMPARE(s.controller->dockedEdgeRawValue(), QString("left"));
+    }
+
+    // The pin, and the collapse button's menu: undocking is offered only when docked.
+    void pinAndCollapseMenu()
+    {
+        Session s;
+        auto* pin = s.find<QToolButton*>("pinButton");
+        const QString keepOnTop = pin->toolTip();
+        QTest::mouseClick(pin, Qt::LeftButton);
+        QVERIFY(s.controller->isPinned() && s.preferences()->boolValue("sidebarWindowPinned"));
+        QVERIFY(pin->toolTip() != keepOnTop);
+        QTest::mouseClick(pin, Qt::LeftButton);
+        QVERIFY(!s.controller->isPinned() && pin->toolTip() == keepOnTop);
+
+        QVERIFY(!s.collapseMenuAction("undockAction"));
+        s.collapseMenuAction("autoCollapseAction")->trigger();
+        QVERIFY(!s.controller->autoCollapse() && !s.preferences()->boolValue("sidebarAutoCollapse"));
+        QVERIFY(!s.collapseMenuAction("autoCollapseAction")->isChecked());
+
+        s.collapseMenuAction("dockRightAction")->trigger();
+        QVERIFY(s.controller->isCollapsed());
+        QCOMPARE(s.controller->dockedEdgeRawValue(), QString("right"));
+        s.controller->expand();
+        // Docked: undocking is offered too.
+        s.collapseMenuAction("undockAction")->trigger();
+        QCOMPARE(s.controller->dockedEdge(), std::nullopt);
+        s.collapseMenuAction("dockLeftAction")->trigger();
+        QCOMPARE(s.controller->dockedEdgeRawValue(), QString("left"));
+        QVERIFY(s.controller->isCollapsed());
+
+        ContentView withoutController(s.store.get());
+        QVERIFY(!withoutController.findChild<QToolButton*>("pinButton"));
+    }
+
+    // Collapsed, the tab's refresh shows the timer (its dot "rest" for a break, "paused" for a
+    // paused focus); expanded, the refresh stops.
+    void tabShowsTheTimer_data()
+    {
+        QTest::addColumn<int>("elapsed");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("dot");
+        QTest::newRow("paused focus") << 750 << "Focus Paused 12:30"
+                                      << "paused";
+        QTest::newRow("running break") << 60 << "Break Running 04:00"
+                                       << "rest";
+        QTest::newRow("nothing left") << 1500 << ""
+                                      << "";
+    }
+    void tabShowsTheTimer()
+    {
+        QFETCH(int, elapsed);
+        QFETCH(QString, status);
+        QFETCH(QString, dot);
+        Session s;
+        s.collapse();
+        const QString hint = s.toolTip();
+        s.timer()->selectMode(dot == "rest");
+        s.timer()->toggle();
+        s.now = s.now.addSecs(elapsed);
+        if (dot == "paused")
+            s.timer()->toggle();
+        s.fire("statusRefresh");
+        QCOMPARE(s.toolTip(), status.isEmpty() ? hint : hint + "\n" + status);
+        QCOMPARE(s.tab()->timerDot()->isVisible() ? s.tab()->timerDot()->state() : QString(), dot);
+        auto* refresh = s.edge->findChild<DelayedJob*>("statusRefresh");
+        QVERIFY(refresh->isPending());
+        s.controller->expand();
+        QVERIFY(!refresh->isPending());
+    }
+
+    void openingAndClosingTheQuickControls()
+    {
+        Session s;
+        s.collapse();
+        const QRect tab = s.tab()->geometry();
+        s.system->pointer = tab.center();
+        s.edge->tabHover(true);
+        QVERIFY(!s.panelShown());
+        s.fire("hoverDelay");
+        QVERIFY(s.panelShown()); // where it stands is the desktop test's
+        // Within 6 points of the tab still counts as on it.
+        s.system->pointer = QPoint(tab.left() - 5, tab.center().y());
+        s.edge->tabHover(false);
+        s.fire("dismissDelay");
+        QVERIFY(s.panelShown());
+        // On the way to the panel, then on it.
+        s.system->pointer = QPoint(10, 10);
+        s.edge->tabHover(false);
+        s.edge->controlsHover(true);
+        s.fire("dismissDelay");
+        QVERIFY(s.panelShown());
+        s.edge->controlsHover(false);
+        s.fire("dismissDelay");
+        QVERIFY(!s.panelShown());
+        QVERIFY(s.controller->isCollapsed());
+
+        // Opened from the menu they stay until they lose the focus.
+        s.edge->quickControlsRequested();
+        QVERIFY(s.panelShown());
+        QTRY_VERIFY(s.panel()->isActiveWindow());
+        s.edge->scheduleDismiss();
+        s.fire("dismissDelay");
+        QVERIFY(s.panelShown());
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QTRY_VERIFY(other.isActiveWindow());
+        s.fire("dismissDelay");
+        QVERIFY(!s.panelShown());
+    }
+
+    void quickControlsDriveTheTimer()
+    {
+        Session s;
+        s.collapse();
+        s.edge->quickControlsRequested();
+        auto* toggle = s.quick<QPushButton*>("quickTimerToggleButton");
+        auto* modeSwitch = s.quick<QPushButton*>("quickModeSwitchButton");
+        QTest::mouseClick(toggle, Qt::LeftButton);
+        QVERIFY(s.timer()->isRunning());
+        QVERIFY(!modeSwitch->isVisibleTo(s.panel()));
+        // The tab was told at once.
+        QVERIFY(s.toolTip().endsWith("Focus Running 25:00"));
+        s.now = s.now.addSecs(10);
+        QTest::mouseClick(toggle, Qt::LeftButton);
+        QCOMPARE(toggle->text(), QString("Resume"));
+        QCOMPARE(s.quick<QLabel*>("quickTimerRemaining")->text(), QString("24:50"));
+        QTest::mouseClick(s.quick<QToolButton*>("quickTimerEndButton"), Qt::LeftButton);
+        QVERIFY(!s.timer()->hasStarted());
+        QTest::mouseClick(modeSwitch, Qt::LeftButton);
+        QVERIFY(s.timer()->isBreak() && s.timer()->isRunning());
+    }
+
+    // The tab's dot pulses while recording, unless motion is reduced.
+    void quickControlsRecord()
+    {
+        Session s;
+        s.collapse();
+        s.edge->quickControlsRequested();
+        auto* record = s.quick<QPushButton*>("quickRecordButton");
+        EdgeStatusDot* dot = s.tab()->recordingDot();
+        for (bool reduceMotion : { false, true }) {
+            s.system->reduce = reduceMotion;
+            QTest::mouseClick(record, Qt::LeftButton);
+            // Starting is a job of its own.
+            QVERIFY(!s.recorder()->isRecording());
+            QTRY_VERIFY(s.recorder()->isRecording());
+            QCOMPARE(s.quick<QLabel*>("quickRecordingDetail")->text(), QString("00:00"));
+            s.tab()->refresh();
+            QVERIFY(dot->isVisible() && s.toolTip().endsWith(" 00:00"));
+            QCOMPARE(dot->isPulsing(), !reduceMotion);
+            QTest::mouseClick(record, Qt::LeftButton);
+            QVERIFY(!s.recorder()->isRecording());
+            s.tab()->refresh();
+            QVERIFY(!dot->isVisible() && !dot->isPulsing());
+        }
+        // While the permission question is open the button waits; a refusal shows below.
+        s.audio->authorization = MicrophoneAuthorization::notDetermined;
+        QTest::mouseClick(record, Qt::LeftButton);
+        QVERIFY(s.recorder()->isRequestingPermission() && !record->isEnabled());
+        QTRY_COMPARE(s.audio->accessRequests.size(), 1);
+        s.audio->accessRequests.takeFirst()(false);
+        QVERIFY(record->isEnabled());
+        auto* error = s.quick<QLabel*>("quickRecordingError");
+        QVERIFY(error->isVisibleTo(s.panel()));
+        QCOMPARE(error->text(), *s.recorder()->errorMessage());
+    }
+
+    // Every way back from the tab (files taken, its menu) and from the quick controls.
+    void waysBack()
+    {
+        Session s;
+        const auto check = [&](bool collapsed, const QString& edge) {
+            QCOMPARE(std::tuple(s.controller->isCollapsed(), s.controller->dockedEdgeRawValue()),
+                std::tuple(collapsed, edge));
+            QCOMPARE(
+                std::tuple(s.view->isVisible(), s.tab()->isVisible()), std::tuple(!collapsed, collapsed));
+        };
+        s.collapse();
+        emit s.tab()->button()->filesTaken();
+        check(false, "right");
+        for (const QString action : { "edgeTabExpandAction", "edgeTabUndockAction" }) {
+            s.collapse();
+            emit s.tab()->button()->customContextMenuRequested(QPoint(10, 10));
+            QMenu* menu = nullptr;
+            QTRY_VERIFY((menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())));
+            menu->findChild<QAction*>(action)->trigger();
+            menu->close();
+            check(false, action == "edgeTabExpandAction" ? "right" : "");
+        }
+        for (const QString button : { "quickExpandButton", "quickCloseButton" }) {
+            s.collapse();
+            s.edge->quickControlsRequested();
+            QTest::mouseClick(s.quick<QToolButton*>(qPrintable(button)), Qt::LeftButton);
+            QVERIFY(!s.panelShown());
+            check(button == "quickCloseButton", "right");
+        }
+    }
+
+    // Files the store takes bring the window back; anything else leaves it collapsed.
+    void droppedItems()
+    {
+        Session s;
+        EdgeTabButton* button = s.tab()->button();
+        for (const QUrl& url : { QUrl::fromLocalFile(s.writeFile("note.txt", "")),
+                 QUrl("https://example.com/a.txt"), QUrl::fromLocalFile(s.path()) }) {
+            s.collapse();
+            const bool file = url.fileName() == "note.txt";
+            QMimeData data;
+            data.setUrls({ url });
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(button, &enter);
+            QCOMPARE(std::tuple(enter.isAccepted(), button->isDropHighlighted()), std::tuple(file, file));
+            QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(button, &drop);
+            QVERIFY(!button->isDropHighlighted());
+            QCOMPARE(drop.isAccepted(), !s.controller->isCollapsed());
+        }
     }
 };
 

@@ -1,14 +1,24 @@
+// The workspace store: what it reads at start, what it writes and when, and the finished
+// recordings reaching the notes through the transcription queue (one at a time, in page
+// order, the transcript appended to their page). Runs with TZ=UTC so that the times
+// written into notes are known.
+
 #include "RecordingNotifications.h"
 
 #include "core/WorkspaceJson.h"
+#include "platform/audio/RecordingStore.h"
 #include "platform/preferences/Preferences.h"
+#include "support/FakeAudioBackend.h"
 #include "support/PrivateTmpfs.h"
 #include "support/ScriptedChooser.h"
+#include "support/ScriptedTranscriber.h"
 #include "support/TemporaryProfile.h"
 #include "workspace/WorkspaceStore.h"
 
 #include <QDir>
-#include <QTemporaryDir>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTimeZone>
 #include <QtTest>
 
 #include <memory>
@@ -20,153 +30,114 @@ const QString kSaveFailed
     = "Your changes could not be saved (the disk may be full or read-only). Tandrel keeps "
       "trying; do not quit until they are saved.";
 
-QList<NotePage> pagesTitled(int count)
-{
-    QList<NotePage> pages(count);
-    for (int i = 0; i < count; ++i)
-        pages[i].title = QString("P%1").arg(i);
-    return pages;
-}
-
 QList<NotePage> storedPages(const Preferences& prefs)
 {
     return WorkspaceJson::decodePages(prefs.data("notePages").value_or("")).value_or(QList<NotePage>());
 }
 } // namespace
 
+// Stores are built here rather than with the store harness: these tests write the
+// preferences before the store opens them, and choose the retry interval, the folder
+// chooser and the transcriber.
 class TestWorkspaceStore : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<TemporaryProfile> m_profile;
     RecordingNotifications* m_notifications = nullptr;
+    FakeAudioBackend* m_backend = nullptr;
+    QPointer<ScriptedTranscriber> m_speech;
+    const QDateTime m_now = QDateTime(QDate(2026, 3, 1), QTime(9, 30, 15), QTimeZone::utc());
 
-    std::unique_ptr<WorkspaceStore> makeStore(TemporaryProfile& profile, std::chrono::milliseconds retry = 5s,
-        std::shared_ptr<FolderChooser> chooser = {})
+    // A store on the test's profile (a Chinese one unless the test chose another).
+    std::unique_ptr<WorkspaceStore> open(
+        std::chrono::milliseconds retry = 5s, std::shared_ptr<FolderChooser> chooser = {})
     {
+        TemporaryProfile& profile = m_profile ? *m_profile : fresh();
         m_notifications = new RecordingNotifications;
+        m_backend = new FakeAudioBackend;
+        m_speech = new ScriptedTranscriber;
         WorkspaceStore::Services services;
         services.notifications = m_notifications;
+        services.audio = new RecordingStore(profile.path("Recordings"), m_backend, [this] { return m_now; });
+        services.speech = m_speech;
         services.folderChooser = std::move(chooser);
         services.saveRetryInterval = retry;
         return std::make_unique<WorkspaceStore>(profile.preferences(), services);
     }
+    // Replaces the profile the test starts with.
+    TemporaryProfile& fresh(const QString& language = "zh-Hans", const QString& folder = {})
+    {
+        m_profile.reset();
+        m_profile = std::make_unique<TemporaryProfile>(language, folder);
+        return *m_profile;
+    }
+    QString folder() const { return m_profile->path("Recordings"); }
+    // A recording file in the recording folder, listed by the store's recorder.
+    AudioRecording recording(WorkspaceStore& store, const QString& name)
+    {
+        m_profile->makeFolder("Recordings");
+        const QString path = m_profile->writeFile("Recordings/" + name, "audio");
+        store.audio()->reload();
+        return { path, m_now };
+    }
+    static NoteAudio audioNamed(const WorkspaceStore& store, const QString& filename)
+    {
+        for (const NotePage& page : store.pages())
+            for (const NoteAudio& audio : page.attachments)
+                if (audio.filename == filename)
+                    return audio;
+        return {};
+    }
+    QString requested(qsizetype index) const
+    {
+        return QFileInfo(m_speech->requests.value(index).path).fileName();
+    }
+    // The pages as a fresh connection reads them from the database file.
+    QList<NotePage> pagesInFile() const { return storedPages(Preferences(m_profile->databasePath())); }
+    static QString transcriptSection(const QString& text)
+    {
+        return "\n\n### Transcription (9:30 AM)\n\n" + text + "\n";
+    }
+    // Lets every job already due run.
+    void turnEventLoop()
+    {
+        bool turned = false;
+        QTimer::singleShot(0, this, [&] { turned = true; });
+        QTRY_VERIFY(turned);
+    }
 
 private slots:
+    void cleanup() { m_profile.reset(); }
+
     // A first launch, and a domain holding only the single note of earlier versions (also
     // with an empty page array): one fresh page holding that note.
     void firstLaunch_data()
     {
-        QTest::addColumn<QString>("language");
         QTest::addColumn<QString>("oldNote");
         QTest::addColumn<QByteArray>("storedPages");
-        QTest::addColumn<QString>("title");
-        QTest::newRow("chinese") << "zh-Hans" << QString() << QByteArray() << "随手记";
-        QTest::newRow("old note") << "en" << "# Old\n- item" << QByteArray() << "Quick Note";
-        QTest::newRow("empty page array") << "en" << "# Old" << QByteArray("[]") << "Quick Note";
+        QTest::newRow("first launch") << QString() << QByteArray();
+        QTest::newRow("old note") << "# Old\n- item" << QByteArray();
+        QTest::newRow("empty page array") << "# Old" << QByteArray("[]");
     }
     void firstLaunch()
     {
-        QFETCH(QString, language);
         QFETCH(QString, oldNote);
         QFETCH(QByteArray, storedPages);
-        TemporaryProfile profile(language);
-        Preferences& prefs = *profile.preferences();
+        Preferences& prefs = *fresh("en").preferences();
         if (!oldNote.isEmpty())
-            QVERIFY(prefs.setString("note", oldNote));
+            prefs.setString("note", oldNote);
         if (!storedPages.isEmpty())
-            QVERIFY(prefs.setData("notePages", storedPages));
-        auto store = makeStore(profile);
+            prefs.setData("notePages", storedPages);
+        auto store = open();
 
         QCOMPARE(store->pages().size(), 1);
         const NotePage page = store->pages().first();
-        QTEST(page.title, "title");
-        QCOMPARE(std::tuple(page.color, page.content), std::tuple(NoteColor::blue, oldNote));
+        QCOMPARE(std::tuple(page.title, page.color, page.content),
+            std::tuple(QString("Quick Note"), NoteColor::blue, oldNote));
         QCOMPARE(prefs.string("selectedPageID"), Uuid::text(page.id));
         QCOMPARE(::storedPages(prefs), store->pages());
         QCOMPARE(prefs.data("tasks"), QByteArray("[]"));
         QVERIFY(!prefs.contains("recordingNoteDestination") && !store->message() && !store->vaultPath());
-    }
-
-    void destinations_data()
-    {
-        QTest::addColumn<QVariant>("recording");
-        QTest::addColumn<QVariant>("fileDrop");
-        QTest::addColumn<NoteDestination>("expectedRecording");
-        QTest::addColumn<NoteDestination>("expectedFileDrop");
-        const auto current = NoteDestination::currentNote, fresh = NoteDestination::newNote;
-        QTest::newRow("missing") << QVariant() << QVariant() << current << fresh;
-        QTest::newRow("exact") << QVariant("newNote") << QVariant("currentNote") << fresh << current;
-        QTest::newRow("letter case") << QVariant("NewNote") << QVariant("") << current << fresh;
-        QTest::newRow("wrong kind") << QVariant(true) << QVariant(true) << current << fresh;
-    }
-    void destinations()
-    {
-        QFETCH(QVariant, recording);
-        QFETCH(QVariant, fileDrop);
-        QFETCH(NoteDestination, expectedFileDrop);
-        TemporaryProfile profile;
-        Preferences& prefs = *profile.preferences();
-        for (const auto& [key, value] : { std::pair<QString, QVariant>("recordingNoteDestination", recording),
-                 std::pair<QString, QVariant>("fileDropNoteDestination", fileDrop) }) {
-            if (value.typeId() == QMetaType::Bool)
-                QVERIFY(prefs.setBool(key, value.toBool()));
-            else if (value.isValid())
-                QVERIFY(prefs.setString(key, value.toString()));
-        }
-        auto store = makeStore(profile);
-        QTEST(store->recordingNoteDestination(), "expectedRecording");
-        QCOMPARE(store->fileDropNoteDestination(), expectedFileDrop);
-
-        QSignalSpy spy(store.get(), &WorkspaceStore::fileDropNoteDestinationChanged);
-        store->setFileDropNoteDestination(NoteDestination::currentNote);
-        store->setRecordingNoteDestination(NoteDestination::newNote);
-        QCOMPARE(prefs.string("fileDropNoteDestination"), QString("currentNote"));
-        QCOMPARE(prefs.string("recordingNoteDestination"), QString("newNote"));
-        QCOMPARE(spy.count(), expectedFileDrop == NoteDestination::currentNote ? 0 : 1);
-    }
-
-    void interruptedTranscriptionsFail()
-    {
-        TemporaryProfile profile("en");
-        NotePage page;
-        const QDateTime at = QDateTime::fromSecsSinceEpoch(1'780'000'000, QTimeZone::utc());
-        page.attachments = { { "a.m4a", at, TranscriptionStatus::transcribing, std::nullopt },
-            { "b.m4a", at, TranscriptionStatus::queued, std::nullopt },
-            { "c.m4a", at, TranscriptionStatus::completed, std::nullopt },
-            { "d.m4a", at, TranscriptionStatus::failed, QString("Earlier failure") } };
-        QVERIFY(profile.preferences()->setData("notePages", WorkspaceJson::encodePages({ page })));
-        auto store = makeStore(profile);
-
-        QCOMPARE(storedPages(*profile.preferences()), store->pages());
-        const auto& audio = store->pages().first().attachments;
-        for (int i : { 0, 1 })
-            QCOMPARE(std::tuple(audio.at(i).status, audio.at(i).error),
-                std::tuple(TranscriptionStatus::failed,
-                    std::optional<QString>("The previous transcription did not finish. Click Retry.")));
-        QCOMPARE(audio.at(2).status, TranscriptionStatus::completed);
-        QCOMPARE(audio.at(3).error, QString("Earlier failure"));
-    }
-
-    void selectionRepair_data()
-    {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<int>("expectedIndex");
-        QTest::newRow("valid second page") << "second" << 1;
-        QTest::newRow("deleted page") << Uuid::text(QUuid::createUuid()) << 0;
-        QTest::newRow("not a uuid") << "not-a-uuid" << 0;
-    }
-    void selectionRepair()
-    {
-        QFETCH(QString, stored);
-        QFETCH(int, expectedIndex);
-        TemporaryProfile profile;
-        Preferences& prefs = *profile.preferences();
-        const auto pages = pagesTitled(2);
-        QVERIFY(prefs.setData("notePages", WorkspaceJson::encodePages(pages)));
-        QVERIFY(prefs.setString(
-            "selectedPageID", stored == "second" ? Uuid::text(pages.at(1).id).toLower() : stored));
-        auto store = makeStore(profile);
-        QCOMPARE(store->currentPage()->id, pages.at(expectedIndex).id);
-        QCOMPARE(prefs.string("selectedPageID"), Uuid::text(pages.at(expectedIndex).id));
     }
 
     // The list is rewritten only once its unreadable bytes are stored under the key the
@@ -175,7 +146,6 @@ private slots:
     {
         QTest::addColumn<QString>("key");
         QTest::addColumn<bool>("diskFull");
-        QTest::newRow("tasks") << "tasks" << false;
         QTest::newRow("notePages") << "notePages" << false;
         QTest::newRow("tasks, disk full") << "tasks" << true;
     }
@@ -184,13 +154,12 @@ private slots:
         RUN_IN_PRIVATE_TMPFS();
         QFETCH(QString, key);
         QFETCH(bool, diskFull);
-        TemporaryProfile profile("en", PrivateTmpfs::folder());
-        Preferences& prefs = *profile.preferences();
+        Preferences& prefs = *fresh("en", PrivateTmpfs::folder()).preferences();
         const QByteArray garbage = R"([{"id":"nope","title":42})" + QByteArray(20000, ' ') + "]";
         QVERIFY(prefs.setData(key, garbage));
         if (diskFull)
             QVERIFY(PrivateTmpfs::fill());
-        auto store = makeStore(profile, 10ms);
+        auto store = open(10ms);
         if (diskFull) {
             QCOMPARE(store->message(), kSaveFailed);
             QCOMPARE(prefs.data(key), garbage);
@@ -216,8 +185,8 @@ private slots:
     {
         RUN_IN_PRIVATE_TMPFS();
         QFETCH(bool, retryByTimer);
-        TemporaryProfile profile("en", PrivateTmpfs::folder());
-        auto store = makeStore(profile, retryByTimer ? 10ms : 24h);
+        TemporaryProfile& profile = fresh("en", PrivateTmpfs::folder());
+        auto store = open(retryByTimer ? 10ms : 24h);
         QString typed = "before the disk filled up";
         store->setNote(typed);
         QVERIFY(PrivateTmpfs::fill());
@@ -237,18 +206,18 @@ private slots:
             store->setNote(typed);
             QCOMPARE(storedPages(*profile.preferences()).first().content, typed);
         }
-        QTRY_COMPARE(storedPages(Preferences(profile.databasePath())).first().content, typed);
+        QTRY_COMPARE(pagesInFile().first().content, typed);
         QCOMPARE(store->message(), retryByTimer ? std::optional<QString>("Exported.") : std::nullopt);
     }
 
     // Loading hands the tasks over once without asking; each later change asks.
     void taskOperations()
     {
-        TemporaryProfile profile;
+        TemporaryProfile& profile = fresh();
         TaskItem task;
         task.reminderAt = QDateTime::currentDateTimeUtc().addSecs(3600);
-        QVERIFY(profile.preferences()->setData("tasks", WorkspaceJson::encodeTasks({ task })));
-        auto store = makeStore(profile);
+        profile.preferences()->setData("tasks", WorkspaceJson::encodeTasks({ task }));
+        auto store = open();
         QCOMPARE(m_notifications->calls.size(), 1);
         QCOMPARE(m_notifications->calls.first().requestPermission, false);
         QCOMPARE(m_notifications->calls.first().tasks, store->tasks());
@@ -271,53 +240,44 @@ private slots:
         QVERIFY(m_notifications->calls.last().requestPermission);
     }
 
-    void addPageNumbersAndCyclesColors()
-    {
-        TemporaryProfile profile;
-        auto store = makeStore(profile);
-        for (int i = 0; i < 6; ++i)
-            store->addPage();
-        QCOMPARE(store->pages().at(2).title, QString("笔记 3"));
-        QCOMPARE(store->pages().at(6).color, store->pages().at(0).color);
-        QCOMPARE(profile.preferences()->string("selectedPageID"), Uuid::text(store->pages().at(6).id));
-        profile.setLanguage("en");
-        store->addPage();
-        QCOMPARE(store->pages().last().title, QString("Note 8"));
-    }
-
-    // -1: the only page was removed and a fresh one takes its place.
-    void removePageSelection_data()
+    // The stored selection (lower case, a deleted page, not an id) and page removal; -1 as
+    // the deleted page: none, as the expected one: a fresh page in place of the only one.
+    void pageSelection_data()
     {
         QTest::addColumn<int>("pageCount");
-        QTest::addColumn<int>("selected");
+        QTest::addColumn<QString>("selected");
         QTest::addColumn<int>("deleted");
         QTest::addColumn<int>("expectedSelected");
-        QTest::newRow("selected middle selects follower") << 4 << 1 << 1 << 2;
-        QTest::newRow("selected last selects new last") << 4 << 3 << 3 << 2;
-        QTest::newRow("unselected keeps selection") << 4 << 2 << 0 << 2;
-        QTest::newRow("only page") << 1 << 0 << 0 << -1;
+        QTest::newRow("stored in lower case") << 2 << "1" << -1 << 1;
+        QTest::newRow("stored page gone") << 2 << Uuid::text(QUuid::createUuid()) << -1 << 0;
+        QTest::newRow("stored not an id") << 2 << "not-a-uuid" << -1 << 0;
+        QTest::newRow("selected middle selects follower") << 4 << "1" << 1 << 2;
+        QTest::newRow("selected last selects new last") << 4 << "3" << 3 << 2;
+        QTest::newRow("unselected keeps selection") << 4 << "2" << 0 << 2;
+        QTest::newRow("only page") << 1 << "0" << 0 << -1;
     }
-    void removePageSelection()
+    void pageSelection()
     {
         QFETCH(int, pageCount);
-        QFETCH(int, selected);
+        QFETCH(QString, selected);
         QFETCH(int, deleted);
         QFETCH(int, expectedSelected);
-        TemporaryProfile profile("en");
-        Preferences& prefs = *profile.preferences();
-        auto pages = pagesTitled(pageCount);
-        pages[deleted].content = "some text";
-        QVERIFY(prefs.setData("notePages", WorkspaceJson::encodePages(pages)));
-        QVERIFY(prefs.setString("selectedPageID", Uuid::text(pages.at(selected).id)));
-        auto store = makeStore(profile);
+        Preferences& prefs = *fresh("en").preferences();
+        QList<NotePage> pages(pageCount);
+        prefs.setData("notePages", WorkspaceJson::encodePages(pages));
+        bool isIndex = false;
+        const int index = selected.toInt(&isIndex);
+        prefs.setString("selectedPageID", isIndex ? Uuid::text(pages.at(index).id).toLower() : selected);
+        auto store = open();
 
         store->removePage(QUuid::createUuid());
-        store->removePage(pages.at(deleted).id);
-        QCOMPARE(store->pages().size(), std::max(pageCount - 1, 1));
+        if (deleted >= 0)
+            store->removePage(pages.at(deleted).id);
+        QCOMPARE(store->pages().size(), std::max(pageCount - (deleted >= 0), 1));
         const NotePage current = *store->currentPage();
         if (expectedSelected < 0)
-            QCOMPARE(std::tuple(current.id != pages.first().id, current.title, current.content),
-                std::tuple(true, QString("Quick Note"), QString()));
+            QCOMPARE(std::tuple(current.id != pages.first().id, current.title),
+                std::tuple(true, QString("Quick Note")));
         else
             QCOMPARE(current.id, pages.at(expectedSelected).id);
         QCOMPARE(prefs.string("selectedPageID"), Uuid::text(current.id));
@@ -326,74 +286,314 @@ private slots:
 
     void vaultSelectionAndRestore()
     {
-        TemporaryProfile profile("en");
+        TemporaryProfile& profile = fresh("en");
         auto chooser = std::make_shared<ScriptedChooser>();
         const QString vault = profile.makeFolder("My Vault");
         chooser->folders = { std::nullopt, vault };
         {
-            auto store = makeStore(profile, 5s, chooser);
+            auto store = open(5s, chooser);
             store->selectVault(); // cancelled
             QVERIFY(!store->vaultPath() && !profile.preferences()->contains("vaultBookmark"));
+            store->exportRecording({ folder() + "/a.m4a", m_now });
+            QCOMPARE(store->message(), QString("Choose an Obsidian vault in Settings first."));
             store->selectVault();
             QCOMPARE(store->vaultName(), QString("My Vault"));
+            // Recordings cannot go to the vault yet: said so, and nothing is written there.
+            store->exportRecording({ folder() + "/a.m4a", m_now });
+            QVERIFY(store->message()->startsWith("Could not export the recording. Local audio was kept: "));
+            QVERIFY(!QFileInfo::exists(vault + "/Sidebar"));
         }
-        QCOMPARE(makeStore(profile)->vaultPath(), vault);
+        QCOMPARE(open()->vaultPath(), vault);
         // Replaced by another folder of the same name: stale, renewed, still no message.
         QVERIFY(QDir(vault).removeRecursively());
         profile.makeFolder("filler");
         profile.makeFolder("My Vault");
-        {
-            auto store = makeStore(profile);
-            QCOMPARE(store->vaultPath(), vault);
-            QVERIFY(!store->message());
-        }
+        auto renewed = open();
+        QCOMPARE(std::tuple(renewed->vaultPath(), renewed->message()),
+            std::tuple(std::optional(vault), std::optional<QString>()));
         QVERIFY(QDir(vault).removeRecursively());
-        auto store = makeStore(profile);
+        auto store = open();
         QVERIFY(!store->vaultPath());
         QCOMPARE(store->message(), QString("Select your Obsidian vault again in Settings."));
     }
 
+    // New pages are numbered and coloured in turn, titled in the language of the moment.
     // Edits write only what changed, yet the stored bytes are always exactly the full
     // encoding of both lists, also for a store started again on the same file.
     void storedBytesEqualFullEncoding()
     {
-        TemporaryProfile profile;
+        TemporaryProfile& profile = fresh();
         const auto check = [&](WorkspaceStore& store) {
             QCOMPARE(*profile.preferences()->data("notePages"), WorkspaceJson::encodePages(store.pages()));
             QCOMPARE(*profile.preferences()->data("tasks"), WorkspaceJson::encodeTasks(store.tasks()));
         };
         {
-            auto store = makeStore(profile);
-            for (int i = 0; i < 5; ++i)
+            auto store = open();
+            for (int i = 0; i < 6; ++i)
                 store->addPage();
+            QCOMPARE(store->pages().at(6).color, store->pages().at(0).color);
+            QCOMPARE(profile.preferences()->string("selectedPageID"), Uuid::text(store->pages().at(6).id));
+            profile.setLanguage("en");
+            store->addPage();
+            QCOMPARE(store->pages().last().title, QString("Note 8"));
+            store->setPages(store->pages().mid(0, 4));
             store->addTask("one");
             store->setNote(QString::fromUtf8("第一行\n\"quoted\""));
-            store->selectPage(store->pages().first().id);
-            store->setNote("first");
-            store->removePage(store->pages().at(2).id);
-            store->setPages({ store->pages().at(3), store->pages().at(0), store->pages().at(1) });
+            store->removePage(store->pages().at(1).id);
+            store->setPages({ store->pages().at(2), store->pages().at(0), store->pages().at(1) });
             check(*store);
         }
         profile.reopen();
         // Starting again writes neither list: they are stored exactly as they would be.
         QSignalSpy written(profile.preferences(), &Preferences::changed);
-        auto store = makeStore(profile);
+        auto store = open();
         QCOMPARE(store->pages().size(), 3);
-        QVERIFY(!written.contains(QVariantList { "notePages" }) && !written.contains(QVariantList { "tasks" }));
+        QVERIFY(
+            !written.contains(QVariantList { "notePages" }) && !written.contains(QVariantList { "tasks" }));
         store->setNote("after restart");
         store->toggleTask(store->tasks().first().id);
         check(*store);
-    }
 
-    void messageNotifiesOnlyOnChange()
-    {
-        TemporaryProfile profile;
-        auto store = makeStore(profile);
-        QSignalSpy spy(store.get(), &WorkspaceStore::messageChanged);
+        QSignalSpy messages(store.get(), &WorkspaceStore::messageChanged);
         for (const auto& message : { std::optional<QString>("Saved"), std::optional<QString>("Saved") })
             store->setMessage(message);
         store->setMessage(std::nullopt);
-        QCOMPARE(spy.count(), 2);
+        QCOMPARE(messages.count(), 2); // only on change
+    }
+
+    // Into the current note, then into a new one; a target page deleted meanwhile is
+    // replaced by a new page, appended and selected. Stored destinations are read
+    // case-sensitively and only as text; a change notifies once.
+    void attach()
+    {
+        Preferences& prefs = *fresh("en").preferences();
+        prefs.setString("recordingNoteDestination", "NewNote");
+        prefs.setBool("fileDropNoteDestination", true);
+        auto store = open();
+        QCOMPARE(store->fileDropNoteDestination(), NoteDestination::newNote);
+        QSignalSpy spy(store.get(), &WorkspaceStore::fileDropNoteDestinationChanged);
+        store->setFileDropNoteDestination(NoteDestination::currentNote);
+        store->setFileDropNoteDestination(NoteDestination::currentNote);
+        QCOMPARE(spy.count(), 1);
+        store->setNote("existing");
+        store->attach({ folder() + "/a.m4a", m_now });
+        QCOMPARE(store->note(), QString("existing\n\n## Recording 9:30 AM\n\n![[a.m4a]]\n"));
+        store->setRecordingNoteDestination(NoteDestination::newNote);
+        store->attach({ folder() + "/录音-1-ABCD1234.m4a", m_now });
+        const NotePage page = *store->currentPage();
+        QCOMPARE(store->pages().size(), 2);
+        QCOMPARE(std::tuple(page.title, page.content),
+            std::tuple(QString("Recording Mar 1, 2026, 9:30 AM"),
+                QString("\n\n## Recording 9:30 AM\n\n![[录音-1-ABCD1234.m4a]]\n")));
+        QCOMPARE(page.attachments,
+            QList<NoteAudio>(
+                { { "录音-1-ABCD1234.m4a", m_now, TranscriptionStatus::queued, std::nullopt } }));
+        QCOMPARE(pagesInFile(), store->pages());
+        const QUuid created
+            = store->resolveNoteTarget(NoteInsertionTarget::existing(QUuid::createUuid()), "new");
+        QCOMPARE(std::tuple(store->pages().size(), store->pages().last().id, store->selectedPageID()),
+            std::tuple(3, created, created));
+        store.reset();
+        store = open();
+        QCOMPARE(std::tuple(store->recordingNoteDestination(), store->fileDropNoteDestination()),
+            std::tuple(NoteDestination::newNote, NoteDestination::currentNote));
+    }
+
+    // The speech language is read as each recording starts.
+    void recordingsInQuickSuccessionAreTranscribedInTurn()
+    {
+        fresh("en");
+        auto store = open();
+        QSignalSpy processing(store.get(), &WorkspaceStore::processingSpeechChanged);
+        const AudioRecording first = recording(*store, "first.m4a");
+        const AudioRecording second = recording(*store, "second.m4a");
+        store->attach(first);
+        store->attach(second);
+        // Both queued at once with their sections in order; the queue starts on the next turn.
+        QVERIFY(store->processingSpeech());
+        const QString withSections = store->note();
+        QVERIFY(withSections.indexOf("![[first.m4a]]") < withSections.indexOf("![[second.m4a]]"));
+
+        QTRY_COMPARE(m_speech->requests.size(), 1);
+        QCOMPARE(m_speech->requests.first().path, first.path);
+        m_profile->preferences()->setString("speechLanguage", QString("en-GB"));
+        // The user types while it is transcribed: the transcript follows what is there then.
+        store->setNote(withSections + "typed meanwhile");
+        m_speech->complete(QString("first words"));
+        QCOMPARE(store->note(), withSections + "typed meanwhile" + transcriptSection("first words"));
+        QCOMPARE(audioNamed(*store, "first.m4a").status, TranscriptionStatus::completed);
+
+        QTRY_COMPARE(m_speech->requests.size(), 2);
+        QCOMPARE(m_speech->requests.last().path, second.path);
+        QCOMPARE(m_speech->locales(), (QStringList { "zh-CN", "en-GB" })); // "zh-CN" without the key
+        m_speech->complete(QString("second words"));
+        QVERIFY(store->note().endsWith(transcriptSection("second words")));
+        QTRY_VERIFY(!store->processingSpeech());
+        QCOMPARE(processing.size(), 2); // on, then off once the queue ran dry
+        QCOMPARE(pagesInFile(), store->pages());
+        QVERIFY(QFileInfo::exists(first.path) && QFileInfo::exists(second.path));
+    }
+
+    void finishedRecordingReachesTheNote()
+    {
+        auto store = open();
+        m_backend->recordersCompleteLater = true;
+        RecordingStore* audio = store->audio();
+        audio->toggle();
+        QTRY_VERIFY(audio->isRecording());
+        QPointer<FakeRecorder> recorder = m_backend->recorders.last();
+        recorder->time = 2;
+        audio->toggle();
+        // Only once the last of its audio is in the file.
+        turnEventLoop();
+        QVERIFY(store->currentPage()->attachments.isEmpty());
+        recorder->complete();
+        const QString name = QFileInfo(recorder->path()).fileName();
+        QCOMPARE(store->currentPage()->attachments.value(0).filename, name);
+        QVERIFY(store->note().endsWith("![[" + name + "]]\n"));
+        QTRY_COMPARE(m_speech->requests.size(), 1);
+        QCOMPARE(requested(0), name);
+
+        // The store is gone before the recorder is: nothing is attached and nothing breaks.
+        std::unique_ptr<RecordingStore> orphan(store->audio());
+        orphan->setParent(nullptr);
+        store.reset();
+        orphan->toggle();
+        QTRY_VERIFY(orphan->isRecording());
+        orphan->toggle();
+        m_backend->recorders.last()->complete();
+    }
+
+    // Missing files fail and the queue goes on; failed ones can be retried.
+    void retries()
+    {
+        auto store = open();
+        const QUuid page = store->currentPage()->id;
+        // One never listed, one removed after the folder was read.
+        const AudioRecording removed = recording(*store, "removed.m4a");
+        QVERIFY(QFile::remove(removed.path));
+        store->attach({ QDir(folder()).filePath("never.m4a"), m_now });
+        store->attach(removed);
+        store->attach(recording(*store, "a.m4a"));
+        store->attach(recording(*store, "b.m4a"));
+        store->attach(recording(*store, "c.m4a"));
+        QTRY_COMPARE(m_speech->requests.size(), 1);
+        QCOMPARE(requested(0), QString("a.m4a"));
+        for (const QString name : { "never.m4a", "removed.m4a" })
+            QCOMPARE(audioNamed(*store, name).error, QString("本机音频文件不存在。"));
+        m_speech->complete(QString("甲"));
+        QTRY_COMPARE(m_speech->requests.size(), 2);
+        m_speech->fail("超时");
+        QCOMPARE(audioNamed(*store, "b.m4a").error, QString("超时"));
+        QTRY_COMPARE(m_speech->requests.size(), 3);
+
+        // Retrying anything not failed, or a name that matches nothing, changes nothing.
+        const QList<NotePage> before = store->pages();
+        for (const auto& [id, name] : { std::pair(page, "a.m4a"), std::pair(page, "c.m4a"),
+                 std::pair(page, "x.m4a"), std::pair(QUuid::createUuid(), "b.m4a") })
+            store->retryTranscription(id, name);
+        QCOMPARE(store->pages(), before);
+        // A failed one is queued again while c runs, and waits for its turn.
+        store->retryTranscription(page, "b.m4a");
+        QCOMPARE(audioNamed(*store, "b.m4a"),
+            (NoteAudio { "b.m4a", m_now, TranscriptionStatus::queued, std::nullopt }));
+        QCOMPARE(pagesInFile(), store->pages());
+        turnEventLoop();
+        QCOMPARE(m_speech->requests.size(), 3);
+        // A failure without words of its own still says that it failed.
+        m_speech->complete(StorageError {});
+        QCOMPARE(audioNamed(*store, "c.m4a").error, QString("识别失败"));
+        QTRY_COMPARE(m_speech->requests.size(), 4);
+        QCOMPARE(requested(3), QString("b.m4a"));
+        m_speech->complete(QString("乙"));
+        QTRY_VERIFY(!store->processingSpeech());
+        QCOMPARE(audioNamed(*store, "b.m4a").status, TranscriptionStatus::completed);
+    }
+
+    // An earlier page goes first, also when attached to later; stored data naming one
+    // recording twice on a page must leave neither entry queued once taken, or the queue
+    // would take it again and again.
+    void earlierPageGoesFirst()
+    {
+        auto store = open();
+        const QUuid first = store->currentPage()->id;
+        store->addPage();
+        store->attach(recording(*store, "b.m4a"));
+        store->attach(recording(*store, "c.m4a"));
+        QTRY_COMPARE(m_speech->requests.size(), 1);
+        recording(*store, "twice.m4a");
+        QList<NotePage> pages = store->pages();
+        pages[0].attachments = { { "twice.m4a", m_now, TranscriptionStatus::completed, std::nullopt },
+            { "twice.m4a", m_now, TranscriptionStatus::queued, std::nullopt } };
+        store->setPages(pages);
+        store->selectPage(first);
+        store->attach(recording(*store, "a.m4a"));
+        for (const QString name : { "b.m4a", "twice.m4a", "a.m4a", "c.m4a" }) {
+            QTRY_COMPARE(requested(m_speech->requests.size() - 1), name);
+            m_speech->complete(name);
+        }
+        QTRY_VERIFY(!store->processingSpeech());
+        QCOMPARE(m_speech->requests.size(), 4);
+        for (const NoteAudio& entry : store->pages().first().attachments)
+            QCOMPARE(entry.status, TranscriptionStatus::completed);
+    }
+
+    // The transcriber may outlive the store: its late answer reaches no one. At the next
+    // start what was transcribing or queued has failed; what was done stays as it was.
+    void quittingDuringTranscriptionFailsItAtNextStart()
+    {
+        auto store = open();
+        store->attach(recording(*store, "done.m4a"));
+        QTRY_COMPARE(m_speech->requests.size(), 1);
+        m_speech->complete(QString("完成"));
+        const QString path = recording(*store, "a.m4a").path;
+        store->attach({ path, m_now });
+        store->attach(recording(*store, "b.m4a"));
+        QTRY_COMPARE(audioNamed(*store, "a.m4a").status, TranscriptionStatus::transcribing);
+        std::unique_ptr<ScriptedTranscriber> survivor(m_speech.data());
+        survivor->setParent(nullptr);
+        store.reset();
+        survivor->complete(QString("太迟了"));
+
+        auto restarted = open();
+        for (const QString name : { "a.m4a", "b.m4a" })
+            QCOMPARE(audioNamed(*restarted, name).error, QString("上次识别未完成，点击重试。"));
+        QCOMPARE(audioNamed(*restarted, "done.m4a").status, TranscriptionStatus::completed);
+        QCOMPARE(pagesInFile(), restarted->pages());
+        QVERIFY(!restarted->note().contains("太迟了"));
+        // Start-up never resumes the queue by itself; retrying works in the new run.
+        turnEventLoop();
+        QCOMPARE(m_speech->requests.size(), 0);
+        restarted->retryTranscription(restarted->currentPage()->id, "a.m4a");
+        QTRY_COMPARE(m_speech->requests.size(), 1);
+        QCOMPARE(m_speech->requests.first().path, path);
+        QCOMPARE(audioNamed(*restarted, "a.m4a").status, TranscriptionStatus::transcribing);
+    }
+
+    // A page deleted during its transcription gets nothing; a provider gone before the
+    // store fails what it had and what comes after.
+    void goneTargetsGetNothing()
+    {
+        auto store = open();
+        store->addPage();
+        const QUuid doomed = store->currentPage()->id;
+        const AudioRecording a = recording(*store, "a.m4a");
+        store->attach(a);
+        QTRY_COMPARE(m_speech->requests.size(), 1);
+        store->removePage(doomed);
+        m_speech->complete(QString("不该出现"));
+        QTRY_VERIFY(!store->processingSpeech());
+        QVERIFY(!store->note().contains("不该出现") && !store->message());
+        QVERIFY(QFileInfo::exists(a.path)); // never deleted by the workspace
+
+        store->attach(recording(*store, "b.m4a"));
+        QTRY_COMPARE(m_speech->requests.size(), 2);
+        delete m_speech.data();
+        QCOMPARE(audioNamed(*store, "b.m4a").error, QString("语音识别暂不可用，请稍后重试。"));
+        QTRY_VERIFY(!store->processingSpeech());
+        store->attach(recording(*store, "c.m4a"));
+        QTRY_VERIFY(!store->processingSpeech());
+        QCOMPARE(audioNamed(*store, "c.m4a").status, TranscriptionStatus::failed);
     }
 };
 
