@@ -77,19 +77,16 @@ private slots:
 
         startTone(440);
         audio->toggle();
-        QTRY_VERIFY_WITH_TIMEOUT(audio->elapsed() >= 4.0, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(audio->elapsed() >= 2.0, 15000);
         audio->toggle();
         const double elapsedAtStop = audio->elapsed();
         QVERIFY2(!audio->errorMessage(), qPrintable(audio->errorText()));
         QVERIFY2(loudest > 0.05f, qPrintable(QString::number(loudest)));
-        QCOMPARE(audio->level(), 0.0f);
 
         // The note gets the recording once its file is complete: every second of it is there.
         QTRY_COMPARE_WITH_TIMEOUT(store.currentPage()->attachments.size(), 1, 5000);
         QCOMPARE(audio->recordings().first().filename(), store.currentPage()->attachments.first().filename);
         const double seconds = secondsOfTone(audio->recordings().first().path, 440);
-        qInfo("recorded %.3f s (%.3f s when stopped), loudest level %.3f", seconds, elapsedAtStop,
-            double(loudest));
         QVERIFY2(qAbs(seconds - elapsedAtStop) <= 0.25, qPrintable(QString::number(seconds)));
     }
 
@@ -101,7 +98,7 @@ private slots:
         {
             AacFileWriter writer;
             QVERIFY(!writer.open(library + "/录音-1-00000000.m4a"));
-            std::vector<float> tone(size_t(2.0 * 44100));
+            std::vector<float> tone(size_t(1.5 * 44100));
             for (size_t i = 0; i < tone.size(); ++i)
                 tone[i] = 0.5f * float(std::sin(2 * M_PI * 1000 * double(i) / 44100));
             QVERIFY(writer.write(tone.data(), qsizetype(tone.size())));
@@ -120,7 +117,7 @@ private slots:
         QVERIFY2(!player.errorMessage(), qPrintable(player.errorText()));
         listener.toggle();
         QTRY_COMPARE_WITH_TIMEOUT(captured.count(), 1, 5000);
-        QVERIFY(secondsOfTone(captured.first().first().value<AudioRecording>().path, 1000) > 1.0);
+        QVERIFY(secondsOfTone(captured.first().first().value<AudioRecording>().path, 1000) > 0.75);
     }
 
     void killedRecordingKeepsItsAudio()
@@ -128,7 +125,7 @@ private slots:
         const QString folder = m_profile->makeFolder("killed");
         startTone(440);
         QProcess helper;
-        helper.start(RECORDING_HELPER, { folder, "3" });
+        helper.start(RECORDING_HELPER, { folder, "2" });
         QVERIFY2(helper.waitForStarted(), qPrintable(helper.errorString()));
         while (!helper.canReadLine() && helper.state() == QProcess::Running)
             helper.waitForReadyRead(20000);
@@ -139,9 +136,9 @@ private slots:
 
         const QStringList files = QDir(folder).entryList({ "*.m4a" }, QDir::Files);
         QCOMPARE(files.size(), 1);
+        // At most the last second is lost.
         const double seconds = secondsOfTone(QDir(folder).filePath(files.first()), 440);
-        qInfo("%.3f s readable after the kill", seconds);
-        QVERIFY2(seconds >= 2.0, qPrintable(QString::number(seconds)));
+        QVERIFY2(seconds >= 1.0, qPrintable(QString::number(seconds)));
     }
 
     // Last, because the audio server is gone afterwards.
@@ -151,12 +148,12 @@ private slots:
         QSignalSpy published(&audio, &RecordingStore::recordingFinished);
         startTone(440);
         audio.toggle();
-        QTRY_VERIFY_WITH_TIMEOUT(audio.elapsed() >= 1.5, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(audio.elapsed() >= 1.0, 10000);
         QCOMPARE(QProcess::execute("pactl", { "exit" }), 0);
         QTRY_VERIFY_WITH_TIMEOUT(!audio.isRecording(), 10000);
         QCOMPARE(audio.errorText(), QString("录音意外中断，请检查已保存的音频。"));
         QTRY_COMPARE_WITH_TIMEOUT(published.count(), 1, 5000);
-        QVERIFY(secondsOfTone(published.first().first().value<AudioRecording>().path, 440) >= 1.0);
+        QVERIFY(secondsOfTone(published.first().first().value<AudioRecording>().path, 440) >= 0.5);
     }
 };
 

@@ -114,21 +114,42 @@ private slots:
 
     void cleanup() { m_shell.reset(); }
 
-    void aDropWithin24PointsDocksTheFrame()
+    // Docked by a drop that lands the frame (not the client area) within 24 points; a dock's
+    // strut refits it; focus moving to another program collapses it.
+    void aDroppedWindowDocksFollowsStrutsAndCollapsesOnFocusLoss()
     {
         controller()->setAutoCollapse(false);
-        dropAt(25);
-        QCOMPARE(controller()->dockedEdge(), std::nullopt);
-        QCOMPARE(frame().x(), 25);
         dropAt(24);
         QCOMPARE(controller()->dockedEdgeRawValue(), QString("left"));
         QTRY_COMPARE_WITH_TIMEOUT(frame().x(), available().left(), 2000);
-        QCOMPARE(frame().height(), available().height());
         QVERIFY(!controller()->isCollapsed());
+        {
+            const int fullHeight = available().height();
+            ScopedProcess trayer("trayer",
+                { "--SetDockType", "true", "--SetPartialStrut", "true", "--edge", "bottom", "--height", "40",
+                    "--widthtype", "request", "--align", "right" });
+            QTRY_VERIFY_WITH_TIMEOUT(available().height() < fullHeight, 5000);
+            QTRY_COMPARE_WITH_TIMEOUT(
+                frame(), QRect(available().topLeft(), QSize(frame().width(), available().height())), 10000);
+            QCOMPARE(controller()->dockedEdgeRawValue(), QString("left"));
+        }
+        controller()->setAutoCollapse(true);
+        QTRY_VERIFY_WITH_TIMEOUT(window()->isActiveWindow(), 10000);
+        ScopedProcess other(
+            "xmessage", { "-geometry", "300x100+300+300", "-name", "otherapp", "another application" });
+        QString otherId;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !(otherId = xdotool({ "search", "--classname", "otherapp" })).isEmpty(), 5000);
+        xdotool({ "windowactivate", otherId.split('\n').first() });
+        QTRY_VERIFY_WITH_TIMEOUT(controller()->isCollapsed(), 10000);
+        QTRY_VERIFY(!viewable(window()));
     }
 
-    void collapsedTheTabStandsOnTheEdgeAndAClickBringsTheWindowBack()
+    // Collapsed, the tab stands on the edge above everything on every desktop; the pointer
+    // on it opens the quick controls, leaving closes them, a click brings the window back.
+    void theCollapsedTabOpensQuickControlsAndExpands()
     {
+        pointAt(QPoint(640, 700));
         m_shell->store()->timer()->toggle();
         collapseAtTheLeftEdge();
         QTRY_VERIFY(!viewable(window()));
@@ -146,29 +167,27 @@ private slots:
             "the tab is not drawn where it stands");
 
         pointAt(tabFrame.center());
+        QuickControls* panel = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (panel = m_shell->app->edgeControls()->quickControls()) && panel->isVisible(), 2000);
+        const QRectF expected = SidebarGeometry::quickControlsFrame(ScreenCoordinates::toSidebar(tabFrame),
+            ScreenCoordinates::toSidebar(available()), SidebarEdge::left);
+        QTRY_COMPARE_WITH_TIMEOUT(panel->geometry(), ScreenCoordinates::toDesktop(expected), 2000);
+        QTRY_VERIFY(viewable(panel));
+        run("import", { "-window", "root", QDir(m_output).filePath("quick-controls-open.png") });
+        // The titles the window manager shows follow the language.
+        m_shell->setLanguage("zh-Hans");
+        QTRY_VERIFY(xProperty(tab(), "_NET_WM_NAME").contains("\"展开Tandrel\""));
+        pointAt(QPoint(900, 700));
+        QTRY_VERIFY_WITH_TIMEOUT(!panel->isVisible(), 2000);
+        QVERIFY(controller()->isCollapsed());
+
+        pointAt(tabFrame.center());
         xdotool({ "click", "1" });
         QTRY_VERIFY_WITH_TIMEOUT(!controller()->isCollapsed() && !controller()->isTransitioning(), 10000);
         QTRY_VERIFY(viewable(window()) && !viewable(tab()));
         QTRY_COMPARE_WITH_TIMEOUT(frame().x(), available().left(), 2000);
         QTRY_COMPARE_WITH_TIMEOUT(xdotool({ "getactivewindow" }).toULongLong(), quint64(xid(window())), 10000);
-    }
-
-    void focusMovingToAnotherProgramCollapses()
-    {
-        controller()->setAutoCollapse(false);
-        dropAt(5);
-        QCOMPARE(controller()->dockedEdgeRawValue(), QString("left"));
-        controller()->setAutoCollapse(true);
-        controller()->expand();
-        QTRY_VERIFY_WITH_TIMEOUT(window()->isActiveWindow(), 10000);
-        ScopedProcess other(
-            "xmessage", { "-geometry", "300x100+300+300", "-name", "otherapp", "another application" });
-        QString otherId;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            !(otherId = xdotool({ "search", "--classname", "otherapp" })).isEmpty(), 5000);
-        xdotool({ "windowactivate", otherId.split('\n').first() });
-        QTRY_VERIFY_WITH_TIMEOUT(controller()->isCollapsed(), 10000);
-        QTRY_VERIFY(!viewable(window()));
     }
 
     void pinnedTheWindowStaysAboveOnAllDesktops()
@@ -187,43 +206,6 @@ private slots:
         controller()->expand();
         QTRY_VERIFY_WITH_TIMEOUT(!controller()->isTransitioning(), 10000);
         QTRY_VERIFY(viewable(window()) && onAllDesktops(window()));
-    }
-
-    void aDockWithAStrutRefitsTheWindow()
-    {
-        controller()->setAutoCollapse(false);
-        dropAt(5);
-        QCOMPARE(controller()->dockedEdgeRawValue(), QString("left"));
-        const int fullHeight = available().height();
-        ScopedProcess trayer("trayer",
-            { "--SetDockType", "true", "--SetPartialStrut", "true", "--edge", "bottom", "--height", "40",
-                "--widthtype", "request", "--align", "right" });
-        QTRY_VERIFY_WITH_TIMEOUT(available().height() < fullHeight, 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(frame(), QRect(available().topLeft(), QSize(frame().width(), available().height())), 10000);
-        QCOMPARE(controller()->dockedEdgeRawValue(), QString("left"));
-    }
-
-    void thePointerOnTheTabOpensTheQuickControls()
-    {
-        pointAt(QPoint(640, 700));
-        collapseAtTheLeftEdge();
-        pointAt(tab()->geometry().center());
-        QuickControls* panel = nullptr;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (panel = m_shell->app->edgeControls()->quickControls()) && panel->isVisible(), 2000);
-        const QRectF expected
-            = SidebarGeometry::quickControlsFrame(ScreenCoordinates::toSidebar(tab()->geometry()),
-                ScreenCoordinates::toSidebar(available()), SidebarEdge::left);
-        QTRY_COMPARE_WITH_TIMEOUT(panel->geometry(), ScreenCoordinates::toDesktop(expected), 2000);
-        QTRY_VERIFY(viewable(panel));
-        run("import", { "-window", "root", QDir(m_output).filePath("quick-controls-open.png") });
-        // The titles the window manager shows follow the language.
-        m_shell->setLanguage("zh-Hans");
-        QTRY_VERIFY(xProperty(tab(), "_NET_WM_NAME").contains("\"展开Tandrel\""));
-
-        pointAt(QPoint(900, 700));
-        QTRY_VERIFY_WITH_TIMEOUT(!panel->isVisible(), 2000);
-        QVERIFY(controller()->isCollapsed());
     }
 };
 
