@@ -27,7 +27,7 @@ class TestDesktopNotifications : public QObject {
 
     qint64 m_lastSeen = 0;
     std::unique_ptr<TemporaryProfile> m_profile;
-    std::unique_ptr<WorkspaceStore> m_store;
+    std::unique_ptr<WorkspaceStore> m_store; // destroyed before the profile
 
     static QByteArray dunstctl(const QStringList& arguments)
     {
@@ -73,7 +73,6 @@ class TestDesktopNotifications : public QObject {
     // A store with the real notification service, ready once its first pass is done.
     WorkspaceStore& store(const QString& language)
     {
-        m_store.reset();
         m_profile = std::make_unique<TemporaryProfile>(language);
         m_store = std::make_unique<WorkspaceStore>(m_profile->preferences());
         m_store->timer()->setBeep([] { QFAIL("the timer beeped although notifications are allowed"); });
@@ -112,13 +111,6 @@ private slots:
     {
         QVERIFY2(!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"),
             "run through scripts/with-notifications");
-        newlyShown();
-    }
-
-    void cleanup()
-    {
-        m_store.reset();
-        m_profile.reset();
     }
 
     // One pass against the server: a reminder is shown once with the server reading markup,

@@ -101,24 +101,6 @@ private slots:
             QCOMPARE(parsed->toUTC(), QDateTime(QDate(2026, 2, 15), QTime(0, 0), QTimeZone("Asia/Shanghai")).toUTC());
     }
 
-    void dateKey_data()
-    {
-        QTest::addColumn<QDateTime>("moment");
-        QTest::addColumn<QString>("key");
-        // 16:30 UTC is already the next morning in Shanghai and still the same day in Los Angeles.
-        QTest::newRow("after Shanghai midnight")
-            << QDateTime(QDate(2026, 2, 15), QTime(16, 30), QTimeZone::utc()).toLocalTime() << "2026-02-16";
-        QTest::newRow("Los Angeles evening")
-            << QDateTime(QDate(2026, 12, 31), QTime(20, 0), QTimeZone("America/Los_Angeles")) << "2027-01-01";
-    }
-
-    void dateKey()
-    {
-        QFETCH(QDateTime, moment);
-        QFETCH(QString, key);
-        QCOMPARE(HolidayCalendar::dateKey(moment), key);
-    }
-
     // The sentence carries the count, the days until the first rest, today and the estimate.
     void summary_data()
     {
@@ -132,6 +114,7 @@ private slots:
         QTest::newRow("last minute of the week")
             << shanghai("2026-02-15 23:59:59") << QByteArray() << "0000001"
             << "Today is a day off · 1 days off this week";
+        // In Los Angeles this is still Sunday.
         QTest::newRow("first minute of the next week")
             << shanghai("2026-02-16 00:00:30") << QByteArray() << "1111111"
             << "Today is a day off · 7 days off this week";

@@ -9,45 +9,45 @@
 
 #include <memory>
 
+// The timer on a pinned clock, with a scripted notification centre.
+struct Fixture {
+    TemporaryProfile profile;
+    Preferences* prefs = profile.preferences();
+    std::shared_ptr<ScriptedNotificationBackend::State> centre = std::make_shared<ScriptedNotificationBackend::State>();
+    QDateTime now = QDateTime(QDate(2026, 3, 2), QTime(9, 0), Qt::UTC);
+    NotificationService notifications { std::make_unique<ScriptedNotificationBackend>(centre), [this] { return now; } };
+    std::unique_ptr<PomodoroTimer> timer;
+    int beeps = 0;
+
+    explicit Fixture(NotificationAccess access = NotificationAccess::allowed)
+    {
+        centre->access = access;
+        notifications.refreshAuthorization();
+        build();
+    }
+    void advance(double seconds) { now = now.addMSecs(qint64(seconds * 1000)); }
+    void build()
+    {
+        timer = std::make_unique<PomodoroTimer>(prefs, &notifications);
+        timer->setClock([this] { return now; });
+        timer->setBeep([this] { ++beeps; });
+    }
+    std::optional<ScheduledAlert> timerAlert() const
+    {
+        for (const ScheduledAlert& alert : notifications.desiredAlerts()) {
+            if (alert.id == NotificationService::timerID)
+                return alert;
+        }
+        return std::nullopt;
+    }
+};
+
 class TestPomodoroTimer : public QObject {
     Q_OBJECT
 
-    struct Fixture {
-        TemporaryProfile profile;
-        Preferences* prefs = profile.preferences();
-        std::shared_ptr<ScriptedNotificationBackend::State> centre
-            = std::make_shared<ScriptedNotificationBackend::State>();
-        std::unique_ptr<NotificationService> notifications;
-        std::unique_ptr<PomodoroTimer> timer;
-        QDateTime now = QDateTime(QDate(2026, 3, 2), QTime(9, 0), Qt::UTC);
-        int beeps = 0;
-
-        void advance(double seconds) { now = now.addMSecs(qint64(seconds * 1000)); }
-        void build()
-        {
-            timer = std::make_unique<PomodoroTimer>(prefs, notifications.get());
-            timer->setClock([this] { return now; });
-            timer->setBeep([this] { ++beeps; });
-        }
-        std::optional<ScheduledAlert> timerAlert() const
-        {
-            for (const ScheduledAlert& alert : notifications->desiredAlerts()) {
-                if (alert.id == NotificationService::timerID)
-                    return alert;
-            }
-            return std::nullopt;
-        }
-    };
-
-    std::unique_ptr<Fixture> fixture(NotificationAccess access = NotificationAccess::allowed)
+    static std::unique_ptr<Fixture> fixture(NotificationAccess access = NotificationAccess::allowed)
     {
-        auto f = std::make_unique<Fixture>();
-        f->centre->access = access;
-        f->notifications = std::make_unique<NotificationService>(
-            std::make_unique<ScriptedNotificationBackend>(f->centre), [now = &f->now] { return *now; });
-        f->notifications->refreshAuthorization();
-        f->build();
-        return f;
+        return std::make_unique<Fixture>(access);
     }
 
 private slots:

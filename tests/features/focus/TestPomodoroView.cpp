@@ -1,11 +1,7 @@
 #include "features/focus/FocusShortcutSource.h"
 #include "features/focus/InlineTimeDigit.h"
-#include "features/focus/PomodoroTimer.h"
 #include "features/focus/PomodoroView.h"
-#include "platform/notifications/NotificationService.h"
-#include "platform/preferences/Preferences.h"
-#include "support/ScriptedNotificationBackend.h"
-#include "support/TemporaryProfile.h"
+#include "support/StoreHarness.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -26,27 +22,20 @@ public:
 class TestPomodoroView : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TemporaryProfile> m_profile;
-    Preferences* m_prefs = nullptr;
-    std::unique_ptr<NotificationService> m_notifications;
-    std::unique_ptr<PomodoroTimer> m_timer;
+    std::unique_ptr<StoreHarness> h;
+    PomodoroTimer* m_timer = nullptr;
     std::unique_ptr<QWidget> m_window;
     PomodoroView* m_view = nullptr;
     QLineEdit* m_elsewhere = nullptr;
-    QDateTime m_now = QDateTime(QDate(2026, 3, 2), QTime(9, 0), Qt::UTC);
     int m_beeps = 0;
 
     void build(const QString& language)
     {
-        m_profile = std::make_unique<TemporaryProfile>(language);
-        m_prefs = m_profile->preferences();
-        m_notifications
-            = std::make_unique<NotificationService>(std::make_unique<ScriptedNotificationBackend>());
-        m_timer = std::make_unique<PomodoroTimer>(m_prefs, m_notifications.get());
-        m_timer->setClock([this] { return m_now; });
+        h = std::make_unique<StoreHarness>(language);
+        m_timer = h->timer();
         m_window = std::make_unique<QWidget>();
         auto* layout = new QVBoxLayout(m_window.get());
-        m_view = new PomodoroView(m_timer.get(), m_window.get());
+        m_view = new PomodoroView(m_timer, m_window.get());
         m_view->setBeep([this] { ++m_beeps; });
         m_elsewhere = new QLineEdit(m_window.get());
         m_elsewhere->setObjectName("elsewhere");
@@ -83,9 +72,7 @@ private slots:
     void cleanup()
     {
         m_window.reset();
-        m_timer.reset();
-        m_notifications.reset();
-        m_profile.reset();
+        h.reset();
         m_beeps = 0;
     }
 
@@ -131,35 +118,11 @@ private slots:
         QCOMPARE(m_beeps, beeps);
         QCOMPARE(m_timer->focusDuration(), focus);
         QCOMPARE(m_timer->breakDuration(), rest);
-        QCOMPARE(m_prefs->contains("focusDuration"), focus != 1500);
+        QCOMPARE(h->preferences()->contains("focusDuration"), focus != 1500);
     }
 
-    void durationsAreLockedOnceStarted()
-    {
-        build("zh-Hans");
-        InlineTimeDigit* minutes = digit("focusMinutesDigit");
-        QTest::mouseClick(find<QToolButton*>("timerToggleButton"), Qt::LeftButton);
-        QTest::mouseDClick(minutes, Qt::LeftButton, Qt::NoModifier, minutes->rect().center());
-        QVERIFY(!minutes->isEditing());
-        QTest::mouseClick(find<QToolButton*>("breakModeButton"), Qt::LeftButton);
-        QVERIFY(!find<QToolButton*>("breakModeButton")->isChecked());
-    }
-
-    void theCurrentRowCountsDownTheOtherShowsItsLength()
-    {
-        build("en");
-        m_timer->selectMode(true);
-        m_timer->toggle();
-        m_now = m_now.addSecs(61);
-        m_view->refresh();
-        QCOMPARE(shown("breakMinutesDigit"), QString("03"));
-        QCOMPARE(shown("breakSecondsDigit"), QString("59"));
-        QCOMPARE(shown("focusMinutesDigit"), QString("25"));
-        QCOMPARE(shown("focusSecondsDigit"), QString("00"));
-        QCOMPARE(PomodoroView::timeText(10859), QString("180:59"));
-    }
-
-    void startPauseHelpShowsTheShortcut()
+    // Started, the durations and the mode are locked and the help names the shortcut.
+    void whileRunning()
     {
         build("zh-Hans");
         auto* toggle = find<QToolButton*>("timerToggleButton");
@@ -172,6 +135,30 @@ private slots:
         emit shortcut.focusShortcutChanged();
         QCOMPARE(toggle->toolTip(), QString::fromUtf8("暂停（未设置）"));
         m_view->setShortcutSource(nullptr);
+
+        InlineTimeDigit* minutes = digit("focusMinutesDigit");
+        QTest::mouseDClick(minutes, Qt::LeftButton, Qt::NoModifier, minutes->rect().center());
+        QVERIFY(!minutes->isEditing());
+        QTest::mouseClick(find<QToolButton*>("breakModeButton"), Qt::LeftButton);
+        QVERIFY(!find<QToolButton*>("breakModeButton")->isChecked());
+    }
+
+    // The current row counts down, the other shows its length; redrawn only while visible.
+    void theCountdown()
+    {
+        build("en");
+        m_timer->selectMode(true);
+        m_timer->toggle();
+        h->now = h->now.addSecs(61);
+        m_view->refresh();
+        QCOMPARE(shown("breakMinutesDigit") + shown("breakSecondsDigit"), QString("0359"));
+        QCOMPARE(shown("focusMinutesDigit") + shown("focusSecondsDigit"), QString("2500"));
+        QCOMPARE(PomodoroView::timeText(10859), QString("180:59"));
+        QVERIFY(m_view->isRefreshing());
+        m_window->hide();
+        QVERIFY(!m_view->isRefreshing());
+        m_window->show();
+        QVERIFY(m_view->isRefreshing());
     }
 
     void theCompactFormIsOneButton()
@@ -181,13 +168,12 @@ private slots:
         m_view->setCompact(true);
         QVERIFY(!m_timer->isBreak());
         auto* compact = find<QToolButton*>("timerCompactButton");
-        QVERIFY(compact->isVisible());
-        QVERIFY(!find<QWidget*>("pomodoroFullForm")->isVisible());
+        QVERIFY(compact->isVisible() && !find<QWidget*>("pomodoroFullForm")->isVisible());
         QTRY_COMPARE(m_view->height(), 44);
 
         QTest::mouseClick(compact, Qt::LeftButton);
         QVERIFY(m_timer->isRunning());
-        m_now = m_now.addSecs(90);
+        h->now = h->now.addSecs(90);
         QTRY_COMPARE(compact->text(), QString("23:30"));
 
         // A running break survives the switch to compact.
@@ -197,16 +183,6 @@ private slots:
         m_timer->toggle();
         m_view->setCompact(true);
         QVERIFY(m_timer->isBreak());
-    }
-
-    void theCountdownIsRedrawnOnlyWhileVisible()
-    {
-        build("en");
-        QVERIFY(m_view->isRefreshing());
-        m_window->hide();
-        QVERIFY(!m_view->isRefreshing());
-        m_window->show();
-        QVERIFY(m_view->isRefreshing());
     }
 };
 

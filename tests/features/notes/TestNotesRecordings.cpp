@@ -9,7 +9,6 @@
 #include "features/notes/NotesView.h"
 #include "features/settings/SpeechModelDialog.h"
 #include "platform/audio/RecordingStore.h"
-#include "platform/preferences/Preferences.h"
 #include "platform/speech/ModelManager.h"
 #include "support/ScriptedChooser.h"
 #include "support/TemporaryProfile.h"
@@ -19,30 +18,22 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRandomGenerator>
 #include <QTimeZone>
 #include <QToolButton>
 #include <QtEndian>
 #include <QtTest>
 
-#include <memory>
-
 namespace {
-// Looks like a multilingual whisper model to the installer's header check.
-QByteArray modelBytes(qint32 vocabulary = 51865)
+// Looks like a multilingual whisper model to the installer's header check; 1 MiB, so that a
+// download can be cancelled midway.
+QByteArray modelBytes()
 {
-    QByteArray bytes(48, '\0');
+    QByteArray bytes(1024 * 1024, '\x5a');
     qToLittleEndian<quint32>(0x67676d6c, bytes.data());
-    qToLittleEndian<qint32>(vocabulary, bytes.data() + 4);
+    qToLittleEndian<qint32>(51865, bytes.data() + 4);
     qToLittleEndian<qint32>(1, bytes.data() + 44);
-    QRandomGenerator random(3);
-    while (bytes.size() < 1024 * 1024) {
-        const quint32 value = random.generate();
-        bytes.append(reinterpret_cast<const char*>(&value), 4);
-    }
     return bytes;
 }
-
 } // namespace
 
 class TestNotesRecordings : public QObject {

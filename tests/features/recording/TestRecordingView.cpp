@@ -3,18 +3,14 @@
 #include "features/recording/RecordingLevelMeter.h"
 #include "features/recording/RecordingLibraryDialog.h"
 #include "features/recording/RecordingView.h"
-#include "platform/audio/RecordingStore.h"
 #include "platform/storage/FileRevealer.h"
 #include "workspace/ContentView.h"
-#include "workspace/WorkspaceStore.h"
 
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
-
-#include <memory>
 
 namespace {
 class RememberingRevealer : public FileRevealer {
@@ -112,14 +108,11 @@ private slots:
         // The stopped recording went into the note and is listed.
         QTRY_COMPARE(h->store->currentPage()->attachments.size(), 1);
         QCOMPARE(library->text(), QString("录音记录 · 3"));
-    }
 
-    void compactButton()
-    {
-        auto view = makeView();
+        // The compact form is one button that records and counts.
         view->setCompact(true);
         auto* button = view->findChild<QPushButton*>("compactRecordButton");
-        QVERIFY(button->isVisible() && !view->findChild<QPushButton*>("recordButton")->isVisible());
+        QVERIFY(button->isVisible() && !record->isVisible());
         QCOMPARE(button->height(), 44);
         QTest::mouseClick(button, Qt::LeftButton);
         QTRY_VERIFY(audio()->isRecording());
@@ -128,7 +121,7 @@ private slots:
         QTest::mouseClick(button, Qt::LeftButton);
         QVERIFY(!audio()->isRecording());
         view->setCompact(false);
-        QVERIFY(view->findChild<QPushButton*>("recordButton")->isVisible());
+        QVERIFY(record->isVisible());
     }
 
     void errorAlertShowsAndClears()
@@ -137,9 +130,8 @@ private slots:
         auto view = makeView();
         QTest::mouseClick(view->findChild<QPushButton*>("recordButton"), Qt::LeftButton);
         QTRY_VERIFY(view->errorAlert() && view->errorAlert()->isVisible());
-        QMessageBox* alert = view->errorAlert();
-        QCOMPARE(alert->text(), audio()->errorText());
-        QTest::mouseClick(alert->findChild<QPushButton*>("okButton"), Qt::LeftButton);
+        QCOMPARE(view->errorAlert()->text(), audio()->errorText());
+        QTest::mouseClick(view->errorAlert()->findChild<QPushButton*>("okButton"), Qt::LeftButton);
         QVERIFY(!audio()->errorMessage());
         QTRY_VERIFY(!view->errorAlert());
     }
@@ -160,6 +152,9 @@ private slots:
         };
         QTRY_COMPARE(rowNames(library), listed());
         QVERIFY(!library->findChild<QWidget*>("libraryEmpty")->isVisible());
+        QTest::mouseClick(library->findChild<QPushButton*>("revealButton"), Qt::LeftButton);
+        QCOMPARE(m_revealer->revealed,
+            QStringList({ QFileInfo(QDir(folder()).filePath(listed().first())).absoluteFilePath() }));
 
         QTest::mouseClick(playButton(library, "old.m4a"), Qt::LeftButton);
         QCOMPARE(audio()->playingID(), QString("old.m4a"));
@@ -183,16 +178,11 @@ private slots:
         }
     }
 
-    void rowActionsInTheContentView()
+    // While the library is open, the store's message is shown over the library only;
+    // closed, the window's own alert shows it again.
+    void messagesInTheContentView()
     {
         addRecordings({ "a.m4a" });
-        {
-            auto view = makeView();
-            view->showLibrary();
-            QTest::mouseClick(view->library()->findChild<QPushButton*>("revealButton"), Qt::LeftButton);
-            QCOMPARE(m_revealer->revealed,
-                QStringList({ QFileInfo(QDir(folder()).filePath("a.m4a")).absoluteFilePath() }));
-        }
         ContentView content(h->store.get());
         content.resize(420, 800);
         content.show();
@@ -200,15 +190,12 @@ private slots:
         QVERIFY(view && view->isVisible());
         view->showLibrary();
         RecordingLibraryDialog* library = view->library();
-
-        // While the library is open, the store's message is shown over the library only.
         QTest::mouseClick(library->findChild<QPushButton*>("exportButton"), Qt::LeftButton);
         QTRY_VERIFY(library->messageAlert() && library->messageAlert()->isVisible());
         QCOMPARE(library->messageAlert()->text(), QString("请先在设置中选择 Obsidian 仓库。"));
         QVERIFY(!content.messageAlert());
         QTest::mouseClick(library->messageAlert()->findChild<QPushButton*>("okButton"), Qt::LeftButton);
         QVERIFY(!h->store->message());
-        // Closed, the window's own alert shows it again.
         library->accept();
         h->store->setMessage(QStringLiteral("另一条消息"));
         QTRY_VERIFY(content.messageAlert() && content.messageAlert()->isVisible());
