@@ -17,14 +17,6 @@
 
 #include <memory>
 
-namespace {
-std::vector<float> decodedSamples(const QString& path)
-{
-    const auto pcm = AudioFileDecoder::decodeAll(path, { 0, 0, AudioFileDecoder::SampleFormat::float32 });
-    return pcm ? ToneAnalysis::samples(*pcm) : std::vector<float>();
-}
-} // namespace
-
 class TestRecordingAudio : public QObject {
     Q_OBJECT
 
@@ -51,7 +43,8 @@ class TestRecordingAudio : public QObject {
     // Seconds of the tone in the file; 0 when it holds something else.
     static double secondsOfTone(const QString& path, double frequency)
     {
-        const std::vector<float> samples = decodedSamples(path);
+        const auto pcm = AudioFileDecoder::decodeAll(path, { 0, 0, AudioFileDecoder::SampleFormat::float32 });
+        const std::vector<float> samples = pcm ? ToneAnalysis::samples(*pcm) : std::vector<float>();
         if (ToneAnalysis::dominantFrequency(samples, 44100) != frequency || ToneAnalysis::rms(samples) < 0.05)
             return 0;
         return double(samples.size()) / 44100;

@@ -81,27 +81,30 @@ private slots:
     void endingAnEdit_data()
     {
         QTest::addColumn<QString>("digitName");
-        QTest::addColumn<QString>("text");
         QTest::addColumn<int>("key"); // 0: the focus moves elsewhere
+        QTest::addColumn<QString>("text");
         QTest::addColumn<qint64>("focus");
         QTest::addColumn<qint64>("rest");
         QTest::addColumn<int>("beeps");
         const int enter = Qt::Key_Return;
-        QTest::newRow("seconds") << "focusSecondsDigit" << "30" << enter << 1530ll << 330ll << 0;
-        QTest::newRow("180 minutes") << "focusMinutesDigit" << "180" << enter << 10800ll << 330ll << 0;
-        QTest::newRow("minutes above 180") << "focusMinutesDigit" << "181" << enter << 1500ll << 330ll << 1;
-        QTest::newRow("seconds above 59") << "focusSecondsDigit" << "60" << enter << 1500ll << 330ll << 1;
-        QTest::newRow("letters") << "focusMinutesDigit" << "abc" << enter << 1500ll << 330ll << 1;
-        QTest::newRow("no time at all") << "focusMinutesDigit" << "0" << enter << 1500ll << 330ll << 1;
-        QTest::newRow("zero minutes with seconds") << "breakMinutesDigit" << "00" << enter << 1500ll << 30ll << 0;
-        QTest::newRow("escape") << "focusMinutesDigit" << "abc" << int(Qt::Key_Escape) << 1500ll << 330ll << 0;
-        QTest::newRow("leaving the field") << "focusMinutesDigit" << "45" << 0 << 2700ll << 330ll << 0;
+        QTest::newRow("seconds") << "focusSecondsDigit" << enter << "30" << 1530ll << 330ll << 0;
+        QTest::newRow("180 minutes") << "focusMinutesDigit" << enter << "180" << 10800ll << 330ll << 0;
+        QTest::newRow("minutes above 180") << "focusMinutesDigit" << enter << "181" << 1500ll << 330ll << 1;
+        QTest::newRow("seconds above 59") << "focusSecondsDigit" << enter << "60" << 1500ll << 330ll << 1;
+        QTest::newRow("letters") << "focusMinutesDigit" << enter << "abc" << 1500ll << 330ll << 1;
+        QTest::newRow("no time at all") << "focusMinutesDigit" << enter << "0" << 1500ll << 330ll << 1;
+        QTest::newRow("zero minutes with seconds")
+            << "breakMinutesDigit" << enter << "00" << 1500ll << 30ll << 0;
+        QTest::newRow("escape") << "focusMinutesDigit" << int(Qt::Key_Escape) << "abc" << 1500ll << 330ll
+                                << 0;
+        QTest::newRow("leaving the field") << "focusMinutesDigit" << 0 << "45" << 2700ll << 330ll << 0;
     }
+
     void endingAnEdit()
     {
         QFETCH(QString, digitName);
-        QFETCH(QString, text);
         QFETCH(int, key);
+        QFETCH(QString, text);
         QFETCH(qint64, focus);
         QFETCH(qint64, rest);
         QFETCH(int, beeps);
