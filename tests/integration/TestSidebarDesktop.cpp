@@ -65,13 +65,6 @@ class TestSidebarDesktop : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(!controller()->findChild<DelayedJob*>("moveDebounce")->isPending(), 5000);
     }
 
-    void collapseAtTheLeftEdge()
-    {
-        dropAt(10);
-        QTRY_VERIFY_WITH_TIMEOUT(controller()->isCollapsed() && !controller()->isTransitioning(), 10000);
-        QTRY_VERIFY(viewable(tab()));
-    }
-
     // The share of `rect` drawn in the tab's dark surface (not the empty screen, not a hole).
     double tabShareOnScreen(const QString& name) const
     {
@@ -151,8 +144,9 @@ private slots:
     {
         pointAt(QPoint(640, 700));
         m_shell->store()->timer()->toggle();
-        collapseAtTheLeftEdge();
-        QTRY_VERIFY(!viewable(window()));
+        dropAt(10);
+        QTRY_VERIFY_WITH_TIMEOUT(controller()->isCollapsed() && !controller()->isTransitioning(), 10000);
+        QTRY_VERIFY(viewable(tab()) && !viewable(window()));
         const QRect tabFrame = tab()->geometry();
         QCOMPARE(tabFrame.size(), QSize(52, std::min(available().height(), 164)));
         QCOMPARE(tabFrame.left(), available().left());
