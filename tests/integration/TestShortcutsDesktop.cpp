@@ -3,7 +3,6 @@
 // (scripts/with-display): the window manager must hand the focus back. The key grabs
 // themselves are tested in tests/platform/shortcuts/TestX11HotKeys.cpp, what each action
 // does in tests/app/TestSidebarApp.cpp.
-#include "features/focus/PomodoroTimer.h"
 #include "platform/shortcuts/ShortcutManager.h"
 #include "support/ShellHarness.h"
 
@@ -35,8 +34,6 @@ class TestShortcutsDesktop : public QObject {
         WAIT_FOR(!QApplication::activeWindow());
     }
 
-    PomodoroTimer* timer() const { return m_app->store()->timer(); }
-
 private slots:
     void initTestCase()
     {
@@ -56,14 +53,6 @@ private slots:
         m_shell.reset();
         m_otherWindow.kill();
         m_otherWindow.waitForFinished();
-    }
-
-    void theFocusShortcutStartsAndPausesTheTimer()
-    {
-        for (bool running : { true, false }) {
-            QVERIFY(xdotool({ "key", "ctrl+alt+p" }));
-            WAIT_FOR(timer()->isRunning() == running);
-        }
     }
 
     void theSidebarShortcutExpandsTheCollapsedSidebar()
