@@ -60,9 +60,7 @@ class TestWeeklyRestView : public QObject {
     // The refresh the view's own minute timer would run.
     void tick() const
     {
-        auto* timer = m_view->findChild<QTimer*>("weeklyRestRefreshTimer");
-        QVERIFY(timer);
-        QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
+        QVERIFY(QMetaObject::invokeMethod(m_view->findChild<QTimer*>("weeklyRestRefreshTimer"), "timeout"));
     }
 
 private slots:
