@@ -1,29 +1,16 @@
 // Recording and playback against a real audio server with a virtual microphone
 // (scripts/with-audio): what is played into the default sink is what the microphone hears.
 
-#include "platform/audio/AacFileWriter.h"
 #include "platform/audio/AudioFileDecoder.h"
 #include "platform/audio/RecordingStore.h"
 #include "support/TemporaryProfile.h"
 #include "support/ToneAnalysis.h"
-#include "workspace/RecordingNotifications.h"
-#include "workspace/WorkspaceStore.h"
 
 #include <QDir>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <memory>
-
-namespace {
-std::vector<float> decodedSamples(const QString& path)
-{
-    const auto pcm = AudioFileDecoder::decodeAll(path, { 0, 0, AudioFileDecoder::SampleFormat::float32 });
-    return pcm ? ToneAnalysis::samples(*pcm) : std::vector<float>();
-}
-} // namespace
 
 class TestRecordingAudio : public QObject {
     Q_OBJECT
@@ -51,7 +38,8 @@ class TestRecordingAudio : public QObject {
     // Seconds of the tone in the file; 0 when it holds something else.
     static double secondsOfTone(const QString& path, double frequency)
     {
-        const std::vector<float> samples = decodedSamples(path);
+        const auto pcm = AudioFileDecoder::decodeAll(path, { 0, 0, AudioFileDecoder::SampleFormat::float32 });
+        const std::vector<float> samples = pcm ? ToneAnalysis::samples(*pcm) : std::vector<float>();
         if (ToneAnalysis::dominantFrequency(samples, 44100) != frequency || ToneAnalysis::rms(samples) < 0.05)
             return 0;
         return double(samples.size()) / 44100;
@@ -65,62 +53,39 @@ private slots:
         m_profile.reset();
     }
 
-    void recordsToneIntoNote()
+    // Every second heard until the stop is in the file once it is published (into a note:
+    // test_transcription_end_to_end). Played back with the tone silenced, another recorder
+    // hears it again, and the player lets go by itself at the end, without a message.
+    void recordsAndPlaysBack()
     {
-        WorkspaceStore::Services services;
-        services.notifications = new RecordingNotifications;
-        WorkspaceStore store(m_profile->preferences(), services);
-        RecordingStore* audio = store.audio();
+        RecordingStore audio(m_profile->path("recorded"), nullptr);
+        QSignalSpy published(&audio, &RecordingStore::recordingFinished);
         float loudest = 0;
         connect(
-            audio, &RecordingStore::levelChanged, this, [&] { loudest = std::max(loudest, audio->level()); });
-
+            &audio, &RecordingStore::levelChanged, this, [&] { loudest = std::max(loudest, audio.level()); });
         startTone(440);
-        audio->toggle();
-        QTRY_VERIFY_WITH_TIMEOUT(audio->elapsed() >= 4.0, 15000);
-        audio->toggle();
-        const double elapsedAtStop = audio->elapsed();
-        QVERIFY2(!audio->errorMessage(), qPrintable(audio->errorText()));
+        audio.toggle();
+        QTRY_VERIFY_WITH_TIMEOUT(audio.elapsed() >= 2.0, 15000);
+        audio.toggle();
+        const double elapsedAtStop = audio.elapsed();
+        QVERIFY2(!audio.errorMessage(), qPrintable(audio.errorText()));
         QVERIFY2(loudest > 0.05f, qPrintable(QString::number(loudest)));
-        QCOMPARE(audio->level(), 0.0f);
-
-        // The note gets the recording once its file is complete: every second of it is there.
-        QTRY_COMPARE_WITH_TIMEOUT(store.currentPage()->attachments.size(), 1, 5000);
-        QCOMPARE(audio->recordings().first().filename(), store.currentPage()->attachments.first().filename);
-        const double seconds = secondsOfTone(audio->recordings().first().path, 440);
-        qInfo("recorded %.3f s (%.3f s when stopped), loudest level %.3f", seconds, elapsedAtStop,
-            double(loudest));
+        QTRY_COMPARE_WITH_TIMEOUT(published.count(), 1, 5000);
+        const double seconds = secondsOfTone(published.first().first().value<AudioRecording>().path, 440);
         QVERIFY2(qAbs(seconds - elapsedAtStop) <= 0.25, qPrintable(QString::number(seconds)));
-    }
 
-    void playsRecordingToTheOutput()
-    {
-        // A recording of a 1 kHz tone, played by one store while another records the
-        // output: what comes back is that tone.
-        const QString library = m_profile->makeFolder("library");
-        {
-            AacFileWriter writer;
-            QVERIFY(!writer.open(library + "/录音-1-00000000.m4a"));
-            std::vector<float> tone(size_t(2.0 * 44100));
-            for (size_t i = 0; i < tone.size(); ++i)
-                tone[i] = 0.5f * float(std::sin(2 * M_PI * 1000 * double(i) / 44100));
-            QVERIFY(writer.write(tone.data(), qsizetype(tone.size())));
-            QVERIFY(writer.finish());
-        }
-        RecordingStore player(library, nullptr);
+        stopTone();
         RecordingStore listener(m_profile->path("captures"), nullptr);
         QSignalSpy captured(&listener, &RecordingStore::recordingFinished);
         listener.toggle();
         QTRY_VERIFY_WITH_TIMEOUT(listener.isRecording(), 5000);
-
-        player.play(player.recordings().first());
-        QVERIFY(player.isPlaying());
-        // Played to the end, the player lets go by itself, without a message.
-        QTRY_VERIFY_WITH_TIMEOUT(!player.isPlaying(), 8000);
-        QVERIFY2(!player.errorMessage(), qPrintable(player.errorText()));
+        audio.play(published.first().first().value<AudioRecording>());
+        QVERIFY(audio.isPlaying());
+        QTRY_VERIFY_WITH_TIMEOUT(!audio.isPlaying(), 8000);
+        QVERIFY2(!audio.errorMessage(), qPrintable(audio.errorText()));
         listener.toggle();
         QTRY_COMPARE_WITH_TIMEOUT(captured.count(), 1, 5000);
-        QVERIFY(secondsOfTone(captured.first().first().value<AudioRecording>().path, 1000) > 1.0);
+        QVERIFY(secondsOfTone(captured.first().first().value<AudioRecording>().path, 440) > 1.0);
     }
 
     void killedRecordingKeepsItsAudio()
@@ -128,7 +93,7 @@ private slots:
         const QString folder = m_profile->makeFolder("killed");
         startTone(440);
         QProcess helper;
-        helper.start(RECORDING_HELPER, { folder, "3" });
+        helper.start(RECORDING_HELPER, { folder, "2" });
         QVERIFY2(helper.waitForStarted(), qPrintable(helper.errorString()));
         while (!helper.canReadLine() && helper.state() == QProcess::Running)
             helper.waitForReadyRead(20000);
@@ -139,9 +104,9 @@ private slots:
 
         const QStringList files = QDir(folder).entryList({ "*.m4a" }, QDir::Files);
         QCOMPARE(files.size(), 1);
+        // At most the last second is lost.
         const double seconds = secondsOfTone(QDir(folder).filePath(files.first()), 440);
-        qInfo("%.3f s readable after the kill", seconds);
-        QVERIFY2(seconds >= 2.0, qPrintable(QString::number(seconds)));
+        QVERIFY2(seconds >= 1.0, qPrintable(QString::number(seconds)));
     }
 
     // Last, because the audio server is gone afterwards.
@@ -151,12 +116,12 @@ private slots:
         QSignalSpy published(&audio, &RecordingStore::recordingFinished);
         startTone(440);
         audio.toggle();
-        QTRY_VERIFY_WITH_TIMEOUT(audio.elapsed() >= 1.5, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(audio.elapsed() >= 1.0, 10000);
         QCOMPARE(QProcess::execute("pactl", { "exit" }), 0);
         QTRY_VERIFY_WITH_TIMEOUT(!audio.isRecording(), 10000);
         QCOMPARE(audio.errorText(), QString("录音意外中断，请检查已保存的音频。"));
         QTRY_COMPARE_WITH_TIMEOUT(published.count(), 1, 5000);
-        QVERIFY(secondsOfTone(published.first().first().value<AudioRecording>().path, 440) >= 1.0);
+        QVERIFY(secondsOfTone(published.first().first().value<AudioRecording>().path, 440) >= 0.5);
     }
 };
 

@@ -1,14 +1,12 @@
-// The three global shortcuts of the running shell, pressed with xdotool while another
+// The global shortcuts of the running shell, pressed with xdotool while another
 // application's window has the keyboard focus, on a real X server with a window manager
-// (scripts/with-display) and a real audio server with a virtual microphone
-// (scripts/with-audio). The key grabs themselves (held keys, NumLock, a grab held by
-// another client) are tested in tests/platform/shortcuts/TestX11HotKeys.cpp.
-#include "features/focus/PomodoroTimer.h"
+// (scripts/with-display): the window manager must hand the focus back. The key grabs
+// themselves are tested in tests/platform/shortcuts/TestX11HotKeys.cpp, what each action
+// does in tests/app/TestSidebarApp.cpp.
 #include "platform/shortcuts/ShortcutManager.h"
 #include "support/ShellHarness.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QProcess>
 #include <QtTest>
 
@@ -36,8 +34,6 @@ class TestShortcutsDesktop : public QObject {
         WAIT_FOR(!QApplication::activeWindow());
     }
 
-    PomodoroTimer* timer() const { return m_app->store()->timer(); }
-
 private slots:
     void initTestCase()
     {
@@ -59,14 +55,6 @@ private slots:
         m_otherWindow.waitForFinished();
     }
 
-    void theFocusShortcutStartsAndPausesTheTimer()
-    {
-        for (bool running : { true, false }) {
-            QVERIFY(xdotool({ "key", "ctrl+alt+p" }));
-            WAIT_FOR(timer()->isRunning() == running);
-        }
-    }
-
     void theSidebarShortcutExpandsTheCollapsedSidebar()
     {
         SidebarWindowController* controller = m_app->windowController();
@@ -76,22 +64,6 @@ private slots:
         QVERIFY(xdotool({ "key", "ctrl+alt+space" }));
         WAIT_FOR(!controller->isCollapsed() && QApplication::activeWindow() == m_app->window());
         focusTheOtherApplication();
-    }
-
-    void theRecordingShortcutRecordsAndAttaches()
-    {
-        RecordingStore* recorder = m_app->store()->audio();
-        QVERIFY(xdotool({ "key", "ctrl+alt+r" }));
-        WAIT_FOR(recorder->isRecording());
-        QVERIFY2(!recorder->errorMessage(), qPrintable(recorder->errorText()));
-        WAIT_FOR(recorder->elapsed() >= 1.0);
-        QVERIFY(xdotool({ "key", "ctrl+alt+r" }));
-        WAIT_FOR(!recorder->isRecording());
-        WAIT_FOR(!m_app->store()->pages().first().attachments.isEmpty());
-        const NotePage page = m_app->store()->pages().first();
-        QVERIFY(page.content.contains("![[" + page.attachments.first().filename + "]]"));
-        const auto recording = recorder->recording(page.attachments.first().filename);
-        QVERIFY(recording && QFileInfo(recording->path).size() > 1000);
     }
 };
 

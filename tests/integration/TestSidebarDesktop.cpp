@@ -65,13 +65,6 @@ class TestSidebarDesktop : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(!controller()->findChild<DelayedJob*>("moveDebounce")->isPending(), 5000);
     }
 
-    void collapseAtTheLeftEdge()
-    {
-        dropAt(10);
-        QTRY_VERIFY_WITH_TIMEOUT(controller()->isCollapsed() && !controller()->isTransitioning(), 10000);
-        QTRY_VERIFY(viewable(tab()));
-    }
-
     // The share of `rect` drawn in the tab's dark surface (not the empty screen, not a hole).
     double tabShareOnScreen(const QString& name) const
     {
@@ -114,52 +107,26 @@ private slots:
 
     void cleanup() { m_shell.reset(); }
 
-    void aDropWithin24PointsDocksTheFrame()
+    // Docked by a drop that lands the frame (not the client area) within 24 points; a dock's
+    // strut refits it; focus moving to another program collapses it.
+    void aDroppedWindowDocksFollowsStrutsAndCollapsesOnFocusLoss()
     {
         controller()->setAutoCollapse(false);
-        dropAt(25);
-        QCOMPARE(controller()->dockedEdge(), std::nullopt);
-        QCOMPARE(frame().x(), 25);
         dropAt(24);
         QCOMPARE(controller()->dockedEdgeRawValue(), QString("left"));
         QTRY_COMPARE_WITH_TIMEOUT(frame().x(), available().left(), 2000);
-        QCOMPARE(frame().height(), available().height());
         QVERIFY(!controller()->isCollapsed());
-    }
-
-    void collapsedTheTabStandsOnTheEdgeAndAClickBringsTheWindowBack()
-    {
-        m_shell->store()->timer()->toggle();
-        collapseAtTheLeftEdge();
-        QTRY_VERIFY(!viewable(window()));
-        const QRect tabFrame = tab()->geometry();
-        QCOMPARE(tabFrame.size(), QSize(52, std::min(available().height(), 164)));
-        QCOMPARE(tabFrame.left(), available().left());
-        const QString info = run("xwininfo", { "-id", hex(xid(tab())) });
-        QVERIFY2(info.contains(QStringLiteral("Absolute upper-left X:  %1\n  Absolute upper-left Y:  %2")
-                                   .arg(tabFrame.left())
-                                   .arg(tabFrame.top())),
-            qPrintable(info));
-        QTRY_VERIFY(onAllDesktops(tab()) && above(tab()));
-        QVERIFY(tab()->timerDot()->isVisible());
-        QTRY_VERIFY2(tabShareOnScreen("collapsed-tab-timer-running.png") > 0.6,
-            "the tab is not drawn where it stands");
-
-        pointAt(tabFrame.center());
-        xdotool({ "click", "1" });
-        QTRY_VERIFY_WITH_TIMEOUT(!controller()->isCollapsed() && !controller()->isTransitioning(), 10000);
-        QTRY_VERIFY(viewable(window()) && !viewable(tab()));
-        QTRY_COMPARE_WITH_TIMEOUT(frame().x(), available().left(), 2000);
-        QTRY_COMPARE_WITH_TIMEOUT(xdotool({ "getactivewindow" }).toULongLong(), quint64(xid(window())), 10000);
-    }
-
-    void focusMovingToAnotherProgramCollapses()
-    {
-        controller()->setAutoCollapse(false);
-        dropAt(5);
-        QCOMPARE(controller()->dockedEdgeRawValue(), QString("left"));
+        {
+            const int fullHeight = available().height();
+            ScopedProcess trayer("trayer",
+                { "--SetDockType", "true", "--SetPartialStrut", "true", "--edge", "bottom", "--height", "40",
+                    "--widthtype", "request", "--align", "right" });
+            QTRY_VERIFY_WITH_TIMEOUT(available().height() < fullHeight, 5000);
+            QTRY_COMPARE_WITH_TIMEOUT(
+                frame(), QRect(available().topLeft(), QSize(frame().width(), available().height())), 10000);
+            QCOMPARE(controller()->dockedEdgeRawValue(), QString("left"));
+        }
         controller()->setAutoCollapse(true);
-        controller()->expand();
         QTRY_VERIFY_WITH_TIMEOUT(window()->isActiveWindow(), 10000);
         ScopedProcess other(
             "xmessage", { "-geometry", "300x100+300+300", "-name", "otherapp", "another application" });
@@ -169,6 +136,48 @@ private slots:
         xdotool({ "windowactivate", otherId.split('\n').first() });
         QTRY_VERIFY_WITH_TIMEOUT(controller()->isCollapsed(), 10000);
         QTRY_VERIFY(!viewable(window()));
+    }
+
+    // Collapsed, the tab stands on the edge above everything on every desktop; the pointer
+    // on it opens the quick controls, leaving closes them, a click brings the window back.
+    void theCollapsedTabOpensQuickControlsAndExpands()
+    {
+        pointAt(QPoint(640, 700));
+        m_shell->store()->timer()->toggle();
+        dropAt(10);
+        QTRY_VERIFY_WITH_TIMEOUT(controller()->isCollapsed() && !controller()->isTransitioning(), 10000);
+        QTRY_VERIFY(viewable(tab()) && !viewable(window()));
+        const QRect tabFrame = tab()->geometry();
+        QCOMPARE(tabFrame.size(), QSize(52, std::min(available().height(), 164)));
+        QCOMPARE(tabFrame.left(), available().left());
+        QTRY_VERIFY(onAllDesktops(tab()) && above(tab()));
+        QVERIFY(tab()->timerDot()->isVisible());
+        QTRY_VERIFY2(tabShareOnScreen("collapsed-tab-timer-running.png") > 0.6,
+            "the tab is not drawn where it stands");
+
+        pointAt(tabFrame.center());
+        QuickControls* panel = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (panel = m_shell->app->edgeControls()->quickControls()) && panel->isVisible(), 2000);
+        const QRectF expected = SidebarGeometry::quickControlsFrame(ScreenCoordinates::toSidebar(tabFrame),
+            ScreenCoordinates::toSidebar(available()), SidebarEdge::left);
+        QTRY_COMPARE_WITH_TIMEOUT(panel->geometry(), ScreenCoordinates::toDesktop(expected), 2000);
+        QTRY_VERIFY(viewable(panel));
+        run("import", { "-window", "root", QDir(m_output).filePath("quick-controls-open.png") });
+        // The titles the window manager shows follow the language.
+        m_shell->setLanguage("zh-Hans");
+        QTRY_VERIFY(xProperty(tab(), "_NET_WM_NAME").contains("\"展开Tandrel\""));
+        pointAt(QPoint(900, 700));
+        QTRY_VERIFY_WITH_TIMEOUT(!panel->isVisible(), 2000);
+        QVERIFY(controller()->isCollapsed());
+
+        pointAt(tabFrame.center());
+        xdotool({ "click", "1" });
+        QTRY_VERIFY_WITH_TIMEOUT(!controller()->isCollapsed() && !controller()->isTransitioning(), 10000);
+        QTRY_VERIFY(viewable(window()) && !viewable(tab()));
+        QTRY_COMPARE_WITH_TIMEOUT(frame().x(), available().left(), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            xdotool({ "getactivewindow" }).toULongLong(), quint64(xid(window())), 10000);
     }
 
     void pinnedTheWindowStaysAboveOnAllDesktops()
@@ -187,43 +196,6 @@ private slots:
         controller()->expand();
         QTRY_VERIFY_WITH_TIMEOUT(!controller()->isTransitioning(), 10000);
         QTRY_VERIFY(viewable(window()) && onAllDesktops(window()));
-    }
-
-    void aDockWithAStrutRefitsTheWindow()
-    {
-        controller()->setAutoCollapse(false);
-        dropAt(5);
-        QCOMPARE(controller()->dockedEdgeRawValue(), QString("left"));
-        const int fullHeight = available().height();
-        ScopedProcess trayer("trayer",
-            { "--SetDockType", "true", "--SetPartialStrut", "true", "--edge", "bottom", "--height", "40",
-                "--widthtype", "request", "--align", "right" });
-        QTRY_VERIFY_WITH_TIMEOUT(available().height() < fullHeight, 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(frame(), QRect(available().topLeft(), QSize(frame().width(), available().height())), 10000);
-        QCOMPARE(controller()->dockedEdgeRawValue(), QString("left"));
-    }
-
-    void thePointerOnTheTabOpensTheQuickControls()
-    {
-        pointAt(QPoint(640, 700));
-        collapseAtTheLeftEdge();
-        pointAt(tab()->geometry().center());
-        QuickControls* panel = nullptr;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (panel = m_shell->app->edgeControls()->quickControls()) && panel->isVisible(), 2000);
-        const QRectF expected
-            = SidebarGeometry::quickControlsFrame(ScreenCoordinates::toSidebar(tab()->geometry()),
-                ScreenCoordinates::toSidebar(available()), SidebarEdge::left);
-        QTRY_COMPARE_WITH_TIMEOUT(panel->geometry(), ScreenCoordinates::toDesktop(expected), 2000);
-        QTRY_VERIFY(viewable(panel));
-        run("import", { "-window", "root", QDir(m_output).filePath("quick-controls-open.png") });
-        // The titles the window manager shows follow the language.
-        m_shell->setLanguage("zh-Hans");
-        QTRY_VERIFY(xProperty(tab(), "_NET_WM_NAME").contains("\"展开Tandrel\""));
-
-        pointAt(QPoint(900, 700));
-        QTRY_VERIFY_WITH_TIMEOUT(!panel->isVisible(), 2000);
-        QVERIFY(controller()->isCollapsed());
     }
 };
 

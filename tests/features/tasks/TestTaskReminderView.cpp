@@ -73,54 +73,35 @@ private slots:
         QCOMPARE(inEditor<QPushButton*>("removeReminderButton")->isVisible(), reminder.has_value());
     }
 
-    void savingAPastTimeIsRefused()
-    {
-        view("zh-Hans");
-        QTest::mouseClick(bell(), Qt::LeftButton);
-        auto* picker = inEditor<QDateTimeEdit*>("reminderDateField");
-        picker->setDateTime(m_now.addSecs(-3600));
-        QTest::mouseClick(inEditor<QPushButton*>("saveReminderButton"), Qt::LeftButton);
-        auto* validation = inEditor<QLabel*>("reminderValidationLabel");
-        QVERIFY(validation->isVisible() && m_view->editor()->isVisible());
-        QVERIFY(m_saved.isEmpty());
-
-        // A quick choice only moves the picker and clears the message; saving then succeeds.
-        QTest::mouseClick(inEditor<QPushButton*>("reminderInTenMinutesButton"), Qt::LeftButton);
-        QVERIFY(!validation->isVisible());
-        QVERIFY(m_saved.isEmpty() && m_view->editor()->isVisible());
-        m_now = m_now.addSecs(120);
-        QTest::keyClick(m_view->editor(), Qt::Key_Return);
-        QCOMPARE(m_saved, QList<std::optional<QDateTime>> { m_now.addSecs(480) });
-        QVERIFY(!m_view->editor()->isVisible());
-    }
-
-    void aTimeThatPassedWhileEditingIsRefused()
+    // A time that passed while editing is refused with a message; a quick choice only moves
+    // the picker and clears it; saving then succeeds; reopening starts afresh.
+    void aPastTimeIsRefused()
     {
         view("en", 30);
         QTest::mouseClick(bell(), Qt::LeftButton);
         m_now = m_now.addSecs(61);
         QTest::mouseClick(inEditor<QPushButton*>("saveReminderButton"), Qt::LeftButton);
         QCOMPARE(m_view->validation(), QString("Choose a future reminder time."));
-        QVERIFY(m_saved.isEmpty());
-        // Reopening starts afresh.
-        m_view->editor()->close();
+        QVERIFY(inEditor<QLabel*>("reminderValidationLabel")->isVisible() && m_saved.isEmpty());
+
+        QTest::mouseClick(inEditor<QPushButton*>("reminderInTenMinutesButton"), Qt::LeftButton);
+        QVERIFY(!m_view->validation() && m_saved.isEmpty() && m_view->editor()->isVisible());
+        m_now = m_now.addSecs(120);
+        QTest::keyClick(m_view->editor(), Qt::Key_Return);
+        QCOMPARE(m_saved, QList<std::optional<QDateTime>> { m_now.addSecs(480) });
+        QVERIFY(!m_view->editor()->isVisible());
         QTest::mouseClick(bell(), Qt::LeftButton);
-        QVERIFY(!m_view->validation());
         QCOMPARE(m_view->reminderDate(), m_now.addSecs(60));
     }
 
-    void cancelAndRemove()
+    // (Removing is checked through the task row below.)
+    void cancellingSavesNothing()
     {
         view("en", 3600);
         QTest::mouseClick(bell(), Qt::LeftButton);
         inEditor<QDateTimeEdit*>("reminderDateField")->setDateTime(m_now.addDays(3));
         QTest::mouseClick(inEditor<QPushButton*>("cancelReminderButton"), Qt::LeftButton);
-        QVERIFY(!m_view->editor()->isVisible());
-        QVERIFY(m_saved.isEmpty());
-
-        QTest::mouseClick(bell(), Qt::LeftButton);
-        QTest::mouseClick(inEditor<QPushButton*>("removeReminderButton"), Qt::LeftButton);
-        QCOMPARE(m_saved, QList<std::optional<QDateTime>> { std::nullopt });
+        QVERIFY(!m_view->editor()->isVisible() && m_saved.isEmpty());
     }
 
     // The bell in a real task row sets the task's reminder in the store.
@@ -140,15 +121,8 @@ private slots:
         QTest::mouseClick(row->editor()->findChild<QPushButton*>("reminderInOneHourButton"), Qt::LeftButton);
         QTest::mouseClick(row->editor()->findChild<QPushButton*>("saveReminderButton"), Qt::LeftButton);
         const auto stored = store.tasks().first().reminderAt;
-        QVERIFY(stored);
-        QVERIFY(*stored >= before.addSecs(3600) && *stored <= QDateTime::currentDateTime().addSecs(3600));
-        // Handed to the notification service.
-        const auto handedOver = [&] {
-            return !h.notifications->calls.isEmpty()
-                && h.notifications->calls.last().tasks.first().reminderAt == stored;
-        };
-        QTRY_VERIFY(handedOver());
-
+        QVERIFY(stored && *stored >= before.addSecs(3600));
+        QVERIFY(*stored <= QDateTime::currentDateTime().addSecs(3600));
         QTest::mouseClick(row->findChild<QToolButton*>("taskReminderButton"), Qt::LeftButton);
         QTest::mouseClick(row->editor()->findChild<QPushButton*>("removeReminderButton"), Qt::LeftButton);
         QVERIFY(!store.tasks().first().reminderAt);
