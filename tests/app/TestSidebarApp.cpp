@@ -1,4 +1,3 @@
-#include "app/ShortcutLifecycle.h"
 #include "app/SidebarRecoveryMenu.h"
 #include "app/SingleInstance.h"
 #include "features/focus/PomodoroTimer.h"
@@ -10,7 +9,6 @@
 #include "support/ShellHarness.h"
 #include "workspace/edge/EdgeControls.h"
 #include "workspace/edge/EdgeTab.h"
-#include "workspace/edge/QuickControls.h"
 
 #include <QApplication>
 #include <QFile>
