@@ -70,9 +70,7 @@ private slots:
             storage->setRecordingExportPath("Audio");
             QCOMPARE(changed.count(), 1);
         }
-        auto storage = makeLocations();
-        QCOMPARE(storage->attachmentExportPath(), QString("Files/In"));
-        QCOMPARE(storage->recordingExportPath(), QString("Audio"));
+        QCOMPARE(makeLocations()->attachmentExportPath() + makeLocations()->recordingExportPath(), "Files/InAudio");
 
         // A default folder that cannot be created.
         QVERIFY(!m_profile->writeFile("blocked", "x").isEmpty());
