@@ -49,8 +49,8 @@ private slots:
         QTest::newRow("non-key, argument not rescanned, missing index stays")
             << "未知{0}-{1} {2}" << QStringList { "{1}", "b" } << english << "未知{1}-b {2}";
         QTest::newRow("leading zeros, overflow stays")
-            << "[{01}|{001}]{99999999999999999999}{9223372036854775807}" << QStringList { "a", "b" } << english
-            << "[b|b]{99999999999999999999}{9223372036854775807}";
+            << "[{01}|{001}]{99999999999999999999}{9223372036854775807}" << QStringList { "a", "b" }
+            << english << "[b|b]{99999999999999999999}{9223372036854775807}";
         QTest::newRow("not placeholders, after surrogate pair")
             << "{} {a} {-1} { 0} {０}📎{0}😀{1}" << QStringList { "x", "y" } << english
             << "{} {a} {-1} { 0} {０}📎x😀y";

@@ -88,7 +88,8 @@ class TestDesktopNotificationBackend : public QObject {
                     "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
                     "<busconfig><type>session</type><listen>unix:path=%1/socket</listen><auth>EXTERNAL</auth>"
                     "<servicedir>%1/services</servicedir><policy context=\"default\">"
-                    "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/>"
+                    "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow "
+                    "own=\"*\"/>"
                     "</policy></busconfig>\n")
                 .arg(folder)
                 .toUtf8());
@@ -134,7 +135,8 @@ class TestDesktopNotificationBackend : public QObject {
         return access;
     }
 
-    static void add(DesktopNotificationBackend& b, const QString& id, const QString& body, const QDateTime& at)
+    static void add(
+        DesktopNotificationBackend& b, const QString& id, const QString& body, const QDateTime& at)
     {
         b.add({ id, "Task Reminder", body, at }, [](std::optional<QString> error) { QVERIFY(!error); });
     }
@@ -163,7 +165,8 @@ private slots:
     {
         DesktopNotificationBackend backend(unreachableBus(), m_clock);
         std::optional<std::optional<QString>> refused;
-        backend.add({ "broken", "Title", "body", QDateTime() }, [&](std::optional<QString> e) { refused = e; });
+        backend.add(
+            { "broken", "Title", "body", QDateTime() }, [&](std::optional<QString> e) { refused = e; });
         QTRY_VERIFY(refused.has_value());
         QCOMPARE(refused->value_or(QString()), QString("the reminder time is not valid"));
         add(backend, "late", "body", m_now.addSecs(7200));
@@ -219,7 +222,8 @@ private slots:
         if (bus > 0)
             startBus(bus == 2);
         DesktopNotificationBackend backend(bus > 0 ? connection("client") : unreachableBus(), m_clock);
-        QCOMPARE(accessOf(backend), std::optional(bus == 2 ? NotificationAccess::allowed : NotificationAccess::denied));
+        QCOMPARE(accessOf(backend),
+            std::optional(bus == 2 ? NotificationAccess::allowed : NotificationAccess::denied));
         std::optional<std::optional<QString>> answer;
         bool granted = bus != 2;
         backend.requestAccess([&](bool g, std::optional<QString> e) {

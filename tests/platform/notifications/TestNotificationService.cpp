@@ -85,11 +85,11 @@ private slots:
         for (const ScheduledAlert& alert : m_centre->added)
             byID.insert(alert.id, alert);
         QCOMPARE(byID.value(timerID),
-            (ScheduledAlert { timerID, "Focus Finished", "Your focus session is complete. Take a break.",
-                deadline }));
+            (ScheduledAlert {
+                timerID, "Focus Finished", "Your focus session is complete. Take a break.", deadline }));
         QCOMPARE(byID.value(idOf(tasks[0])),
-            (ScheduledAlert { idOf(tasks[0]), "Task Reminder", "You have a task to attend to.",
-                m_now.addSecs(60) }));
+            (ScheduledAlert {
+                idOf(tasks[0]), "Task Reminder", "You have a task to attend to.", m_now.addSecs(60) }));
         QCOMPARE(byID.value(idOf(tasks[1])).body, QString("Water the plants"));
 
         s.setPomodoro(m_now.addSecs(300), true);
@@ -130,10 +130,12 @@ private slots:
         QTest::addColumn<QString>("language");
         QTest::addColumn<QString>("error");
         QTest::addColumn<QString>("issue");
-        QTest::newRow("declined") << "zh-Hans" << "" << notAllowed;
-        QTest::newRow("failed, English")
-            << "en" << "the request was refused"
-            << "Could not schedule the reminder: the request was refused. Check notification settings and retry.";
+        QTest::newRow("declined") << "zh-Hans"
+                                  << "" << notAllowed;
+        QTest::newRow("failed, English") << "en"
+                                         << "the request was refused"
+                                         << "Could not schedule the reminder: the request was refused. Check "
+                                            "notification settings and retry.";
     }
     void aRequestThatIsNotGranted()
     {
@@ -238,7 +240,8 @@ private slots:
     {
         auto& s = service();
         QList<TaskItem> tasks { task("one", 60), task("two", 60), task("three", 60) };
-        std::sort(tasks.begin(), tasks.end(), [](const TaskItem& x, const TaskItem& y) { return idOf(x) < idOf(y); });
+        std::sort(tasks.begin(), tasks.end(),
+            [](const TaskItem& x, const TaskItem& y) { return idOf(x) < idOf(y); });
         m_centre->addErrors.insert(idOf(tasks[1]), "the disk is full");
         QSignalSpy issue(&s, &NotificationService::issueChanged);
         s.updateTasks(tasks, true);

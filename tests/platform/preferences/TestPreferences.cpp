@@ -66,7 +66,7 @@ QByteArray randomBytes(qsizetype size, quint32 seed)
 bool store(Preferences& p, const QString& key, const QVariant& value)
 {
     const int type = value.typeId();
-    return type == QMetaType::Bool   ? p.setBool(key, value.toBool())
+    return type == QMetaType::Bool    ? p.setBool(key, value.toBool())
         : type == QMetaType::LongLong ? p.setInteger(key, value.toLongLong())
         : type == QMetaType::Double   ? p.setDouble(key, value.toDouble())
         : type == QMetaType::QString  ? p.setString(key, value.toString())
@@ -194,7 +194,8 @@ private slots:
         QCOMPARE(seenInside.last(), std::nullopt);
         QVERIFY(p.remove("focusDuration"));
         QCOMPARE(spy.count(), 3);
-        QVERIFY(p.setString("speechLanguage", "en-US") && p.setString("speechLanguage", std::optional<QString>()));
+        QVERIFY(p.setString("speechLanguage", "en-US")
+            && p.setString("speechLanguage", std::optional<QString>()));
         QVERIFY(!observer.contains("speechLanguage"));
         QCOMPARE(spy.count(), 5);
         QCOMPARE(spy.last().at(0).toString(), QString("speechLanguage"));
@@ -207,7 +208,8 @@ private slots:
             QByteArrayList elements;
             for (int i = 0; i < 20; ++i)
                 elements += QByteArray(100000, i == 1 ? char(round) : char('a' + i % 26));
-            const QByteArray expected = round ? "[" + elements.join(',') + "]" : QByteArray(2 * 1024 * 1024, 0);
+            const QByteArray expected
+                = round ? "[" + elements.join(',') + "]" : QByteArray(2 * 1024 * 1024, 0);
             QProcess writer;
             writer.start(QCoreApplication::applicationFilePath(),
                 { "--write-and-wait", dbPath(), key, QString::number(round) });
@@ -239,7 +241,8 @@ private slots:
 
         QTest::newRow("truncated database") << real.left(100) << QByteArray() << false;
         QTest::newRow("damaged page") << damagedPage << QByteArray() << false;
-        QTest::newRow("garbage with its log, a second time") << randomBytes(4096, 11) << randomBytes(4096, 12) << true;
+        QTest::newRow("garbage with its log, a second time")
+            << randomBytes(4096, 11) << randomBytes(4096, 12) << true;
     }
 
     void damagedFile()

@@ -90,7 +90,8 @@ private slots:
         prefs.setData("keyboardShortcuts.v1", stored);
         ShortcutManager manager(&prefs, std::make_unique<ScriptedHotKeys>());
         QCOMPARE(manager.bindings().keys(), QList<ShortcutAction> { ShortcutAction::focus });
-        QCOMPARE(manager.bindings().value(ShortcutAction::focus), (KeyboardShortcutBinding { 35, ShortcutModifiers(6), "P" }));
+        QCOMPARE(manager.bindings().value(ShortcutAction::focus),
+            (KeyboardShortcutBinding { 35, ShortcutModifiers(6), "P" }));
         QCOMPARE(*prefs.data("keyboardShortcuts.v1"), stored);
         QCOMPARE(manager.displayTitle(ShortcutAction::sidebar), std::nullopt);
     }

@@ -70,7 +70,8 @@ private slots:
             storage->setRecordingExportPath("Audio");
             QCOMPARE(changed.count(), 1);
         }
-        QCOMPARE(makeLocations()->attachmentExportPath() + makeLocations()->recordingExportPath(), "Files/InAudio");
+        QCOMPARE(makeLocations()->attachmentExportPath() + makeLocations()->recordingExportPath(),
+            "Files/InAudio");
 
         // A default folder that cannot be created.
         QVERIFY(!m_profile->writeFile("blocked", "x").isEmpty());
@@ -239,8 +240,9 @@ private slots:
             QTest::newRow(bad) << bad << "" << relativeMessage;
         for (const char* outside : { "outer-link", "relative-out/x", "dangling-out/x", "Existing/deep-out/x" })
             QTest::newRow(outside) << outside << "" << insideMessage;
-        QTest::newRow("a file in the way") << "note.md/x" << "" << "无法创建文件夹“%1/note.md/x”。";
-        QTest::newRow("no vault") << "../unplugged" << "" << "文件夹“%1/../unplugged”不存在或无法读取。";
+        QTest::newRow("a file in the way") << "note.md/x" << QString() << "无法创建文件夹“%1/note.md/x”。";
+        QTest::newRow("no vault") << "../unplugged" << QString()
+                                  << "文件夹“%1/../unplugged”不存在或无法读取。";
     }
     void exportDirectory()
     {
