@@ -50,7 +50,7 @@ private slots:
         QCOMPARE(QGuiApplication::platformName(), QString("xcb"));
         // Auto-repeat starts soon, so that a held key repeats within a short hold.
         Display* display = XOpenDisplay(nullptr);
-        QVERIFY(display && XkbSetAutoRepeatRate(display, XkbUseCoreKbd, 50, 20));
+        QVERIFY(display && XkbSetAutoRepeatRate(display, XkbUseCoreKbd, 200, 20));
         XCloseDisplay(display);
         // Another application's window has the keyboard focus.
         m_otherWindow.start("xmessage", { "another application" });
