@@ -21,8 +21,6 @@
 namespace {
 const QByteArray kShowRequest = "show\n";
 const QByteArray kAnswer = "ok\n";
-// How long a later launch keeps trying while the running instance may still be starting.
-constexpr int kAskForMs = 3000;
 // How long the running instance waits for a caller to finish its request.
 constexpr int kServeForMs = 2000;
 
@@ -198,7 +196,7 @@ bool SingleInstance::askRunningInstance() const
         return false;
     QElapsedTimer elapsed;
     elapsed.start();
-    while (elapsed.elapsed() < kAskForMs) {
+    while (elapsed.elapsed() < m_askForMs) {
         // Non-blocking: a running instance too busy to accept makes this try again, not hang.
         const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
         if (fd < 0)

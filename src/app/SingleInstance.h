@@ -23,6 +23,8 @@ public:
     // Becomes the running instance (primary), or hands the launch to the running one
     // (secondary). Unreachable: another instance holds the lock but does not answer.
     Role start();
+    // How long a later launch keeps trying while the running instance may still be starting.
+    void setAskDuration(int ms) { m_askForMs = ms; }
 
     QString lockPath() const { return m_folder + QLatin1Char('/') + m_name + QStringLiteral(".lock"); }
     QString socketPath() const { return m_folder + QLatin1Char('/') + m_name + QStringLiteral(".socket"); }
@@ -41,5 +43,6 @@ private:
     QString m_folder;
     int m_lock = -1;
     int m_server = -1;
+    int m_askForMs = 3000;
     QSocketNotifier* m_listening = nullptr;
 };

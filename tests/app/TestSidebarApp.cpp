@@ -1,16 +1,14 @@
-#include "app/ShortcutLifecycle.h"
 #include "app/SidebarRecoveryMenu.h"
 #include "app/SingleInstance.h"
 #include "features/focus/PomodoroTimer.h"
-#include "support/FakeAudioBackend.h"
 #include "platform/audio/RecordingStore.h"
-#include "platform/shortcuts/ScriptedHotKeys.h"
 #include "platform/shortcuts/ShortcutManager.h"
+#include "support/FakeAudioBackend.h"
 #include "support/FakeWindowSystem.h"
+#include "support/ScriptedHotKeys.h"
 #include "support/ShellHarness.h"
 #include "workspace/edge/EdgeControls.h"
 #include "workspace/edge/EdgeTab.h"
-#include "workspace/edge/QuickControls.h"
 
 #include <QApplication>
 #include <QFile>
@@ -67,13 +65,20 @@ class TestSidebarApp : public QObject {
     }
 
 private slots:
+    // Leftovers of a crashed instance (a lock naming a process that no longer runs, its
+    // socket file) do not block; a caller that connects and says nothing (or something
+    // else) holds up nobody.
     void aLaterLaunchAsksTheRunningOne()
     {
         QTemporaryDir folder;
+        QFile lock(folder.filePath("Tandrel.lock"));
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.write("2147483600\nTandrel\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+        lock.close();
+        QVERIFY(QFile(folder.filePath("Tandrel.socket")).open(QIODevice::WriteOnly));
         SingleInstance first(QStringLiteral("Tandrel"), folder.path());
         QCOMPARE(first.start(), SingleInstance::Role::primary);
         QSignalSpy asked(&first, &SingleInstance::activationRequested);
-        // A caller that connects and says nothing (or something else) holds up nobody.
         sockaddr_un address { AF_UNIX, {} };
         const QByteArray path = QFile::encodeName(first.socketPath());
         std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
@@ -90,22 +95,6 @@ private slots:
         ::close(other);
     }
 
-    void leftoversOfACrashedInstanceDoNotBlock()
-    {
-        QTemporaryDir folder;
-        // A lock naming a process that no longer runs, and its socket file.
-        QFile lock(folder.filePath("Tandrel.lock"));
-        QVERIFY(lock.open(QIODevice::WriteOnly));
-        lock.write("2147483600\nTandrel\n" + QSysInfo::machineHostName().toUtf8() + "\n");
-        lock.close();
-        QVERIFY(QFile(folder.filePath("Tandrel.socket")).open(QIODevice::WriteOnly));
-        SingleInstance instance(QStringLiteral("Tandrel"), folder.path());
-        QCOMPARE(instance.start(), SingleInstance::Role::primary);
-        QSignalSpy asked(&instance, &SingleInstance::activationRequested);
-        QCOMPARE(askFromAnotherThread(folder.path()), SingleInstance::Role::secondary);
-        QCOMPARE(asked.count(), 1);
-    }
-
     void aRunningInstanceThatDoesNotAnswer()
     {
         QTemporaryDir folder;
@@ -115,24 +104,11 @@ private slots:
         QVERIFY(held >= 0);
         QCOMPARE(::flock(held, LOCK_EX | LOCK_NB), 0);
         SingleInstance instance(QStringLiteral("Tandrel"), folder.path());
+        instance.setAskDuration(200);
         QCOMPARE(instance.start(), SingleInstance::Role::unreachable);
         ::close(held);
         // Once that process is gone, a launch becomes the running instance.
         QCOMPARE(instance.start(), SingleInstance::Role::primary);
-    }
-
-    void startOpensTheWindow()
-    {
-        Shell shell("en");
-        ContentView* window = shell.window();
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        QVERIFY(!QApplication::quitOnLastWindowClosed());
-        QCOMPARE(shell.controller()->window(), window);
-        QVERIFY(window->findChild<QWidget*>("pinButton"));
-        // The tab shows the store's timer.
-        shell.store()->timer()->toggle();
-        shell.controller()->collapse(SidebarEdge::right);
-        QVERIFY(shell.tab()->button()->toolTip().contains("Focus Running 25:00"));
     }
 
     // Every way to ask for the window brings it back, collapsed or closed; closing it
@@ -152,12 +128,15 @@ private slots:
         QFETCH(bool, closed);
         Shell shell("en");
         SidebarWindowController* controller = shell.controller();
+        QVERIFY(!QApplication::quitOnLastWindowClosed());
         if (closed) {
             shell.window()->close();
             QCOMPARE(controller->window(), nullptr);
         } else {
+            // The tab shows the store's timer.
+            shell.store()->timer()->toggle();
             controller->collapse(SidebarEdge::left);
-            QVERIFY(controller->isCollapsed());
+            QVERIFY(shell.tab()->button()->toolTip().contains("Focus Running 25:00"));
         }
         if (way == "tray")
             shell.app->recoveryMenu()->menu()->findChild<QAction*>("showTandrelAction")->trigger();
@@ -167,10 +146,18 @@ private slots:
             QTest::mouseClick(shell.tab()->button(), Qt::LeftButton);
         QVERIFY(shell.window()->isVisible() && !controller->isCollapsed());
         QCOMPARE(controller->window(), shell.window());
-        // The hot keys are registered once, and act again after the window came back.
+        // The hot keys are registered once, and act again after the window came back: the
+        // focus shortcut ends typing, then toggles the timer.
         QCOMPARE(shell.hotKeys->registered.size(), 3);
+        shell.window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(shell.window()));
+        auto* field = shell.window()->findChild<QLineEdit*>("taskDraftField");
+        field->setFocus();
+        QTRY_VERIFY(field->hasFocus());
+        const bool running = shell.store()->timer()->isRunning();
         shell.hotKeys->press(ShortcutAction::focus);
-        QVERIFY(shell.store()->timer()->isRunning());
+        QVERIFY(!field->hasFocus());
+        QCOMPARE(shell.store()->timer()->isRunning(), !running);
     }
 
     void languageChangeReachesTheTabTheTrayAndTheReminders()
@@ -198,22 +185,6 @@ private slots:
         // Built once, whatever comes later.
         window->buildPanels();
         QCOMPARE(window->findChildren<QWidget*>("taskDraftField").size(), 1);
-    }
-
-    void theFocusShortcutEndsTypingThenTogglesTheTimer()
-    {
-        Shell shell("en");
-        ContentView* window = shell.window();
-        window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window));
-        auto* field = window->findChild<QLineEdit*>("taskDraftField");
-        field->setFocus();
-        QTRY_VERIFY(field->hasFocus());
-        shell.hotKeys->press(ShortcutAction::focus);
-        QVERIFY(!field->hasFocus());
-        QVERIFY(shell.store()->timer()->isRunning());
-        shell.hotKeys->press(ShortcutAction::focus);
-        QVERIFY(!shell.store()->timer()->isRunning());
     }
 
     void theRecordingShortcutWaitsForPermission()

@@ -14,6 +14,7 @@
 #include <sqlite3.h>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 namespace {
@@ -26,6 +27,29 @@ QByteArray readFile(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// Run as a separate process (the test's own binary with arguments) so that the durability
+// test can kill it: writes a 2 MB value (round 0) or an array of which one element is then
+// rewritten, as a keystroke does (round 1), says so, and waits to be killed.
+int writeAndWait(const QString& path, const QString& key, int round)
+{
+    Preferences preferences(path);
+    bool written = round ? false : preferences.setData(key, QByteArray(2 * 1024 * 1024, char(round)));
+    if (round) {
+        QList<Preferences::ArrayElement> elements;
+        for (int i = 0; i < 20; ++i)
+            elements.append({ QString::number(i), QByteArray(100000, char('a' + i % 26)) });
+        written = preferences.setArray(key, elements);
+        elements[1].json = QByteArray(100000, char(round));
+        written = written && preferences.setArray(key, elements);
+    }
+    if (!written || !preferences.startupIssue().isEmpty())
+        return 1;
+    std::fputs("written\n", stdout);
+    std::fflush(stdout);
+    while (std::getchar() != EOF) { }
+    return 0;
+}
+
 bool writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
@@ -34,26 +58,19 @@ bool writeFile(const QString& path, const QByteArray& bytes)
 
 QByteArray randomBytes(qsizetype size, quint32 seed)
 {
-    QRandomGenerator generator(seed);
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (char& byte : bytes)
-        byte = char(generator.bounded(256));
+    QByteArray bytes(size, Qt::Uninitialized); // sizes are multiples of four
+    QRandomGenerator(seed).fillRange(reinterpret_cast<quint32*>(bytes.data()), size / 4);
     return bytes;
 }
 
-bool store(Preferences& preferences, const QString& key, const QVariant& value)
+bool store(Preferences& p, const QString& key, const QVariant& value)
 {
-    switch (value.typeId()) {
-    case QMetaType::Bool:
-        return preferences.setBool(key, value.toBool());
-    case QMetaType::LongLong:
-        return preferences.setInteger(key, value.toLongLong());
-    case QMetaType::Double:
-        return preferences.setDouble(key, value.toDouble());
-    case QMetaType::QString:
-        return preferences.setString(key, value.toString());
-    }
-    return preferences.setData(key, value.toByteArray());
+    const int type = value.typeId();
+    return type == QMetaType::Bool    ? p.setBool(key, value.toBool())
+        : type == QMetaType::LongLong ? p.setInteger(key, value.toLongLong())
+        : type == QMetaType::Double   ? p.setDouble(key, value.toDouble())
+        : type == QMetaType::QString  ? p.setString(key, value.toString())
+                                      : p.setData(key, value.toByteArray());
 }
 
 template <typename T> QVariant orInvalid(const std::optional<T>& value)
@@ -111,17 +128,13 @@ private slots:
         const qint64 largest = std::numeric_limits<qint64>::max();
         QTest::newRow("absent") << none << false << none << none;
         QTest::newRow("bool true") << QVariant(true) << true << i(1) << QVariant(1.0);
-        QTest::newRow("negative integer") << i(-5) << false << i(-5) << QVariant(-5.0);
         QTest::newRow("largest integer")
             << i(largest) << false << i(largest) << QVariant(9.223372036854775807e18);
         QTest::newRow("negative double") << QVariant(-2.75) << false << i(-2) << QVariant(-2.75);
         QTest::newRow("negative zero") << QVariant(-0.0) << false << i(0) << QVariant(-0.0);
-        QTest::newRow("infinity") << QVariant(-std::numeric_limits<double>::infinity()) << false << none
-                                  << QVariant(-std::numeric_limits<double>::infinity());
         QTest::newRow("NaN") << QVariant(std::nan("")) << false << none << QVariant(std::nan(""));
-        QTest::newRow("numeric text") << QVariant("42") << false << none << none;
-        QTest::newRow("unicode text with NUL")
-            << QVariant(QString::fromUtf8("随手记 😀\0b\0", 17)) << false << none << none;
+        QTest::newRow("numeric unicode text with NUL")
+            << QVariant(QString::fromUtf8("42随手记 😀\0b\0", 19)) << false << none << none;
         QTest::newRow("empty data") << QVariant(QByteArray("")) << false << none << none;
         QTest::newRow("2 MB binary data")
             << QVariant(randomBytes(2 * 1024 * 1024, 7) + QByteArray(16, '\0')) << false << none << none;
@@ -144,24 +157,22 @@ private slots:
                                                      : type == QMetaType::Double ? Kind::Double
                                                                                  : Kind::Integer);
 
-        std::optional<Preferences> p(std::in_place, dbPath());
-        QVERIFY(p->setString("neighbour", "untouched"));
-        if (written.isValid())
-            QVERIFY(store(*p, QString(), written));
-        // The writing store, then a new one reading the file after the first has closed.
-        for (int pass = 0; pass < 2; ++pass) {
-            if (pass == 1)
-                p.emplace(dbPath());
-            QCOMPARE(p->contains(QString()), written.isValid());
-            QCOMPARE(p->boolValue(QString()), asBool);
-            QVERIFY(identical(orInvalid(p->integer(QString())), asInteger));
-            QVERIFY(identical(orInvalid(p->doubleValue(QString())), asDouble));
-            QCOMPARE(orInvalid(p->string(QString())), text ? written : QVariant());
-            QCOMPARE(orInvalid(p->data(QString())), data ? written : QVariant());
-            QVERIFY(identical(p->object(QString()).value_or(QVariant()), written));
-            QCOMPARE(p->kind(QString()), kind);
-            QCOMPARE(p->string("neighbour"), QString("untouched"));
+        {
+            Preferences writer(dbPath());
+            QVERIFY(writer.setString("neighbour", "untouched"));
+            QVERIFY(!written.isValid() || store(writer, QString(), written));
         }
+        // Read from the file by a new store, after the writing one has closed.
+        Preferences p(dbPath());
+        QCOMPARE(p.contains(QString()), written.isValid());
+        QCOMPARE(p.boolValue(QString()), asBool);
+        QVERIFY(identical(orInvalid(p.integer(QString())), asInteger));
+        QVERIFY(identical(orInvalid(p.doubleValue(QString())), asDouble));
+        QCOMPARE(orInvalid(p.string(QString())), text ? written : QVariant());
+        QCOMPARE(orInvalid(p.data(QString())), data ? written : QVariant());
+        QVERIFY(identical(p.object(QString()).value_or(QVariant()), written));
+        QCOMPARE(p.kind(QString()), kind);
+        QCOMPARE(p.string("neighbour"), QString("untouched"));
     }
 
     void removalAndSignals()
@@ -183,28 +194,25 @@ private slots:
         QCOMPARE(seenInside.last(), std::nullopt);
         QVERIFY(p.remove("focusDuration"));
         QCOMPARE(spy.count(), 3);
-        QVERIFY(p.setString("speechLanguage", "en-US"));
-        QVERIFY(p.setString("speechLanguage", std::optional<QString>()));
+        QVERIFY(p.setString("speechLanguage", "en-US")
+            && p.setString("speechLanguage", std::optional<QString>()));
         QVERIFY(!observer.contains("speechLanguage"));
         QCOMPARE(spy.count(), 5);
         QCOMPARE(spy.last().at(0).toString(), QString("speechLanguage"));
     }
 
-    // A 2 MB value, and an array of which one element is rewritten, as a keystroke does.
     void writeThatReturnedSurvivesKill()
     {
-        for (int round = 0; round < 8; ++round) {
+        for (int round = 0; round < 2; ++round) {
             const QString key = QString("key %1").arg(round);
             QByteArrayList elements;
             for (int i = 0; i < 20; ++i)
                 elements += QByteArray(100000, i == 1 ? char(round) : char('a' + i % 26));
-            const bool array = round % 2;
             const QByteArray expected
-                = array ? "[" + elements.join(',') + "]" : QByteArray(2 * 1024 * 1024, char(round));
+                = round ? "[" + elements.join(',') + "]" : QByteArray(2 * 1024 * 1024, 0);
             QProcess writer;
-            writer.start(PREFERENCES_KILL_WRITER,
-                { dbPath(), key, array ? "array" : "data", array ? "20" : "2097152",
-                    QString::number(round) });
+            writer.start(QCoreApplication::applicationFilePath(),
+                { "--write-and-wait", dbPath(), key, QString::number(round) });
             QVERIFY2(writer.waitForStarted(), qPrintable(writer.errorString()));
             while (!writer.canReadLine() && writer.state() == QProcess::Running)
                 writer.waitForReadyRead(30000);
@@ -225,22 +233,16 @@ private slots:
         QTest::addColumn<QByteArray>("writeAheadLog");
         QTest::addColumn<bool>("damagedBefore");
 
-        QByteArray real;
-        {
-            QTemporaryDir dir;
-            std::optional<Preferences> source(std::in_place, dir.filePath("source.sqlite"));
-            QVERIFY(
-                source->setString("greeting", "hello") && source->setData("tasks", randomBytes(20000, 5)));
-            source.reset();
-            real = readFile(dir.filePath("source.sqlite"));
-        }
+        QTemporaryDir dir;
+        QVERIFY(Preferences(dir.filePath("s")).setData("tasks", randomBytes(20000, 5)));
+        const QByteArray real = readFile(dir.filePath("s"));
         QByteArray damagedPage = real;
         damagedPage.replace(4096, 4096, randomBytes(4096, 3));
 
-        QTest::newRow("garbage with its log") << randomBytes(5000, 2) << randomBytes(3000, 4) << false;
         QTest::newRow("truncated database") << real.left(100) << QByteArray() << false;
         QTest::newRow("damaged page") << damagedPage << QByteArray() << false;
-        QTest::newRow("damaged a second time") << randomBytes(4096, 11) << randomBytes(4096, 12) << true;
+        QTest::newRow("garbage with its log, a second time")
+            << randomBytes(4096, 11) << randomBytes(4096, 12) << true;
     }
 
     void damagedFile()
@@ -264,7 +266,7 @@ private slots:
             aside = p.setAsidePath();
             QVERIFY2(aside.startsWith(dbPath() + ".damaged-"), qPrintable(aside));
             QVERIFY(p.startupIssue().contains(aside));
-            QVERIFY(!p.contains("greeting"));
+            QVERIFY(!p.contains("tasks"));
             QVERIFY(p.setString("greeting", "after the damage"));
         }
         Preferences reopened(dbPath());
@@ -443,5 +445,12 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestPreferences)
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 5 && QByteArray(argv[1]) == "--write-and-wait")
+        return writeAndWait(QString::fromLocal8Bit(argv[2]), QString::fromUtf8(argv[3]), std::atoi(argv[4]));
+    TestPreferences test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "TestPreferences.moc"

@@ -70,9 +70,8 @@ private slots:
             storage->setRecordingExportPath("Audio");
             QCOMPARE(changed.count(), 1);
         }
-        auto storage = makeLocations();
-        QCOMPARE(storage->attachmentExportPath(), QString("Files/In"));
-        QCOMPARE(storage->recordingExportPath(), QString("Audio"));
+        QCOMPARE(makeLocations()->attachmentExportPath() + makeLocations()->recordingExportPath(),
+            "Files/InAudio");
 
         // A default folder that cannot be created.
         QVERIFY(!m_profile->writeFile("blocked", "x").isEmpty());
@@ -241,6 +240,9 @@ private slots:
             QTest::newRow(bad) << bad << "" << relativeMessage;
         for (const char* outside : { "outer-link", "relative-out/x", "dangling-out/x", "Existing/deep-out/x" })
             QTest::newRow(outside) << outside << "" << insideMessage;
+        QTest::newRow("a file in the way") << "note.md/x" << QString() << "无法创建文件夹“%1/note.md/x”。";
+        QTest::newRow("no vault") << "../unplugged" << QString()
+                                  << "文件夹“%1/../unplugged”不存在或无法读取。";
     }
     void exportDirectory()
     {
@@ -257,28 +259,21 @@ private slots:
         QVERIFY(QFile::link("../outside", vault + "/relative-out"));
         QVERIFY(QFile::link(outside + "/not-yet", vault + "/dangling-out"));
         QVERIFY(QFile::link("../../outside", vault + "/Existing/deep-out"));
+        m_profile->writeFile("real-vault/note.md", "x");
 
-        const auto result = makeLocations()->exportDirectory(this->path("vault"), path);
+        // "../unplugged" as a vault that is not there.
+        const bool noVault = path.startsWith("../unplugged");
+        const QString root = noVault ? this->path("vault/../unplugged") : this->path("vault");
+        const auto result = makeLocations()->exportDirectory(root, noVault ? "Sidebar" : path);
         if (message.isEmpty()) {
             QVERIFY2(result, qPrintable(result ? QString() : result.error().text()));
             QCOMPARE(result.value(), expected.isEmpty() ? vault : vault + "/" + expected);
             QVERIFY(QFileInfo(result.value()).isDir());
         } else {
-            QCOMPARE(result.error().text(), message);
+            QCOMPARE(result.error().text(), message.arg(noVault ? this->path("vault") : vault));
         }
+        QVERIFY(!QFileInfo::exists(this->path("unplugged")));
         QCOMPARE(QDir(outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
-    }
-
-    void exportDirectoryThatCannotBeMade()
-    {
-        auto storage = makeLocations();
-        QCOMPARE(storage->exportDirectory(path("unplugged"), "Sidebar").error().text(),
-            QString("文件夹“%1”不存在或无法读取。").arg(path("unplugged")));
-        QVERIFY(!QFileInfo::exists(path("unplugged")));
-        const QString vault = makeFolder("vault");
-        m_profile->writeFile("vault/note.md", "x");
-        QCOMPARE(storage->exportDirectory(vault, "note.md/x").error().text(),
-            QString("无法创建文件夹“%1”。").arg(vault + "/note.md/x"));
     }
 };
 
