@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/notifications/NotificationService.h"
-#include "platform/notifications/ScriptedNotificationBackend.h"
+#include "support/ScriptedNotificationBackend.h"
 
 // Remembers every task hand-off so tests can see what reached the notification service.
 class RecordingNotifications : public NotificationService {

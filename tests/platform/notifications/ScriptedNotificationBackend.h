@@ -1,2 +1,0 @@
-// Moved to tests/support; kept until the tests that include this path are switched over.
-#include "support/ScriptedNotificationBackend.h"
