@@ -376,20 +376,6 @@ private slots:
         QTRY_VERIFY(!store->processingSpeech());
         QCOMPARE(audioNamed(*store, "b.m4a").status, TranscriptionStatus::failed);
     }
-
-    void exportRecordingReports()
-    {
-        auto chooser = std::make_shared<ScriptedChooser>();
-        chooser->folders = { m_profile->makeFolder("Vault") };
-        auto store = makeStore(chooser);
-        store->exportRecording({ folder() + "/a.m4a", m_now });
-        QCOMPARE(store->message(), QString("请先在设置中选择 Obsidian 仓库。"));
-        store->selectVault();
-        store->exportRecording({ folder() + "/a.m4a", m_now });
-        QCOMPARE(
-            store->message(), QString("录音导出失败，本机音频仍保留：此版本尚不能把录音保存到 Obsidian。"));
-        QVERIFY(!QFileInfo::exists(m_profile->path("Vault/Sidebar")));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestWorkspaceRecording)

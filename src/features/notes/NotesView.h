@@ -10,6 +10,7 @@ class ModelManager;
 class NoteTextEditor;
 class QHBoxLayout;
 class QLabel;
+class QPushButton;
 class QLineEdit;
 class QToolButton;
 class QVBoxLayout;
@@ -55,6 +56,7 @@ private:
     QToolButton* m_deletePage;
     NoteTextEditor* m_editor;
     QLabel* m_footer;
+    QPushButton* m_exportButton;
     QPointer<QMessageBox> m_confirmation;
     QStringList m_stripSignature;
 
