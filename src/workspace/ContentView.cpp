@@ -3,6 +3,7 @@
 #include "NotificationIssueView.h"
 #include "SidebarHeaderButtons.h"
 #include "StoreMessageAlert.h"
+#include "VaultStatusLine.h"
 #include "WorkspaceStore.h"
 #include "features/calendar/WeeklyRestView.h"
 #include "features/focus/PomodoroView.h"
@@ -108,6 +109,7 @@ void ContentView::buildPanels()
     m_notificationIssue = new NotificationIssueView(store->notifications(), this);
     connect(m_notificationIssue, &NotificationIssueView::settingsRequested, this, &ContentView::showSettings);
     m_layout->addWidget(m_notificationIssue);
+    m_layout->addWidget(new VaultStatusLine(store, this));
     // The permission may have been changed elsewhere while the program was in the background.
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         if (state == Qt::ApplicationActive)

@@ -43,6 +43,7 @@ WorkspaceStore::WorkspaceStore(Preferences* preferences, Services services, QObj
     , m_preferences(preferences)
     , m_folderChooser(
           services.folderChooser ? services.folderChooser : std::make_shared<DialogFolderChooser>())
+    , m_clock(std::move(services.clock))
 {
     m_isLoading = true;
     m_saveRetry = new QTimer(this);

@@ -6,6 +6,7 @@
 #include "core/NotePage.h"
 #include "core/Result.h"
 #include "core/TaskItem.h"
+#include "core/WallClock.h"
 #include "core/WorkspaceJson.h"
 
 #include <QHash>
@@ -39,6 +40,8 @@ struct WorkspaceServices {
     std::shared_ptr<FolderChooser> folderChooser;
     // How long the store waits before writing again what it could not save.
     std::chrono::milliseconds saveRetryInterval = std::chrono::seconds(5);
+    // "Now" for the names of exported files; the system clock when empty.
+    WallClock clock;
 };
 
 // The central model: the user's tasks and note pages, the page selection, where new
@@ -121,7 +124,11 @@ public:
     // Queues a failed recording of a page again; anything not `failed` is left alone.
     void retryTranscription(const QUuid& pageID, const QString& filename);
     bool processingSpeech() const { return m_processingSpeech; }
-    // Saves one recording with a note embedding it into the vault; reports in `message`.
+
+    // Exports into the vault, each reporting in `message` (WorkspaceStoreExport.cpp): the
+    // current page with its audio and files, all tasks, one recording with a note embedding it.
+    void exportMarkdown();
+    void exportTasks();
     void exportRecording(const AudioRecording& recording);
 
     // "删除笔记？" confirmation message for a page.
@@ -189,6 +196,7 @@ private:
     bool m_isLoading = true;
     Preferences* m_preferences;
     std::shared_ptr<FolderChooser> m_folderChooser;
+    WallClock m_clock;
 
     // Encoded forms of what was last written, so a keystroke re-encodes one page only.
     PageListEncoder m_pageEncoder;

@@ -243,13 +243,3 @@ void WorkspaceStore::updateAudio(const QUuid& pageID, const QString& filename, T
         return;
     }
 }
-
-void WorkspaceStore::exportRecording(const AudioRecording&)
-{
-    if (!m_vaultPath) {
-        setMessage(L10n::tr("请先在设置中选择 Obsidian 仓库。"));
-        return;
-    }
-    // Writing into the vault is not part of this build yet; say so rather than pretend.
-    setMessage(L10n::tr("录音导出失败，本机音频仍保留：{0}", { L10n::tr("此版本尚不能把录音保存到 Obsidian。") }));
-}

@@ -298,10 +298,6 @@ private slots:
             QCOMPARE(store->message(), QString("Choose an Obsidian vault in Settings first."));
             store->selectVault();
             QCOMPARE(store->vaultName(), QString("My Vault"));
-            // Recordings cannot go to the vault yet: said so, and nothing is written there.
-            store->exportRecording({ folder() + "/a.m4a", m_now });
-            QVERIFY(store->message()->startsWith("Could not export the recording. Local audio was kept: "));
-            QVERIFY(!QFileInfo::exists(vault + "/Sidebar"));
         }
         QCOMPARE(open()->vaultPath(), vault);
         // Replaced by another folder of the same name: stale, renewed, still no message.

@@ -134,7 +134,14 @@ NotesView::NotesView(WorkspaceStore* store, QWidget* parent, ModelManager* model
 
     m_footer = new QLabel(this);
     m_footer->setObjectName("noteFooterLabel");
-    layout->addWidget(m_footer);
+    m_exportButton = new QPushButton(this);
+    m_exportButton->setObjectName("exportNoteButton");
+    m_exportButton->setFlat(true);
+    connect(m_exportButton, &QPushButton::clicked, m_store, &WorkspaceStore::exportMarkdown);
+    auto* footer = new QHBoxLayout;
+    footer->addWidget(m_footer, 1);
+    footer->addWidget(m_exportButton);
+    layout->addLayout(footer);
 
     connect(m_store, &WorkspaceStore::pagesChanged, this, [this] {
         rebuildStrip();
@@ -222,6 +229,7 @@ void NotesView::refreshPage()
 void NotesView::refreshFooter()
 {
     m_footer->setText(L10n::tr("{0} 字 · Markdown", { QString::number(graphemeCount(m_store->note())) }));
+    m_exportButton->setEnabled(!m_store->note().isEmpty());
 }
 
 void NotesView::confirmDeletePage(const QUuid& id)
@@ -259,6 +267,9 @@ void NotesView::retranslate()
     }
     m_deletePage->setToolTip(L10n::tr("删除笔记…"));
     m_deletePage->setAccessibleName(L10n::tr("删除笔记…"));
+    m_exportButton->setText(L10n::tr("保存到 Obsidian"));
+    m_exportButton->setToolTip(L10n::tr("保存到 Obsidian"));
+    m_exportButton->setAccessibleName(L10n::tr("保存到 Obsidian"));
     m_editor->retranslate();
     m_stripSignature.clear();
     rebuildStrip();

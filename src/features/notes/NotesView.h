@@ -11,6 +11,7 @@ class NoteTextEditor;
 class QHBoxLayout;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QToolButton;
 class QVBoxLayout;
 class SpeechModelDialog;
@@ -55,6 +56,7 @@ private:
     QToolButton* m_deletePage;
     NoteTextEditor* m_editor;
     QLabel* m_footer;
+    QPushButton* m_exportButton;
     QPointer<QMessageBox> m_confirmation;
     QStringList m_stripSignature;
 

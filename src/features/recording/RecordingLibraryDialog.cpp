@@ -160,6 +160,8 @@ void RecordingLibraryDialog::rebuildRows()
         connect(reveal, &QPushButton::clicked, this, [this, recording] { m_revealer->reveal(recording.path); });
         auto* save = new QPushButton(L10n::tr("保存到 Obsidian"), row);
         save->setObjectName("exportButton");
+        save->setToolTip(L10n::tr("保存到 Obsidian"));
+        save->setAccessibleName(L10n::tr("保存到 Obsidian"));
         connect(save, &QPushButton::clicked, this, [this, recording] { m_store->exportRecording(recording); });
         actions->addWidget(reveal);
         actions->addWidget(save);

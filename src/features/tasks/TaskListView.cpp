@@ -35,6 +35,12 @@ TaskListView::TaskListView(WorkspaceStore* store, QWidget* parent)
     header->addWidget(m_title);
     header->addStretch(1);
     header->addWidget(m_remaining);
+    m_exportButton = new QToolButton(this);
+    m_exportButton->setObjectName("exportTasksButton");
+    m_exportButton->setAutoRaise(true);
+    m_exportButton->setIcon(Symbols::icon(Symbol::Export));
+    connect(m_exportButton, &QToolButton::clicked, m_store, &WorkspaceStore::exportTasks);
+    header->addWidget(m_exportButton);
     layout->addLayout(header);
 
     auto* input = new QHBoxLayout;
@@ -102,6 +108,7 @@ void TaskListView::refresh()
     m_rows = kept;
 
     m_emptyLabel->setVisible(tasks.isEmpty());
+    m_exportButton->setEnabled(!tasks.isEmpty());
     m_rowsContainer->parentWidget()->parentWidget()->setVisible(!tasks.isEmpty());
     m_remaining->setText(L10n::tr("{0} 项待完成", { QString::number(m_store->remainingTaskCount()) }));
 }
@@ -112,6 +119,8 @@ void TaskListView::retranslate()
     m_draft->setPlaceholderText(L10n::tr("添加待办，按回车确认"));
     m_addButton->setToolTip(L10n::tr("添加待办"));
     m_addButton->setAccessibleName(L10n::tr("添加待办"));
+    m_exportButton->setToolTip(L10n::tr("将待办单独保存到 Obsidian"));
+    m_exportButton->setAccessibleName(L10n::tr("将待办单独保存到 Obsidian"));
     m_emptyLabel->setText(L10n::tr("把脑海里的事，先放在这里"));
     m_remaining->setText(L10n::tr("{0} 项待完成", { QString::number(m_store->remainingTaskCount()) }));
     for (TaskRow* row : std::as_const(m_rows))

@@ -26,6 +26,7 @@ private:
     WorkspaceStore* m_store;
     QLabel* m_title;
     QLabel* m_remaining;
+    QToolButton* m_exportButton;
     QLineEdit* m_draft;
     QToolButton* m_addButton;
     QLabel* m_emptyLabel;

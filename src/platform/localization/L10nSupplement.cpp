@@ -28,7 +28,6 @@ const QHash<QString, QString>& supplement()
         { QStringLiteral("无法加载 Tandrel 的音频和网络组件（{0}），请重新安装 Tandrel。"), QStringLiteral("Tandrel’s audio and network part could not be loaded ({0}). Reinstall Tandrel.") },
         { QStringLiteral("没有可用的音频输出设备。"), QStringLiteral("No audio output device is available.") },
         { QStringLiteral("没有录到声音，请检查麦克风后重试。"), QStringLiteral("Nothing was recorded. Check your microphone and retry.") },
-        { QStringLiteral("此版本尚不能把录音保存到 Obsidian。"), QStringLiteral("This version cannot save recordings to Obsidian yet.") },
         { QStringLiteral("无法读取录音文件。"), QStringLiteral("The recording file could not be read.") },
         { QStringLiteral("无法加载语音识别模型。"), QStringLiteral("The speech recognition model could not be loaded.") },
         { QStringLiteral("本地语音识别出错。"), QStringLiteral("On-device speech recognition failed.") },
@@ -55,6 +54,16 @@ const QHash<QString, QString>& supplement()
         { QStringLiteral("从磁盘选择模型文件…"), QStringLiteral("Choose a Model File on Disk…") },
         { QStringLiteral("选择语音识别模型文件"), QStringLiteral("Choose a Speech Recognition Model File") },
         { QStringLiteral("Whisper 模型 (*.bin)"), QStringLiteral("Whisper models (*.bin)") },
+        { QStringLiteral("“{0}”不能用作 Obsidian 仓库中的文件名。"), QStringLiteral("“{0}” cannot be used as a file name in the Obsidian vault.") },
+        { QStringLiteral("无法写入“{0}”：{1}。"), QStringLiteral("Could not write “{0}”: {1}.") },
+        { QStringLiteral("无法读取“{0}”：{1}。"), QStringLiteral("Could not read “{0}”: {1}.") },
+        { QStringLiteral("磁盘空间不足"), QStringLiteral("the disk is full") },
+        { QStringLiteral("磁盘是只读的"), QStringLiteral("the disk is read-only") },
+        { QStringLiteral("没有权限"), QStringLiteral("permission denied") },
+        { QStringLiteral("文件或文件夹已不存在"), QStringLiteral("the file or folder no longer exists") },
+        { QStringLiteral("同名文件已存在"), QStringLiteral("a file with that name already exists") },
+        { QStringLiteral("读写磁盘时出错"), QStringLiteral("the disk reported an error") },
+        { QStringLiteral("系统错误 {0}"), QStringLiteral("system error {0}") },
     };
     return table;
 }
