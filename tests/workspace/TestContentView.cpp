@@ -1,5 +1,4 @@
 #include "features/focus/PomodoroTimer.h"
-#include "features/focus/PomodoroView.h"
 #include "features/notes/NotesView.h"
 #include "platform/audio/RecordingStore.h"
 #include "platform/notifications/NotificationService.h"
@@ -122,18 +121,20 @@ class TestContentView : public QObject {
     Q_OBJECT
 
 private slots:
-    void typedTaskAndNoteSurviveRestart()
+    // Typed tasks and notes survive a restart; a task row is retitled in place (the same row
+    // widget stays so the caret is not lost), completed and deleted.
+    void tasksAndNote()
     {
         Session s;
+        auto* empty = s.find<QLabel*>("taskEmptyLabel");
+        QVERIFY(empty->isVisible());
         auto* draft = s.find<QLineEdit*>("taskDraftField");
-        QTest::keyClicks(draft, "  Water the plants ");
-        QTest::keyClick(draft, Qt::Key_Return);
-        QCOMPARE(draft->text(), QString());
-        QTest::keyClicks(draft, "   ");
-        QTest::keyClick(draft, Qt::Key_Return);
+        for (const char* typed : { "  Water the plants ", "   " }) {
+            QTest::keyClicks(draft, typed);
+            QTest::keyClick(draft, Qt::Key_Return);
+        }
         QCOMPARE(draft->text(), QString("   "));
-        QCOMPARE(s.store->tasks().size(), 1);
-
+        QVERIFY(s.store->tasks().size() == 1 && !empty->isVisible());
         auto* editor = s.find<QPlainTextEdit*>("noteEditor");
         editor->setFocus();
         QTest::keyClicks(editor, "# Plan");
@@ -142,36 +143,22 @@ private slots:
         // Typed as an input method would deliver it: key events carrying the text.
         for (const QChar c : QString::fromUtf8("中文"))
             QTest::sendKeyEvent(QTest::Click, editor, Qt::Key_unknown, QString(c), Qt::NoModifier);
-        QCOMPARE(s.store->note(), QString::fromUtf8("# Plan\n- 中文"));
         QCOMPARE(s.find<QLabel*>("noteFooterLabel")->text(), QString("11 characters · Markdown"));
 
         s.restart();
         QCOMPARE(s.find<QPlainTextEdit*>("noteEditor")->toPlainText(), QString::fromUtf8("# Plan\n- 中文"));
-        QCOMPARE(s.find<QLineEdit*>("taskTitleField")->text(), QString("Water the plants"));
-    }
-
-    void taskRowsCompleteRetitleAndDelete()
-    {
-        Session s;
-        QVERIFY(s.find<QLabel*>("taskEmptyLabel")->isVisible());
-        s.store->addTask("first");
         s.store->addTask("second");
-        QVERIFY(!s.find<QLabel*>("taskEmptyLabel")->isVisible());
-
         auto fields = s.view->findChildren<QLineEdit*>("taskTitleField");
-        QLineEdit* first = fields.first()->text() == "first" ? fields.first() : fields.last();
+        QLineEdit* first = fields.first()->text() == "Water the plants" ? fields.first() : fields.last();
         first->setFocus();
         first->selectAll();
         QTest::keyClicks(first, "renamed");
         QCOMPARE(s.store->tasks().first().title, QString("renamed"));
-        // The same row widget stays while typing so the caret is not lost.
         QVERIFY(s.view->findChildren<QLineEdit*>("taskTitleField").contains(first));
-
         QTest::mouseClick(first->parentWidget()->findChild<QToolButton*>("taskToggleButton"), Qt::LeftButton);
         QVERIFY(s.store->tasks().first().isCompleted && first->font().strikeOut());
         QTest::mouseClick(first->parentWidget()->findChild<QToolButton*>("taskDeleteButton"), Qt::LeftButton);
-        QCOMPARE(s.store->tasks().size(), 1);
-        QCOMPARE(s.store->tasks().first().title, QString("second"));
+        QVERIFY(s.store->tasks().size() == 1 && s.store->tasks().first().title == "second");
     }
 
     void pagesAddRenameRecolorAndDeleteWithConfirmation()
@@ -227,18 +214,6 @@ private slots:
         QTEST(ContentView::taskCardHeight(available, ratio), "expected");
     }
 
-    void theTimerPanelOpensTheFocusRow()
-    {
-        Session s;
-        auto* row = s.find<QWidget*>("focusRow");
-        auto* panel = row->findChild<PomodoroView*>("pomodoroView");
-        QCOMPARE(s.view->timerPanel(), panel);
-        QVERIFY(row->geometry().bottom() < s.find<QWidget*>("paneSplitter")->geometry().top());
-        QTest::mouseClick(panel->findChild<QToolButton*>("timerToggleButton"), Qt::LeftButton);
-        QVERIFY(s.store->timer()->isRunning());
-        QCOMPARE(s.centre->scheduled.value(NotificationService::timerID).title, QString("Focus Finished"));
-    }
-
     // The settings hold the collapse back. While notifications are not allowed, a line under
     // the panes says so and leads to the settings.
     void settingsAndTheNotificationLine()
@@ -264,7 +239,9 @@ private slots:
         QVERIFY(s.store->addTask("Call the plumber"));
         s.store->setTaskReminder(s.store->tasks().first().id, QDateTime::currentDateTime().addSecs(3600));
         QVERIFY(line->isVisible());
-        QVERIFY(line->geometry().top() > s.find<QWidget*>("paneSplitter")->geometry().bottom());
+        // The focus row sits above the panes, the line below them.
+        const QRect panes = s.find<QWidget*>("paneSplitter")->geometry();
+        QVERIFY(line->geometry().top() > panes.bottom() && s.find<QWidget*>("focusRow")->geometry().bottom() < panes.top());
         QTest::mouseClick(line->findChild<QPushButton*>("notificationSettingsButton"), Qt::LeftButton);
         QTRY_VERIFY((dialog = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())));
         // Allowed meanwhile; "Enable Notifications" asks again and the line goes.
@@ -388,7 +365,9 @@ private slots:
         QVERIFY(!s.panelShown());
     }
 
-    void quickControlsDriveTheTimer()
+    // The quick controls drive the timer and the recorder; the tab's dot pulses while
+    // recording, unless motion is reduced.
+    void quickControls()
     {
         Session s;
         s.collapse();
@@ -396,26 +375,17 @@ private slots:
         auto* toggle = s.quick<QPushButton*>("quickTimerToggleButton");
         auto* modeSwitch = s.quick<QPushButton*>("quickModeSwitchButton");
         QTest::mouseClick(toggle, Qt::LeftButton);
-        QVERIFY(s.timer()->isRunning());
-        QVERIFY(!modeSwitch->isVisibleTo(s.panel()));
         // The tab was told at once.
-        QVERIFY(s.toolTip().endsWith("Focus Running 25:00"));
+        QVERIFY(s.timer()->isRunning() && s.toolTip().endsWith("Focus Running 25:00"));
+        QVERIFY(!modeSwitch->isVisibleTo(s.panel()));
         s.now = s.now.addSecs(10);
         QTest::mouseClick(toggle, Qt::LeftButton);
-        QCOMPARE(toggle->text(), QString("Resume"));
-        QCOMPARE(s.quick<QLabel*>("quickTimerRemaining")->text(), QString("24:50"));
+        QCOMPARE(std::tuple(toggle->text(), s.quick<QLabel*>("quickTimerRemaining")->text()),
+            std::tuple(QString("Resume"), QString("24:50")));
         QTest::mouseClick(s.quick<QToolButton*>("quickTimerEndButton"), Qt::LeftButton);
         QVERIFY(!s.timer()->hasStarted());
         QTest::mouseClick(modeSwitch, Qt::LeftButton);
         QVERIFY(s.timer()->isBreak() && s.timer()->isRunning());
-    }
-
-    // The tab's dot pulses while recording, unless motion is reduced.
-    void quickControlsRecord()
-    {
-        Session s;
-        s.collapse();
-        s.edge->quickControlsRequested();
         auto* record = s.quick<QPushButton*>("quickRecordButton");
         EdgeStatusDot* dot = s.tab()->recordingDot();
         for (bool reduceMotion : { false, true }) {
@@ -439,13 +409,13 @@ private slots:
         QVERIFY(s.recorder()->isRequestingPermission() && !record->isEnabled());
         QTRY_COMPARE(s.audio->accessRequests.size(), 1);
         s.audio->accessRequests.takeFirst()(false);
-        QVERIFY(record->isEnabled());
         auto* error = s.quick<QLabel*>("quickRecordingError");
-        QVERIFY(error->isVisibleTo(s.panel()));
+        QVERIFY(record->isEnabled() && error->isVisibleTo(s.panel()));
         QCOMPARE(error->text(), *s.recorder()->errorMessage());
     }
 
-    // Every way back from the tab (files taken, its menu) and from the quick controls.
+    // Every way back from the tab (files it takes, its menu) and from the quick controls;
+    // only files highlight it, and a drop the store does not take leaves it collapsed.
     void waysBack()
     {
         Session s;
@@ -455,31 +425,6 @@ private slots:
             QCOMPARE(
                 std::tuple(s.view->isVisible(), s.tab()->isVisible()), std::tuple(!collapsed, collapsed));
         };
-        s.collapse();
-        emit s.tab()->button()->filesTaken();
-        check(false, "right");
-        for (const QString action : { "edgeTabExpandAction", "edgeTabUndockAction" }) {
-            s.collapse();
-            emit s.tab()->button()->customContextMenuRequested(QPoint(10, 10));
-            QMenu* menu = nullptr;
-            QTRY_VERIFY((menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())));
-            menu->findChild<QAction*>(action)->trigger();
-            menu->close();
-            check(false, action == "edgeTabExpandAction" ? "right" : "");
-        }
-        for (const QString button : { "quickExpandButton", "quickCloseButton" }) {
-            s.collapse();
-            s.edge->quickControlsRequested();
-            QTest::mouseClick(s.quick<QToolButton*>(qPrintable(button)), Qt::LeftButton);
-            QVERIFY(!s.panelShown());
-            check(button == "quickCloseButton", "right");
-        }
-    }
-
-    // Files the store takes bring the window back; anything else leaves it collapsed.
-    void droppedItems()
-    {
-        Session s;
         EdgeTabButton* button = s.tab()->button();
         for (const QUrl& url : { QUrl::fromLocalFile(s.writeFile("note.txt", "")),
                  QUrl("https://example.com/a.txt"), QUrl::fromLocalFile(s.path()) }) {
@@ -494,6 +439,24 @@ private slots:
             QApplication::sendEvent(button, &drop);
             QVERIFY(!button->isDropHighlighted());
             QCOMPARE(drop.isAccepted(), !s.controller->isCollapsed());
+        }
+        emit button->filesTaken();
+        check(false, "right");
+        for (const QString action : { "edgeTabExpandAction", "edgeTabUndockAction" }) {
+            s.collapse();
+            emit button->customContextMenuRequested(QPoint(10, 10));
+            QMenu* menu = nullptr;
+            QTRY_VERIFY((menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())));
+            menu->findChild<QAction*>(action)->trigger();
+            menu->close();
+            check(false, action == "edgeTabExpandAction" ? "right" : "");
+        }
+        for (const QString quick : { "quickExpandButton", "quickCloseButton" }) {
+            s.collapse();
+            s.edge->quickControlsRequested();
+            QTest::mouseClick(s.quick<QToolButton*>(qPrintable(quick)), Qt::LeftButton);
+            QVERIFY(!s.panelShown());
+            check(quick == "quickCloseButton", "right");
         }
     }
 };
