@@ -256,72 +256,29 @@ private slots:
         QCOMPARE(s.controller->dockedEdgeRawValue(), QString("left"));
     }
 
-    // The pin, and the collapse button's menu: undocking is offered only when docked.
+    // The pin; the collapse button's menu offers undocking only when docked; a window
+    // without a controller has neither.
     void pinAndCollapseMenu()
     {
         Session s;
         auto* pin = s.find<QToolButton*>("pinButton");
         const QString keepOnTop = pin->toolTip();
         QTest::mouseClick(pin, Qt::LeftButton);
-        QVERIFY(s.controller->isPinned() && s.preferences()->boolValue("sidebarWindowPinned"));
-        QVERIFY(pin->toolTip() != keepOnTop);
+        QVERIFY(s.controller->isPinned() && pin->toolTip() != keepOnTop);
         QTest::mouseClick(pin, Qt::LeftButton);
         QVERIFY(!s.controller->isPinned() && pin->toolTip() == keepOnTop);
-
         QVERIFY(!s.collapseMenuAction("undockAction"));
         s.collapseMenuAction("autoCollapseAction")->trigger();
-        QVERIFY(!s.controller->autoCollapse() && !s.preferences()->boolValue("sidebarAutoCollapse"));
-        QVERIFY(!s.collapseMenuAction("autoCollapseAction")->isChecked());
-
+        QVERIFY(!s.controller->autoCollapse() && !s.collapseMenuAction("autoCollapseAction")->isChecked());
         s.collapseMenuAction("dockRightAction")->trigger();
-        QVERIFY(s.controller->isCollapsed());
-        QCOMPARE(s.controller->dockedEdgeRawValue(), QString("right"));
+        QVERIFY(s.controller->isCollapsed() && s.controller->dockedEdge() == SidebarEdge::right);
         s.controller->expand();
-        // Docked: undocking is offered too.
         s.collapseMenuAction("undockAction")->trigger();
         QCOMPARE(s.controller->dockedEdge(), std::nullopt);
         s.collapseMenuAction("dockLeftAction")->trigger();
-        QCOMPARE(s.controller->dockedEdgeRawValue(), QString("left"));
-        QVERIFY(s.controller->isCollapsed());
-
+        QVERIFY(s.controller->isCollapsed() && s.controller->dockedEdge() == SidebarEdge::left);
         ContentView withoutController(s.store.get());
         QVERIFY(!withoutController.findChild<QToolButton*>("pinButton"));
-    }
-
-    // Collapsed, the tab's refresh shows the timer (its dot "rest" for a break, "paused" for a
-    // paused focus); expanded, the refresh stops.
-    void tabShowsTheTimer_data()
-    {
-        QTest::addColumn<int>("elapsed");
-        QTest::addColumn<QString>("status");
-        QTest::addColumn<QString>("dot");
-        QTest::newRow("paused focus") << 750 << "Focus Paused 12:30"
-                                      << "paused";
-        QTest::newRow("running break") << 60 << "Break Running 04:00"
-                                       << "rest";
-        QTest::newRow("nothing left") << 1500 << ""
-                                      << "";
-    }
-    void tabShowsTheTimer()
-    {
-        QFETCH(int, elapsed);
-        QFETCH(QString, status);
-        QFETCH(QString, dot);
-        Session s;
-        s.collapse();
-        const QString hint = s.toolTip();
-        s.timer()->selectMode(dot == "rest");
-        s.timer()->toggle();
-        s.now = s.now.addSecs(elapsed);
-        if (dot == "paused")
-            s.timer()->toggle();
-        s.fire("statusRefresh");
-        QCOMPARE(s.toolTip(), status.isEmpty() ? hint : hint + "\n" + status);
-        QCOMPARE(s.tab()->timerDot()->isVisible() ? s.tab()->timerDot()->state() : QString(), dot);
-        auto* refresh = s.edge->findChild<DelayedJob*>("statusRefresh");
-        QVERIFY(refresh->isPending());
-        s.controller->expand();
-        QVERIFY(!refresh->isPending());
     }
 
     void openingAndClosingTheQuickControls()
@@ -365,27 +322,41 @@ private slots:
         QVERIFY(!s.panelShown());
     }
 
-    // The quick controls drive the timer and the recorder; the tab's dot pulses while
-    // recording, unless motion is reduced.
+    // The quick controls drive the timer and the recorder. Collapsed, the tab's refresh
+    // shows the timer (its dot "rest" for a break, "paused" for a paused focus) until it is
+    // ended or runs out, and its recording dot pulses unless motion is reduced; expanded,
+    // the refresh stops.
     void quickControls()
     {
         Session s;
         s.collapse();
+        const QString hint = s.toolTip();
+        const auto tabShows = [&](const QString& status, const QString& dot) {
+            s.fire("statusRefresh");
+            QCOMPARE(s.toolTip(), status.isEmpty() ? hint : hint + "\n" + status);
+            QCOMPARE(s.tab()->timerDot()->isVisible() ? s.tab()->timerDot()->state() : QString(), dot);
+        };
         s.edge->quickControlsRequested();
         auto* toggle = s.quick<QPushButton*>("quickTimerToggleButton");
         auto* modeSwitch = s.quick<QPushButton*>("quickModeSwitchButton");
         QTest::mouseClick(toggle, Qt::LeftButton);
         // The tab was told at once.
-        QVERIFY(s.timer()->isRunning() && s.toolTip().endsWith("Focus Running 25:00"));
+        QVERIFY(s.timer()->isRunning() && s.toolTip() == hint + "\nFocus Running 25:00");
         QVERIFY(!modeSwitch->isVisibleTo(s.panel()));
         s.now = s.now.addSecs(10);
         QTest::mouseClick(toggle, Qt::LeftButton);
         QCOMPARE(std::tuple(toggle->text(), s.quick<QLabel*>("quickTimerRemaining")->text()),
             std::tuple(QString("Resume"), QString("24:50")));
+        tabShows("Focus Paused 24:50", "paused");
         QTest::mouseClick(s.quick<QToolButton*>("quickTimerEndButton"), Qt::LeftButton);
         QVERIFY(!s.timer()->hasStarted());
+        tabShows("", "");
         QTest::mouseClick(modeSwitch, Qt::LeftButton);
         QVERIFY(s.timer()->isBreak() && s.timer()->isRunning());
+        s.now = s.now.addSecs(60);
+        tabShows("Break Running 04:00", "rest");
+        s.now = s.now.addSecs(240);
+        tabShows("", "");
         auto* record = s.quick<QPushButton*>("quickRecordButton");
         EdgeStatusDot* dot = s.tab()->recordingDot();
         for (bool reduceMotion : { false, true }) {
@@ -412,6 +383,10 @@ private slots:
         auto* error = s.quick<QLabel*>("quickRecordingError");
         QVERIFY(record->isEnabled() && error->isVisibleTo(s.panel()));
         QCOMPARE(error->text(), *s.recorder()->errorMessage());
+        auto* refresh = s.edge->findChild<DelayedJob*>("statusRefresh");
+        QVERIFY(refresh->isPending());
+        s.controller->expand();
+        QVERIFY(!refresh->isPending());
     }
 
     // Every way back from the tab (files it takes, its menu) and from the quick controls;

@@ -125,9 +125,9 @@ private slots:
         QFETCH(QByteArray, storedPages);
         Preferences& prefs = *fresh("en").preferences();
         if (!oldNote.isEmpty())
-            QVERIFY(prefs.setString("note", oldNote);
+            QVERIFY(prefs.setString("note", oldNote));
         if (!storedPages.isEmpty())
-            QVERIFY(prefs.setData("notePages", storedPages);
+            QVERIFY(prefs.setData("notePages", storedPages));
         auto store = open();
 
         QCOMPARE(store->pages().size(), 1);
@@ -216,7 +216,7 @@ private slots:
         TemporaryProfile& profile = fresh();
         TaskItem task;
         task.reminderAt = QDateTime::currentDateTimeUtc().addSecs(3600);
-        QVERIFY(profile.preferences()->setData("tasks", WorkspaceJson::encodeTasks({ task }));
+        QVERIFY(profile.preferences()->setData("tasks", WorkspaceJson::encodeTasks({ task })));
         auto store = open();
         QCOMPARE(m_notifications->calls.size(), 1);
         QCOMPARE(m_notifications->calls.first().requestPermission, false);
@@ -264,10 +264,10 @@ private slots:
         QFETCH(int, expectedSelected);
         Preferences& prefs = *fresh("en").preferences();
         QList<NotePage> pages(pageCount);
-        QVERIFY(prefs.setData("notePages", WorkspaceJson::encodePages(pages));
+        QVERIFY(prefs.setData("notePages", WorkspaceJson::encodePages(pages)));
         bool isIndex = false;
         const int index = selected.toInt(&isIndex);
-        QVERIFY(prefs.setString("selectedPageID", isIndex ? Uuid::text(pages.at(index).id).toLower() : selected);
+        QVERIFY(prefs.setString("selectedPageID", isIndex ? Uuid::text(pages.at(index).id).toLower() : selected));
         auto store = open();
 
         store->removePage(QUuid::createUuid());
@@ -367,8 +367,8 @@ private slots:
     void attach()
     {
         Preferences& prefs = *fresh("en").preferences();
-        QVERIFY(prefs.setString("recordingNoteDestination", "NewNote");
-        QVERIFY(prefs.setBool("fileDropNoteDestination", true);
+        QVERIFY(prefs.setString("recordingNoteDestination", "NewNote"));
+        QVERIFY(prefs.setBool("fileDropNoteDestination", true));
         auto store = open();
         QCOMPARE(store->fileDropNoteDestination(), NoteDestination::newNote);
         QSignalSpy spy(store.get(), &WorkspaceStore::fileDropNoteDestinationChanged);
@@ -418,7 +418,7 @@ private slots:
         QVERIFY(withSections.indexOf("![[first.m4a]]") < withSections.indexOf("![[second.m4a]]"));
         QTRY_COMPARE(m_speech->requests.size(), 1);
         QCOMPARE(m_speech->requests.first().path, first.path);
-        QVERIFY(m_profile->preferences()->setString("speechLanguage", QString("en-GB"));
+        QVERIFY(m_profile->preferences()->setString("speechLanguage", QString("en-GB")));
         // The user types while it is transcribed: the transcript follows what is there then.
         store->setNote(withSections + "typed meanwhile");
         m_speech->complete(QString("first words"));
