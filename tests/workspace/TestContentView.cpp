@@ -35,10 +35,11 @@ struct Session : TemporaryProfile {
         = std::make_shared<ScriptedNotificationBackend::State>();
     FakeAudioBackend* audio = nullptr;
     FakeWindowSystem* system = nullptr;
+    // Destroyed in reverse: the edge controls and the window before what they show.
     std::unique_ptr<WorkspaceStore> store;
     std::unique_ptr<SidebarWindowController> controller;
-    std::unique_ptr<EdgeControls> edge;
     std::unique_ptr<ContentView> view;
+    std::unique_ptr<EdgeControls> edge;
 
     explicit Session(NotificationAccess access = NotificationAccess::allowed)
         : TemporaryProfile("en")
@@ -46,7 +47,6 @@ struct Session : TemporaryProfile {
         centre->access = access;
         show();
     }
-    ~Session() { close(); }
     void show()
     {
         audio = new FakeAudioBackend;
@@ -70,16 +70,12 @@ struct Session : TemporaryProfile {
         QVERIFY(QTest::qWaitForWindowExposed(view.get()));
         controller->attach(view.get());
     }
-    void close()
+    void restart()
     {
         edge.reset();
         view.reset();
         controller.reset();
         store.reset();
-    }
-    void restart()
-    {
-        close();
         reopen();
         show();
     }
@@ -123,7 +119,7 @@ class TestContentView : public QObject {
 private slots:
     // Typed tasks and notes survive a restart; a task row is retitled in place (the same row
     // widget stays so the caret is not lost), completed and deleted.
-    void tasksAndNote()
+    void tasksNotesAndPages()
     {
         Session s;
         auto* empty = s.find<QLabel*>("taskEmptyLabel");
@@ -159,16 +155,12 @@ private slots:
         QVERIFY(s.store->tasks().first().isCompleted && first->font().strikeOut());
         QTest::mouseClick(first->parentWidget()->findChild<QToolButton*>("taskDeleteButton"), Qt::LeftButton);
         QVERIFY(s.store->tasks().size() == 1 && s.store->tasks().first().title == "second");
-    }
 
-    void pagesAddRenameRecolorAndDeleteWithConfirmation()
-    {
-        Session s;
+        // Pages: added, renamed to nothing, recoloured, deleted once confirmed.
         QTRY_COMPARE(s.pageTabs(), 1);
         QTest::mouseClick(s.find<QToolButton*>("addPageButton"), Qt::LeftButton);
         QTRY_COMPARE(s.pageTabs(), 2);
         auto* title = s.find<QLineEdit*>("pageTitleField");
-        QCOMPARE(title->text(), s.store->currentPage()->title);
         title->selectAll();
         QTest::keyClick(title, Qt::Key_Delete);
         QCOMPARE(s.store->currentPage()->title, QString());
