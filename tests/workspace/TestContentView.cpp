@@ -206,11 +206,20 @@ private slots:
         QTEST(ContentView::taskCardHeight(available, ratio), "expected");
     }
 
-    // The settings hold the collapse back. While notifications are not allowed, a line under
-    // the panes says so and leads to the settings.
-    void settingsAndTheNotificationLine()
+    // The header: the pin (a window without a controller has none); the settings hold the
+    // collapse back; the collapse button's menu offers undocking only when docked. While
+    // notifications are not allowed, a line under the panes says so and leads to the settings.
+    void headerAndTheNotificationLine()
     {
         Session s(NotificationAccess::denied);
+        auto* pin = s.find<QToolButton*>("pinButton");
+        const QString keepOnTop = pin->toolTip();
+        QTest::mouseClick(pin, Qt::LeftButton);
+        QVERIFY(s.controller->isPinned() && pin->toolTip() != keepOnTop);
+        QTest::mouseClick(pin, Qt::LeftButton);
+        QVERIFY(!s.controller->isPinned() && pin->toolTip() == keepOnTop);
+        ContentView withoutController(s.store.get());
+        QVERIFY(!withoutController.findChild<QToolButton*>("pinButton"));
         // The first show read the permission; showing again does not ask.
         QCOMPARE(s.store->notifications()->authorization(), NotificationAccess::denied);
         const int calls = s.centre->accessCalls;
@@ -246,75 +255,23 @@ private slots:
         QTest::mouseClick(collapse, Qt::LeftButton);
         QVERIFY(s.controller->isCollapsed() && !s.view->isVisible());
         QCOMPARE(s.controller->dockedEdgeRawValue(), QString("left"));
-    }
 
-    // The pin; the collapse button's menu offers undocking only when docked; a window
-    // without a controller has neither.
-    void pinAndCollapseMenu()
-    {
-        Session s;
-        auto* pin = s.find<QToolButton*>("pinButton");
-        const QString keepOnTop = pin->toolTip();
-        QTest::mouseClick(pin, Qt::LeftButton);
-        QVERIFY(s.controller->isPinned() && pin->toolTip() != keepOnTop);
-        QTest::mouseClick(pin, Qt::LeftButton);
-        QVERIFY(!s.controller->isPinned() && pin->toolTip() == keepOnTop);
-        QVERIFY(!s.collapseMenuAction("undockAction"));
-        s.collapseMenuAction("autoCollapseAction")->trigger();
-        QVERIFY(!s.controller->autoCollapse() && !s.collapseMenuAction("autoCollapseAction")->isChecked());
-        s.collapseMenuAction("dockRightAction")->trigger();
-        QVERIFY(s.controller->isCollapsed() && s.controller->dockedEdge() == SidebarEdge::right);
         s.controller->expand();
         s.collapseMenuAction("undockAction")->trigger();
-        QCOMPARE(s.controller->dockedEdge(), std::nullopt);
-        s.collapseMenuAction("dockLeftAction")->trigger();
-        QVERIFY(s.controller->isCollapsed() && s.controller->dockedEdge() == SidebarEdge::left);
-        ContentView withoutController(s.store.get());
-        QVERIFY(!withoutController.findChild<QToolButton*>("pinButton"));
+        QVERIFY(!s.controller->dockedEdge() && !s.collapseMenuAction("undockAction"));
+        s.collapseMenuAction("autoCollapseAction")->trigger();
+        QVERIFY(!s.controller->autoCollapse() && !s.collapseMenuAction("autoCollapseAction")->isChecked());
+        for (const auto& [action, edge] : { std::pair("dockRightAction", SidebarEdge::right),
+                 std::pair("dockLeftAction", SidebarEdge::left) }) {
+            s.controller->expand();
+            s.collapseMenuAction(action)->trigger();
+            QVERIFY(s.controller->isCollapsed() && s.controller->dockedEdge() == edge);
+        }
     }
 
-    void openingAndClosingTheQuickControls()
-    {
-        Session s;
-        s.collapse();
-        const QRect tab = s.tab()->geometry();
-        s.system->pointer = tab.center();
-        s.edge->tabHover(true);
-        QVERIFY(!s.panelShown());
-        s.fire("hoverDelay");
-        QVERIFY(s.panelShown()); // where it stands is the desktop test's
-        // Within 6 points of the tab still counts as on it.
-        s.system->pointer = QPoint(tab.left() - 5, tab.center().y());
-        s.edge->tabHover(false);
-        s.fire("dismissDelay");
-        QVERIFY(s.panelShown());
-        // On the way to the panel, then on it.
-        s.system->pointer = QPoint(10, 10);
-        s.edge->tabHover(false);
-        s.edge->controlsHover(true);
-        s.fire("dismissDelay");
-        QVERIFY(s.panelShown());
-        s.edge->controlsHover(false);
-        s.fire("dismissDelay");
-        QVERIFY(!s.panelShown());
-        QVERIFY(s.controller->isCollapsed());
-
-        // Opened from the menu they stay until they lose the focus.
-        s.edge->quickControlsRequested();
-        QVERIFY(s.panelShown());
-        QTRY_VERIFY(s.panel()->isActiveWindow());
-        s.edge->scheduleDismiss();
-        s.fire("dismissDelay");
-        QVERIFY(s.panelShown());
-        QWidget other;
-        other.show();
-        other.activateWindow();
-        QTRY_VERIFY(other.isActiveWindow());
-        s.fire("dismissDelay");
-        QVERIFY(!s.panelShown());
-    }
-
-    // The quick controls drive the timer and the recorder. Collapsed, the tab's refresh
+    // The quick controls open while the pointer rests on the tab and close once it left both
+    // (within 6 points of the tab still counts as on it); opened from the menu they stay
+    // until they lose the focus. They drive the timer and the recorder. Collapsed, the tab's refresh
     // shows the timer (its dot "rest" for a break, "paused" for a paused focus) until it is
     // ended or runs out, and its recording dot pulses unless motion is reduced; expanded,
     // the refresh stops.
@@ -328,6 +285,35 @@ private slots:
             QCOMPARE(s.toolTip(), status.isEmpty() ? hint : hint + "\n" + status);
             QCOMPARE(s.tab()->timerDot()->isVisible() ? s.tab()->timerDot()->state() : QString(), dot);
         };
+        const QRect tab = s.tab()->geometry();
+        s.system->pointer = tab.center();
+        s.edge->tabHover(true);
+        QVERIFY(!s.panelShown());
+        s.fire("hoverDelay");
+        QVERIFY(s.panelShown()); // where it stands is the desktop test's
+        const auto leave = [&](QPoint pointer, bool ontoPanel) {
+            s.system->pointer = pointer;
+            s.edge->tabHover(false);
+            s.edge->controlsHover(ontoPanel);
+            s.fire("dismissDelay");
+            return s.panelShown();
+        };
+        QVERIFY(leave(QPoint(tab.left() - 5, tab.center().y()), false));
+        QVERIFY(leave(QPoint(10, 10), true));
+        QVERIFY(!leave(QPoint(10, 10), false) && s.controller->isCollapsed());
+        s.edge->quickControlsRequested();
+        QTRY_VERIFY(s.panel()->isActiveWindow());
+        s.edge->scheduleDismiss();
+        s.fire("dismissDelay");
+        QVERIFY(s.panelShown());
+        {
+            QWidget other;
+            other.show();
+            other.activateWindow();
+            QTRY_VERIFY(other.isActiveWindow());
+            s.fire("dismissDelay");
+            QVERIFY(!s.panelShown());
+        }
         s.edge->quickControlsRequested();
         auto* toggle = s.quick<QPushButton*>("quickTimerToggleButton");
         auto* modeSwitch = s.quick<QPushButton*>("quickModeSwitchButton");
