@@ -50,15 +50,12 @@ class TestWorkspaceStore : public QObject {
         std::chrono::milliseconds retry = 5s, std::shared_ptr<FolderChooser> chooser = {})
     {
         TemporaryProfile& profile = m_profile ? *m_profile : fresh();
-        m_notifications = new RecordingNotifications;
-        m_backend = new FakeAudioBackend;
-        m_speech = new ScriptedTranscriber;
-        WorkspaceStore::Services services;
-        services.notifications = m_notifications;
-        services.audio = new RecordingStore(profile.path("Recordings"), m_backend, [this] { return m_now; });
-        services.speech = m_speech;
-        services.folderChooser = std::move(chooser);
-        services.saveRetryInterval = retry;
+        WorkspaceStore::Services services { .audio = new RecordingStore(profile.path("Recordings"),
+                                                m_backend = new FakeAudioBackend, [this] { return m_now; }),
+            .speech = m_speech = new ScriptedTranscriber,
+            .notifications = m_notifications = new RecordingNotifications,
+            .folderChooser = std::move(chooser),
+            .saveRetryInterval = retry };
         return std::make_unique<WorkspaceStore>(profile.preferences(), services);
     }
     // Replaces the profile the test starts with.
@@ -85,16 +82,10 @@ class TestWorkspaceStore : public QObject {
                     return audio;
         return {};
     }
-    QString requested(qsizetype index) const
-    {
-        return QFileInfo(m_speech->requests.value(index).path).fileName();
-    }
+    QString requested(qsizetype i) const { return QFileInfo(m_speech->requests.value(i).path).fileName(); }
     // The pages as a fresh connection reads them from the database file.
     QList<NotePage> pagesInFile() const { return storedPages(Preferences(m_profile->databasePath())); }
-    static QString transcriptSection(const QString& text)
-    {
-        return "\n\n### Transcription (9:30 AM)\n\n" + text + "\n";
-    }
+    static QString section(const QString& text) { return "\n\n### Transcription (9:30 AM)\n\n" + text + "\n"; }
     // Lets every job already due run.
     void turnEventLoop()
     {
@@ -216,7 +207,7 @@ private slots:
         QVERIFY(profile.preferences()->setData("tasks", WorkspaceJson::encodeTasks({ task })));
         auto store = open();
         QCOMPARE(m_notifications->calls.size(), 1);
-        QCOMPARE(m_notifications->calls.first().requestPermission, false);
+        QVERIFY(!m_notifications->calls.first().requestPermission);
         QCOMPARE(m_notifications->calls.first().tasks, store->tasks());
 
         QVERIFY(!store->addTask("\n\t\u3000 "));
@@ -411,12 +402,12 @@ private slots:
         // The user types while it is transcribed: the transcript follows what is there then.
         store->setNote(withSections + "typed meanwhile");
         m_speech->complete(QString("first words"));
-        QCOMPARE(store->note(), withSections + "typed meanwhile" + transcriptSection("first words"));
+        QCOMPARE(store->note(), withSections + "typed meanwhile" + section("first words"));
         QCOMPARE(audioNamed(*store, "first.m4a").status, TranscriptionStatus::completed);
         QTRY_COMPARE(requested(1), QString("second.m4a"));
         QCOMPARE(m_speech->locales(), (QStringList { "zh-CN", "en-GB" })); // "zh-CN" without the key
         m_speech->complete(QString("second words"));
-        QVERIFY(store->note().endsWith(transcriptSection("second words")));
+        QVERIFY(store->note().endsWith(section("second words")));
         QTRY_VERIFY(!store->processingSpeech());
         QCOMPARE(processing.size(), 2); // on, then off once the queue ran dry
         QCOMPARE(pagesInFile(), store->pages());
