@@ -242,7 +242,8 @@ private slots:
         QVERIFY(line->isVisible());
         // The focus row sits above the panes, the line below them.
         const QRect panes = s.find<QWidget*>("paneSplitter")->geometry();
-        QVERIFY(line->geometry().top() > panes.bottom() && s.find<QWidget*>("focusRow")->geometry().bottom() < panes.top());
+        QVERIFY(line->geometry().top() > panes.bottom()
+            && s.find<QWidget*>("focusRow")->geometry().bottom() < panes.top());
         QTest::mouseClick(line->findChild<QPushButton*>("notificationSettingsButton"), Qt::LeftButton);
         QTRY_VERIFY((dialog = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())));
         // Allowed meanwhile; "Enable Notifications" asks again and the line goes.

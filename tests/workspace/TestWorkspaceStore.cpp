@@ -85,7 +85,10 @@ class TestWorkspaceStore : public QObject {
     QString requested(qsizetype i) const { return QFileInfo(m_speech->requests.value(i).path).fileName(); }
     // The pages as a fresh connection reads them from the database file.
     QList<NotePage> pagesInFile() const { return storedPages(Preferences(m_profile->databasePath())); }
-    static QString section(const QString& text) { return "\n\n### Transcription (9:30 AM)\n\n" + text + "\n"; }
+    static QString section(const QString& text)
+    {
+        return "\n\n### Transcription (9:30 AM)\n\n" + text + "\n";
+    }
     // Lets every job already due run.
     void turnEventLoop()
     {
@@ -254,7 +257,8 @@ private slots:
         QVERIFY(prefs.setData("notePages", WorkspaceJson::encodePages(pages)));
         bool isIndex = false;
         const int index = selected.toInt(&isIndex);
-        QVERIFY(prefs.setString("selectedPageID", isIndex ? Uuid::text(pages.at(index).id).toLower() : selected));
+        QVERIFY(
+            prefs.setString("selectedPageID", isIndex ? Uuid::text(pages.at(index).id).toLower() : selected));
         auto store = open();
 
         store->removePage(QUuid::createUuid());
@@ -434,25 +438,13 @@ private slots:
             QCOMPARE(entry.status, TranscriptionStatus::completed);
     }
 
-    // A stopped recording is attached only once the last of its audio is in the file; a
-    // store gone before its recorder attaches nothing and nothing breaks.
-    void finishedRecordingReachesTheNote()
+    // A recorder outliving its store: what it finishes then is attached nowhere and nothing
+    // breaks. (Attaching on finish is driven end to end by the transcription test, and the
+    // recorder finishing only once its last audio is in the file by its own test.)
+    void recorderOutlivingTheStore()
     {
         auto store = open();
         m_backend->recordersCompleteLater = true;
-        RecordingStore* audio = store->audio();
-        audio->toggle();
-        QTRY_VERIFY(audio->isRecording());
-        QPointer<FakeRecorder> recorder = m_backend->recorders.last();
-        recorder->time = 2;
-        audio->toggle();
-        turnEventLoop();
-        QVERIFY(store->currentPage()->attachments.isEmpty());
-        recorder->complete();
-        const QString name = QFileInfo(recorder->path()).fileName();
-        QVERIFY(store->note().endsWith("![[" + name + "]]\n"));
-        QTRY_COMPARE(requested(0), name);
-
         std::unique_ptr<RecordingStore> orphan(store->audio());
         orphan->setParent(nullptr);
         store.reset();
@@ -556,7 +548,6 @@ private slots:
         QCOMPARE(m_speech->requests.first().path, path);
         QCOMPARE(audioNamed(*restarted, "a.m4a").status, TranscriptionStatus::transcribing);
     }
-
 };
 
 QTEST_MAIN(TestWorkspaceStore)
