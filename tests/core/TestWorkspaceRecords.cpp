@@ -103,6 +103,7 @@ private slots:
         row("colour letter case", true, page + ",\"color\":\"Blue\"}]");
         row("bad status", true, page + audio + ",\"status\":\"done\"}]}]");
         row("page without id", true, "[{\"title\":\"p\"}]");
+        row("audio without status", true, page + audio + "}]}]");
         row("task without isCompleted", false, QString(task).remove(",\"isCompleted\":false") + "}]");
         row("file without originalName", true,
             page + ",\"files\":[{\"id\":\"" + fileId + "\",\"filename\":\"f\"}]}]");
