@@ -185,6 +185,8 @@ private slots:
             typed += QString(3000, letter);
             store->setNote(typed);
         }
+        // A setting written by another part of the program fails as visibly, and is kept too.
+        store->timer()->setFocusDuration(50 * 60);
         QCOMPARE(store->message(), kSaveFailed);
         QCOMPARE(store->note(), typed);
         QCOMPARE(storedPages(*profile.preferences()).first().content, QString("before the disk filled up"));
@@ -198,6 +200,7 @@ private slots:
             QCOMPARE(storedPages(*profile.preferences()).first().content, typed);
         }
         QTRY_COMPARE(pagesInFile().first().content, typed);
+        QCOMPARE(Preferences(profile.databasePath()).integer("focusDuration"), 50 * 60);
         QCOMPARE(store->message(), retryByTimer ? std::optional<QString>("Exported.") : std::nullopt);
     }
 
