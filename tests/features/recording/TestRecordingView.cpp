@@ -48,10 +48,9 @@ class TestRecordingView : public QObject {
     static QStringList rowNames(RecordingLibraryDialog* library)
     {
         QStringList names;
-        for (QLabel* label : library->findChildren<QLabel*>("recordingName")) {
-            if (label->isVisibleTo(library))
-                names.append(label->text());
-        }
+        for (QLabel* label : library->findChildren<QLabel*>("recordingName"))
+            names << (label->isVisibleTo(library) ? label->text() : QString());
+        names.removeAll(QString());
         return names;
     }
 
@@ -72,10 +71,9 @@ private slots:
     }
     void cleanup() { h.reset(); }
 
-    void durationMinutesAreNotCapped() { QCOMPARE(RecordingView::duration(6001.0), QString("100:01")); }
-
     void fullPanelFollowsTheRecorder()
     {
+        QCOMPARE(RecordingView::duration(6001.0), QString("100:01"));
         auto view = makeView();
         auto* record = view->findChild<QPushButton*>("recordButton");
         auto* library = view->findChild<QPushButton*>("recordingLibraryButton");
@@ -161,22 +159,13 @@ private slots:
         QCOMPARE(audio()->playingID(), QString("old.m4a"));
         QVERIFY(playButton(library, "old.m4a")->property("playing").toBool());
         QVERIFY(!playButton(library, "new.m4a")->property("playing").toBool());
-        // The playing row's button stops it.
         QTest::mouseClick(playButton(library, "old.m4a"), Qt::LeftButton);
         QVERIFY(!audio()->playingID() && !playButton(library, "old.m4a")->property("playing").toBool());
-
-        // Closing the library, by its button or by Escape, stops the playback.
-        for (const bool byButton : { true, false }) {
-            view->showLibrary();
-            QTest::mouseClick(playButton(view->library(), "new.m4a"), Qt::LeftButton);
-            QVERIFY(audio()->isPlaying());
-            if (byButton)
-                QTest::mouseClick(
-                    view->library()->findChild<QPushButton*>("libraryDoneButton"), Qt::LeftButton);
-            else
-                view->library()->reject();
-            QVERIFY(!audio()->isPlaying());
-        }
+        // Closing the library stops the playback.
+        QTest::mouseClick(playButton(library, "new.m4a"), Qt::LeftButton);
+        QVERIFY(audio()->isPlaying());
+        library->reject();
+        QVERIFY(!audio()->isPlaying());
     }
 
     // While the library is open, the store's message is shown over the library only;
