@@ -1,11 +1,6 @@
 #include "features/calendar/HolidayCalendar.h"
 #include "features/calendar/WeeklyRestView.h"
-#include "platform/notifications/NotificationService.h"
-#include "support/ScriptedChooser.h"
-#include "support/ScriptedNotificationBackend.h"
 #include "support/TemporaryProfile.h"
-#include "workspace/ContentView.h"
-#include "workspace/WorkspaceStore.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -21,8 +16,6 @@ QDateTime shanghai(const QString& text)
     const QDateTime moment = QDateTime::fromString(text, "yyyy-MM-dd HH:mm:ss");
     return QDateTime(moment.date(), moment.time(), QTimeZone("Asia/Shanghai")).toLocalTime();
 }
-
-const QByteArray year2027 = R"({"year": 2027, "source": "gov", "days": []})";
 
 } // namespace
 
@@ -67,35 +60,12 @@ private slots:
         QCOMPARE(line->text(), QString("距本周首休还有 3 天 · 休 2 天（估算）"));
         QCOMPARE(label(0, "weeklyRestDayDate")->text(), QString("3月8日"));
         QVERIFY(estimate->isVisible());
-        QVERIFY(!calendar.importData(year2027));
+        QVERIFY(!calendar.importData(R"({"year": 2027, "source": "gov", "days": []})"));
         QCOMPARE(line->text(), QString("距本周首休还有 3 天 · 休 2 天"));
 
         QTest::mouseClick(popover->findChild<QToolButton*>("weeklyRestOfficialLink"), Qt::LeftButton);
         QCOMPARE(opened, QList<QUrl> { QUrl(HolidayCalendar::officialNoticeURL()) });
         QVERIFY(!popover->isVisible());
-    }
-
-    // Below the window's title; the store's calendar imports through the store's chooser.
-    void inTheWindowWithTheStoresChooser()
-    {
-        TemporaryProfile profile;
-        auto chooser = std::make_shared<ScriptedChooser>();
-        chooser->files = { profile.writeFile("2027.json", year2027) };
-        WorkspaceStore::Services services;
-        services.notifications = new NotificationService(std::make_unique<ScriptedNotificationBackend>());
-        services.folderChooser = chooser;
-        WorkspaceStore store(profile.preferences(), services);
-        ContentView window(&store);
-        window.resize(420, 800);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        auto* weekly = window.findChild<WeeklyRestView*>("weeklyRestView");
-        auto* title = window.findChild<QLabel*>("windowTitleLabel");
-        QVERIFY(weekly->findChild<QToolButton*>("weeklyRestButton")->isVisible());
-        QVERIFY(weekly->mapTo(&window, QPoint(0, 0)).y() >= title->mapTo(&window, QPoint(0, title->height())).y());
-        store.holidays()->importCalendar();
-        QVERIFY(!store.holidays()->issue());
-        QCOMPARE(store.holidays()->years().size(), 2);
     }
 };
 

@@ -1,7 +1,5 @@
 #include "features/tasks/TaskReminderView.h"
-#include "support/StoreHarness.h"
-#include "workspace/ContentView.h"
-#include "workspace/WorkspaceStore.h"
+#include "support/TemporaryProfile.h"
 
 #include <QDateTimeEdit>
 #include <QLabel>
@@ -90,28 +88,6 @@ private slots:
         QVERIFY(!m_view->editor()->isVisible());
         click(bell());
         QCOMPARE(m_view->reminderDate(), m_now.addSecs(60));
-    }
-
-    // The bell in a real task row sets and removes the task's reminder in the store.
-    void theTaskRowStoresTheReminder()
-    {
-        StoreHarness h;
-        ContentView content(h.store.get());
-        content.show();
-        h.store->addTask("Water the plants");
-        auto* row = content.findChild<TaskReminderView*>("taskReminderView");
-        const auto press = [row](const char* name) {
-            QTest::mouseClick(row->findChild<QToolButton*>("taskReminderButton"), Qt::LeftButton);
-            QTest::mouseClick(row->editor()->findChild<QPushButton*>(name), Qt::LeftButton);
-        };
-        const QDateTime before = QDateTime::currentDateTime();
-        press("reminderInOneHourButton");
-        QTest::mouseClick(row->editor()->findChild<QPushButton*>("saveReminderButton"), Qt::LeftButton);
-        const auto stored = h.store->tasks().first().reminderAt;
-        QVERIFY(stored && *stored >= before.addSecs(3600));
-        QVERIFY(*stored <= QDateTime::currentDateTime().addSecs(3600));
-        press("removeReminderButton");
-        QVERIFY(!h.store->tasks().first().reminderAt);
     }
 };
 
