@@ -59,13 +59,13 @@ private slots:
         m_store = std::make_unique<WorkspaceStore>(m_profile->preferences(), services);
     }
 
-private:
-    void addFile(const QString& name)
+    void cleanup()
     {
-        QVERIFY(!m_profile->writeFile("Recordings/" + name, "x").isEmpty());
-        m_store->audio()->reload();
+        m_store.reset();
+        m_profile.reset();
     }
 
+private:
     // The current page with one recording in each state.
     void setRecordings()
     {
@@ -90,19 +90,21 @@ private:
         }
         return nullptr;
     }
-    static QString text(QFrame* row, const char* name) { return row->findChild<QLabel*>(name)->text(); }
-
-private slots:
-    void cleanup()
+    template <class T = QPushButton*> static T in(const NotesView& view, const QString& filename, const char* name)
     {
-        m_store.reset();
-        m_profile.reset();
+        return row(view, filename)->findChild<T>(name);
     }
 
+private slots:
     // One row per recording of the current page, with retry and help only where it failed;
-    // typing keeps the rows, another page has its own.
-    void rowsFollowThePage()
+    // typing keeps the rows, another page has its own. Retry queues the recording again and
+    // the row follows the store (what the queue does with it is the store's); play goes
+    // through the recording store, and a recording not on this device cannot be played.
+    void rowsFollowThePageRetryAndPlay()
     {
+        for (const char* name : { "failed.m4a", "done.m4a" })
+            QVERIFY(!m_profile->writeFile(QString("Recordings/") + name, "x").isEmpty());
+        m_store->audio()->reload();
         NotesView view(m_store.get());
         QVERIFY(!view.findChild<QWidget*>("recordingList")->isVisibleTo(&view));
         setRecordings();
@@ -110,14 +112,13 @@ private slots:
         const QStringList names { "queued.m4a", "running.m4a", "done.m4a", "failed.m4a", "interrupted.m4a" };
         QCOMPARE(rows(view).size(), names.size());
         for (qsizetype i = 0; i < names.size(); ++i) {
-            QFrame* r = row(view, names.at(i));
-            QCOMPARE(r->findChild<QPushButton*>("retryTranscriptionButton") != nullptr, i >= 3);
-            QCOMPARE(r->findChild<QPushButton*>("transcriptionHelpButton") != nullptr, i >= 3);
+            QCOMPARE(in(view, names.at(i), "retryTranscriptionButton") != nullptr, i >= 3);
+            QCOMPARE(in(view, names.at(i), "transcriptionHelpButton") != nullptr, i >= 3);
         }
-        QCOMPARE(text(row(view, "done.m4a"), "recordingTitle"), QString("录音 · 14:05"));
+        QCOMPARE(in<QLabel*>(view, "done.m4a", "recordingTitle")->text(), QString("录音 · 14:05"));
         // The error as stored, in place of the status text.
-        QCOMPARE(
-            text(row(view, "interrupted.m4a"), "recordingStatus"), QString("上次识别未完成，点击重试。"));
+        QCOMPARE(in<QLabel*>(view, "interrupted.m4a", "recordingStatus")->text(),
+            QString("上次识别未完成，点击重试。"));
 
         QFrame* before = row(view, "queued.m4a");
         m_store->setNote("几个字");
@@ -126,31 +127,19 @@ private slots:
         QVERIFY(rows(view).isEmpty());
         m_store->selectPage(m_store->pages().first().id);
         QCOMPARE(rows(view).size(), 5);
-    }
 
-    // Retry queues the recording again and the row follows the store (what the queue does
-    // with it is the store's); play goes through the recording store, and a recording not
-    // on this device cannot be played.
-    void retryAndPlay()
-    {
-        addFile("failed.m4a");
-        addFile("done.m4a");
-        NotesView view(m_store.get());
-        setRecordings();
-        QTest::mouseClick(
-            row(view, "failed.m4a")->findChild<QPushButton*>("retryTranscriptionButton"), Qt::LeftButton);
+        QTest::mouseClick(in(view, "failed.m4a", "retryTranscriptionButton"), Qt::LeftButton);
         QTRY_COMPARE(m_speech->requests.size(), 1);
         QCOMPARE(m_speech->requests.first().path, QDir(folder()).filePath("failed.m4a"));
-        QVERIFY(!row(view, "failed.m4a")->findChild<QPushButton*>("retryTranscriptionButton"));
+        QVERIFY(!in(view, "failed.m4a", "retryTranscriptionButton"));
 
-        auto* play = row(view, "done.m4a")->findChild<QToolButton*>("recordingPlayButton");
-        QTest::mouseClick(play, Qt::LeftButton);
+        const auto play = [&] { return in<QToolButton*>(view, "done.m4a", "recordingPlayButton"); };
+        QTest::mouseClick(play(), Qt::LeftButton);
         QCOMPARE(m_backend->players.last()->path, QDir(folder()).filePath("done.m4a"));
-        play = row(view, "done.m4a")->findChild<QToolButton*>("recordingPlayButton");
-        QVERIFY(play->property("playing").toBool());
-        QTest::mouseClick(play, Qt::LeftButton);
-        QVERIFY(!m_store->audio()->playingID() && !play->property("playing").toBool());
-        QVERIFY(!row(view, "queued.m4a")->findChild<QToolButton*>("recordingPlayButton")->isEnabled());
+        QVERIFY(play()->property("playing").toBool());
+        QTest::mouseClick(play(), Qt::LeftButton);
+        QVERIFY(!m_store->audio()->playingID() && !play()->property("playing").toBool());
+        QVERIFY(!in<QToolButton*>(view, "queued.m4a", "recordingPlayButton")->isEnabled());
     }
 
     // "好" closes the help and nothing else opens; the other button opens the model installer.
@@ -163,8 +152,7 @@ private slots:
             QTest::mouseClick(view.transcriptionHelp()->findChild<QPushButton*>(name), Qt::LeftButton);
             QTRY_VERIFY(!view.transcriptionHelp());
         };
-        QTest::mouseClick(
-            row(view, "failed.m4a")->findChild<QPushButton*>("transcriptionHelpButton"), Qt::LeftButton);
+        QTest::mouseClick(in(view, "failed.m4a", "transcriptionHelpButton"), Qt::LeftButton);
         QTRY_VERIFY(view.transcriptionHelp() && view.transcriptionHelp()->isVisible());
         press("okButton");
         QVERIFY(!view.speechModels());
