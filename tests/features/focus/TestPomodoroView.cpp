@@ -38,7 +38,6 @@ class TestPomodoroView : public QObject {
         m_view = new PomodoroView(m_timer, m_window.get());
         m_view->setBeep([this] { ++m_beeps; });
         m_elsewhere = new QLineEdit(m_window.get());
-        m_elsewhere->setObjectName("elsewhere");
         layout->addWidget(m_view);
         layout->addWidget(m_elsewhere);
         m_window->resize(420, 260);
