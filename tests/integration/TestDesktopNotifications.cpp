@@ -11,10 +11,8 @@
 
 #include <memory>
 
-// Drives the real notification service against a real notification server (dunst on a
-// private session bus, started by scripts/with-notifications) and reads what the server
-// showed from its history. The schedule's logic is tested against a pinned clock in
-// tests/platform/notifications; here only what the server adds.
+// The real notification service against dunst on a private bus (scripts/with-notifications),
+// read back from its history; the schedule's logic is unit-tested.
 class TestDesktopNotifications : public QObject {
     Q_OBJECT
 
@@ -64,10 +62,8 @@ private slots:
             "run through scripts/with-notifications");
     }
 
-    // One pass against the server: a reminder is shown once with the server reading markup
-    // and leaves the screen when its task is completed; the focus period is announced once
-    // when it ends. (What is withdrawn before it is due never reaches the server: that is
-    // the schedule's logic.)
+    // A reminder is shown once, escaped for the server's markup, and leaves the screen when
+    // its task is completed; the end of a focus period is announced once.
     void remindersAndTheTimerReachTheServer()
     {
         m_profile = std::make_unique<TemporaryProfile>("zh-Hans");

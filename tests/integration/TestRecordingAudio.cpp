@@ -53,9 +53,8 @@ private slots:
         m_profile.reset();
     }
 
-    // Every second heard until the stop is in the file once it is published (into a note:
-    // test_transcription_end_to_end). Played back with the tone silenced, another recorder
-    // hears it again, and the player lets go by itself at the end, without a message.
+    // Every second heard until the stop is in the published file; played back, another
+    // recorder hears it, and the player lets go by itself at the end, without a message.
     void recordsAndPlaysBack()
     {
         RecordingStore audio(m_profile->path("recorded"), nullptr);

@@ -1,8 +1,5 @@
-// The global shortcuts of the running shell, pressed with xdotool while another
-// application's window has the keyboard focus, on a real X server with a window manager
-// (scripts/with-display): the window manager must hand the focus back. The key grabs
-// themselves are tested in tests/platform/shortcuts/TestX11HotKeys.cpp, what each action
-// does in tests/app/TestSidebarApp.cpp.
+// A global shortcut pressed while another program has the focus: the window manager must
+// hand the focus back (grabs and actions are unit-tested).
 #include "platform/shortcuts/ShortcutManager.h"
 #include "support/ShellHarness.h"
 

@@ -1,8 +1,5 @@
-// The sidebar on a real X server with a real window manager (scripts/with-display:
-// Xvfb and openbox): what only a window manager shows — decorations, real drops and focus,
-// stacking and desktop states, struts, the real pointer — with the shell as main() builds
-// it, driven by xdotool and observed through the X server. The docking rules themselves
-// are unit-tested (tests/platform/window). Screenshots go to TEST_OUTPUT_DIR.
+// The shell as main() builds it under Xvfb and openbox, driven by xdotool: what only a window
+// manager shows (frames, drops, focus, stacking, desktops, struts, the pointer).
 #include "features/focus/PomodoroTimer.h"
 #include "platform/window/DelayedJob.h"
 #include "platform/window/ScreenCoordinates.h"
@@ -77,9 +74,7 @@ private slots:
         m_shell = std::make_unique<ShellHarness>("en", nullptr);
         m_shell->app->start();
         QVERIFY(QTest::qWaitForWindowExposed(window()));
-        // The frame appears once the window manager has taken the window; the controller
-        // then fits the frame, not the client area, to the visible height. Every launch
-        // starts floating.
+        // Once managed, the frame (not the client area) fits the visible height; floating.
         QTRY_VERIFY_WITH_TIMEOUT(
             frame().height() == available().height() && frame() != window()->geometry(), 10000);
         QCOMPARE(frame().top(), available().top());

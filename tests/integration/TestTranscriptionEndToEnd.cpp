@@ -1,9 +1,5 @@
-// From the microphone to a transcribed note: a real workspace store with the desktop's
-// recorder (a private audio server whose virtual microphone hears what is played, see
-// scripts/with-audio) and the real speech transcriber without a whisper model, so that
-// US English goes to pocketsphinx. Debian's "go forward ten meters" recording is played
-// into the microphone while Tandrel records, and the recording is stopped as the last word
-// ends: that word is still on its way into the file then.
+// From the virtual microphone (scripts/with-audio) to a transcribed note, by pocketsphinx
+// (no whisper model). Stopping as the last word ends: it is still on its way into the file.
 
 #include "platform/audio/RecordingStore.h"
 #include "platform/preferences/Preferences.h"
@@ -65,8 +61,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(store.currentPage()->attachments.size(), 1, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(!store.processingSpeech(), generous);
         QVERIFY2(!audio->errorMessage(), qPrintable(audio->errorText()));
-        // The transcript is written into the note after the recording (the layout of the
-        // sections is the store's, tested with a scripted transcriber).
+        // After the recording (the sections' layout is tested with a scripted transcriber).
         const NotePage page = *store.currentPage();
         QVERIFY2(page.attachments.first().status == TranscriptionStatus::completed,
             qPrintable(page.attachments.first().error.value_or("?")));

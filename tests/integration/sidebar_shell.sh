@@ -1,9 +1,6 @@
 #!/usr/bin/env bash
-# The real executable under Xvfb and openbox (scripts/with-display): a window titled
-# "Tandrel" appears and the workspace is stored; it keeps running without a tray host and
-# with its window closed, a second launch brings the closed window back and exits, and with
-# a tray host (trayer) the tray menu quits it. (Collapsing at the edge is test_sidebar_desktop's.)
-# Every process started here is stopped by its own id; the data lands in a private folder.
+# The real executable under Xvfb and openbox: its window, closing it, a second launch and
+# the tray menu's Quit. Every process started here is stopped by its own id.
 set -uo pipefail
 exe="$1"
 home=$(mktemp -d)
@@ -19,8 +16,7 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; [ -f "$home/tandrel.log" ] && tail -20 "$home/tandrel.log" >&2; exit 1; }
 
-# Waits up to $1 tenths of a second for the command after it to succeed (polling, never
-# a fixed pause).
+# Polls up to $1 tenths of a second for the command after it to succeed.
 wait_for() {
     local tries=$1; shift
     for _ in $(seq "$tries"); do "$@" && return 0; sleep 0.1; done
