@@ -71,26 +71,14 @@ private slots:
     // Both registrations of this test must really run in their zone.
     void runsInTheZoneItWasStartedIn() { QCOMPARE(QTimeZone::systemTimeZoneId(), qgetenv("TZ")); }
 
-    void parse_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("valid");
-        QTest::newRow("plain") << "2026-02-15" << true;
-        QTest::newRow("single digits") << "2026-2-5" << false;
-        QTest::newRow("no such day") << "2026-02-30" << false;
-        QTest::newRow("other digits") << QString::fromUtf8("٢٠٢٦-٠٢-١٥") << false;
-    }
-
+    // Only zero-padded ASCII dates of real days, read as the start of that day in Shanghai
+    // whatever the machine's zone.
     void parse()
     {
-        QFETCH(QString, text);
-        QFETCH(bool, valid);
-        const auto parsed = HolidayCalendar::parse(text);
-        QCOMPARE(parsed.has_value(), valid);
-        // The start of that day in Shanghai, whatever the machine's zone.
-        if (valid)
-            QCOMPARE(parsed->toUTC(),
-                QDateTime(QDate(2026, 2, 15), QTime(0, 0), QTimeZone("Asia/Shanghai")).toUTC());
+        QCOMPARE(HolidayCalendar::parse("2026-02-15")->toUTC(),
+            QDateTime(QDate(2026, 2, 15), QTime(0, 0), QTimeZone("Asia/Shanghai")).toUTC());
+        for (const QString& text : { QString("2026-2-5"), QString("2026-02-30"), QString::fromUtf8("٢٠٢٦-٠٢-١٥") })
+            QVERIFY2(!HolidayCalendar::parse(text), qPrintable(text));
     }
 
     // The sentence carries the count, the days until the first rest, today and the estimate.
