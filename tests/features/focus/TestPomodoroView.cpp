@@ -123,10 +123,13 @@ private slots:
         QCOMPARE(h->preferences()->contains("focusDuration"), focus != 1500);
     }
 
-    // Started, the durations and the mode are locked and the help names the shortcut.
-    void whileRunning()
+    // Started, the durations and the mode are locked and the help names the shortcut; the
+    // current row counts down, the other shows its length; redrawn only while visible.
+    // The compact form is one button: a running break keeps going in it, idle it starts a focus.
+    void whileRunningInBothForms()
     {
         build("zh-Hans");
+        m_timer->selectMode(true);
         auto* toggle = find<QToolButton*>("timerToggleButton");
         FixedShortcut shortcut;
         shortcut.display = QString::fromUtf8("⌃⌥P");
@@ -137,21 +140,12 @@ private slots:
         emit shortcut.focusShortcutChanged();
         QCOMPARE(toggle->toolTip(), QString::fromUtf8("暂停（未设置）"));
         m_view->setShortcutSource(nullptr);
-
         InlineTimeDigit* minutes = digit("focusMinutesDigit");
         QTest::mouseDClick(minutes, Qt::LeftButton, Qt::NoModifier, minutes->rect().center());
         QVERIFY(!minutes->isEditing());
-        QTest::mouseClick(find<QToolButton*>("breakModeButton"), Qt::LeftButton);
-        QVERIFY(!find<QToolButton*>("breakModeButton")->isChecked());
-    }
+        QTest::mouseClick(find<QToolButton*>("focusModeButton"), Qt::LeftButton);
+        QVERIFY(!find<QToolButton*>("focusModeButton")->isChecked() && m_timer->isBreak());
 
-    // The current row counts down, the other shows its length; redrawn only while visible.
-    // The compact form is one button: a running break keeps going in it, idle it starts a focus.
-    void theCountdownInBothForms()
-    {
-        build("en");
-        m_timer->selectMode(true);
-        m_timer->toggle();
         h->now = h->now.addSecs(61);
         m_view->refresh();
         QCOMPARE(shown("breakMinutesDigit") + shown("breakSecondsDigit"), QString("0359"));

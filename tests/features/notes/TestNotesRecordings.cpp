@@ -142,10 +142,18 @@ private slots:
         QVERIFY(!in<QToolButton*>(view, "queued.m4a", "recordingPlayButton")->isEnabled());
     }
 
-    // "好" closes the help and nothing else opens; the other button opens the model installer.
-    void transcriptionHelp()
+    // "好" closes the help and nothing else opens; the other button opens the model installer,
+    // where a download is verified and installed, and the dialog then names it.
+    void transcriptionHelpAndModelDownload()
     {
-        NotesView view(m_store.get());
+        const QByteArray content = modelBytes();
+        LoopbackHttpServer server(content);
+        QVERIFY(server.listen());
+        server.pieceSize = 16 * 1024;
+        const WhisperModel model { "test", "ggml-test.bin", server.url(), 149 * 1000 * 1000,
+            QCryptographicHash::Sha256, QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex() };
+        ModelManager models({ m_profile->path("models"), { model }, nullptr });
+        NotesView view(m_store.get(), nullptr, &models);
         view.show();
         setRecordings();
         const auto press = [&](const char* name) {
@@ -159,21 +167,7 @@ private slots:
         view.showTranscriptionHelp();
         press("manageSpeechModelsButton");
         QTRY_VERIFY(view.speechModels() && view.speechModels()->isVisible());
-    }
 
-    // A download from the dialog is verified and installed, and the dialog then names it.
-    void speechModelDialog()
-    {
-        const QByteArray content = modelBytes();
-        LoopbackHttpServer server(content);
-        QVERIFY(server.listen());
-        server.pieceSize = 16 * 1024;
-        const WhisperModel model { "test", "ggml-test.bin", server.url(), 149 * 1000 * 1000,
-            QCryptographicHash::Sha256, QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex() };
-        ModelManager models({ m_profile->path("models"), { model }, nullptr });
-        NotesView view(m_store.get(), nullptr, &models);
-        view.show();
-        view.showSpeechModels();
         SpeechModelDialog* dialog = view.speechModels();
         auto* download = dialog->findChild<QPushButton*>("downloadModelButton");
         QVERIFY(!dialog->findChild<QLabel*>("modelInstalledBadge")->isVisibleTo(dialog));
