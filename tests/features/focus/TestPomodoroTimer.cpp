@@ -172,16 +172,6 @@ private slots:
         QCOMPARE(*f.timer->deadline(), f.now.addSecs(1500));
     }
 
-    void startingWhileUndecidedAsksOnceAndStoppingNeverAsks()
-    {
-        Fixture f(NotificationAccess::notDetermined);
-        f.timer->toggle();
-        QCOMPARE(f.centre->requestCalls, 1);
-        f.timer->toggle();
-        f.timer->reset();
-        QCOMPARE(f.centre->requestCalls, 1);
-    }
-
     // With the real clock the ticker ends the run by itself; a timer destroyed while running
     // leaves no ticker behind to fire into it (the other timer's run outlasts its tick).
     void theTickerEndsTheRunByItself()
