@@ -85,7 +85,8 @@ private slots:
         s.timer()->toggle();
         settle();
         QTRY_COMPARE_WITH_TIMEOUT(
-            count(QString::fromUtf8("专注完成"), QString::fromUtf8("这一轮专注已完成，休息一下吧。")), 1, 8000);
+            count(QString::fromUtf8("专注完成"), QString::fromUtf8("这一轮专注已完成，休息一下吧。")), 1,
+            8000);
         QTRY_VERIFY(!s.timer()->isRunning());
         QCOMPARE(shown().size(), 2);
     }

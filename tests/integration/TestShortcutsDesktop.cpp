@@ -12,17 +12,14 @@
 // The machine may be busy with other tests: waits are generous, never the figure under test.
 #define WAIT_FOR(expr) QTRY_VERIFY_WITH_TIMEOUT(expr, 15000)
 
-static bool xdotool(const QStringList& arguments)
-{
-    return QProcess::execute("xdotool", arguments) == 0;
-}
-
 class TestShortcutsDesktop : public QObject {
     Q_OBJECT
 
     QProcess m_otherWindow;
     std::unique_ptr<ShellHarness> m_shell;
     SidebarApp* m_app = nullptr;
+
+    static bool xdotool(const QStringList& arguments) { return QProcess::execute("xdotool", arguments) == 0; }
 
     // The keys go to another program's window, not to Tandrel's.
     void focusTheOtherApplication()

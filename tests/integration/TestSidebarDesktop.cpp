@@ -14,31 +14,6 @@
 #include <QScreen>
 #include <QtTest>
 
-namespace {
-
-// On every desktop as the window manager has it (openbox keeps this, not a sticky state).
-bool onAllDesktops(QWidget* widget)
-{
-    return xProperty(widget, "_NET_WM_DESKTOP").endsWith("= 4294967295");
-}
-
-bool above(QWidget* widget)
-{
-    return xProperty(widget, "_NET_WM_STATE").contains("_NET_WM_STATE_ABOVE");
-}
-
-QRect available()
-{
-    return QGuiApplication::primaryScreen()->availableGeometry();
-}
-
-void pointAt(const QPoint& global)
-{
-    xdotool({ "mousemove", "--sync", QString::number(global.x()), QString::number(global.y()) });
-}
-
-} // namespace
-
 class TestSidebarDesktop : public QObject {
     Q_OBJECT
 
@@ -49,6 +24,14 @@ class TestSidebarDesktop : public QObject {
     ContentView* window() const { return m_shell->window(); }
     EdgeTab* tab() const { return m_shell->app->edgeControls()->tab(); }
     QRect frame() const { return window()->frameGeometry(); }
+    static QRect available() { return QGuiApplication::primaryScreen()->availableGeometry(); }
+    // On every desktop as the window manager has it (openbox keeps this, not a sticky state).
+    static bool onAllDesktops(QWidget* w) { return xProperty(w, "_NET_WM_DESKTOP").endsWith("= 4294967295"); }
+    static bool above(QWidget* w) { return xProperty(w, "_NET_WM_STATE").contains("_NET_WM_STATE_ABOVE"); }
+    static void pointAt(QPoint p)
+    {
+        xdotool({ "mousemove", "--sync", QString::number(p.x()), QString::number(p.y()) });
+    }
 
     // Drops the window through the window manager so that its frame's left side ends at
     // `x`, and waits until the controller has judged the drop.

@@ -20,27 +20,21 @@ const QString goForwardRaw = QStringLiteral("/usr/share/pocketsphinx/test/data/g
 class TestTranscriptionEndToEnd : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    QString m_speech;
-
 private slots:
-    void initTestCase()
+    void spokenWordsReachTheNote()
     {
-        QVERIFY(m_dir.isValid());
         QVERIFY2(QFileInfo::exists(goForwardRaw), "pocketsphinx-testdata is not installed");
         // Played at the microphone's own rate, after a second of silence and without the
         // recording's own silence at the end: the last word ends the sound.
-        m_speech = m_dir.filePath("goforward.wav");
-        const int status = QProcess::execute("sox",
-            { "-t", "raw", "-r", "16000", "-e", "signed", "-b", "16", "-c", "1", goForwardRaw, "-r", "44100",
-                m_speech, "reverse", "silence", "1", "0.02", "2%", "reverse", "pad", "1", "0" });
-        QCOMPARE(status, 0);
-    }
-
-    void spokenWordsReachTheNote()
-    {
+        QTemporaryDir dir;
+        const QString speech = dir.filePath("goforward.wav");
+        QCOMPARE(
+            QProcess::execute("sox",
+                { "-t", "raw", "-r", "16000", "-e", "signed", "-b", "16", "-c", "1", goForwardRaw, "-r",
+                    "44100", speech, "reverse", "silence", "1", "0.02", "2%", "reverse", "pad", "1", "0" }),
+            0);
         TemporaryProfile profile("en");
-        profile.preferences()->setString("speechLanguage", QString("en-US"));
+        QVERIFY(profile.preferences()->setString("speechLanguage", QString("en-US")));
         SpeechTranscriber::Options options;
         options.whisperModelPath = [] { return QString(); };
         options.pocketsphinxModels = { PocketsphinxModel::debianUsEnglish() };
@@ -53,7 +47,7 @@ private slots:
         audio->toggle();
         QTRY_VERIFY_WITH_TIMEOUT(audio->isRecording(), 5000);
         QProcess player;
-        player.start("paplay", { m_speech });
+        player.start("paplay", { speech });
         QVERIFY2(player.waitForStarted(), qPrintable(player.errorString()));
         QVERIFY(player.waitForFinished(20000));
         QCOMPARE(player.exitCode(), 0);

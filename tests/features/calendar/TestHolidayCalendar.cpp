@@ -35,7 +35,7 @@ QByteArray yearFile(int year, const QString& source, const QList<QJsonObject>& d
 
 QJsonObject day(const QString& date, bool isOff, const QString& name = QStringLiteral("假日"))
 {
-    return QJsonObject { { "date", date }, { "isOff", isOff }, { "name", name } };
+    return { { "date", date }, { "isOff", isOff }, { "name", name } };
 }
 
 const QString invalidMessage = QStringLiteral("日历年份、日期或来源不正确，或存在重复日期。");
@@ -77,7 +77,8 @@ private slots:
     {
         QCOMPARE(HolidayCalendar::parse("2026-02-15")->toUTC(),
             QDateTime(QDate(2026, 2, 15), QTime(0, 0), QTimeZone("Asia/Shanghai")).toUTC());
-        for (const QString& text : { QString("2026-2-5"), QString("2026-02-30"), QString::fromUtf8("٢٠٢٦-٠٢-١٥") })
+        for (const QString& text :
+            { QString("2026-2-5"), QString("2026-02-30"), QString::fromUtf8("٢٠٢٦-٠٢-١٥") })
             QVERIFY2(!HolidayCalendar::parse(text), qPrintable(text));
     }
 

@@ -31,10 +31,12 @@ private slots:
         HolidayCalendar calendar(profile.preferences());
         QDateTime now = shanghai("2026-02-11 12:00:00");
         QList<QUrl> opened;
-        WeeklyRestView view(&calendar, nullptr, [&] { return now; }, [&](const QUrl& url) {
-            opened << url;
-            return true;
-        });
+        WeeklyRestView view(
+            &calendar, nullptr, [&] { return now; },
+            [&](const QUrl& url) {
+                opened << url;
+                return true;
+            });
         view.show();
         auto* line = view.findChild<QToolButton*>("weeklyRestButton");
         QCOMPARE(line->text(), QString("距本周首休还有 4 天 · 休 1 天"));

@@ -159,7 +159,8 @@ private slots:
 
         m_view->setCompact(true);
         auto* compact = find<QToolButton*>("timerCompactButton");
-        QVERIFY(m_timer->isBreak() && compact->isVisible() && !find<QWidget*>("pomodoroFullForm")->isVisible());
+        QVERIFY(
+            m_timer->isBreak() && compact->isVisible() && !find<QWidget*>("pomodoroFullForm")->isVisible());
         QTRY_COMPARE(m_view->height(), 44);
         m_view->setCompact(false);
         m_timer->reset();

@@ -90,7 +90,8 @@ private:
         }
         return nullptr;
     }
-    template <class T = QPushButton*> static T in(const NotesView& view, const QString& filename, const char* name)
+    template <class T = QPushButton*>
+    static T in(const NotesView& view, const QString& filename, const char* name)
     {
         return row(view, filename)->findChild<T>(name);
     }
@@ -151,7 +152,8 @@ private slots:
         QVERIFY(server.listen());
         server.pieceSize = 16 * 1024;
         const WhisperModel model { "test", "ggml-test.bin", server.url(), 149 * 1000 * 1000,
-            QCryptographicHash::Sha256, QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex() };
+            QCryptographicHash::Sha256,
+            QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex() };
         ModelManager models({ m_profile->path("models"), { model }, nullptr });
         NotesView view(m_store.get(), nullptr, &models);
         view.show();
