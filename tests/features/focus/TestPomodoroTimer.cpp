@@ -53,7 +53,6 @@ private slots:
         QTest::addColumn<QVariant>("stored");
         QTest::addColumn<qint64>("focus");
         QTest::addColumn<qint64>("rest");
-        QTest::newRow("integer") << QVariant(qint64(1530)) << qint64(1530) << qint64(1530);
         QTest::newRow("negative raised") << QVariant(qint64(-5)) << qint64(1) << qint64(1);
         QTest::newRow("text ignored") << QVariant(QString("600")) << qint64(1500) << qint64(300);
         QTest::newRow("fractional double ignored") << QVariant(90.5) << qint64(1500) << qint64(300);

@@ -23,7 +23,6 @@ class TestPomodoroView : public QObject {
     Q_OBJECT
 
     std::unique_ptr<StoreHarness> h;
-    PomodoroTimer* m_timer = nullptr;
     std::unique_ptr<QWidget> m_window;
     PomodoroView* m_view = nullptr;
     QLineEdit* m_elsewhere = nullptr;
@@ -32,10 +31,9 @@ class TestPomodoroView : public QObject {
     void build(const QString& language)
     {
         h = std::make_unique<StoreHarness>(language);
-        m_timer = h->timer();
         m_window = std::make_unique<QWidget>();
         auto* layout = new QVBoxLayout(m_window.get());
-        m_view = new PomodoroView(m_timer, m_window.get());
+        m_view = new PomodoroView(h->timer(), m_window.get());
         m_view->setBeep([this] { ++m_beeps; });
         m_elsewhere = new QLineEdit(m_window.get());
         layout->addWidget(m_view);
@@ -109,7 +107,7 @@ private slots:
         QFETCH(int, beeps);
         build("en");
         // 05:30: zero break minutes still leave time.
-        m_timer->setBreakDuration(330);
+        h->timer()->setBreakDuration(330);
         QLineEdit* field = type(digitName, text);
         if (key)
             QTest::keyClick(field, Qt::Key(key));
@@ -118,8 +116,8 @@ private slots:
         QTRY_VERIFY(!digit(digitName)->isEditing());
         QVERIFY(!field->hasFocus());
         QCOMPARE(m_beeps, beeps);
-        QCOMPARE(m_timer->focusDuration(), focus);
-        QCOMPARE(m_timer->breakDuration(), rest);
+        QCOMPARE(h->timer()->focusDuration(), focus);
+        QCOMPARE(h->timer()->breakDuration(), rest);
         QCOMPARE(h->preferences()->contains("focusDuration"), focus != 1500);
     }
 
@@ -129,7 +127,7 @@ private slots:
     void whileRunningInBothForms()
     {
         build("zh-Hans");
-        m_timer->selectMode(true);
+        h->timer()->selectMode(true);
         auto* toggle = find<QToolButton*>("timerToggleButton");
         FixedShortcut shortcut;
         shortcut.display = QString::fromUtf8("⌃⌥P");
@@ -144,7 +142,7 @@ private slots:
         QTest::mouseDClick(minutes, Qt::LeftButton, Qt::NoModifier, minutes->rect().center());
         QVERIFY(!minutes->isEditing());
         QTest::mouseClick(find<QToolButton*>("focusModeButton"), Qt::LeftButton);
-        QVERIFY(!find<QToolButton*>("focusModeButton")->isChecked() && m_timer->isBreak());
+        QVERIFY(!find<QToolButton*>("focusModeButton")->isChecked() && h->timer()->isBreak());
 
         h->now = h->now.addSecs(61);
         m_view->refresh();
@@ -159,16 +157,16 @@ private slots:
 
         m_view->setCompact(true);
         auto* compact = find<QToolButton*>("timerCompactButton");
-        QVERIFY(
-            m_timer->isBreak() && compact->isVisible() && !find<QWidget*>("pomodoroFullForm")->isVisible());
+        QVERIFY(h->timer()->isBreak() && compact->isVisible()
+            && !find<QWidget*>("pomodoroFullForm")->isVisible());
         QTRY_COMPARE(m_view->height(), 44);
         m_view->setCompact(false);
-        m_timer->reset();
-        m_timer->selectMode(true);
+        h->timer()->reset();
+        h->timer()->selectMode(true);
         m_view->setCompact(true);
-        QVERIFY(!m_timer->isBreak());
+        QVERIFY(!h->timer()->isBreak());
         QTest::mouseClick(compact, Qt::LeftButton);
-        QVERIFY(m_timer->isRunning());
+        QVERIFY(h->timer()->isRunning());
         h->now = h->now.addSecs(90);
         m_view->refresh();
         QCOMPARE(compact->text(), QString("23:30"));

@@ -26,7 +26,6 @@ class TestRecordingView : public QObject {
     std::unique_ptr<StoreHarness> h;
     std::shared_ptr<RememberingRevealer> m_revealer;
 
-    QString folder() const { return h->path("Recordings"); }
     RecordingStore* audio() const { return h->recorder(); }
 
     std::unique_ptr<RecordingView> makeView()
@@ -148,7 +147,8 @@ private slots:
         QVERIFY(!library->findChild<QWidget*>("libraryEmpty")->isVisible());
         QTest::mouseClick(library->findChild<QPushButton*>("revealButton"), Qt::LeftButton);
         QCOMPARE(m_revealer->revealed,
-            QStringList({ QFileInfo(QDir(folder()).filePath(listed().first())).absoluteFilePath() }));
+            QStringList(
+                { QFileInfo(QDir(h->path("Recordings")).filePath(listed().first())).absoluteFilePath() }));
 
         QTest::mouseClick(playButton(library, "old.m4a"), Qt::LeftButton);
         QCOMPARE(audio()->playingID(), QString("old.m4a"));
