@@ -31,9 +31,6 @@ alive() { kill -0 "$app" 2>/dev/null; }
 # Sets $win; Qt gives a window that was closed a new X window when it is shown again.
 found_window() { win=$(xdotool search --onlyvisible --name '^Tandrel$' 2>/dev/null | head -n1); [ -n "$win" ]; }
 closed() { ! found_window; }
-second_launch() {
-    timeout 20 "$exe" >>"$home/second.log" 2>&1 || fail "the second launch ended with status $?"
-}
 
 # 1. No tray host: the program runs; closing the window keeps it running; a second launch
 #    opens the window again and exits.
@@ -46,7 +43,7 @@ wait_for 50 active "$win" || fail "the window has no focus"
 xdotool key --clearmodifiers alt+F4
 wait_for 50 closed || fail "the window did not close"
 alive || fail "closing the window ended the program"
-second_launch
+timeout 20 "$exe" >>"$home/second.log" 2>&1 || fail "the second launch ended with status $?"
 wait_for 50 found_window || fail "the second launch did not open the closed window"
 echo "closed window reopened by a second launch"
 
