@@ -30,6 +30,11 @@ class TestRecordingAudio : public QObject {
         m_tone.start("paplay", { path });
         QVERIFY2(m_tone.waitForStarted(), qPrintable(m_tone.errorString()));
     }
+    void stopTone()
+    {
+        m_tone.kill();
+        m_tone.waitForFinished();
+    }
     // Seconds of the tone in the file; 0 when it holds something else.
     static double secondsOfTone(const QString& path)
     {
