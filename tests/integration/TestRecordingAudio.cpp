@@ -19,13 +19,13 @@ class TestRecordingAudio : public QObject {
     QTemporaryDir m_tones;
     QProcess m_tone;
 
-    // Plays a tone into the default sink, the microphone's source, until stopped.
-    void startTone(int frequency)
+    // Plays a 440 Hz tone into the default sink, the microphone's source, until stopped.
+    void startTone()
     {
-        const QString path = m_tones.filePath(QString("%1.wav").arg(frequency));
+        const QString path = m_tones.filePath("440.wav");
         QCOMPARE(QProcess::execute("sox",
-                     { "-n", "-r", "44100", "-c", "1", "-b", "16", path, "synth", "30", "sine",
-                         QString::number(frequency), "vol", "0.5" }),
+                     { "-n", "-r", "44100", "-c", "1", "-b", "16", path, "synth", "30", "sine", "440", "vol",
+                         "0.5" }),
             0);
         m_tone.start("paplay", { path });
         QVERIFY2(m_tone.waitForStarted(), qPrintable(m_tone.errorString()));
@@ -36,11 +36,11 @@ class TestRecordingAudio : public QObject {
         m_tone.waitForFinished();
     }
     // Seconds of the tone in the file; 0 when it holds something else.
-    static double secondsOfTone(const QString& path, double frequency)
+    static double secondsOfTone(const QString& path)
     {
         const auto pcm = AudioFileDecoder::decodeAll(path, { 0, 0, AudioFileDecoder::SampleFormat::float32 });
         const std::vector<float> samples = pcm ? ToneAnalysis::samples(*pcm) : std::vector<float>();
-        if (ToneAnalysis::dominantFrequency(samples, 44100) != frequency || ToneAnalysis::rms(samples) < 0.05)
+        if (ToneAnalysis::dominantFrequency(samples, 44100) != 440 || ToneAnalysis::rms(samples) < 0.05)
             return 0;
         return double(samples.size()) / 44100;
     }
@@ -53,9 +53,8 @@ private slots:
         m_profile.reset();
     }
 
-    // Every second heard until the stop is in the file once it is published (into a note:
-    // test_transcription_end_to_end). Played back with the tone silenced, another recorder
-    // hears it again, and the player lets go by itself at the end, without a message.
+    // Every second heard until the stop is in the published file; played back, another
+    // recorder hears it, and the player lets go by itself at the end, without a message.
     void recordsAndPlaysBack()
     {
         RecordingStore audio(m_profile->path("recorded"), nullptr);
@@ -63,7 +62,7 @@ private slots:
         float loudest = 0;
         connect(
             &audio, &RecordingStore::levelChanged, this, [&] { loudest = std::max(loudest, audio.level()); });
-        startTone(440);
+        startTone();
         audio.toggle();
         QTRY_VERIFY_WITH_TIMEOUT(audio.elapsed() >= 2.0, 15000);
         audio.toggle();
@@ -71,7 +70,7 @@ private slots:
         QVERIFY2(!audio.errorMessage(), qPrintable(audio.errorText()));
         QVERIFY2(loudest > 0.05f, qPrintable(QString::number(loudest)));
         QTRY_COMPARE_WITH_TIMEOUT(published.count(), 1, 5000);
-        const double seconds = secondsOfTone(published.first().first().value<AudioRecording>().path, 440);
+        const double seconds = secondsOfTone(published.first().first().value<AudioRecording>().path);
         QVERIFY2(qAbs(seconds - elapsedAtStop) <= 0.25, qPrintable(QString::number(seconds)));
 
         stopTone();
@@ -85,13 +84,13 @@ private slots:
         QVERIFY2(!audio.errorMessage(), qPrintable(audio.errorText()));
         listener.toggle();
         QTRY_COMPARE_WITH_TIMEOUT(captured.count(), 1, 5000);
-        QVERIFY(secondsOfTone(captured.first().first().value<AudioRecording>().path, 440) > 1.0);
+        QVERIFY(secondsOfTone(captured.first().first().value<AudioRecording>().path) > 1.0);
     }
 
     void killedRecordingKeepsItsAudio()
     {
         const QString folder = m_profile->makeFolder("killed");
-        startTone(440);
+        startTone();
         QProcess helper;
         helper.start(RECORDING_HELPER, { folder, "2" });
         QVERIFY2(helper.waitForStarted(), qPrintable(helper.errorString()));
@@ -105,7 +104,7 @@ private slots:
         const QStringList files = QDir(folder).entryList({ "*.m4a" }, QDir::Files);
         QCOMPARE(files.size(), 1);
         // At most the last second is lost.
-        const double seconds = secondsOfTone(QDir(folder).filePath(files.first()), 440);
+        const double seconds = secondsOfTone(QDir(folder).filePath(files.first()));
         QVERIFY2(seconds >= 1.0, qPrintable(QString::number(seconds)));
     }
 
@@ -114,14 +113,14 @@ private slots:
     {
         RecordingStore audio(m_profile->path("lost"), nullptr);
         QSignalSpy published(&audio, &RecordingStore::recordingFinished);
-        startTone(440);
+        startTone();
         audio.toggle();
         QTRY_VERIFY_WITH_TIMEOUT(audio.elapsed() >= 1.0, 10000);
         QCOMPARE(QProcess::execute("pactl", { "exit" }), 0);
         QTRY_VERIFY_WITH_TIMEOUT(!audio.isRecording(), 10000);
         QCOMPARE(audio.errorText(), QString("录音意外中断，请检查已保存的音频。"));
         QTRY_COMPARE_WITH_TIMEOUT(published.count(), 1, 5000);
-        QVERIFY(secondsOfTone(published.first().first().value<AudioRecording>().path, 440) >= 0.5);
+        QVERIFY(secondsOfTone(published.first().first().value<AudioRecording>().path) >= 0.5);
     }
 };
 

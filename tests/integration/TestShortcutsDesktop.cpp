@@ -1,8 +1,5 @@
-// The global shortcuts of the running shell, pressed with xdotool while another
-// application's window has the keyboard focus, on a real X server with a window manager
-// (scripts/with-display): the window manager must hand the focus back. The key grabs
-// themselves are tested in tests/platform/shortcuts/TestX11HotKeys.cpp, what each action
-// does in tests/app/TestSidebarApp.cpp.
+// A global shortcut pressed while another program has the focus: the window manager must
+// hand the focus back (grabs and actions are unit-tested).
 #include "platform/shortcuts/ShortcutManager.h"
 #include "support/ShellHarness.h"
 
@@ -15,17 +12,14 @@
 // The machine may be busy with other tests: waits are generous, never the figure under test.
 #define WAIT_FOR(expr) QTRY_VERIFY_WITH_TIMEOUT(expr, 15000)
 
-static bool xdotool(const QStringList& arguments)
-{
-    return QProcess::execute("xdotool", arguments) == 0;
-}
-
 class TestShortcutsDesktop : public QObject {
     Q_OBJECT
 
     QProcess m_otherWindow;
     std::unique_ptr<ShellHarness> m_shell;
     SidebarApp* m_app = nullptr;
+
+    static bool xdotool(const QStringList& arguments) { return QProcess::execute("xdotool", arguments) == 0; }
 
     // The keys go to another program's window, not to Tandrel's.
     void focusTheOtherApplication()

@@ -1,9 +1,5 @@
-// From the microphone to a transcribed note: a real workspace store with the desktop's
-// recorder (a private audio server whose virtual microphone hears what is played, see
-// scripts/with-audio) and the real speech transcriber without a whisper model, so that
-// US English goes to pocketsphinx. Debian's "go forward ten meters" recording is played
-// into the microphone while Tandrel records, and the recording is stopped as the last word
-// ends: that word is still on its way into the file then.
+// From the virtual microphone (scripts/with-audio) to a transcribed note, by pocketsphinx
+// (no whisper model). Stopping as the last word ends: it is still on its way into the file.
 
 #include "platform/audio/RecordingStore.h"
 #include "platform/preferences/Preferences.h"
@@ -24,27 +20,21 @@ const QString goForwardRaw = QStringLiteral("/usr/share/pocketsphinx/test/data/g
 class TestTranscriptionEndToEnd : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    QString m_speech;
-
 private slots:
-    void initTestCase()
+    void spokenWordsReachTheNote()
     {
-        QVERIFY(m_dir.isValid());
         QVERIFY2(QFileInfo::exists(goForwardRaw), "pocketsphinx-testdata is not installed");
         // Played at the microphone's own rate, after a second of silence and without the
         // recording's own silence at the end: the last word ends the sound.
-        m_speech = m_dir.filePath("goforward.wav");
-        const int status = QProcess::execute("sox",
-            { "-t", "raw", "-r", "16000", "-e", "signed", "-b", "16", "-c", "1", goForwardRaw, "-r", "44100",
-                m_speech, "reverse", "silence", "1", "0.02", "2%", "reverse", "pad", "1", "0" });
-        QCOMPARE(status, 0);
-    }
-
-    void spokenWordsReachTheNote()
-    {
+        QTemporaryDir dir;
+        const QString speech = dir.filePath("goforward.wav");
+        QCOMPARE(
+            QProcess::execute("sox",
+                { "-t", "raw", "-r", "16000", "-e", "signed", "-b", "16", "-c", "1", goForwardRaw, "-r",
+                    "44100", speech, "reverse", "silence", "1", "0.02", "2%", "reverse", "pad", "1", "0" }),
+            0);
         TemporaryProfile profile("en");
-        profile.preferences()->setString("speechLanguage", QString("en-US"));
+        QVERIFY(profile.preferences()->setString("speechLanguage", QString("en-US")));
         SpeechTranscriber::Options options;
         options.whisperModelPath = [] { return QString(); };
         options.pocketsphinxModels = { PocketsphinxModel::debianUsEnglish() };
@@ -57,7 +47,7 @@ private slots:
         audio->toggle();
         QTRY_VERIFY_WITH_TIMEOUT(audio->isRecording(), 5000);
         QProcess player;
-        player.start("paplay", { m_speech });
+        player.start("paplay", { speech });
         QVERIFY2(player.waitForStarted(), qPrintable(player.errorString()));
         QVERIFY(player.waitForFinished(20000));
         QCOMPARE(player.exitCode(), 0);
@@ -65,8 +55,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(store.currentPage()->attachments.size(), 1, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(!store.processingSpeech(), generous);
         QVERIFY2(!audio->errorMessage(), qPrintable(audio->errorText()));
-        // The transcript is written into the note after the recording (the layout of the
-        // sections is the store's, tested with a scripted transcriber).
+        // After the recording (the sections' layout is tested with a scripted transcriber).
         const NotePage page = *store.currentPage();
         QVERIFY2(page.attachments.first().status == TranscriptionStatus::completed,
             qPrintable(page.attachments.first().error.value_or("?")));

@@ -1,9 +1,6 @@
 #!/usr/bin/env bash
-# The real executable under Xvfb and openbox (scripts/with-display): a window titled
-# "Tandrel" appears and the workspace is stored; it keeps running without a tray host and
-# with its window closed, a second launch brings the closed window back and exits, and with
-# a tray host (trayer) the tray menu quits it. (Collapsing at the edge is test_sidebar_desktop's.)
-# Every process started here is stopped by its own id; the data lands in a private folder.
+# The real executable under Xvfb and openbox: its window, closing it, a second launch and
+# the tray menu's Quit. Every process started here is stopped by its own id.
 set -uo pipefail
 exe="$1"
 home=$(mktemp -d)
@@ -19,8 +16,7 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; [ -f "$home/tandrel.log" ] && tail -20 "$home/tandrel.log" >&2; exit 1; }
 
-# Waits up to $1 tenths of a second for the command after it to succeed (polling, never
-# a fixed pause).
+# Polls up to $1 tenths of a second for the command after it to succeed.
 wait_for() {
     local tries=$1; shift
     for _ in $(seq "$tries"); do "$@" && return 0; sleep 0.1; done
@@ -35,9 +31,6 @@ alive() { kill -0 "$app" 2>/dev/null; }
 # Sets $win; Qt gives a window that was closed a new X window when it is shown again.
 found_window() { win=$(xdotool search --onlyvisible --name '^Tandrel$' 2>/dev/null | head -n1); [ -n "$win" ]; }
 closed() { ! found_window; }
-second_launch() {
-    timeout 20 "$exe" >>"$home/second.log" 2>&1 || fail "the second launch ended with status $?"
-}
 
 # 1. No tray host: the program runs; closing the window keeps it running; a second launch
 #    opens the window again and exits.
@@ -50,7 +43,7 @@ wait_for 50 active "$win" || fail "the window has no focus"
 xdotool key --clearmodifiers alt+F4
 wait_for 50 closed || fail "the window did not close"
 alive || fail "closing the window ended the program"
-second_launch
+timeout 20 "$exe" >>"$home/second.log" 2>&1 || fail "the second launch ended with status $?"
 wait_for 50 found_window || fail "the second launch did not open the closed window"
 echo "closed window reopened by a second launch"
 

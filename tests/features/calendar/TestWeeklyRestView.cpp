@@ -1,11 +1,6 @@
 #include "features/calendar/HolidayCalendar.h"
 #include "features/calendar/WeeklyRestView.h"
-#include "platform/notifications/NotificationService.h"
-#include "support/ScriptedChooser.h"
-#include "support/ScriptedNotificationBackend.h"
 #include "support/TemporaryProfile.h"
-#include "workspace/ContentView.h"
-#include "workspace/WorkspaceStore.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -13,8 +8,6 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
-
-#include <memory>
 
 namespace {
 
@@ -29,129 +22,52 @@ QDateTime shanghai(const QString& text)
 class TestWeeklyRestView : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TemporaryProfile> m_profile;
-    std::unique_ptr<HolidayCalendar> m_calendar;
-    std::unique_ptr<WeeklyRestView> m_view;
-    QDateTime m_now;
-    QList<QUrl> m_opened;
-
-    void makeView()
+private slots:
+    // The line and the open popover follow the view's clock by the minute timer, and a year's
+    // import at once; days off are green; the link opens the official notice and closes.
+    void followsTheClockAndImports()
     {
-        m_view = std::make_unique<WeeklyRestView>(
-            m_calendar.get(), nullptr, [this] { return m_now; },
-            [this](const QUrl& url) {
-                m_opened.append(url);
+        TemporaryProfile profile;
+        HolidayCalendar calendar(profile.preferences());
+        QDateTime now = shanghai("2026-02-11 12:00:00");
+        QList<QUrl> opened;
+        WeeklyRestView view(
+            &calendar, nullptr, [&] { return now; },
+            [&](const QUrl& url) {
+                opened << url;
                 return true;
             });
-        m_view->show();
-    }
-    QToolButton* line() const { return m_view->findChild<QToolButton*>("weeklyRestButton"); }
-    QList<QWidget*> rows() const
-    {
-        return m_view->popover() ? m_view->popover()->findChildren<QWidget*>("weeklyRestDayRow")
-                                 : QList<QWidget*>();
-    }
-    static QString rowText(QWidget* row)
-    {
-        return row->findChild<QLabel*>("weeklyRestDayWeekday")->text() + " "
-            + row->findChild<QLabel*>("weeklyRestDayDate")->text() + " "
-            + row->findChild<QLabel*>("weeklyRestDayDetail")->text();
-    }
-    // The refresh the view's own minute timer would run.
-    void tick() const
-    {
-        QVERIFY(QMetaObject::invokeMethod(m_view->findChild<QTimer*>("weeklyRestRefreshTimer"), "timeout"));
-    }
-
-private slots:
-    void init()
-    {
-        m_profile = std::make_unique<TemporaryProfile>();
-        m_calendar = std::make_unique<HolidayCalendar>(m_profile->preferences());
-        m_opened.clear();
-    }
-    void cleanup()
-    {
-        m_view.reset();
-        m_calendar.reset();
-        m_profile.reset();
-    }
-
-    // The line shows the calendar's sentence for the view's clock, refreshed by the minute
-    // timer and at once when a year is imported.
-    void lineFollowsTheClockAndImports()
-    {
-        m_now = shanghai("2026-02-14 23:59:00");
-        makeView();
-        QVERIFY(m_view->findChild<QTimer*>("weeklyRestRefreshTimer")->isActive());
-        QCOMPARE(line()->text(), QString("距本周首休还有 1 天 · 休 1 天"));
-        m_now = shanghai("2027-03-10 12:00:00");
-        tick();
-        QCOMPARE(line()->text(), QString("距本周首休还有 3 天 · 休 2 天（估算）"));
-        QVERIFY(!m_calendar->importData(R"({"year": 2027, "source": "gov", "days": []})"));
-        QCOMPARE(line()->text(), QString("距本周首休还有 3 天 · 休 2 天"));
-    }
-
-    void popoverListsTheSevenDays()
-    {
-        m_now = shanghai("2026-02-11 12:00:00");
-        makeView();
-        QVERIFY(!m_view->popover());
-        QTest::mouseClick(line(), Qt::LeftButton);
-        QFrame* popover = m_view->popover();
+        view.show();
+        auto* line = view.findChild<QToolButton*>("weeklyRestButton");
+        QCOMPARE(line->text(), QString("距本周首休还有 4 天 · 休 1 天"));
+        QTest::mouseClick(line, Qt::LeftButton);
+        QFrame* popover = view.popover();
         QVERIFY(popover && popover->isVisible());
-        QVERIFY(!popover->findChild<QLabel*>("weeklyRestEstimate")->isVisible());
-        const auto days = rows();
-        QCOMPARE(days.size(), 7);
-        QCOMPARE(rowText(days.at(6)), QString("周日 2月15日 春节"));
-        // Days off in green, the others not.
-        const auto colour = [&](int i) {
-            return days.at(i)
-                ->findChild<QLabel*>("weeklyRestDayDetail")
-                ->palette()
-                .color(QPalette::WindowText);
+        const auto label = [&](int row, const char* name) {
+            return popover->findChildren<QWidget*>("weeklyRestDayRow").at(row)->findChild<QLabel*>(name);
         };
-        QVERIFY(colour(6).green() > colour(6).red() && colour(6).green() > colour(6).blue());
-        QVERIFY(colour(5) != colour(6));
+        QCOMPARE(popover->findChildren<QWidget*>("weeklyRestDayRow").size(), 7);
+        QCOMPARE(label(6, "weeklyRestDayWeekday")->text() + label(6, "weeklyRestDayDate")->text()
+                + label(6, "weeklyRestDayDetail")->text(),
+            QString("周日2月15日春节"));
+        const QColor off = label(6, "weeklyRestDayDetail")->palette().color(QPalette::WindowText);
+        QVERIFY(off.green() > off.red() && off.green() > off.blue());
+        QVERIFY(label(5, "weeklyRestDayDetail")->palette().color(QPalette::WindowText) != off);
+        auto* estimate = popover->findChild<QLabel*>("weeklyRestEstimate");
+        QVERIFY(!estimate->isVisible());
 
-        // Open, it follows the clock into an estimated week.
-        m_now = shanghai("2027-01-04 08:00:00");
-        tick();
-        QCOMPARE(rowText(rows().at(0)), QString("周一 1月4日 工作日"));
-        QVERIFY(popover->findChild<QLabel*>("weeklyRestEstimate")->isVisible());
-        m_view->togglePopover();
-        QVERIFY(!popover->isVisible());
-        m_view->togglePopover();
+        now = shanghai("2027-03-10 12:00:00");
+        auto* timer = view.findChild<QTimer*>("weeklyRestRefreshTimer");
+        QVERIFY(timer->isActive() && QMetaObject::invokeMethod(timer, "timeout"));
+        QCOMPARE(line->text(), QString("距本周首休还有 3 天 · 休 2 天（估算）"));
+        QCOMPARE(label(0, "weeklyRestDayDate")->text(), QString("3月8日"));
+        QVERIFY(estimate->isVisible());
+        QVERIFY(!calendar.importData(R"({"year": 2027, "source": "gov", "days": []})"));
+        QCOMPARE(line->text(), QString("距本周首休还有 3 天 · 休 2 天"));
+
         QTest::mouseClick(popover->findChild<QToolButton*>("weeklyRestOfficialLink"), Qt::LeftButton);
-        QCOMPARE(m_opened, QList<QUrl> { QUrl(HolidayCalendar::officialNoticeURL()) });
+        QCOMPARE(opened, QList<QUrl> { QUrl(HolidayCalendar::officialNoticeURL()) });
         QVERIFY(!popover->isVisible());
-    }
-
-    void lineInTheWindowBelowTheTitle()
-    {
-        auto chooser = std::make_shared<ScriptedChooser>();
-        chooser->files
-            = { m_profile->writeFile("2027.json", R"({"year": 2027, "source": "gov", "days": []})") };
-
-        WorkspaceStore::Services services;
-        services.notifications = new NotificationService(std::make_unique<ScriptedNotificationBackend>());
-        services.folderChooser = chooser;
-        WorkspaceStore store(m_profile->preferences(), services);
-        ContentView window(&store);
-        window.resize(420, 800);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-
-        auto* weekly = window.findChild<WeeklyRestView*>("weeklyRestView");
-        QVERIFY(weekly && weekly->findChild<QToolButton*>("weeklyRestButton")->isVisible());
-        auto* title = window.findChild<QLabel*>("windowTitleLabel");
-        QVERIFY(weekly->mapTo(&window, QPoint(0, 0)).y()
-            >= title->mapTo(&window, QPoint(0, title->height())).y());
-
-        // The store's calendar imports through the store's chooser.
-        store.holidays()->importCalendar();
-        QVERIFY(!store.holidays()->issue());
-        QCOMPARE(store.holidays()->description(), QString("中国大陆 · 周一至周日 · 已载入 2026、2027"));
     }
 };
 

@@ -23,7 +23,6 @@ class TestPomodoroView : public QObject {
     Q_OBJECT
 
     std::unique_ptr<StoreHarness> h;
-    PomodoroTimer* m_timer = nullptr;
     std::unique_ptr<QWidget> m_window;
     PomodoroView* m_view = nullptr;
     QLineEdit* m_elsewhere = nullptr;
@@ -32,13 +31,11 @@ class TestPomodoroView : public QObject {
     void build(const QString& language)
     {
         h = std::make_unique<StoreHarness>(language);
-        m_timer = h->timer();
         m_window = std::make_unique<QWidget>();
         auto* layout = new QVBoxLayout(m_window.get());
-        m_view = new PomodoroView(m_timer, m_window.get());
+        m_view = new PomodoroView(h->timer(), m_window.get());
         m_view->setBeep([this] { ++m_beeps; });
         m_elsewhere = new QLineEdit(m_window.get());
-        m_elsewhere->setObjectName("elsewhere");
         layout->addWidget(m_view);
         layout->addWidget(m_elsewhere);
         m_window->resize(420, 260);
@@ -110,7 +107,7 @@ private slots:
         QFETCH(int, beeps);
         build("en");
         // 05:30: zero break minutes still leave time.
-        m_timer->setBreakDuration(330);
+        h->timer()->setBreakDuration(330);
         QLineEdit* field = type(digitName, text);
         if (key)
             QTest::keyClick(field, Qt::Key(key));
@@ -119,15 +116,18 @@ private slots:
         QTRY_VERIFY(!digit(digitName)->isEditing());
         QVERIFY(!field->hasFocus());
         QCOMPARE(m_beeps, beeps);
-        QCOMPARE(m_timer->focusDuration(), focus);
-        QCOMPARE(m_timer->breakDuration(), rest);
+        QCOMPARE(h->timer()->focusDuration(), focus);
+        QCOMPARE(h->timer()->breakDuration(), rest);
         QCOMPARE(h->preferences()->contains("focusDuration"), focus != 1500);
     }
 
-    // Started, the durations and the mode are locked and the help names the shortcut.
-    void whileRunning()
+    // Started, the durations and the mode are locked and the help names the shortcut; the
+    // current row counts down, the other shows its length; redrawn only while visible.
+    // The compact form is one button: a running break keeps going in it, idle it starts a focus.
+    void whileRunningInBothForms()
     {
         build("zh-Hans");
+        h->timer()->selectMode(true);
         auto* toggle = find<QToolButton*>("timerToggleButton");
         FixedShortcut shortcut;
         shortcut.display = QString::fromUtf8("⌃⌥P");
@@ -138,20 +138,12 @@ private slots:
         emit shortcut.focusShortcutChanged();
         QCOMPARE(toggle->toolTip(), QString::fromUtf8("暂停（未设置）"));
         m_view->setShortcutSource(nullptr);
-
         InlineTimeDigit* minutes = digit("focusMinutesDigit");
         QTest::mouseDClick(minutes, Qt::LeftButton, Qt::NoModifier, minutes->rect().center());
         QVERIFY(!minutes->isEditing());
-        QTest::mouseClick(find<QToolButton*>("breakModeButton"), Qt::LeftButton);
-        QVERIFY(!find<QToolButton*>("breakModeButton")->isChecked());
-    }
+        QTest::mouseClick(find<QToolButton*>("focusModeButton"), Qt::LeftButton);
+        QVERIFY(!find<QToolButton*>("focusModeButton")->isChecked() && h->timer()->isBreak());
 
-    // The current row counts down, the other shows its length; redrawn only while visible.
-    void theCountdown()
-    {
-        build("en");
-        m_timer->selectMode(true);
-        m_timer->toggle();
         h->now = h->now.addSecs(61);
         m_view->refresh();
         QCOMPARE(shown("breakMinutesDigit") + shown("breakSecondsDigit"), QString("0359"));
@@ -162,31 +154,22 @@ private slots:
         QVERIFY(!m_view->isRefreshing());
         m_window->show();
         QVERIFY(m_view->isRefreshing());
-    }
 
-    void theCompactFormIsOneButton()
-    {
-        build("en");
-        m_timer->selectMode(true);
         m_view->setCompact(true);
-        QVERIFY(!m_timer->isBreak());
         auto* compact = find<QToolButton*>("timerCompactButton");
-        QVERIFY(compact->isVisible() && !find<QWidget*>("pomodoroFullForm")->isVisible());
+        QVERIFY(h->timer()->isBreak() && compact->isVisible()
+            && !find<QWidget*>("pomodoroFullForm")->isVisible());
         QTRY_COMPARE(m_view->height(), 44);
-
+        m_view->setCompact(false);
+        h->timer()->reset();
+        h->timer()->selectMode(true);
+        m_view->setCompact(true);
+        QVERIFY(!h->timer()->isBreak());
         QTest::mouseClick(compact, Qt::LeftButton);
-        QVERIFY(m_timer->isRunning());
+        QVERIFY(h->timer()->isRunning());
         h->now = h->now.addSecs(90);
         m_view->refresh();
         QCOMPARE(compact->text(), QString("23:30"));
-
-        // A running break survives the switch to compact.
-        m_view->setCompact(false);
-        m_timer->reset();
-        m_timer->selectMode(true);
-        m_timer->toggle();
-        m_view->setCompact(true);
-        QVERIFY(m_timer->isBreak());
     }
 };
 
