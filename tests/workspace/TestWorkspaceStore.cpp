@@ -4,6 +4,7 @@
 #include "RecordingNotifications.h"
 
 #include "core/WorkspaceJson.h"
+#include "features/focus/PomodoroTimer.h"
 #include "platform/audio/RecordingStore.h"
 #include "platform/preferences/Preferences.h"
 #include "support/FakeAudioBackend.h"
@@ -55,7 +56,8 @@ class TestWorkspaceStore : public QObject {
             .speech = m_speech = new ScriptedTranscriber,
             .notifications = m_notifications = new RecordingNotifications,
             .folderChooser = std::move(chooser),
-            .saveRetryInterval = retry };
+            .saveRetryInterval = retry,
+            .clock = {} };
         return std::make_unique<WorkspaceStore>(profile.preferences(), services);
     }
     // Replaces the profile the test starts with.
