@@ -9,10 +9,7 @@
 
 namespace {
 const QString timerID = NotificationService::timerID;
-QString idOf(const TaskItem& task)
-{
-    return NotificationService::taskIdentifier(task.id);
-}
+const auto idOf = [](const TaskItem& task) { return NotificationService::taskIdentifier(task.id); };
 const QString notAllowed = QString::fromUtf8("通知尚未允许，请在系统设置中开启Tandrel的通知。");
 } // namespace
 
@@ -22,7 +19,7 @@ class TestNotificationService : public QObject {
     std::unique_ptr<TemporaryProfile> m_profile;
     std::shared_ptr<ScriptedNotificationBackend::State> m_centre;
     std::unique_ptr<NotificationService> m_service;
-    QDateTime m_now;
+    QDateTime m_now = QDateTime(QDate(2026, 3, 2), QTime(9, 0), Qt::UTC);
 
     NotificationService& service(NotificationAccess access = NotificationAccess::allowed)
     {
@@ -52,16 +49,8 @@ class TestNotificationService : public QObject {
     }
 
 private slots:
-    void init()
-    {
-        m_profile = std::make_unique<TemporaryProfile>();
-        m_now = QDateTime(QDate(2026, 3, 2), QTime(9, 0), Qt::UTC);
-    }
-    void cleanup()
-    {
-        m_service.reset();
-        m_profile.reset();
-    }
+    void init() { m_profile = std::make_unique<TemporaryProfile>(); }
+    void cleanup() { m_service.reset(), m_profile.reset(); }
 
     // The timer alert follows the deadline and the phase; a language change renders every
     // alert again for the same time.
@@ -81,124 +70,116 @@ private slots:
         m_profile->setLanguage("en");
         s.refreshLanguage(tasks);
         QCOMPARE(m_centre->added.size(), 3);
-        QHash<QString, ScheduledAlert> byID;
-        for (const ScheduledAlert& alert : m_centre->added)
-            byID.insert(alert.id, alert);
+        const auto& byID = m_centre->scheduled;
+        QCOMPARE(byID.value(idOf(tasks[1])).body, QString("Water the plants"));
         QCOMPARE(byID.value(timerID),
             (ScheduledAlert {
                 timerID, "Focus Finished", "Your focus session is complete. Take a break.", deadline }));
         QCOMPARE(byID.value(idOf(tasks[0])),
             (ScheduledAlert {
                 idOf(tasks[0]), "Task Reminder", "You have a task to attend to.", m_now.addSecs(60) }));
-        QCOMPARE(byID.value(idOf(tasks[1])).body, QString("Water the plants"));
 
         s.setPomodoro(m_now.addSecs(300), true);
         QCOMPARE(m_centre->scheduled.value(timerID),
             (ScheduledAlert { timerID, "Break Finished",
                 "Your break is over. Ready for another focus session?", m_now.addSecs(300) }));
         s.setPomodoro(std::nullopt, false);
-        QCOMPARE(m_centre->removed.last(), QStringList { timerID });
-        QVERIFY(!m_centre->pending.contains(timerID));
+        QVERIFY(m_centre->removed.last() == QStringList { timerID } && !m_centre->pending.contains(timerID));
         QVERIFY(!s.isSynchronizing() && !s.issue());
         // The state observers hear of changes only; asking was never needed.
         QCOMPARE(authorization.size(), 1);
         QCOMPARE(m_centre->requestCalls, 0);
     }
 
-    void permissionIsAskedOnlyWhenAlertsNeedIt()
-    {
-        auto& s = service(NotificationAccess::notDetermined);
-        QSignalSpy authorization(&s, &NotificationService::authorizationChanged);
-        s.setPomodoro(std::nullopt, false);
-        s.updateTasks({ task("no reminder", std::nullopt) }, true);
-        s.updateTasks({ task("future", 60) }, false);
-        QCOMPARE(m_centre->requestCalls, 0);
-        QCOMPARE(authorization.size(), 0);
-
-        s.setPomodoro(m_now.addSecs(60), false);
-        QCOMPARE(m_centre->requestCalls, 1);
-        QCOMPARE(s.authorization(), NotificationAccess::allowed);
-        QCOMPARE(authorization.size(), 1);
-        QCOMPARE(m_centre->scheduled.size(), 2);
-        s.updateTasks({ task("later", 120) }, true);
-        QCOMPARE(m_centre->requestCalls, 1);
-    }
-
-    // Declined is no error, only the sentence; a failed request changes nothing.
-    void aRequestThatIsNotGranted_data()
+    // Asked only when an alert needs it (the timer's or a task's). Declined is no error, only
+    // the sentence, shown only when alerts are wanted and until allowed in the settings; a
+    // failed request changes nothing; either answer is not asked for again.
+    void askingForPermission_data()
     {
         QTest::addColumn<QString>("language");
+        QTest::addColumn<bool>("granted");
         QTest::addColumn<QString>("error");
         QTest::addColumn<QString>("issue");
-        QTest::newRow("declined") << "zh-Hans"
-                                  << "" << notAllowed;
-        QTest::newRow("failed, English") << "en"
-                                         << "the request was refused"
+        QTest::newRow("granted for the timer") << "zh-Hans" << true << QString() << QString();
+        QTest::newRow("declined") << "zh-Hans" << false << "" << notAllowed;
+        QTest::newRow("failed, English") << "en" << false << "the request was refused"
                                          << "Could not schedule the reminder: the request was refused. Check "
                                             "notification settings and retry.";
     }
-    void aRequestThatIsNotGranted()
+    void askingForPermission()
     {
         QFETCH(QString, language);
+        QFETCH(bool, granted);
         QFETCH(QString, error);
         QFETCH(QString, issue);
         m_profile->setLanguage(language);
         auto& s = service(NotificationAccess::notDetermined);
-        m_centre->accessAfterRequest = NotificationAccess::denied;
-        m_centre->pending = { NotificationService::taskPrefix + "STALE" };
+        QSignalSpy authorization(&s, &NotificationService::authorizationChanged);
+        m_centre->accessAfterRequest = granted ? NotificationAccess::allowed : NotificationAccess::denied;
         if (!error.isEmpty())
             m_centre->requestError = error;
-        s.updateTasks({ task("future", 60) }, true);
-        QCOMPARE(s.issue(), issue);
-        QCOMPARE(s.authorization(),
-            error.isEmpty() ? NotificationAccess::denied : NotificationAccess::notDetermined);
-        QVERIFY(m_centre->added.isEmpty());
-        QVERIFY(!s.isSynchronizing());
-        QCOMPARE(m_centre->removed.isEmpty(), !error.isEmpty());
+        s.setPomodoro(std::nullopt, false);
+        s.updateTasks({ task("no reminder", std::nullopt) }, true);
+        s.updateTasks({ task("future", 60) }, false);
+        QCOMPARE(m_centre->requestCalls + authorization.size(), 0);
+
+        m_centre->pending = { NotificationService::taskPrefix + "STALE" };
+        const qsizetype removals = m_centre->removed.size();
+        if (granted)
+            s.setPomodoro(m_now.addSecs(60), false);
+        else
+            s.updateTasks({ task("future", 60) }, true);
+        QCOMPARE(m_centre->requestCalls, 1);
+        QCOMPARE(s.issue().value_or(QString()), issue);
+        QCOMPARE(s.authorization(), error.isEmpty() ? m_centre->access : NotificationAccess::notDetermined);
+        QCOMPARE(authorization.size(), error.isEmpty() ? 1 : 0);
+        QVERIFY(m_centre->scheduled.size() == (granted ? 2 : 0) && !s.isSynchronizing());
+        // A failed request withdraws nothing either.
+        QCOMPARE(m_centre->removed.size() > removals, error.isEmpty());
+        if (!error.isEmpty())
+            return;
+
+        s.updateTasks({ task("later", 120) }, true);
+        QCOMPARE(m_centre->requestCalls, 1);
+        QCOMPARE(s.issue().value_or(QString()), issue);
+        s.updateTasks({}, false);
+        QVERIFY(!s.issue());
+        s.synchronize(true);
+        QCOMPARE(s.issue().value_or(QString()), issue);
+        m_centre->access = NotificationAccess::allowed;
+        s.refreshAuthorization();
+        QCOMPARE(s.authorization(), NotificationAccess::allowed);
+        QVERIFY(!s.issue());
     }
 
-    void onlyOpenFutureRemindersAreScheduled()
-    {
-        auto& s = service();
-        const QList<TaskItem> tasks { task("future", 60), task("now", 0), task("past", -60),
-            task("done", 60, true), task("none", std::nullopt), task("", 3600) };
-        s.updateTasks(tasks, true);
-        // Added in identifier order.
-        QStringList expected { idOf(tasks[0]), idOf(tasks[5]) };
-        expected.sort();
-        QCOMPARE(addedIDs(), expected);
-        QCOMPARE(m_centre->scheduled.value(idOf(tasks[0])).body, QString("future"));
-        QCOMPARE(m_centre->scheduled.value(idOf(tasks[0])).date, m_now.addSecs(60));
-    }
-
-    void deliveredRemindersLeaveWithTheirTasks()
-    {
-        auto& s = service();
-        const TaskItem keep = task("keep", -60);
-        const TaskItem deleted = task("deleted", 60);
-        TaskItem cleared = task("cleared", 60);
-        TaskItem completed = task("completed", 60);
-        s.updateTasks({ keep, deleted, cleared, completed }, false);
-        QCOMPARE(m_centre->removedDelivered.last(), QStringList {});
-
-        cleared.reminderAt.reset();
-        completed.isCompleted = true;
-        s.updateTasks({ keep, cleared, completed }, true);
-        QStringList expected { idOf(deleted), idOf(cleared), idOf(completed) };
-        expected.sort();
-        QCOMPARE(m_centre->removedDelivered.last(), expected);
-        // Withdrawn from the schedule too: they became stale.
-        QVERIFY(m_centre->pending.isEmpty());
-    }
-
-    void staleOwnedRequestsGoForeignOnesStay()
+    // Only open reminders in the future are scheduled, in identifier order. Delivered ones
+    // leave with their tasks, reminders or completion; stale requests of ours are withdrawn,
+    // other programs' stay, and an earlier run's timer alert waits until the timer speaks.
+    void theScheduleFollowsTheTasks()
     {
         auto& s = service();
         const QString staleTask = NotificationService::taskPrefix + "0F1E2D3C-0000-4000-8000-000000000001";
         m_centre->pending = { "org.other.reminder", staleTask, timerID, "sidebar.other" };
-        s.updateTasks({}, false);
-        // A timer alert from an earlier run is not touched until the timer speaks.
+        QList<TaskItem> tasks { task("future", 60), task("now", 0), task("past", -60), task("done", 60, true),
+            task("none", std::nullopt), task("", 3600), task("deleted", 60) };
+        const auto sorted = [&](const QList<int>& indices) {
+            QStringList ids;
+            for (int i : indices)
+                ids << idOf(tasks[i]);
+            ids.sort();
+            return ids;
+        };
+        s.updateTasks(tasks, true);
+        QCOMPARE(addedIDs(), sorted({ 0, 5, 6 }));
         QCOMPARE(m_centre->removed.last(), QStringList { staleTask });
+        QCOMPARE(m_centre->removedDelivered.last(), sorted({ 3, 4 }));
+
+        const QStringList left = sorted({ 0, 3, 4, 5, 6 });
+        tasks[0].reminderAt.reset();
+        tasks[5].isCompleted = true;
+        tasks.removeLast();
+        s.updateTasks(tasks, true);
+        QCOMPARE(m_centre->removedDelivered.last(), left);
         s.setPomodoro(std::nullopt, false);
         QCOMPARE(m_centre->removed.last(), QStringList { timerID });
         QCOMPARE(m_centre->pending, QStringList({ "org.other.reminder", "sidebar.other" }));
@@ -228,8 +209,7 @@ private slots:
             }
         };
         s.updateTasks({ kept, task("dropped", 60) }, false);
-        QVERIFY(changed && !s.isSynchronizing() && !s.issue());
-        QCOMPARE(m_centre->accessCalls, 2);
+        QVERIFY(changed && !s.isSynchronizing() && !s.issue() && m_centre->accessCalls == 2);
         QCOMPARE(m_centre->scheduled.keys(), QList<QString> { idOf(kept) });
         // Only the pass that was interrupted while adding added anything before the last one.
         QCOMPARE(m_centre->added.size(), operation == "add" ? 2 : 1);
@@ -250,31 +230,7 @@ private slots:
         QCOMPARE(issue.size(), 1);
         m_centre->addErrors.clear();
         s.synchronize(false);
-        QVERIFY(!s.issue());
-        QCOMPARE(m_centre->scheduled.size(), 3);
-    }
-
-    void deniedNotificationsExplainThemselvesOnlyWhenWanted()
-    {
-        auto& s = service(NotificationAccess::denied);
-        const QString stale = NotificationService::taskPrefix + "GONE";
-        m_centre->pending = { stale };
-        s.updateTasks({}, true);
-        QVERIFY(!s.issue());
-        QCOMPARE(m_centre->removed.last(), QStringList { stale });
-        s.updateTasks({ task("future", 60) }, true);
-        QCOMPARE(s.issue(), notAllowed);
-        QVERIFY(m_centre->added.isEmpty());
-        QCOMPARE(m_centre->requestCalls, 0);
-        s.updateTasks({}, false);
-        QVERIFY(!s.issue());
-        s.synchronize(true);
-        QCOMPARE(s.issue(), notAllowed);
-        // Allowed in the system settings meanwhile.
-        m_centre->access = NotificationAccess::allowed;
-        s.refreshAuthorization();
-        QCOMPARE(s.authorization(), NotificationAccess::allowed);
-        QVERIFY(!s.issue());
+        QVERIFY(!s.issue() && m_centre->scheduled.size() == 3);
     }
 
     void alertsThatBecameDueAreSkippedButKept()
@@ -300,8 +256,7 @@ private slots:
         s.updateTasks({ task("future", 60) }, true);
         m_service.reset();
         m_centre->releaseAll();
-        QVERIFY(m_centre->held.isEmpty());
-        QCOMPARE(m_centre->pendingCalls, 0);
+        QVERIFY(m_centre->held.isEmpty() && m_centre->pendingCalls == 0);
     }
 };
 
