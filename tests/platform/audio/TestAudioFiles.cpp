@@ -71,10 +71,7 @@ private slots:
         QCOMPARE(writer.open(path), std::nullopt);
         QVERIFY(writeInPieces(writer, tone(frequency, seconds)));
         QCOMPARE(writer.samplesWritten(), qint64(seconds * AacFileWriter::sampleRate));
-        if (completed)
-            QVERIFY(writer.finish());
-        else
-            writer.abandon();
+        QVERIFY(completed ? writer.finish() : (writer.abandon(), true));
         QVERIFY(!writer.isOpen());
 
         // What the file says about itself, read by FFmpeg directly.
@@ -88,9 +85,7 @@ private slots:
         avformat_close_input(&format);
         QVERIFY(aacLcMono44k);
 
-        const auto pcm = decodeAll(path);
-        QVERIFY(pcm);
-        const std::vector<float> decoded = ToneAnalysis::samples(*pcm);
+        const std::vector<float> decoded = ToneAnalysis::samples(decodeAll(path).value_or(QByteArray()));
         const double decodedSeconds = double(decoded.size()) / AacFileWriter::sampleRate;
         // Cut short, at most the last fragment (half a second) and the encoder's delay are lost.
         QVERIFY2(decodedSeconds < seconds + 0.06 && decodedSeconds > seconds - (completed ? 0.06 : 1.1),
@@ -139,20 +134,16 @@ private slots:
         AacFileWriter writer;
         const auto writeFailure = writer.open(unwritable);
         QCOMPARE(writeFailure, (AudioFileError { AudioFileError::Kind::cannotCreate, unwritable }));
-        QVERIFY(!writer.isOpen());
         const float sample = 0;
-        QVERIFY(!writer.write(&sample, 1));
-        QVERIFY(!QFileInfo::exists(unwritable));
+        QVERIFY(!writer.isOpen() && !writer.write(&sample, 1) && !QFileInfo::exists(unwritable));
 
         const QString garbage = m_profile->writeFile("garbage.m4a", QByteArray(4096, 'x'));
         AudioFileDecoder decoder;
-        const auto readFailure = decoder.open(garbage);
-        QCOMPARE(readFailure, (AudioFileError { AudioFileError::Kind::cannotRead, garbage }));
+        QCOMPARE(decoder.open(garbage), (AudioFileError { AudioFileError::Kind::cannotRead, garbage }));
         QVERIFY(decoder.read().isEmpty());
-
+        // The reading sentence in English is the media module test's.
         m_profile->setLanguage("en");
         QCOMPARE(writeFailure->text(), QString("Could not create the audio file “%1”.").arg(unwritable));
-        QCOMPARE(readFailure->text(), QString("Could not read the audio file “%1”.").arg(garbage));
     }
 };
 

@@ -71,28 +71,26 @@ class TestSidebarWindowController : public QObject {
 private slots:
     void storedSettings_data()
     {
-        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QVariant>("value");
         QTest::addColumn<bool>("pinned");
         QTest::addColumn<bool>("autoCollapse");
-        QTest::newRow("pinned") << "pinned" << true << true;
-        QTest::newRow("auto-collapse off") << "off" << false << false;
-        QTest::newRow("auto-collapse not a boolean") << "integer" << false << true;
+        QTest::newRow("pinned") << "sidebarWindowPinned" << QVariant(true) << true << true;
+        QTest::newRow("auto-collapse off") << "sidebarAutoCollapse" << QVariant(false) << false << false;
+        QTest::newRow("auto-collapse not a boolean") << "sidebarAutoCollapse" << QVariant(0) << false << true;
     }
     void storedSettings()
     {
-        QFETCH(QString, setup);
+        QFETCH(QString, key);
+        QFETCH(QVariant, value);
         QFETCH(bool, autoCollapse);
         Session s(true, [&](Preferences* prefs) {
-            if (setup == "pinned")
-                prefs->setBool("sidebarWindowPinned", true);
-            if (setup == "off")
-                prefs->setBool("sidebarAutoCollapse", false);
-            if (setup == "integer")
-                prefs->setInteger("sidebarAutoCollapse", 0);
+            QVERIFY(value.typeId() == QMetaType::Bool ? prefs->setBool(key, value.toBool())
+                                                      : prefs->setInteger(key, value.toInt()));
         });
         QTEST(s.controller->isPinned(), "pinned");
-        QCOMPARE(s.controller->autoCollapse(), autoCollapse);
-        QCOMPARE(s.controller->dockedEdge(), std::nullopt);
+        QCOMPARE(std::tuple(s.controller->autoCollapse(), s.controller->dockedEdge()),
+            std::tuple(autoCollapse, std::nullopt));
         // Attaching keeps the left side and spans the visible height.
         QCOMPARE(frameOf(&s.window), QRectF(190, visible().y(), frameOf(&s.window).width(), visible().height()));
         // Stored on every set, announced only on a change.
@@ -126,19 +124,18 @@ private slots:
     void dropNearAnEdge()
     {
         QFETCH(int, x);
+        QFETCH(bool, autoCollapse);
         QFETCH(bool, pinned);
+        QFETCH(bool, docked);
         QFETCH(QString, edge);
         QFETCH(bool, collapsed);
         Session s;
-        QFETCH(bool, autoCollapse);
         s.controller->setAutoCollapse(autoCollapse);
         s.controller->setPinned(pinned);
-        QFETCH(bool, docked);
         if (docked)
             s.dockOpen(SidebarEdge::right);
-        const int width = s.window.frameGeometry().width();
-        const int screenRight = int(visible().x() + visible().width());
-        s.userMove(x >= 0 ? x : screenRight - width + x);
+        const int dropX = x >= 0 ? x : int(visible().right()) - s.window.frameGeometry().width() + x;
+        s.userMove(dropX);
         s.dragEnds();
         QCOMPARE(s.controller->dockedEdgeRawValue(), edge);
         QCOMPARE(std::tuple(s.controller->isCollapsed(), s.window.isVisible()), std::tuple(collapsed, !collapsed));
@@ -148,15 +145,14 @@ private slots:
         else if (edge == "right")
             QCOMPARE(frame.x() + frame.width(), visible().x() + visible().width());
         else
-            QCOMPARE(s.window.frameGeometry().x(), x >= 0 ? x : screenRight - width + x);
+            QCOMPARE(s.window.frameGeometry().x(), dropX);
         if (collapsed)
             QCOMPARE(ScreenCoordinates::toSidebar(s.tab.geometry()),
                 SidebarGeometry::handleFrame(frame, visible(), SidebarEdge::right));
-        if (pinned) {
-            // Pinned, only an explicit request collapses it.
+        if (pinned) { // only an explicit request collapses it
             s.controller->collapse(SidebarEdge::right);
-            QVERIFY(s.controller->isCollapsed());
-            QCOMPARE(s.controller->dockedEdgeRawValue(), QString("right"));
+            QCOMPARE(std::tuple(s.controller->isCollapsed(), s.controller->dockedEdgeRawValue()),
+                std::tuple(true, QString("right")));
         }
     }
 
@@ -231,24 +227,21 @@ private slots:
         Session s(reduceMotion);
         const QRectF docked = SidebarGeometry::dockedFrame(frameOf(&s.window), visible(), SidebarEdge::left);
         s.controller->collapse(SidebarEdge::left);
-        QVERIFY(s.controller->isCollapsed());
-        QCOMPARE(s.controller->isTransitioning(), !reduceMotion);
+        QCOMPARE(std::tuple(s.controller->isCollapsed(), s.controller->isTransitioning()),
+            std::tuple(true, !reduceMotion));
         QTRY_VERIFY(!s.controller->isTransitioning());
         // Hidden, and opaque again, ready to be shown.
-        QVERIFY(!s.window.isVisible());
-        QCOMPARE(s.window.windowOpacity(), 1.0);
+        QCOMPARE(std::tuple(s.window.isVisible(), s.window.windowOpacity()), std::tuple(false, 1.0));
         s.controller->expand();
-        QCOMPARE(s.controller->isTransitioning(), !reduceMotion);
-        QCOMPARE(s.window.windowOpacity() < 1.0, !reduceMotion);
+        QCOMPARE(std::tuple(s.controller->isTransitioning(), s.window.windowOpacity() < 1.0),
+            std::tuple(!reduceMotion, !reduceMotion));
         QTRY_VERIFY(!s.controller->isTransitioning());
-        QVERIFY(s.window.isVisible() && !s.tab.isVisible());
+        QVERIFY(s.window.isVisible() && !s.tab.isVisible() && s.window.windowOpacity() == 1.0);
         QCOMPARE(frameOf(&s.window), docked);
-        QCOMPARE(s.window.windowOpacity(), 1.0);
         // Expanding an open window only activates it.
         const int activations = s.system->activations;
         s.controller->expand();
-        QCOMPARE(s.system->activations, activations + 1);
-        QVERIFY(!s.controller->isTransitioning());
+        QCOMPARE(std::tuple(s.system->activations, s.controller->isTransitioning()), std::tuple(activations + 1, false));
         s.controller->undock();
         QCOMPARE(s.controller->dockedEdge(), std::nullopt);
         QCOMPARE(frameOf(&s.window), docked.translated(48, 0));
@@ -260,7 +253,6 @@ private slots:
     {
         Session s(false);
         s.controller->collapse(SidebarEdge::right);
-        QVERIFY(s.controller->isTransitioning());
         s.controller->expand();
         QVERIFY(s.controller->pendingExpansion() && s.controller->isCollapsed());
         QTRY_VERIFY(!s.controller->isCollapsed() && !s.controller->isTransitioning());
@@ -276,31 +268,12 @@ private slots:
         QCOMPARE(frameOf(&s.window), docked.translated(-48, 0));
     }
 
-    void showWindowOpensAClosedWindowAgain()
+    // The window is never hidden without a tab to bring it back, nor while a dialog is open;
+    // closed, it is let go of, and showing it takes it back.
+    void collapseGuardsAndShowingAClosedWindow()
     {
         Session s;
         new SidebarWindowAccessor(&s.window, s.controller.get());
-        s.controller->setPinned(true);
-        s.controller->collapse(SidebarEdge::left);
-        s.controller->showWindow();
-        QVERIFY(!s.controller->isCollapsed() && s.window.isVisible());
-        s.window.close();
-        QCOMPARE(s.controller->window(), nullptr);
-        QCOMPARE(s.controller->dockedEdge(), std::nullopt);
-        // Let go of, it is no longer kept on top or on every desktop (the real window
-        // manager's view of both is the desktop test's).
-        QVERIFY(!s.window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-        QVERIFY(!s.system->onAllDesktops.value(&s.window));
-        s.controller->showWindow();
-        QVERIFY(s.window.isVisible());
-        QCOMPARE(s.controller->window(), &s.window);
-        QVERIFY(s.window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    }
-
-    // The window is never hidden without a tab to bring it back, nor while a dialog is open.
-    void noCollapseWithoutATabOrUnderADialog()
-    {
-        Session s;
         s.controller->setTab(nullptr);
         s.controller->collapse(SidebarEdge::left);
         QVERIFY(!s.controller->isCollapsed() && s.window.isVisible());
@@ -311,8 +284,20 @@ private slots:
         s.controller->collapse(SidebarEdge::left);
         QVERIFY(!s.controller->isCollapsed() && s.window.isVisible());
         sheet.reset();
+        s.controller->setPinned(true);
         s.controller->collapse(SidebarEdge::left);
         QVERIFY(s.controller->isCollapsed());
+        s.controller->showWindow();
+        QVERIFY(!s.controller->isCollapsed() && s.window.isVisible());
+        s.window.close();
+        QCOMPARE(std::tuple(s.controller->window(), s.controller->dockedEdge()), std::tuple(nullptr, std::nullopt));
+        // No longer kept on top or on every desktop (the real window manager's view of both
+        // is the desktop test's).
+        QVERIFY(!s.window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(!s.system->onAllDesktops.value(&s.window));
+        s.controller->showWindow();
+        QVERIFY(s.window.isVisible() && s.window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QCOMPARE(s.controller->window(), &s.window);
     }
 };
 
