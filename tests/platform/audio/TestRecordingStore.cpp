@@ -33,13 +33,6 @@ class TestRecordingStore : public QObject {
         m_profile->makeFolder(QFileInfo(name).path());
         return m_profile->writeFile(name, "x");
     }
-    // Starts a recording through the fake and waits until it runs.
-    FakeRecorder* startRecording(RecordingStore& store) const
-    {
-        store.toggle();
-        return QTest::qWaitFor([&] { return store.isRecording(); }) ? m_backend->recorders.last().data()
-                                                                    : nullptr;
-    }
 
 private slots:
     void init() { m_profile = std::make_unique<TemporaryProfile>("zh-Hans"); }
@@ -187,15 +180,12 @@ private slots:
         QTest::addColumn<QString>("failure"); // what else fails
         QTest::addColumn<QString>("message");
         const int authorized = int(MicrophoneAuthorization::authorized);
-        const QString refused
-            = "无法使用麦克风。请在系统设置 → 隐私与安全性 → 麦克风中允许Tandrel访问，然后重试。";
-        QTest::newRow("refused at the prompt") << int(MicrophoneAuthorization::notDetermined) << "zh-Hans"
-                                               << "" << refused;
-        QTest::newRow("denied, English") << int(MicrophoneAuthorization::denied) << "en"
-                                         << ""
+        QTest::newRow("refused at the prompt")
+            << int(MicrophoneAuthorization::notDetermined) << "zh-Hans" << ""
+            << "无法使用麦克风。请在系统设置 → 隐私与安全性 → 麦克风中允许Tandrel访问，然后重试。";
+        QTest::newRow("denied, English") << int(MicrophoneAuthorization::denied) << "en" << ""
                                          << "Microphone access is unavailable. Allow Tandrel in System "
-                                            "Settings → Privacy & Security → Microphone, "
-                                            "then retry.";
+                                            "Settings → Privacy & Security → Microphone, then retry.";
         QTest::newRow("folder unavailable") << authorized << "zh-Hans" << "folder" << "录音失败：无法访问录音文件夹。";
         QTest::newRow("no recorder") << authorized << "zh-Hans" << "recorder" << "录音失败：没有可用的麦克风。";
         QTest::newRow("recorder does not start")
@@ -272,7 +262,8 @@ private slots:
         QCOMPARE(store->playingID(), QString("b.m4a"));
         QCOMPARE(m_backend->stoppedPlayers, QStringList({ a.path }));
         // Starting a recording stops the playback, and playing is refused while recording.
-        QVERIFY(startRecording(*store));
+        store->toggle();
+        QTRY_VERIFY(store->isRecording());
         QCOMPARE(m_backend->stoppedPlayers, QStringList({ a.path, b.path }));
         store->play(a);
         QCOMPARE(std::tuple(store->playingID(), m_backend->players.size()), std::tuple(std::nullopt, 2));

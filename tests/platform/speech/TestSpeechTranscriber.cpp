@@ -121,15 +121,6 @@ private slots:
         QCOMPARE(SpeechEngines::audioContextFor(16000 * 29, 1500), 0);
     }
 
-    void decodesRecordingTo16kMono()
-    {
-        const auto samples = std::get<std::vector<float>>(SpeechAudio::decode(m_goForward));
-        // AAC adds priming and padding of a few frames at most.
-        QVERIFY(std::abs(double(samples.size()) - double(SpeechTestAudio::goForward().size())) < 1600);
-        QVERIFY(!SpeechAudio::isSilent(samples));
-        QVERIFY(SpeechAudio::isSilent(std::get<std::vector<float>>(SpeechAudio::decode(path("silence.m4a")))));
-    }
-
     // The one real recognition here (pocketsphinx's is the end-to-end test's): whisper with
     // the generated model, which writes its script (" w1000 w1001 ..."), trimmed.
     void whisperTranscribesAndKeepsItsModel()
