@@ -35,7 +35,7 @@ class TestRecordingStore : public QObject {
     }
 
 private slots:
-    void init() { m_profile = std::make_unique<TemporaryProfile>("zh-Hans"); }
+    void init() { m_profile = std::make_unique<TemporaryProfile>("en"); }
     void cleanup() { m_profile.reset(); }
 
     void levelReadings()
@@ -82,7 +82,7 @@ private slots:
             [] { return Result<QString>(StorageError { QStringLiteral("文件夹授权失效。") }); });
         store->reload();
         QCOMPARE(std::tuple(store->errorText(), store->recordings().size()),
-            std::tuple(QString("无法读取本机录音：文件夹授权失效。"), 2));
+            std::tuple(QString("Could not read local recordings: 文件夹授权失效。"), 2));
 
         const QDateTime same(QDate(2026, 1, 1), QTime(8, 0), QTimeZone::utc());
         QCOMPARE(names(RecordingStore::newestFirst({ { "/1.m4a", same }, { "/2.m4a", same.addSecs(60) },
@@ -90,48 +90,79 @@ private slots:
             QStringList({ "2.m4a", "1.m4a", "4.m4a", "3.m4a" })); // equal dates keep their order
     }
 
-    void endingsOfARecording_data()
+    // Every row but the denied one asks first; all start in English: further presses while the
+    // start is under way change nothing, the file has the Chinese prefix, and the meter follows
+    // the recorder. Then the ways a recording ends.
+    void startAndEnd_data()
     {
-        QTest::addColumn<QString>("ending");
-        QTest::addColumn<double>("time");
+        QTest::addColumn<int>("authorization");
+        QTest::addColumn<QString>("what"); // what fails at the start, or how the recording ends
+        QTest::addColumn<double>("time"); // seconds recorded; negative: the start fails
         QTest::addColumn<bool>("completesLater");
         QTest::addColumn<bool>("published");
         QTest::addColumn<QString>("message");
-        QTest::newRow("stopped, file completed later") << "stop" << 4.2 << true << true << QString();
-        QTest::newRow("file removed meanwhile") << "remove" << 2.0 << false << false << QString();
+        const int ask = int(MicrophoneAuthorization::notDetermined), granted = int(MicrophoneAuthorization::authorized);
+        const QString refused = "Microphone access is unavailable. Allow Tandrel in System Settings → Privacy & "
+                                "Security → Microphone, then retry.";
+        QTest::newRow("refused at the prompt") << ask << "" << -1.0 << false << false << refused;
+        QTest::newRow("denied") << int(MicrophoneAuthorization::denied) << "" << -1.0 << false << false << refused;
+        QTest::newRow("folder unavailable")
+            << granted << "folder" << -1.0 << false << false << "Recording failed: 无法访问录音文件夹。";
+        QTest::newRow("no recorder")
+            << granted << "recorder" << -1.0 << false << false << "Recording failed: 没有可用的麦克风。";
+        QTest::newRow("recorder does not start")
+            << granted << "start" << -1.0 << false << false
+            << "Could not start recording. Check that your microphone is connected and available.";
+        QTest::newRow("stopped, file completed later") << ask << "stop" << 4.2 << true << true << QString();
+        QTest::newRow("file removed meanwhile") << ask << "remove" << 2.0 << false << false << QString();
         QTest::newRow("nothing recorded")
-            << "remove" << 0.0 << true << false << "Nothing was recorded. Check your microphone and retry.";
-        QTest::newRow("quitting keeps but does not announce") << "quit" << 2.0 << true << false << QString();
-        QTest::newRow("interrupted") << "interrupted" << 2.0 << false << true
+            << ask << "remove" << 0.0 << true << false << "Nothing was recorded. Check your microphone and retry.";
+        QTest::newRow("quitting keeps but does not announce") << ask << "quit" << 2.0 << true << false << QString();
+        QTest::newRow("interrupted") << ask << "interrupted" << 2.0 << false << true
                                      << "Recording was interrupted. Check the saved audio.";
         QTest::newRow("encoding failed")
-            << "encoding" << 2.0 << true << true << "Audio encoding failed. Check your microphone and retry.";
+            << ask << "encoding" << 2.0 << true << true << "Audio encoding failed. Check your microphone and retry.";
     }
-    // Granted at the prompt, in English: further presses while the start is under way change
-    // nothing, the file has the Chinese prefix, and the meter follows the recorder.
-    void endingsOfARecording()
+    void startAndEnd()
     {
-        QFETCH(QString, ending);
+        QFETCH(int, authorization);
+        QFETCH(QString, what);
         QFETCH(double, time);
         QFETCH(bool, completesLater);
         QFETCH(bool, published);
         QFETCH(QString, message);
-        m_profile->setLanguage("en");
-        auto store = makeStore();
+        // Only a provider can fail; a fixed folder is always created.
+        auto store = makeStore(what != "folder");
+        store->setDirectoryProvider(
+            [] { return Result<QString>(StorageError { QStringLiteral("无法访问录音文件夹。") }); });
+        m_backend->authorization = MicrophoneAuthorization(authorization);
         m_backend->recordersCompleteLater = completesLater;
-        m_backend->authorization = MicrophoneAuthorization::notDetermined;
+        if (what == "recorder")
+            m_backend->recorderFailure = QStringLiteral("没有可用的麦克风。");
+        m_backend->recorderStarts = what != "start";
         QSignalSpy requesting(store.get(), &RecordingStore::isRequestingPermissionChanged);
         QSignalSpy started(store.get(), &RecordingStore::startFinished);
         QSignalSpy finished(store.get(), &RecordingStore::recordingFinished);
         store->toggle();
-        QVERIFY(store->isRequestingPermission());
-        store->toggle();
-        QTRY_COMPARE(m_backend->accessRequests.size(), 1);
-        store->toggle();
-        m_backend->accessRequests.first()(true);
-        QTRY_VERIFY(store->isRecording());
-        QCOMPARE(std::tuple(m_backend->recorders.size(), requesting.count(), started.count()), std::tuple(1, 2, 1));
-        QVERIFY(started.first().first().toBool() && !store->isRequestingPermission() && !store->errorMessage());
+        if (m_backend->authorization == MicrophoneAuthorization::notDetermined) {
+            QVERIFY(store->isRequestingPermission());
+            store->toggle();
+            QTRY_COMPARE(m_backend->accessRequests.size(), 1);
+            store->toggle();
+            m_backend->accessRequests.first()(time >= 0);
+        }
+        QTRY_COMPARE(started.count(), 1);
+        QCOMPARE(std::tuple(started.first().first().toBool(), store->isRecording(), store->isRequestingPermission()),
+            std::tuple(time >= 0, time >= 0, false));
+        if (time < 0) {
+            QCOMPARE(store->errorText(), message);
+            QCOMPARE(m_backend->recorders.size(), what == "start" ? 1 : 0);
+            // A recorder that did not start leaves no file behind.
+            QVERIFY(QDir(folder()).entryList(QDir::Files).isEmpty());
+            return;
+        }
+        QCOMPARE(std::tuple(m_backend->recorders.size(), requesting.count(), store->errorText()),
+            std::tuple(1, 2, QString()));
         QPointer<FakeRecorder> recorder = m_backend->recorders.first();
         const QString path = recorder->path();
         const QRegularExpression pattern(QString("^录音-%1-[0-9A-F]{8}\\.m4a$").arg(m_now.toSecsSinceEpoch()));
@@ -144,20 +175,20 @@ private slots:
         recorder->time = time;
         QTRY_COMPARE(store->elapsed(), time);
         QCOMPARE(levels.count(), 1);
-        if (ending == "remove")
+        if (what == "remove")
             QVERIFY(QFile::remove(path));
-        if (ending == "quit")
+        if (what == "quit")
             store->prepareForQuit();
-        else if (ending == "interrupted")
+        else if (what == "interrupted")
             emit recorder->finished(false);
-        else if (ending == "encoding")
+        else if (what == "encoding")
             emit recorder->encodingFailed();
         else
             store->toggle();
 
         QCOMPARE(std::tuple(store->isRecording(), store->level(), store->elapsed(), recorder->stopCalls),
             std::tuple(false, 0.0f, time, 1));
-        QCOMPARE(bool(store->recording(QFileInfo(path).fileName())), ending != "remove");
+        QCOMPARE(bool(store->recording(QFileInfo(path).fileName())), what != "remove");
         if (completesLater) {
             // Nobody hears of the file before its last audio is in it.
             QCoreApplication::processEvents();
@@ -170,54 +201,7 @@ private slots:
             const auto recording = finished.first().first().value<AudioRecording>();
             QCOMPARE(std::tuple(recording.path, recording.createdAt), std::tuple(path, m_now));
         }
-        QCOMPARE(std::tuple(store->errorText(), QFileInfo::exists(path)), std::tuple(message, ending != "remove"));
-    }
-
-    void startFailures_data()
-    {
-        QTest::addColumn<int>("authorization");
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<QString>("failure"); // what else fails
-        QTest::addColumn<QString>("message");
-        const int authorized = int(MicrophoneAuthorization::authorized);
-        QTest::newRow("refused at the prompt")
-            << int(MicrophoneAuthorization::notDetermined) << "zh-Hans" << ""
-            << "无法使用麦克风。请在系统设置 → 隐私与安全性 → 麦克风中允许Tandrel访问，然后重试。";
-        QTest::newRow("denied, English") << int(MicrophoneAuthorization::denied) << "en" << ""
-                                         << "Microphone access is unavailable. Allow Tandrel in System "
-                                            "Settings → Privacy & Security → Microphone, then retry.";
-        QTest::newRow("folder unavailable") << authorized << "zh-Hans" << "folder" << "录音失败：无法访问录音文件夹。";
-        QTest::newRow("no recorder") << authorized << "zh-Hans" << "recorder" << "录音失败：没有可用的麦克风。";
-        QTest::newRow("recorder does not start")
-            << authorized << "zh-Hans" << "start" << "无法启动录音，请检查麦克风是否连接或被其他应用独占。";
-    }
-    void startFailures()
-    {
-        QFETCH(int, authorization);
-        QFETCH(QString, language);
-        QFETCH(QString, failure);
-        QFETCH(QString, message);
-        m_profile->setLanguage(language);
-        // Only a provider can fail; a fixed folder is always created.
-        auto store = makeStore(failure != "folder");
-        store->setDirectoryProvider(
-            [] { return Result<QString>(StorageError { QStringLiteral("无法访问录音文件夹。") }); });
-        m_backend->authorization = MicrophoneAuthorization(authorization);
-        if (failure == "recorder")
-            m_backend->recorderFailure = QStringLiteral("没有可用的麦克风。");
-        m_backend->recorderStarts = failure != "start";
-        QSignalSpy started(store.get(), &RecordingStore::startFinished);
-        store->toggle();
-        if (m_backend->authorization == MicrophoneAuthorization::notDetermined) {
-            QTRY_COMPARE(m_backend->accessRequests.size(), 1);
-            m_backend->accessRequests.first()(false);
-        }
-        QTRY_COMPARE(started.count(), 1);
-        QCOMPARE(store->errorText(), message);
-        QVERIFY(!started.first().first().toBool() && !store->isRequestingPermission() && !store->isRecording());
-        QCOMPARE(m_backend->recorders.size(), failure == "start" ? 1 : 0);
-        // A recorder that did not start leaves no file behind.
-        QVERIFY(QDir(folder()).entryList(QDir::Files).isEmpty());
+        QCOMPARE(std::tuple(store->errorText(), QFileInfo::exists(path)), std::tuple(message, what != "remove"));
     }
 
     void playbackEndings_data()
@@ -225,10 +209,10 @@ private slots:
         QTest::addColumn<QString>("ending");
         QTest::addColumn<QString>("message");
         QTest::newRow("played to the end") << "end" << QString();
-        QTest::newRow("interrupted") << "interrupted" << "播放中断，请重试。";
-        QTest::newRow("unreadable file") << "unreadable" << "播放失败：无法读取音频文件“a.m4a”。";
-        QTest::newRow("no player") << "no player" << "播放失败：没有可用的音频输出设备。";
-        QTest::newRow("does not start") << "no start" << "无法播放这段录音。";
+        QTest::newRow("interrupted") << "interrupted" << "Playback was interrupted. Please retry.";
+        QTest::newRow("unreadable file") << "unreadable" << "Playback failed: 无法读取音频文件“a.m4a”。";
+        QTest::newRow("no player") << "no player" << "Playback failed: 没有可用的音频输出设备。";
+        QTest::newRow("does not start") << "no start" << "Could not play this recording.";
     }
     void playbackEndings()
     {
