@@ -67,12 +67,6 @@ private slots:
         store->setAdditionalDirectoriesProvider([&] { return QStringList { extra, folder(), folder() + "/" }; });
         QSignalSpy changed(store.get(), &RecordingStore::recordingsChanged);
         store->reload();
-        const auto names = [](const QList<AudioRecording>& recordings) {
-            QStringList list;
-            for (const AudioRecording& recording : recordings)
-                list << recording.filename();
-            return list;
-        };
         QVERIFY(store->recordings().size() == 2 && store->recording("a.m4a"));
         QCOMPARE(store->recording("b.m4a")->path, QFileInfo(extra + "/b.m4a").absoluteFilePath());
         store->reload();
@@ -85,9 +79,10 @@ private slots:
             std::tuple(QString("Could not read local recordings: 文件夹授权失效。"), 2));
 
         const QDateTime same(QDate(2026, 1, 1), QTime(8, 0), QTimeZone::utc());
-        QCOMPARE(names(RecordingStore::newestFirst({ { "/1.m4a", same }, { "/2.m4a", same.addSecs(60) },
-                     { "/3.m4a", same.addSecs(-60) }, { "/4.m4a", same } })),
-            QStringList({ "2.m4a", "1.m4a", "4.m4a", "3.m4a" })); // equal dates keep their order
+        const QList<AudioRecording> dated { { "/1.m4a", same }, { "/2.m4a", same.addSecs(60) },
+            { "/3.m4a", same.addSecs(-60) }, { "/4.m4a", same } };
+        // Equal dates keep their order.
+        QCOMPARE(RecordingStore::newestFirst(dated), (QList { dated[1], dated[0], dated[3], dated[2] }));
     }
 
     // Every row but the denied one asks first; all start in English: further presses while the

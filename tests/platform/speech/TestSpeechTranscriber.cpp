@@ -43,6 +43,7 @@ using Script = std::function<SpeechOutcome(const SpeechRequest&)>;
 // that runs the test's script on the worker.
 struct Parts : MediaParts {
     struct Scripted : SpeechRecognizer {
+        explicit Scripted(Script script) : script(std::move(script)) { }
         Script script;
         SpeechOutcome recognise(const SpeechRequest& request, const std::atomic_bool&) override
         {
@@ -53,11 +54,8 @@ struct Parts : MediaParts {
     SpeechEngines* created = nullptr;
     std::unique_ptr<SpeechRecognizer> createSpeechRecognizer() override
     {
-        if (script) {
-            auto scripted = std::make_unique<Scripted>();
-            scripted->script = script;
-            return scripted;
-        }
+        if (script)
+            return std::make_unique<Scripted>(script);
         auto engines = std::make_unique<SpeechEngines>();
         created = engines.get();
         return engines;
