@@ -88,36 +88,33 @@ private slots:
         QVERIFY(qAbs(ToneAnalysis::rms(decoded, decoded.size() / 4, decoded.size() * 3 / 4)
                     - 0.5 / std::sqrt(2.0))
             < 0.05);
-
     }
 
-    void writeFailureIsReported()
+    void failuresAreReported()
     {
         // A file-size limit makes the disk refuse further writes part way, as a full disk does.
         const QString path = m_profile->path("limited.m4a");
-        rlimit previous {};
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &previous), 0);
-        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        const auto restore = qScopeGuard([&] {
-            setrlimit(RLIMIT_FSIZE, &previous);
-            std::signal(SIGXFSZ, oldHandler);
-        });
-        const rlimit limited { 24 * 1024, previous.rlim_max };
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
         AacFileWriter writer;
-        QCOMPARE(writer.open(path), std::nullopt);
-        QVERIFY(!writeInPieces(writer, tone(440, 6)) && !writer.isOpen() && !writer.finish());
+        {
+            rlimit previous {};
+            QCOMPARE(getrlimit(RLIMIT_FSIZE, &previous), 0);
+            const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+            const auto restore = qScopeGuard([&] {
+                setrlimit(RLIMIT_FSIZE, &previous);
+                std::signal(SIGXFSZ, oldHandler);
+            });
+            const rlimit limited { 24 * 1024, previous.rlim_max };
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+            QCOMPARE(writer.open(path), std::nullopt);
+            QVERIFY(!writeInPieces(writer, tone(440, 6)) && !writer.isOpen() && !writer.finish());
+        }
         // What reached the disk before the failure is still audio.
         const auto pcm = decodeAll(path);
         QVERIFY(pcm && ToneAnalysis::samples(*pcm).size() >= size_t(AacFileWriter::sampleRate / 2));
-    }
 
-    void unusableFiles()
-    {
         // The threads that write and read report what failed; the sentence is made on the
         // main thread, in the language of the moment.
         const QString unwritable = m_profile->path("missing/folder/x.m4a");
-        AacFileWriter writer;
         const auto writeFailure = writer.open(unwritable);
         QCOMPARE(writeFailure, (AudioFileError { AudioFileError::Kind::cannotCreate, unwritable }));
         const float sample = 0;
