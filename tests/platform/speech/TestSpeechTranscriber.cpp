@@ -99,7 +99,7 @@ private slots:
     }
     void init() { m_parts.script = nullptr; }
 
-    void readableError()
+    void readableErrorAndAudioContext()
     {
         QCOMPARE(SpeechTranscriber::readableError(SpeechEngineError { "kLSRErrorDomain", 201, "own" }),
             "System Dictation is disabled. Enable it in Keyboard settings, then retry.（kLSRErrorDomain · 201）");
@@ -107,10 +107,6 @@ private slots:
         QCOMPARE(SpeechTranscriber::readableError(SpeechEngineError { "OtherDomain", 1107, "无法读取录音文件。" }),
             "The recording file could not be read.（OtherDomain · 1107）");
         QCOMPARE(SpeechTranscriber::readableError(StorageError {}), "Transcription Failed");
-    }
-
-    void audioContextCoversShortRecordings()
-    {
         // 20 ms per encoder position; short recordings use only what they fill, plus a margin;
         // near or beyond the 30 s window, the whole window.
         QCOMPARE(SpeechEngines::audioContextFor(16000 * 10, 1500), 564);

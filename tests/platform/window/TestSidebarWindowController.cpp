@@ -90,8 +90,8 @@ private slots:
         s.controller->setPinned(s.controller->isPinned());
         s.controller->setAutoCollapse(!autoCollapse);
         QCOMPARE(std::tuple(pinnedSpy.count(), autoSpy.count(), writes.count()), std::tuple(0, 1, 2));
-        QCOMPARE(s.preferences()->kind("sidebarAutoCollapse"), Preferences::Kind::Bool);
-        QCOMPARE(s.preferences()->boolValue("sidebarAutoCollapse"), !autoCollapse);
+        QCOMPARE(std::tuple(s.preferences()->kind("sidebarAutoCollapse"), s.preferences()->boolValue("sidebarAutoCollapse")),
+            std::tuple(Preferences::Kind::Bool, !autoCollapse));
     }
 
     void dropNearAnEdge_data()
