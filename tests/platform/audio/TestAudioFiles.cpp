@@ -41,7 +41,6 @@ class TestAudioFiles : public QObject {
     Q_OBJECT
 
     std::unique_ptr<TemporaryProfile> m_profile;
-    // At the file's own rate, as floats.
     static std::optional<QByteArray> decodeAll(const QString& path)
     {
         return AudioFileDecoder::decodeAll(path, { .format = AudioFileDecoder::SampleFormat::float32 });

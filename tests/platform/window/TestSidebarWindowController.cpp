@@ -48,7 +48,6 @@ struct Session : TemporaryProfile {
         QTRY_VERIFY(job("moveDebounce")->isPending());
         job("moveDebounce")->fire();
     }
-    // A docked, open window.
     void dockOpen(SidebarEdge edge)
     {
         controller->collapse(edge);
