@@ -58,7 +58,8 @@ class TestModelManager : public QObject {
     bool writeModelFile(const QString& name, const QByteArray& bytes) const
     {
         const QString relative = QFileInfo(m_folder).fileName();
-        return !m_profile.makeFolder(relative).isEmpty() && !m_profile.writeFile(relative + "/" + name, bytes).isEmpty();
+        return !m_profile.makeFolder(relative).isEmpty()
+            && !m_profile.writeFile(relative + "/" + name, bytes).isEmpty();
     }
 
     ModelManager::Options options(

@@ -16,10 +16,10 @@ QRectF visible() { return ScreenCoordinates::visibleFrame(QGuiApplication::prima
 // The docking controller with a plain window and a plain tab window, on the offscreen
 // platform; the desktop is a double, the delays are run by the test.
 struct Session : TemporaryProfile {
-    FakeWindowSystem* system = new FakeWindowSystem;
-    std::unique_ptr<SidebarWindowController> controller;
     QWidget window;
     QWidget tab { nullptr, Qt::Tool | Qt::FramelessWindowHint };
+    FakeWindowSystem* system = new FakeWindowSystem;
+    std::unique_ptr<SidebarWindowController> controller; // let go of before the windows
 
     explicit Session(bool reduceMotion = true, const std::function<void(Preferences*)>& prepare = {})
         : TemporaryProfile(QStringLiteral("en"))
@@ -37,7 +37,6 @@ struct Session : TemporaryProfile {
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         controller->attach(&window);
     }
-    ~Session() { controller.reset(); }
 
     DelayedJob* job(const char* name) const { return controller->findChild<DelayedJob*>(name); }
     // The user drops the window with its frame's left side at `x`.
@@ -89,7 +88,8 @@ private slots:
         s.controller->setPinned(s.controller->isPinned());
         s.controller->setAutoCollapse(!autoCollapse);
         QCOMPARE(std::tuple(pinnedSpy.count(), autoSpy.count(), writes.count()), std::tuple(0, 1, 2));
-        QCOMPARE(std::tuple(s.preferences()->kind("sidebarAutoCollapse"), s.preferences()->boolValue("sidebarAutoCollapse")),
+        const Preferences* prefs = s.preferences();
+        QCOMPARE(std::tuple(prefs->kind("sidebarAutoCollapse"), prefs->boolValue("sidebarAutoCollapse")),
             std::tuple(Preferences::Kind::Bool, !autoCollapse));
     }
 
