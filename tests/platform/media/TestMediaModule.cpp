@@ -18,7 +18,7 @@ class TestMediaModule : public QObject {
     TemporaryProfile m_profile { "en" };
 
 private slots:
-    void loadedPluginUsesTheProgramsTexts()
+    void loadedAndMissingPlugin()
     {
         QString error;
         MediaPlugin* media = MediaModule::plugin(&error);
@@ -28,10 +28,8 @@ private slots:
         const Result<AudioPlayer*> player = SystemAudioBackend().createPlayer(missing);
         QVERIFY(!player.ok());
         QCOMPARE(player.error().text(), QStringLiteral("Could not read the audio file “%1”.").arg(missing));
-    }
 
-    void missingPlugin()
-    {
+        // Without the plugin.
         const QString sentence = QStringLiteral(
             "Tandrel’s audio and network part could not be loaded (libtandrel_media.so). Reinstall Tandrel.");
         MediaModule::setSearchFolders({ m_profile.path() });

@@ -30,11 +30,8 @@ QByteArray modelHeader(qint32 vocabulary, qint32 weightType = 1)
 QByteArray fakeModel()
 {
     QByteArray bytes = modelHeader(51865);
-    QRandomGenerator random(7);
-    while (bytes.size() < 512 * 1024) {
-        const quint32 value = random.generate();
-        bytes.append(reinterpret_cast<const char*>(&value), 4);
-    }
+    bytes.resize(512 * 1024);
+    QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(bytes.data() + 48), (bytes.size() - 48) / 4);
     return bytes;
 }
 
@@ -42,12 +39,6 @@ QByteArray readAll(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
 constexpr int generous = 60000;
@@ -64,6 +55,12 @@ class TestModelManager : public QObject {
 
     QString finalPath() const { return m_folder + "/ggml-test.bin"; }
     QString partPath() const { return finalPath() + ".part"; }
+    bool writeModelFile(const QString& name, const QByteArray& bytes) const
+    {
+        const QString relative = QFileInfo(m_folder).fileName();
+        return !m_profile.makeFolder(relative).isEmpty()
+            && !m_profile.writeFile(relative + "/" + name, bytes).isEmpty();
+    }
 
     ModelManager::Options options(
         QCryptographicHash::Algorithm algorithm = QCryptographicHash::Sha256, const QByteArray& checksum = {}) const
@@ -73,11 +70,10 @@ class TestModelManager : public QObject {
         return { m_folder, { model }, nullptr };
     }
 
-    // Runs a download to its end, installed or failed.
-    static void awaitEnd(ModelManager& manager)
+    static bool downloaded(ModelManager& manager)
     {
         manager.download("test");
-        QTRY_COMPARE_WITH_TIMEOUT(manager.state(), ModelManager::State::idle, generous);
+        return QTest::qWaitFor([&] { return manager.state() == ModelManager::State::idle; }, generous);
     }
 
 private slots:
@@ -115,7 +111,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, installedAs);
         const QString source = m_profile.path(name);
-        QVERIFY(bytes.isEmpty() || writeFile(source, bytes));
+        QVERIFY(bytes.isEmpty() || !m_profile.writeFile(name, bytes).isEmpty());
         QTEST(int(WhisperModels::inspect(source)), "kind");
         ModelManager manager(options());
         QList<ModelManager::State> states;
@@ -125,110 +121,84 @@ private slots:
             QCOMPARE(manager.message(),
                 bytes.isEmpty() ? QStringLiteral("Could not read the file “%1”.").arg(source)
                                 : QStringLiteral("The chosen file is not a multilingual whisper model in ggml format."));
-            QVERIFY(states.isEmpty() && manager.installationRequested());
-            QVERIFY(QDir(m_folder).entryList(QDir::Files).isEmpty());
+            QVERIFY(states.isEmpty() && manager.installationRequested() && QDir(m_folder).isEmpty());
             return;
         }
         using State = ModelManager::State;
         QTRY_COMPARE_WITH_TIMEOUT(states, (QList { State::installing, State::idle }), generous);
         QCOMPARE(manager.installedModelPath(), m_folder + "/" + installedAs);
-        QCOMPARE(readAll(m_folder + "/" + installedAs), bytes);
+        QCOMPARE(readAll(manager.installedModelPath()), bytes);
         QCOMPARE(readAll(source), bytes); // copied, not moved
         QCOMPARE(QDir(m_folder).entryList(QDir::Files), QStringList { installedAs });
     }
 
     void installedModelIgnoresPartialAndUnusableFiles()
     {
-        QVERIFY(QDir().mkpath(m_folder));
-        QVERIFY(writeFile(m_folder + "/ggml-base.bin.part", modelHeader(51865)));
-        QVERIFY(writeFile(m_folder + "/ggml-base.en.bin", modelHeader(51864)));
-        QVERIFY(writeFile(m_folder + "/other.bin", modelHeader(51865)));
+        for (const auto& [name, vocabulary] : { std::pair { "ggml-base.bin.part", 51865 },
+                 std::pair { "other.bin", 51865 }, std::pair { "ggml-base.en.bin", 51864 } })
+            QVERIFY(writeModelFile(name, modelHeader(vocabulary)));
         QVERIFY(ModelManager(options()).installationRequested());
-
-        const QDateTime now = QDateTime::currentDateTime();
+        // Of two usable ones, the most recently installed.
         for (const auto& [name, age] : { std::pair { "ggml-small.bin", 60 }, std::pair { "ggml-base.bin", 10 } }) {
+            QVERIFY(writeModelFile(name, modelHeader(51865)));
             QFile file(m_folder + "/" + name);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(modelHeader(51865)) == 48);
-            QVERIFY(file.setFileTime(now.addSecs(-age), QFileDevice::FileModificationTime));
+            QVERIFY(file.open(QIODevice::Append)
+                && file.setFileTime(QDateTime::currentDateTime().addSecs(-age), QFileDevice::FileModificationTime));
         }
-        // The most recently installed one.
         ModelManager manager(options());
         QVERIFY(!manager.installationRequested());
         QCOMPARE(manager.installedModelPath(), m_folder + "/ggml-base.bin");
+        manager.download("unknown"); // no job at all
+        QCOMPARE(manager.state(), ModelManager::State::idle);
     }
 
+    // Fresh, or continuing from a part file left by an interrupted, cancelled or abandoned
+    // download, or by an older one, or complete; or refused for its address.
     void download_data()
     {
+        QTest::addColumn<QString>("part"); // or the model's address
         QTest::addColumn<QCryptographicHash::Algorithm>("algorithm");
         QTest::addColumn<QByteArray>("checksum"); // empty: the right one
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("message"); // empty: installed
-        QTest::newRow("SHA-256") << QCryptographicHash::Sha256 << QByteArray() << 0 << "";
-        QTest::newRow("SHA-1 as published") << QCryptographicHash::Sha1 << QByteArray() << 0 << "";
+        const auto sha256 = QCryptographicHash::Sha256;
+        QTest::newRow("SHA-256") << "" << sha256 << QByteArray() << 0 << "";
+        QTest::newRow("SHA-1 as published") << "" << QCryptographicHash::Sha1 << QByteArray() << 0 << "";
         QTest::newRow("checksum mismatch")
-            << QCryptographicHash::Sha256 << QByteArray(64, 'a') << 0
+            << "" << sha256 << QByteArray(64, 'a') << 0
             << "The downloaded speech recognition model failed verification and was deleted. Try again.";
         // The error page is not taken for the start of the model.
-        QTest::newRow("HTTP 404") << QCryptographicHash::Sha256 << QByteArray() << 404
+        QTest::newRow("HTTP 404") << "" << sha256 << QByteArray() << 404
                                   << "Could not download the speech recognition model (HTTP 404). Try again later.";
+        for (const char* part : { "interrupted", "cancelled", "destroyed", "stray", "complete" })
+            QTest::newRow(part) << part << sha256 << QByteArray() << 0 << "";
+        // Plain HTTP only to a loopback address; names that merely look like one are refused.
+        for (const char* url :
+            { "http://example.com/m", "http://127.0.0.1.example.com/m", "http://127.0.0.256/m", "ftp://127.0.0.1/m" })
+            QTest::newRow(url) << url << sha256 << QByteArray() << 0
+                               << "Speech recognition models can only be downloaded over HTTPS.";
     }
     void download()
     {
+        QFETCH(QString, part);
         QFETCH(QCryptographicHash::Algorithm, algorithm);
         QFETCH(QByteArray, checksum);
         QFETCH(int, status);
         QFETCH(QString, message);
         m_server->pieceSize = 16 * 1024;
         m_server->failWithStatus = status;
-        ModelManager manager(options(algorithm, checksum));
-        QList<ModelManager::State> states;
-        QList<double> progress;
-        connect(&manager, &ModelManager::stateChanged, this, [&] { states << manager.state(); });
-        connect(&manager, &ModelManager::progressChanged, this, [&] { progress << manager.progress(); });
-        awaitEnd(manager);
-        QCOMPARE(manager.message(), message);
-        QCOMPARE(manager.installationRequested(), !message.isEmpty());
-        QCOMPARE(QFile::exists(finalPath()), message.isEmpty());
-        QVERIFY(!QFile::exists(partPath()));
-        QCOMPARE(manager.progress(), 0.0);
-        if (!message.isEmpty())
-            return;
-        QCOMPARE(states,
-            (QList { ModelManager::State::downloading, ModelManager::State::verifying, ModelManager::State::idle }));
-        QCOMPARE(manager.installedModelPath(), finalPath());
-        QCOMPARE(readAll(finalPath()), m_content);
-        // Progress was shown on the way, rising to the whole file, then reset.
-        QVERIFY2(progress.size() > 5 && progress.contains(1.0), qPrintable(QString::number(progress.size())));
-        for (qsizetype i = 1; i < progress.indexOf(1.0); ++i)
-            QVERIFY(progress[i] > progress[i - 1]);
-        QCOMPARE(m_server->ranges, QList<QByteArray> { QByteArray() });
-    }
-
-    // A part file left by an interrupted, cancelled or abandoned download, or by an older
-    // one, or complete: the next download continues from it.
-    void resumesFromPartFile_data()
-    {
-        QTest::addColumn<QString>("part");
-        QTest::addColumn<bool>("ignoreRange");
-        QTest::newRow("interrupted") << "interrupted" << false;
-        QTest::newRow("cancelled") << "cancelled" << false;
-        QTest::newRow("manager destroyed") << "destroyed" << false;
-        QTest::newRow("server ignoring the range: starts over") << "stray" << true;
-        QTest::newRow("complete part: only verified") << "complete" << false;
-    }
-    void resumesFromPartFile()
-    {
-        QFETCH(QString, part);
-        QFETCH(bool, ignoreRange);
-        auto manager = std::make_unique<ModelManager>(options());
+        ModelManager::Options chosen = options(algorithm, checksum);
+        const bool resumes = !part.isEmpty() && !part.contains("://");
+        if (part.contains("://"))
+            chosen.catalogue.first().url = QUrl(part);
+        auto manager = std::make_unique<ModelManager>(chosen);
         if (part == "interrupted") {
             m_server->dropAfter = m_content.size() / 2 + 123;
-            awaitEnd(*manager);
+            QVERIFY(downloaded(*manager));
             QCOMPARE(manager->message(),
                 QStringLiteral("The speech recognition model download was interrupted. Trying again "
                                "continues where it stopped."));
         } else if (part == "cancelled" || part == "destroyed") {
-            m_server->pieceSize = 16 * 1024;
             manager->download("test");
             QTRY_VERIFY_WITH_TIMEOUT(manager->progress() > 0.1, generous);
             if (part == "destroyed") {
@@ -239,39 +209,38 @@ private slots:
                 QCOMPARE(std::tuple(manager->state(), manager->progress()), std::tuple(ModelManager::State::idle, 0.0));
             }
             QCoreApplication::processEvents();
-        } else {
-            QVERIFY(QDir().mkpath(m_folder)
-                && writeFile(partPath(), part == "complete" ? m_content : QByteArray(1000, 'z')));
+        } else if (resumes) {
+            // A stray part is not the start of the model: a server ignoring the range starts over.
+            QVERIFY(writeModelFile("ggml-test.bin.part", part == "complete" ? m_content : QByteArray(1000, 'z')));
         }
         const QByteArray before = readAll(partPath());
-        QVERIFY(!QFile::exists(finalPath()) && before.size() > 0);
+        QVERIFY(!QFile::exists(finalPath()) && before.isEmpty() != resumes);
         QVERIFY(part == "stray" || before == m_content.left(before.size()));
-        m_server->ignoreRange = ignoreRange;
+        m_server->ignoreRange = part == "stray";
         m_server->ranges.clear();
-        awaitEnd(*manager);
-        QCOMPARE(manager->message(), QString());
-        QCOMPARE(m_server->ranges, QList<QByteArray> { "bytes=" + QByteArray::number(before.size()) + "-" });
-        QCOMPARE(readAll(finalPath()), m_content);
-        QVERIFY(!QFile::exists(partPath()));
-    }
-
-    void onlyHttpsOrLoopback()
-    {
-        // Plain HTTP only to a loopback address; names that merely look like one are refused.
-        for (const char* url :
-            { "http://example.com/m", "http://127.0.0.1.example.com/m", "http://127.0.0.256/m", "ftp://127.0.0.1/m" }) {
-            ModelManager::Options plain = options();
-            plain.catalogue.first().url = QUrl(url);
-            ModelManager manager(plain);
-            manager.download("test");
-            QCOMPARE(manager.message(), QStringLiteral("Speech recognition models can only be downloaded over HTTPS."));
-            QCOMPARE(manager.state(), ModelManager::State::idle);
-        }
-        QVERIFY(m_server->ranges.isEmpty());
-        // An unknown model id is no job at all.
-        ModelManager manager(options());
-        manager.download("unknown");
-        QCOMPARE(manager.state(), ModelManager::State::idle);
+        QList<ModelManager::State> states;
+        QList<double> progress;
+        connect(manager.get(), &ModelManager::stateChanged, this, [&] { states << manager->state(); });
+        connect(manager.get(), &ModelManager::progressChanged, this, [&] { progress << manager->progress(); });
+        QVERIFY(downloaded(*manager));
+        QCOMPARE(manager->message(), message);
+        QCOMPARE(std::tuple(manager->installationRequested(), QFile::exists(finalPath()), QFile::exists(partPath())),
+            std::tuple(!message.isEmpty(), message.isEmpty(), false));
+        QCOMPARE(manager->progress(), 0.0);
+        QCOMPARE(m_server->ranges.isEmpty(), part.contains("://"));
+        if (!message.isEmpty())
+            return;
+        QCOMPARE(readAll(manager->installedModelPath()), m_content);
+        QCOMPARE(m_server->ranges,
+            QList<QByteArray> { !resumes ? QByteArray() : "bytes=" + QByteArray::number(before.size()) + "-" });
+        if (resumes)
+            return;
+        using State = ModelManager::State;
+        QCOMPARE(states, (QList { State::downloading, State::verifying, State::idle }));
+        // Progress was shown on the way, rising to the whole file, then reset.
+        QVERIFY2(progress.size() > 5 && progress.contains(1.0), qPrintable(QString::number(progress.size())));
+        for (qsizetype i = 1; i < progress.indexOf(1.0); ++i)
+            QVERIFY(progress[i] > progress[i - 1]);
     }
 };
 

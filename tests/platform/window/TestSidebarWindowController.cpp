@@ -9,24 +9,17 @@
 #include <QtTest>
 
 namespace {
-QRectF frameOf(const QWidget* window)
-{
-    return ScreenCoordinates::toSidebar(window->frameGeometry());
-}
-
-QRectF visible()
-{
-    return ScreenCoordinates::visibleFrame(QGuiApplication::primaryScreen());
-}
+QRectF frameOf(const QWidget* window) { return ScreenCoordinates::toSidebar(window->frameGeometry()); }
+QRectF visible() { return ScreenCoordinates::visibleFrame(QGuiApplication::primaryScreen()); }
 } // namespace
 
 // The docking controller with a plain window and a plain tab window, on the offscreen
 // platform; the desktop is a double, the delays are run by the test.
 struct Session : TemporaryProfile {
-    FakeWindowSystem* system = new FakeWindowSystem;
-    std::unique_ptr<SidebarWindowController> controller;
     QWidget window;
     QWidget tab { nullptr, Qt::Tool | Qt::FramelessWindowHint };
+    FakeWindowSystem* system = new FakeWindowSystem;
+    std::unique_ptr<SidebarWindowController> controller; // let go of before the windows
 
     explicit Session(bool reduceMotion = true, const std::function<void(Preferences*)>& prepare = {})
         : TemporaryProfile(QStringLiteral("en"))
@@ -44,7 +37,6 @@ struct Session : TemporaryProfile {
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         controller->attach(&window);
     }
-    ~Session() { controller.reset(); }
 
     DelayedJob* job(const char* name) const { return controller->findChild<DelayedJob*>(name); }
     // The user drops the window with its frame's left side at `x`.
@@ -55,11 +47,9 @@ struct Session : TemporaryProfile {
         QTRY_VERIFY(job("moveDebounce")->isPending());
         job("moveDebounce")->fire();
     }
-    // A docked, open window.
     void dockOpen(SidebarEdge edge)
     {
         controller->collapse(edge);
-        QVERIFY(controller->isCollapsed());
         controller->expand();
         QVERIFY(!controller->isCollapsed() && !controller->isTransitioning() && window.isVisible());
     }
@@ -71,30 +61,26 @@ class TestSidebarWindowController : public QObject {
 private slots:
     void storedSettings_data()
     {
-        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QVariant>("value");
         QTest::addColumn<bool>("pinned");
         QTest::addColumn<bool>("autoCollapse");
-        QTest::newRow("pinned") << "pinned" << true << true;
-        QTest::newRow("auto-collapse off") << "off" << false << false;
-        QTest::newRow("auto-collapse not a boolean") << "integer" << false << true;
+        QTest::newRow("pinned") << "sidebarWindowPinned" << QVariant(true) << true << true;
+        QTest::newRow("auto-collapse off") << "sidebarAutoCollapse" << QVariant(false) << false << false;
+        QTest::newRow("auto-collapse not a boolean") << "sidebarAutoCollapse" << QVariant(0) << false << true;
     }
     void storedSettings()
     {
-        QFETCH(QString, setup);
+        QFETCH(QString, key);
+        QFETCH(QVariant, value);
         QFETCH(bool, autoCollapse);
         Session s(true, [&](Preferences* prefs) {
-            if (setup == "pinned")
-                prefs->setBool("sidebarWindowPinned", true);
-            if (setup == "off")
-                prefs->setBool("sidebarAutoCollapse", false);
-            if (setup == "integer")
-                prefs->setInteger("sidebarAutoCollapse", 0);
+            QVERIFY(value.typeId() == QMetaType::Bool ? prefs->setBool(key, value.toBool())
+                                                      : prefs->setInteger(key, value.toInt()));
         });
         QTEST(s.controller->isPinned(), "pinned");
-        QCOMPARE(s.controller->autoCollapse(), autoCollapse);
-        QCOMPARE(s.controller->dockedEdge(), std::nullopt);
-        // Attaching keeps the left side and spans the visible height.
-        QCOMPARE(frameOf(&s.window), QRectF(190, visible().y(), frameOf(&s.window).width(), visible().height()));
+        QCOMPARE(std::tuple(s.controller->autoCollapse(), s.controller->dockedEdge()),
+            std::tuple(autoCollapse, std::nullopt));
         // Stored on every set, announced only on a change.
         QSignalSpy pinnedSpy(s.controller.get(), &SidebarWindowController::isPinnedChanged);
         QSignalSpy autoSpy(s.controller.get(), &SidebarWindowController::autoCollapseChanged);
@@ -102,61 +88,52 @@ private slots:
         s.controller->setPinned(s.controller->isPinned());
         s.controller->setAutoCollapse(!autoCollapse);
         QCOMPARE(std::tuple(pinnedSpy.count(), autoSpy.count(), writes.count()), std::tuple(0, 1, 2));
-        QCOMPARE(s.preferences()->kind("sidebarAutoCollapse"), Preferences::Kind::Bool);
-        QCOMPARE(s.preferences()->boolValue("sidebarAutoCollapse"), !autoCollapse);
+        const Preferences* prefs = s.preferences();
+        QCOMPARE(std::tuple(prefs->kind("sidebarAutoCollapse"), prefs->boolValue("sidebarAutoCollapse")),
+            std::tuple(Preferences::Kind::Bool, !autoCollapse));
     }
 
     void dropNearAnEdge_data()
     {
         QTest::addColumn<int>("x"); // from the left side, or (negative) from the right side
-        QTest::addColumn<bool>("autoCollapse");
-        QTest::addColumn<bool>("pinned");
+        QTest::addColumn<bool>("pinned"); // with auto-collapse, which the desktop test drives
         QTest::addColumn<bool>("docked"); // at the right edge by the controller just before
         QTest::addColumn<QString>("edge");
-        QTest::addColumn<bool>("collapsed");
         // The left side's 24/25 boundary is the desktop test's.
-        QTest::newRow("24 from the right") << -24 << false << false << false << "right" << false;
-        QTest::newRow("25 from the right") << -25 << false << false << false << "" << false;
-        QTest::newRow("auto-collapse") << -10 << true << false << false << "right" << true;
-        QTest::newRow("auto-collapse, pinned") << 20 << true << true << false << "left" << false;
+        QTest::newRow("24 from the right") << -24 << false << false << "right";
+        QTest::newRow("25 from the right") << -25 << false << false << "";
+        QTest::newRow("auto-collapse, pinned") << 20 << true << false << "left";
         // The user's drop right after one of the controller's own moves counts.
-        QTest::newRow("after an own move, away") << 200 << false << false << true << "" << false;
-        QTest::newRow("after an own move, other edge") << 5 << false << false << true << "left" << false;
+        QTest::newRow("after an own move, away") << 200 << false << true << "";
+        QTest::newRow("after an own move, other edge") << 5 << false << true << "left";
     }
     void dropNearAnEdge()
     {
         QFETCH(int, x);
         QFETCH(bool, pinned);
-        QFETCH(QString, edge);
-        QFETCH(bool, collapsed);
-        Session s;
-        QFETCH(bool, autoCollapse);
-        s.controller->setAutoCollapse(autoCollapse);
-        s.controller->setPinned(pinned);
         QFETCH(bool, docked);
+        QFETCH(QString, edge);
+        Session s;
+        s.controller->setAutoCollapse(pinned);
+        s.controller->setPinned(pinned);
         if (docked)
             s.dockOpen(SidebarEdge::right);
-        const int width = s.window.frameGeometry().width();
-        const int screenRight = int(visible().x() + visible().width());
-        s.userMove(x >= 0 ? x : screenRight - width + x);
+        const int dropX = x >= 0 ? x : int(visible().right()) - s.window.frameGeometry().width() + x;
+        s.userMove(dropX);
         s.dragEnds();
         QCOMPARE(s.controller->dockedEdgeRawValue(), edge);
-        QCOMPARE(std::tuple(s.controller->isCollapsed(), s.window.isVisible()), std::tuple(collapsed, !collapsed));
+        QVERIFY(!s.controller->isCollapsed() && s.window.isVisible());
         const QRectF frame = frameOf(&s.window);
         if (edge == "left")
             QCOMPARE(frame.x(), visible().x());
         else if (edge == "right")
-            QCOMPARE(frame.x() + frame.width(), visible().x() + visible().width());
+            QCOMPARE(frame.right(), visible().right());
         else
-            QCOMPARE(s.window.frameGeometry().x(), x >= 0 ? x : screenRight - width + x);
-        if (collapsed)
-            QCOMPARE(ScreenCoordinates::toSidebar(s.tab.geometry()),
-                SidebarGeometry::handleFrame(frame, visible(), SidebarEdge::right));
-        if (pinned) {
-            // Pinned, only an explicit request collapses it.
+            QCOMPARE(s.window.frameGeometry().x(), dropX);
+        if (pinned) { // only an explicit request collapses it
             s.controller->collapse(SidebarEdge::right);
-            QVERIFY(s.controller->isCollapsed());
-            QCOMPARE(s.controller->dockedEdgeRawValue(), QString("right"));
+            QCOMPARE(std::tuple(s.controller->isCollapsed(), s.controller->dockedEdgeRawValue()),
+                std::tuple(true, QString("right")));
         }
     }
 
@@ -171,8 +148,7 @@ private slots:
         s.window.move(placed);
         QTRY_COMPARE(s.window.frameGeometry().topLeft(), placed);
         s.job("moveDebounce")->fire();
-        // Taken for a drop, it would have collapsed.
-        QVERIFY(!s.controller->isCollapsed());
+        QVERIFY(!s.controller->isCollapsed()); // taken for a drop, it would have collapsed
         s.controller->setAutoCollapse(false);
         s.system->buttonHeld = true;
         s.userMove(10);
@@ -219,9 +195,12 @@ private slots:
         QTEST(!s.window.isVisible(), "collapses");
     }
 
+    // Animated or not: hidden and opaque again once collapsed; expanding an open window only
+    // activates it; expanding during the collapse comes back after it; undocking slides the
+    // window 48 points out from its edge, open or collapsed.
     void collapseExpandAndUndock_data()
     {
-        QTest::addColumn<bool>("reduceMotion");
+        QTest::addColumn<bool>("reduceMotion"); // animated: right edge, undocked while collapsed
         QTest::newRow("animated") << false;
         QTest::newRow("reduce motion") << true;
     }
@@ -229,78 +208,43 @@ private slots:
     {
         QFETCH(bool, reduceMotion);
         Session s(reduceMotion);
-        const QRectF docked = SidebarGeometry::dockedFrame(frameOf(&s.window), visible(), SidebarEdge::left);
-        s.controller->collapse(SidebarEdge::left);
-        QVERIFY(s.controller->isCollapsed());
-        QCOMPARE(s.controller->isTransitioning(), !reduceMotion);
+        const SidebarEdge edge = reduceMotion ? SidebarEdge::left : SidebarEdge::right;
+        const QRectF docked = SidebarGeometry::dockedFrame(frameOf(&s.window), visible(), edge);
+        s.controller->collapse(edge);
+        QCOMPARE(std::tuple(s.controller->isCollapsed(), s.controller->isTransitioning()),
+            std::tuple(true, !reduceMotion));
         QTRY_VERIFY(!s.controller->isTransitioning());
-        // Hidden, and opaque again, ready to be shown.
-        QVERIFY(!s.window.isVisible());
-        QCOMPARE(s.window.windowOpacity(), 1.0);
+        QCOMPARE(std::tuple(s.window.isVisible(), s.window.windowOpacity()), std::tuple(false, 1.0));
         s.controller->expand();
-        QCOMPARE(s.controller->isTransitioning(), !reduceMotion);
-        QCOMPARE(s.window.windowOpacity() < 1.0, !reduceMotion);
+        QCOMPARE(std::tuple(s.controller->isTransitioning(), s.window.windowOpacity() < 1.0),
+            std::tuple(!reduceMotion, !reduceMotion));
         QTRY_VERIFY(!s.controller->isTransitioning());
-        QVERIFY(s.window.isVisible() && !s.tab.isVisible());
+        QVERIFY(s.window.isVisible() && !s.tab.isVisible() && s.window.windowOpacity() == 1.0);
         QCOMPARE(frameOf(&s.window), docked);
-        QCOMPARE(s.window.windowOpacity(), 1.0);
-        // Expanding an open window only activates it.
         const int activations = s.system->activations;
         s.controller->expand();
-        QCOMPARE(s.system->activations, activations + 1);
-        QVERIFY(!s.controller->isTransitioning());
-        s.controller->undock();
-        QCOMPARE(s.controller->dockedEdge(), std::nullopt);
-        QCOMPARE(frameOf(&s.window), docked.translated(48, 0));
-    }
-
-    // Expanding during the collapse comes back after it; undocking a collapsed window slides
-    // it out 48 points from its edge.
-    void expandDuringTheCollapseAndUndockWhileCollapsed()
-    {
-        Session s(false);
-        s.controller->collapse(SidebarEdge::right);
-        QVERIFY(s.controller->isTransitioning());
+        QCOMPARE(std::tuple(s.system->activations, s.controller->isTransitioning()), std::tuple(activations + 1, false));
+        s.controller->collapse(edge);
         s.controller->expand();
-        QVERIFY(s.controller->pendingExpansion() && s.controller->isCollapsed());
+        QCOMPARE(s.controller->pendingExpansion(), !reduceMotion);
         QTRY_VERIFY(!s.controller->isCollapsed() && !s.controller->isTransitioning());
         QVERIFY(s.window.isVisible() && !s.tab.isVisible());
         QTRY_COMPARE(s.window.windowOpacity(), 1.0);
-        const QRectF docked = frameOf(&s.window);
-        QCOMPARE(docked.right(), visible().right());
-        s.controller->collapse(SidebarEdge::right);
+        if (!reduceMotion)
+            s.controller->collapse(edge);
         QTRY_VERIFY(!s.controller->isTransitioning());
         s.controller->undock();
         QTRY_VERIFY(!s.controller->isTransitioning());
         QCOMPARE(std::tuple(s.controller->dockedEdge(), s.window.isVisible()), std::tuple(std::nullopt, true));
-        QCOMPARE(frameOf(&s.window), docked.translated(-48, 0));
+        QCOMPARE(frameOf(&s.window), docked.translated(reduceMotion ? 48 : -48, 0));
     }
 
-    void showWindowOpensAClosedWindowAgain()
+    // The window is never hidden without a tab to bring it back, nor while a dialog is open;
+    // closed, it is let go of, and showing it takes it back.
+    void collapseGuardsAndShowingAClosedWindow()
     {
         Session s;
         new SidebarWindowAccessor(&s.window, s.controller.get());
-        s.controller->setPinned(true);
-        s.controller->collapse(SidebarEdge::left);
-        s.controller->showWindow();
-        QVERIFY(!s.controller->isCollapsed() && s.window.isVisible());
-        s.window.close();
-        QCOMPARE(s.controller->window(), nullptr);
-        QCOMPARE(s.controller->dockedEdge(), std::nullopt);
-        // Let go of, it is no longer kept on top or on every desktop (the real window
-        // manager's view of both is the desktop test's).
-        QVERIFY(!s.window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-        QVERIFY(!s.system->onAllDesktops.value(&s.window));
-        s.controller->showWindow();
-        QVERIFY(s.window.isVisible());
-        QCOMPARE(s.controller->window(), &s.window);
-        QVERIFY(s.window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    }
-
-    // The window is never hidden without a tab to bring it back, nor while a dialog is open.
-    void noCollapseWithoutATabOrUnderADialog()
-    {
-        Session s;
         s.controller->setTab(nullptr);
         s.controller->collapse(SidebarEdge::left);
         QVERIFY(!s.controller->isCollapsed() && s.window.isVisible());
@@ -311,8 +255,20 @@ private slots:
         s.controller->collapse(SidebarEdge::left);
         QVERIFY(!s.controller->isCollapsed() && s.window.isVisible());
         sheet.reset();
+        s.controller->setPinned(true);
         s.controller->collapse(SidebarEdge::left);
         QVERIFY(s.controller->isCollapsed());
+        s.controller->showWindow();
+        QVERIFY(!s.controller->isCollapsed() && s.window.isVisible());
+        s.window.close();
+        QCOMPARE(std::tuple(s.controller->window(), s.controller->dockedEdge()), std::tuple(nullptr, std::nullopt));
+        // No longer kept on top or on every desktop (the real window manager's view of both
+        // is the desktop test's).
+        QVERIFY(!s.window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(!s.system->onAllDesktops.value(&s.window));
+        s.controller->showWindow();
+        QVERIFY(s.window.isVisible() && s.window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QCOMPARE(s.controller->window(), &s.window);
     }
 };
 
