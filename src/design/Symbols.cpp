@@ -43,6 +43,7 @@ const QHash<Symbol, Look>& symbolTable()
         { Symbol::StopPlayback, { "media-playback-stop", "⏹" } },
         { Symbol::StartPlayback, { "media-playback-start", "▶" } },
         { Symbol::Expand, { "view-fullscreen", "⤢" } },
+        { Symbol::Attachment, { "mail-attachment", "📎" } },
     };
     return table;
 }

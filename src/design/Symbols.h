@@ -34,6 +34,7 @@ enum class Symbol {
     StopPlayback,
     StartPlayback,
     Expand,
+    Attachment,
 };
 
 // Symbol images: the desktop's icon theme when it has a matching icon, otherwise a glyph
