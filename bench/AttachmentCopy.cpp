@@ -52,7 +52,8 @@ template <class Done> Gaps measureTurns(Done done, qint64 duration = -1)
     if (gaps.empty())
         return {};
     const auto over50 = size_t(gaps.end() - std::upper_bound(gaps.begin(), gaps.end(), 50.0));
-    return { gaps.back(), gaps.at(std::min(gaps.size() - 1, size_t(gaps.size() * 0.99))), gaps.size(), over50 };
+    return { gaps.back(), gaps.at(std::min(gaps.size() - 1, size_t(gaps.size() * 0.99))), gaps.size(),
+        over50 };
 }
 
 } // namespace
@@ -87,7 +88,8 @@ int main(int argc, char* argv[])
     view.show();
 
     int progressShown = 0;
-    QObject::connect(&store, &WorkspaceStore::fileCopyProgressChanged, [&] { progressShown += store.fileCopyPercent() >= 0; });
+    QObject::connect(&store, &WorkspaceStore::fileCopyProgressChanged,
+        [&] { progressShown += store.fileCopyPercent() >= 0; });
 
     QElapsedTimer copying;
     copying.start();
@@ -106,12 +108,13 @@ int main(int argc, char* argv[])
     if (load.open(QIODevice::ReadOnly))
         std::printf("load average (1, 5, 15 min): %s", load.readLine().constData());
     std::printf("copied %lld MB in %.2f s (%.0f MB/s), attached: %s, progress updates shown: %d\n", megabytes,
-                seconds, megabytes / seconds, attached ? "yes" : "NO", progressShown);
-    std::printf("no copy (baseline)  longest gap %8.2f ms   p99 %7.4f ms   gaps over 50 ms: %zu of %zu turns\n",
-                baseline.longest, baseline.p99, baseline.over50, baseline.turns);
+        seconds, megabytes / seconds, attached ? "yes" : "NO", progressShown);
+    std::printf(
+        "no copy (baseline)  longest gap %8.2f ms   p99 %7.4f ms   gaps over 50 ms: %zu of %zu turns\n",
+        baseline.longest, baseline.p99, baseline.over50, baseline.turns);
     std::printf("during the copy     longest gap %8.2f ms   p99 %7.4f ms   gaps over 50 ms: %zu of %zu turns"
                 "   (target: longest < 50 ms)\n",
-                copy.longest, copy.p99, copy.over50, copy.turns);
+        copy.longest, copy.p99, copy.over50, copy.turns);
     Preferences::setStandard(nullptr);
     return attached ? 0 : 1;
 }

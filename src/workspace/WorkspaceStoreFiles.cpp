@@ -127,8 +127,8 @@ QString WorkspaceStore::storedFileName(const QString& originalName, const QUuid&
             extension += QString::fromUcs4(&c, 1);
     }
     extension = firstCharacters(extension, kExtensionCharacters);
-    const QString tail
-        = QLatin1Char('-') + Uuid::text(id) + (extension.isEmpty() ? QString() : QLatin1Char('.') + extension);
+    const QString tail = QLatin1Char('-') + Uuid::text(id)
+        + (extension.isEmpty() ? QString() : QLatin1Char('.') + extension);
     // Eighty characters of Chinese or emoji exceed what the file system takes in one name.
     while (!base.isEmpty() && (base + tail).toUtf8().size() > kNameBytes)
         base = withoutLastCharacter(base);
@@ -209,7 +209,8 @@ void WorkspaceStore::importNextFile()
         const QString destination = QDir(directory.value()).filePath(storedName);
         const QUuid pageID = next.pageID;
         m_copyingFile = true;
-        m_fileCopy.start([this, source, destination, storedName, pageID, file](const BackgroundJobs::Job& job) {
+        m_fileCopy.start([this, source, destination, storedName, pageID, file](
+                             const BackgroundJobs::Job& job) {
             QElapsedTimer clock;
             clock.start();
             qint64 shownAt = -1;
@@ -218,7 +219,8 @@ void WorkspaceStore::importNextFile()
                 if (now >= kProgressDelayMs && (shownAt < 0 || now - shownAt >= kProgressIntervalMs)) {
                     shownAt = now;
                     const int percent = total > 0 ? int(copied * 100 / total) : 100;
-                    job.post([this, name = file.originalName, percent] { setFileCopyProgress(name, percent); });
+                    job.post(
+                        [this, name = file.originalName, percent] { setFileCopyProgress(name, percent); });
                 }
                 return !job.isCancelled();
             };
@@ -234,7 +236,8 @@ void WorkspaceStore::importNextFile()
                     return -1;
                 };
                 if (error != FileCopy::Error::none) {
-                    setMessage(L10n::tr("文件未能加入笔记：{0}", { copyErrorText(error, file.originalName) }));
+                    setMessage(
+                        L10n::tr("文件未能加入笔记：{0}", { copyErrorText(error, file.originalName) }));
                 } else if (index() >= 0) {
                     // A page deleted meanwhile leaves the copy unreferenced in the folder.
                     QList<NotePage> pages = m_pages;

@@ -76,7 +76,8 @@ void NoteFilesView::refreshProgress()
     m_progress->setVisible(percent >= 0);
     if (percent < 0)
         return;
-    const QString text = L10n::tr("正在复制“{0}”… {1}%", { m_store->copyingFileName(), QString::number(percent) });
+    const QString text
+        = L10n::tr("正在复制“{0}”… {1}%", { m_store->copyingFileName(), QString::number(percent) });
     m_progress->setValue(percent);
     m_progress->setFormat(text);
     m_progress->setAccessibleName(text);

@@ -56,7 +56,7 @@ public:
 
     Error run(const QByteArray& source, const QByteArray& destination, const Progress& progress)
     {
-        struct stat before {};
+        struct stat before { };
         if (::lstat(source.constData(), &before) != 0)
             return openError(errno);
         // Checked before opening: opening a pipe for reading would wait for a writer.
@@ -65,13 +65,13 @@ public:
         m_in = ::open(source.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (m_in < 0)
             return openError(errno);
-        struct stat opened {};
+        struct stat opened { };
         if (::fstat(m_in, &opened) != 0 || !S_ISREG(opened.st_mode) || !sameFile(before, opened))
             return Error::changed;
 
         const QString folder = QFileInfo(QFile::decodeName(destination)).path();
-        m_temporary = QFile::encodeName(
-            folder + QStringLiteral("/.") + QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral(".part"));
+        m_temporary = QFile::encodeName(folder + QStringLiteral("/.")
+            + QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral(".part"));
         m_out = ::open(m_temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (m_out < 0) {
             const int error = errno;
@@ -105,7 +105,7 @@ public:
         if (::fsync(m_out) != 0 || ::close(std::exchange(m_out, -1)) != 0)
             return writeError(errno);
 
-        struct stat after {};
+        struct stat after { };
         if (copied != opened.st_size || ::lstat(source.constData(), &after) != 0 || !sameFile(opened, after)
             || after.st_size != opened.st_size)
             return Error::changed;
