@@ -50,6 +50,7 @@ void NoteFilesView::rebuild()
         // A row may be replaced while its own click is being handled.
         if (QWidget* row = item->widget()) {
             row->hide();
+            row->setParent(nullptr);
             row->deleteLater();
         }
         delete item;
