@@ -44,6 +44,7 @@ const QHash<Symbol, Look>& symbolTable()
         { Symbol::StartPlayback, { "media-playback-start", "▶" } },
         { Symbol::Expand, { "view-fullscreen", "⤢" } },
         { Symbol::Export, { "document-export", "⇪" } },
+        { Symbol::Attachment, { "mail-attachment", "📎" } },
     };
     return table;
 }

@@ -35,6 +35,7 @@ enum class Symbol {
     StartPlayback,
     Expand,
     Export,
+    Attachment,
 };
 
 // Symbol images: the desktop's icon theme when it has a matching icon, otherwise a glyph

@@ -1,5 +1,6 @@
 #include "ContentView.h"
 
+#include "FileDropHint.h"
 #include "NotificationIssueView.h"
 #include "SidebarHeaderButtons.h"
 #include "StoreMessageAlert.h"
@@ -15,6 +16,7 @@
 #include "platform/preferences/Preferences.h"
 
 #include <tuple>
+#include <QDropEvent>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -66,6 +68,8 @@ ContentView::ContentView(WorkspaceStore* store, Build build, QWidget* parent)
     layout->addLayout(m_headerRow);
 
     m_layout = layout;
+    setAcceptDrops(true);
+    m_dropHint = new FileDropHint(store, this);
     if (build == Build::now)
         buildPanels();
 
@@ -218,4 +222,42 @@ void ContentView::changeEvent(QEvent* event)
     if (event->type() == QEvent::LanguageChange)
         retranslate();
     QWidget::changeEvent(event);
+}
+
+void ContentView::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!FileDropHint::offersFiles(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    m_dropHint->showOverParent();
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void ContentView::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (!FileDropHint::offersFiles(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void ContentView::dragLeaveEvent(QDragLeaveEvent* event)
+{
+    m_dropHint->hide();
+    QWidget::dragLeaveEvent(event);
+}
+
+void ContentView::dropEvent(QDropEvent* event)
+{
+    m_dropHint->hide();
+    if (!m_store->receiveFiles(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
 }

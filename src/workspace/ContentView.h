@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
+class FileDropHint;
 class NotesView;
 class NotificationIssueView;
 class PomodoroView;
@@ -50,6 +51,11 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
+    // Files dropped anywhere on the window go to the notes.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void showMessage();
@@ -71,4 +77,5 @@ private:
     bool m_shownOnce = false;
     QPointer<QMessageBox> m_alert;
     bool m_applyingRatio = false;
+    FileDropHint* m_dropHint;
 };

@@ -7,6 +7,7 @@
 #include "platform/notifications/NotificationService.h"
 #include "platform/preferences/Preferences.h"
 #include "platform/speech/SpeechTranscriber.h"
+#include "platform/storage/FileOpener.h"
 #include "platform/storage/FolderBookmark.h"
 #include "platform/storage/FolderChooser.h"
 #include "platform/storage/StorageLocations.h"
@@ -44,6 +45,7 @@ WorkspaceStore::WorkspaceStore(Preferences* preferences, Services services, QObj
     , m_folderChooser(
           services.folderChooser ? services.folderChooser : std::make_shared<DialogFolderChooser>())
     , m_clock(std::move(services.clock))
+    , m_fileOpener(services.fileOpener ? services.fileOpener : std::make_shared<DesktopFileOpener>())
 {
     m_isLoading = true;
     m_saveRetry = new QTimer(this);

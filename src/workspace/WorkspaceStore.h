@@ -8,6 +8,7 @@
 #include "core/TaskItem.h"
 #include "core/WallClock.h"
 #include "core/WorkspaceJson.h"
+#include "platform/BackgroundJob.h"
 
 #include <QHash>
 #include <QList>
@@ -20,6 +21,7 @@
 #include <memory>
 #include <optional>
 
+class FileOpener;
 class FolderChooser;
 class HolidayCalendar;
 class NotificationService;
@@ -27,6 +29,7 @@ class PomodoroTimer;
 class Preferences;
 class RecordingStore;
 class StorageLocations;
+class QMimeData;
 class QTimer;
 class TranscriptionProviding;
 
@@ -38,6 +41,7 @@ struct WorkspaceServices {
     NotificationService* notifications = nullptr;
     StorageLocations* storage = nullptr;
     std::shared_ptr<FolderChooser> folderChooser;
+    std::shared_ptr<FileOpener> fileOpener;
     // How long the store waits before writing again what it could not save.
     std::chrono::milliseconds saveRetryInterval = std::chrono::seconds(5);
     // "Now" for the names of exported files; the system clock when empty.
@@ -52,6 +56,11 @@ class WorkspaceStore : public QObject {
     Q_OBJECT
     // True while the transcription queue works through the queued recordings.
     Q_PROPERTY(bool processingSpeech READ processingSpeech NOTIFY processingSpeechChanged)
+    // True while dropped files wait for or go through their copy.
+    Q_PROPERTY(bool importingFiles READ importingFiles NOTIFY importingFilesChanged)
+    // The file being copied and how far, once the copy takes long enough to show.
+    Q_PROPERTY(QString copyingFileName READ copyingFileName NOTIFY fileCopyProgressChanged)
+    Q_PROPERTY(int fileCopyPercent READ fileCopyPercent NOTIFY fileCopyProgressChanged)
 public:
     using Services = WorkspaceServices;
 
@@ -109,8 +118,22 @@ public:
     // Lets the user choose the vault folder.
     void selectVault();
 
-    // Files dropped onto the edge tab; true when they were taken (WorkspaceStoreFiles.cpp).
+    // Files dropped onto the window; false, refusing the drop, when it carries no local
+    // file. The import runs after the return (WorkspaceStoreFiles.cpp).
+    bool receiveFiles(const QMimeData* data);
+    // Files dropped onto the edge tab; true when they were taken.
     bool receiveFileURLs(const QList<QUrl>& urls);
+    // One drop onto one page (chosen by `fileDropNoteDestination` when no target is given),
+    // its files copied one after another in drop order.
+    void importDroppedFiles(const QList<QUrl>& urls, std::optional<NoteInsertionTarget> target = std::nullopt);
+    bool importingFiles() const { return m_importingFiles; }
+    QString copyingFileName() const { return m_copyingFileName; }
+    // -1 while no copy progress is shown.
+    int fileCopyPercent() const { return m_fileCopyPercent; }
+    // Opens an attached file with the desktop's default application.
+    void openFile(const NoteFile& file);
+    // The name a dropped file is stored under: `id` makes it unique.
+    static QString storedFileName(const QString& originalName, const QUuid& id);
 
     // Where new material goes: the current page for `currentNote` when there is one,
     // otherwise a page to be created.
@@ -145,6 +168,8 @@ signals:
     void vaultPathChanged();
     void messageChanged();
     void processingSpeechChanged();
+    void importingFilesChanged();
+    void fileCopyProgressChanged();
 
 private:
     void persist();
@@ -169,6 +194,9 @@ private:
     void setProcessingSpeech(bool processing);
     void updateAudio(const QUuid& pageID, const QString& filename, TranscriptionStatus status,
                      const std::optional<QString>& error);
+    void importNextFile();
+    void setImportingFiles(bool importing);
+    void setFileCopyProgress(const QString& name, int percent);
 
     NoteDestination m_recordingNoteDestination = NoteDestination::currentNote;
     NoteDestination m_fileDropNoteDestination = NoteDestination::newNote;
@@ -218,4 +246,18 @@ private:
     std::optional<QString> m_saveFailure;
     // Writes again what could not be saved; one pending retry at a time.
     QTimer* m_saveRetry = nullptr;
+
+    // Dropped files waiting for their copy, each with the page it goes to.
+    struct FileImport {
+        QUrl url;
+        QUuid pageID;
+    };
+    QList<FileImport> m_fileImports;
+    bool m_importingFiles = false;
+    bool m_copyingFile = false;
+    QString m_copyingFileName;
+    int m_fileCopyPercent = -1;
+    std::shared_ptr<FileOpener> m_fileOpener;
+    // Last: the copy in progress is cancelled and waited for before anything else goes.
+    BackgroundJobs m_fileCopy { this };
 };

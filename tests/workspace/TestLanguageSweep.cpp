@@ -8,6 +8,7 @@
 #include "support/ScriptedNotificationBackend.h"
 #include "support/TemporaryProfile.h"
 #include "workspace/ContentView.h"
+#include "workspace/FileDropHint.h"
 #include "workspace/WorkspaceStore.h"
 
 #include <QAbstractButton>
@@ -99,7 +100,8 @@ class TestLanguageSweep : public QObject {
         return { [] {}, [&view] { view.findChild<WeeklyRestView*>()->togglePopover(); },
             [&view] { view.findChild<TaskReminderView*>()->openEditor(); },
             [notes] { notes->showTranscriptionHelp(); }, [notes] { notes->showSpeechModels(); },
-            [&view] { view.findChild<RecordingView*>()->showLibrary(); } };
+            [&view] { view.findChild<RecordingView*>()->showLibrary(); },
+            [&view] { view.findChild<FileDropHint*>()->showOverParent(); } };
     }
 
     static void check(const QString& language)
@@ -147,6 +149,7 @@ private slots:
             { "b.m4a", at, TranscriptionStatus::transcribing, std::nullopt },
             { "c.m4a", at, TranscriptionStatus::completed, std::nullopt },
             { "d.m4a", at, TranscriptionStatus::failed, std::nullopt } };
+        page.files = { { .filename = "agenda-1.txt", .originalName = "agenda.txt" } };
         store.setPages({ page });
 
         ContentView view(&store);

@@ -56,6 +56,7 @@ class TestWorkspaceStore : public QObject {
             .speech = m_speech = new ScriptedTranscriber,
             .notifications = m_notifications = new RecordingNotifications,
             .folderChooser = std::move(chooser),
+            .fileOpener = {},
             .saveRetryInterval = retry,
             .clock = {} };
         return std::make_unique<WorkspaceStore>(profile.preferences(), services);

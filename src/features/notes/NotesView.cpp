@@ -1,5 +1,6 @@
 #include "NotesView.h"
 
+#include "NoteFilesView.h"
 #include "NoteTextEditor.h"
 #include "design/Symbols.h"
 #include "features/settings/SpeechModelDialog.h"
@@ -131,6 +132,7 @@ NotesView::NotesView(WorkspaceStore* store, QWidget* parent, ModelManager* model
     recordingScroll->setWidget(recordingRows);
     m_recordings = recordingScroll;
     layout->addWidget(m_recordings);
+    layout->addWidget(new NoteFilesView(m_store, this));
 
     m_footer = new QLabel(this);
     m_footer->setObjectName("noteFooterLabel");

@@ -64,6 +64,15 @@ const QHash<QString, QString>& supplement()
         { QStringLiteral("同名文件已存在"), QStringLiteral("a file with that name already exists") },
         { QStringLiteral("读写磁盘时出错"), QStringLiteral("the disk reported an error") },
         { QStringLiteral("系统错误 {0}"), QStringLiteral("system error {0}") },
+        { QStringLiteral("无法读取拖入的文件，请从文件管理器拖入本地文件。"), QStringLiteral("Could not read the dropped files. Drag local files from the file manager.") },
+        { QStringLiteral("文件“{0}”已不存在。"), QStringLiteral("The file “{0}” no longer exists.") },
+        { QStringLiteral("文件“{0}”在复制过程中被移动、删除或修改。"), QStringLiteral("The file “{0}” was moved, deleted or changed while it was being copied.") },
+        { QStringLiteral("磁盘空间不足，无法保存“{0}”的副本。"), QStringLiteral("There is not enough disk space for a copy of “{0}”.") },
+        { QStringLiteral("无法在附件文件夹中保存“{0}”的副本。"), QStringLiteral("A copy of “{0}” could not be saved in the attachment folder.") },
+        { QStringLiteral("找不到附件文件“{0}”。"), QStringLiteral("The attachment file “{0}” could not be found.") },
+        { QStringLiteral("无法打开附件“{0}”。"), QStringLiteral("Could not open the attachment “{0}”.") },
+        { QStringLiteral("打开附件：{0}"), QStringLiteral("Open Attachment: {0}") },
+        { QStringLiteral("正在复制“{0}”… {1}%"), QStringLiteral("Copying “{0}”… {1}%") },
     };
     return table;
 }

@@ -1,0 +1,260 @@
+#include "RecordingNotifications.h"
+#include "core/WorkspaceJson.h"
+#include "platform/storage/StorageLocations.h"
+#include "support/PrivateTmpfs.h"
+#include "support/ScriptedFileOpener.h"
+#include "support/TemporaryProfile.h"
+#include "workspace/ContentView.h"
+#include "workspace/WorkspaceStore.h"
+
+#include <QMimeData>
+#include <QPushButton>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+// The store with its attachment folder in `base` (the profile's folder by default) and a
+// file opener that only remembers.
+struct Workspace : TemporaryProfile {
+    std::shared_ptr<ScriptedFileOpener> opener = std::make_shared<ScriptedFileOpener>();
+    std::unique_ptr<WorkspaceStore> store;
+    QString folder;
+
+    explicit Workspace(const QString& base = {})
+        : TemporaryProfile(QStringLiteral("en"))
+    {
+        WorkspaceServices services;
+        services.notifications = new RecordingNotifications;
+        services.storage = new StorageLocations(preferences(), base.isEmpty() ? path() : base);
+        services.fileOpener = opener;
+        store = std::make_unique<WorkspaceStore>(preferences(), services);
+        folder = store->storage()->directory(StorageLocations::Kind::files).value();
+    }
+    QUrl file(const QString& name, const QByteArray& bytes = "bytes of a file") const
+    {
+        return QUrl::fromLocalFile(writeFile(name, bytes));
+    }
+    // Everything in the attachment folder, hidden and special files included.
+    QStringList stored() const { return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System); }
+    // Runs `drop` and waits until every file it handed over is copied or refused.
+    bool imports(const std::function<bool()>& drop) const
+    {
+        QSignalSpy changes(store.get(), &WorkspaceStore::importingFilesChanged);
+        return drop()
+            && QTest::qWaitFor([&] { return changes.count() >= 2 && !store->importingFiles(); }, 20000);
+    }
+    NotePage page(const QUuid& id) const
+    {
+        const QList<NotePage>& pages = store->pages();
+        const auto it = std::find_if(pages.cbegin(), pages.cend(), [&](auto& p) { return p.id == id; });
+        return it == pages.cend() ? NotePage {} : *it;
+    }
+};
+
+class TestFileAttachments : public QObject {
+    Q_OBJECT
+
+private slots:
+    void storedName_data()
+    {
+        QTest::addColumn<QString>("original");
+        QTest::addColumn<QString>("base");
+        QTest::addColumn<QString>("extension");
+        QTest::newRow("colon") << "Q3 plan:draft.key" << "Q3 plan-draft" << ".key";
+        QTest::newRow("embed marks") << "x#y[1].md" << "x-y-1-" << ".md";
+        QTest::newRow("no extension") << "README" << "README" << "";
+        QTest::newRow("several dots") << "Report.final.pdf" << "Report.final" << ".pdf";
+        QTest::newRow("long extension") << "a.abcdefghijklmnopqrstuvwxyz" << "a" << ".abcdefghijklmnopqrst";
+        QTest::newRow("odd extension") << "a.t-a_r.g~z" << "a.t-a_r" << ".gz";
+        QTest::newRow("symbols only extension") << "a.~!@" << "a" << "";
+        QTest::newRow("dot dot") << ".." << ".." << "";
+        QTest::newRow("line break, path and pipe marks") << "a\nb\\c|d^e.txt" << "a-b-c-d-e" << ".txt";
+        QTest::newRow("255 bytes of ASCII") << QString(251, 'a') + ".txt" << QString(80, 'a') << ".txt";
+        // 85 Chinese characters are 255 bytes; 80 of them and the UUID would not fit in a name.
+        QTest::newRow("255 bytes of Chinese") << QString(85, QChar(0x6587)) << QString(72, QChar(0x6587))
+                                              << "";
+    }
+    void storedName()
+    {
+        QFETCH(QString, original);
+        QFETCH(QString, base);
+        QFETCH(QString, extension);
+        const QUuid id = QUuid::createUuid();
+        const QString name = WorkspaceStore::storedFileName(original, id);
+        QCOMPARE(name, base + "-" + Uuid::text(id) + extension);
+        QTemporaryDir dir;
+        QFile file(dir.filePath(name));
+        QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(file.errorString()));
+    }
+
+    void dropLandsOnOnePage_data()
+    {
+        QTest::addColumn<bool>("toCurrentNote");
+        QTest::addColumn<bool>("deleteCurrent");
+        QTest::newRow("new note") << false << false;
+        QTest::newRow("current note, another page chosen meanwhile") << true << false;
+        QTest::newRow("current note, deleted meanwhile") << true << true;
+    }
+    void dropLandsOnOnePage()
+    {
+        QFETCH(bool, toCurrentNote);
+        QFETCH(bool, deleteCurrent);
+        Workspace w;
+        w.store->setFileDropNoteDestination(toCurrentNote ? NoteDestination::currentNote
+                                                          : NoteDestination::newNote);
+        const QUuid current = w.store->currentPage()->id;
+        const QList<QUrl> files { w.file("Report.final.pdf", "first"), w.file("b.txt", "second"),
+            w.file("c", "third") };
+        QUuid other;
+        // The user moves on before the copies are done.
+        QVERIFY(w.imports([&] {
+            const bool taken = w.store->receiveFileURLs(files);
+            w.store->addPage();
+            other = w.store->currentPage()->id;
+            if (deleteCurrent)
+                w.store->removePage(current);
+            return taken;
+        }));
+        const bool kept = toCurrentNote && !deleteCurrent;
+        const NotePage page = kept ? w.page(current) : w.store->pages().last();
+        QCOMPARE(page.title == "Report.final", !kept);
+        QCOMPARE(w.store->currentPage()->id, kept ? other : page.id);
+        QVERIFY(w.page(other).files.isEmpty());
+        QCOMPARE(page.files.size(), 3);
+        QString embeds;
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(page.files.at(i).originalName, QFileInfo(files.at(i).toLocalFile()).fileName());
+            QFile copy(QDir(w.folder).filePath(page.files.at(i).filename));
+            QVERIFY(copy.open(QIODevice::ReadOnly));
+            QCOMPARE(copy.readAll(), QList<QByteArray>({ "first", "second", "third" }).at(i));
+            embeds += "\n\n![[" + page.files.at(i).filename + "]]\n";
+        }
+        QCOMPARE(page.content, embeds);
+        QCOMPARE(w.stored().size(), 3);
+        QCOMPARE(w.preferences()->data("notePages"), WorkspaceJson::encodePages(w.store->pages()));
+    }
+
+    void refusedFileLeavesTheOthers_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        const QString irregular = "Drop regular files. Folders and symbolic links are not supported yet.";
+        QTest::newRow("folder") << "folder" << irregular;
+        QTest::newRow("pipe") << "pipe" << irregular;
+        QTest::newRow("symbolic link") << "link" << irregular;
+        QTest::newRow("unreadable") << "unreadable" << "Could not read the file “%1”.";
+        QTest::newRow("gone") << "gone" << "The file “%1” no longer exists.";
+        QTest::newRow("disk full") << "full" << "There is not enough disk space for a copy of “%1”.";
+    }
+    void refusedFileLeavesTheOthers()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        if (kind == "full")
+            RUN_IN_PRIVATE_TMPFS();
+        Workspace w(kind == "full" ? PrivateTmpfs::folder() : QString());
+        QString bad = w.path("bad");
+        if (kind == "full") {
+            // Half of the 2 MB is left: the small files fit, the large one stops halfway.
+            QFile filler(PrivateTmpfs::fillerPath());
+            QVERIFY(filler.open(QIODevice::WriteOnly) && filler.write(QByteArray(1 << 20, 'f')) == 1 << 20);
+            bad = w.writeFile("bad", QByteArray(3 << 19, 'b'));
+        } else if (kind == "folder")
+            bad = w.makeFolder("bad");
+        else if (kind == "pipe")
+            QCOMPARE(::mkfifo(QFile::encodeName(bad).constData(), 0644), 0);
+        else if (kind == "link")
+            QVERIFY(QFile::link(w.writeFile("target.txt", "x"), bad));
+        else if (kind == "unreadable") {
+            bad = w.writeFile("bad", "x");
+            QFile::setPermissions(bad, {});
+            // Root reads a file whatever its mode; a read that fails stands in for it there.
+            if (::geteuid() == 0)
+                bad = "/proc/self/mem";
+        }
+        const QList<QUrl> files { w.file("a.txt"), QUrl::fromLocalFile(bad), w.file("b.txt") };
+        QVERIFY(w.imports([&] { return w.store->receiveFileURLs(files); }));
+        const NotePage page = *w.store->currentPage();
+        QCOMPARE(page.files.size(), 2);
+        QCOMPARE(page.files.at(1).originalName, QString("b.txt"));
+        // Nothing is left of a copy that failed halfway.
+        QCOMPARE(w.stored().size(), 2);
+        QCOMPARE(w.store->message(),
+                 "Could not add the file to the note: " + reason.replace("%1", QFileInfo(bad).fileName()));
+    }
+
+    void openFile_data()
+    {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no application") << "refused" << "Could not open the attachment “a.txt”.";
+        QTest::newRow("copy removed") << "removed" << "The attachment file “a.txt” could not be found.";
+        QTest::newRow("folder access expired") << "expired" << "Folder access expired for: a.txt";
+    }
+    void openFile()
+    {
+        QFETCH(QString, situation);
+        QFETCH(QString, message);
+        Workspace w;
+        QVERIFY(w.imports([&] { return w.store->receiveFileURLs({ w.file("a.txt") }); }));
+        NoteFile file = w.store->currentPage()->files.first();
+        const QString path = QDir(w.folder).filePath(file.filename);
+        w.opener->succeeds = situation != "refused";
+        if (situation == "removed")
+            QVERIFY(QFile::remove(path));
+        if (situation == "expired")
+            file.folderID = QUuid::createUuid();
+        w.store->openFile(file);
+        QCOMPARE(w.store->message().value_or(QString()), message);
+        // Opening itself is clicked in the window's test below.
+        QCOMPARE(w.opener->opened, situation == "refused" ? QStringList { path } : QStringList());
+    }
+
+    void dropOnWindow_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("web address") << "https://example.com/a.txt" << "";
+        QTest::newRow("file of another machine") << "file://elsewhere/a.txt"
+            << "Could not read the dropped files. Drag local files from the file manager.";
+        QTest::newRow("three local files") << "" << "";
+    }
+    void dropOnWindow()
+    {
+        QFETCH(QString, url);
+        QFETCH(QString, message);
+        Workspace w;
+        w.store->setFileDropNoteDestination(NoteDestination::currentNote);
+        ContentView view(w.store.get());
+        view.show();
+        QMimeData data;
+        data.setUrls(url.isEmpty() ? QList<QUrl> { w.file("a.txt"), w.file("b.txt"), w.file("c.txt") }
+                                   : QList<QUrl> { QUrl(url) });
+        QDragEnterEvent enter(QPoint(200, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&view, &enter);
+        QCOMPARE(enter.isAccepted(), !url.startsWith("https"));
+        auto* hint = view.findChild<QWidget*>("fileDropHint");
+        QCOMPARE(hint->isVisible(), enter.isAccepted());
+        QCOMPARE(hint->accessibleName(), QString("Drop to Add to the Current Note"));
+        QSignalSpy imports(w.store.get(), &WorkspaceStore::importingFilesChanged);
+        QDropEvent drop(QPointF(200, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&view, &drop);
+        QCOMPARE(drop.isAccepted(), enter.isAccepted());
+        QVERIFY(!hint->isVisible());
+        QTRY_COMPARE(w.store->message().value_or(QString()), message);
+        QTRY_COMPARE(imports.count(), url.isEmpty() ? 2 : 0);
+        QCOMPARE(w.store->pages().size(), 1);
+        const auto buttons = view.findChildren<QPushButton*>("noteFileButton");
+        QCOMPARE(buttons.size(), url.isEmpty() ? 3 : 0);
+        if (url.isEmpty()) {
+            QCOMPARE(buttons.at(1)->accessibleName(), QString("Open Attachment: b.txt"));
+            buttons.at(1)->click();
+            QCOMPARE(w.opener->opened,
+                QStringList { QDir(w.folder).filePath(w.store->currentPage()->files.at(1).filename) });
+        }
+    }
+};
+
+QTEST_MAIN(TestFileAttachments)
+#include "TestFileAttachments.moc"
