@@ -82,11 +82,11 @@ private slots:
         QVERIFY(xdotool({ "key", "ctrl+alt+p" }));
         QTRY_COMPARE(m_fired.value(ShortcutAction::focus), 1);
         PressCounter counter;
-        qApp->installNativeEventFilter(&counter);
+        QCoreApplication::instance()->installNativeEventFilter(&counter);
         QVERIFY(xdotool({ "keydown", "ctrl+alt+p" }));
         QTRY_VERIFY(counter.presses >= 3);
         QVERIFY(xdotool({ "keyup", "ctrl+alt+p" }));
-        qApp->removeNativeEventFilter(&counter);
+        QCoreApplication::instance()->removeNativeEventFilter(&counter);
         QVERIFY(xdotool({ "key", "p", "key", "Num_Lock", "key", "ctrl+alt+space", "key", "Num_Lock" }));
         QTRY_COMPARE(m_fired.value(ShortcutAction::sidebar), 1);
         QVERIFY(xdotool({ "key", "ctrl+alt+p" }));
