@@ -3,7 +3,6 @@
 #include "workspace/ContentView.h"
 
 #include <QDirIterator>
-#include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QToolButton>
@@ -69,7 +68,6 @@ private slots:
         auto* tasks = view.findChild<QToolButton*>("exportTasksButton");
         QVERIFY(!save->isEnabled() && !tasks->isEnabled());
         const QString vault = prepare(h, h.path());
-        QCOMPARE(view.findChild<QLabel*>("vaultStatusLabel")->text(), QString("Obsidian · Vault"));
         h.store->exportTasks();
         QCOMPARE(h.store->message(), QString("There are no tasks to save."));
         QVERIFY(save->isEnabled() && h.store->addTask("Call\nthe bank") && h.store->addTask("Pay rent"));
@@ -180,23 +178,18 @@ private slots:
             QDir(vault).removeRecursively();
         }) << "" << save + "The folder “{vault}” does not exist or cannot be read.";
         // On a small file system of the test's own (tags starting with "tmpfs").
-        const auto disk = [](bool readOnly) {
-            return Setup([readOnly](StoreHarness&, const QString& vault) {
-                QDir().mkpath(vault + "/Sidebar/Recordings");
-                QFile room(PrivateTmpfs::folder() + "/spare"); // half a recording fits
-                if (readOnly)
-                    QCOMPARE(::mount(nullptr, QFile::encodeName(PrivateTmpfs::folder()), nullptr,
-                                 MS_REMOUNT | MS_RDONLY, nullptr),
-                        0);
-                else
-                    QVERIFY(room.open(QIODevice::WriteOnly) && room.write(QByteArray(300 * 1024, 0))
-                        && room.flush() && PrivateTmpfs::fill() && room.remove());
-            });
-        };
-        QTest::newRow("tmpfs read-only")
-            << disk(true) << "" << save + "Could not write “r1.m4a”: the disk is read-only.";
-        QTest::newRow("tmpfs full") << disk(false) << ""
-                                    << save + "Could not write “r1.m4a”: the disk is full.";
+        QTest::newRow("tmpfs read-only") << Setup([](StoreHarness&, const QString& vault) {
+            QDir().mkpath(vault + "/Sidebar/Recordings");
+            QCOMPARE(::mount(nullptr, QFile::encodeName(PrivateTmpfs::folder()), nullptr,
+                         MS_REMOUNT | MS_RDONLY, nullptr),
+                0);
+        }) << "" << save + "Could not write “r1.m4a”: the disk is read-only.";
+        QTest::newRow("tmpfs full") << Setup([](StoreHarness&, const QString& vault) {
+            QDir().mkpath(vault + "/Sidebar/Recordings");
+            QFile room(PrivateTmpfs::folder() + "/spare"); // half a recording fits
+            QVERIFY(room.open(QIODevice::WriteOnly) && room.write(QByteArray(300 * 1024, 0)) && room.flush()
+                && PrivateTmpfs::fill() && room.remove());
+        }) << "" << save + "Could not write “r1.m4a”: the disk is full.";
     }
     void refusals()
     {
