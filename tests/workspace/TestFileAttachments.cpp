@@ -75,8 +75,7 @@ private slots:
         const QString name = WorkspaceStore::storedFileName(original, id);
         QCOMPARE(name, base + "-" + Uuid::text(id) + extension);
         QTemporaryDir dir;
-        QFile file(dir.filePath(name));
-        QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(file.errorString()));
+        QVERIFY2(QFile(dir.filePath(name)).open(QIODevice::WriteOnly), qPrintable(name));
     }
 
     void dropLandsOnOnePage_data()
@@ -194,9 +193,8 @@ private slots:
         QCOMPARE(drop({ QUrl("file://elsewhere/a.txt") }), 1);
         QTRY_COMPARE(w.store->message().value_or(QString()),
             "Could not read the dropped files. Drag local files from the file manager.");
-        w.store->setMessage(std::nullopt);
         QVERIFY(w.imports([&] { return drop({ w.file("a.txt"), w.file("b.txt"), w.file("c.txt") }) == 1; }));
-        QVERIFY(!w.store->message() && w.store->pages().size() == 1);
+        QCOMPARE(w.store->pages().size(), 1);
         const auto buttons = view.findChildren<QPushButton*>("noteFileButton");
         QCOMPARE(buttons.size(), 3);
         QCOMPARE(buttons.at(1)->accessibleName(), QString("Open Attachment: b.txt"));
