@@ -109,18 +109,19 @@ private slots:
         QCOMPARE(second.size(), 1);
         QVERIFY(QFileInfo(second.firstKey()).fileName().startsWith(QString(78, QChar(0x6587)) + "-" + stamp));
 
-        // The recording is there already; its note is written once.
+        // The recording is there already; its note, dated in the interface's language, is written once.
         const AudioRecording recording { h.path("Recordings/r1.m4a"), h.now };
-        const QString saved = "Audio and its linked note were saved to Vault/Sidebar/Recordings.";
+        h.setLanguage("zh-Hans");
         h.store->exportRecording(recording);
-        QCOMPARE(h.store->message(), saved);
+        QCOMPARE(h.store->message(), QString("音频及引用笔记已保存到 Vault/Sidebar/Recordings。"));
         const auto once = filesIn(vault, true);
-        QCOMPARE(once["Sidebar/Recordings/r1.md"],
-            "# Quick Recording\n\nMar 2, 2026, 9:00:00 AM\n\n![[r1.m4a]]\n+");
+        QCOMPARE(once["Sidebar/Recordings/r1.md"], "# 快捷录音\n\n2026年3月2日 09:00:00\n\n![[r1.m4a]]\n+");
         QCOMPARE(once["Sidebar/Recordings/r1.m4a"], edited["Sidebar/Recordings/r1.m4a"] + '+');
+        h.setLanguage("en");
         h.store->setMessage(std::nullopt);
         h.store->exportRecording(recording);
-        QCOMPARE(h.store->message(), saved);
+        QCOMPARE(
+            h.store->message(), QString("Audio and its linked note were saved to Vault/Sidebar/Recordings."));
         QCOMPARE(filesIn(vault), once);
     }
 
