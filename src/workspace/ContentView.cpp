@@ -1,4 +1,5 @@
 #include "ContentView.h"
+#include "features/settings/SettingsView.h"
 
 #include "FileDropHint.h"
 #include "NotificationIssueView.h"
@@ -195,16 +196,8 @@ void ContentView::showEvent(QShowEvent* event)
 // Stands in for the settings screen: the notification part of it.
 void ContentView::showSettings()
 {
-    auto* settings = new QMessageBox(this);
-    settings->setObjectName("settingsPlaceholder");
+    auto* settings = new SettingsView(m_store, this);
     settings->setAttribute(Qt::WA_DeleteOnClose);
-    settings->setWindowTitle(L10n::tr("设置"));
-    settings->setText(L10n::tr("通知提醒"));
-    settings->setInformativeText(m_store->notifications()->issueText());
-    QPushButton* enable = settings->addButton(L10n::tr("启用通知"), QMessageBox::ActionRole);
-    enable->setObjectName("enableNotificationsButton");
-    connect(enable, &QPushButton::clicked, this, [this] { m_store->notifications()->synchronize(true); });
-    settings->addButton(L10n::tr("好"), QMessageBox::AcceptRole)->setObjectName("okButton");
     settings->open();
 }
 

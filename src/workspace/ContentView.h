@@ -37,6 +37,8 @@ public:
     // Adds the window's pin, collapse and settings buttons to the header.
     void setWindowController(SidebarWindowController* controller);
     QMessageBox* messageAlert() const { return m_alert; }
+    // Opens the settings sheet (the header's settings button, the notification line).
+    void showSettings();
     // The timer panel, for binding the focus shortcut shown in its help; null until the
     // panels are built.
     PomodoroView* timerPanel() const { return m_timerPanel; }
@@ -59,7 +61,6 @@ protected:
 
 private:
     void showMessage();
-    void showSettings();
     void applyPaneRatio();
     double paneRatio() const;
 

@@ -227,12 +227,12 @@ private slots:
         s.view->show();
         QCOMPARE(s.centre->accessCalls, calls);
         auto* collapse = s.find<QToolButton*>("collapseButton");
-        QMessageBox* dialog = nullptr;
+        QDialog* dialog = nullptr;
         QTest::mouseClick(s.find<QToolButton*>("settingsButton"), Qt::LeftButton);
-        QTRY_VERIFY((dialog = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())));
+        QTRY_VERIFY((dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())));
         QTest::mouseClick(collapse, Qt::LeftButton);
         QVERIFY(!s.controller->isCollapsed());
-        QTest::mouseClick(dialog->findChild<QPushButton*>("okButton"), Qt::LeftButton);
+        QTest::mouseClick(dialog->findChild<QPushButton*>("doneButton"), Qt::LeftButton);
         QTRY_VERIFY(!QApplication::activeModalWidget());
 
         auto* line = s.find<QWidget*>("notificationIssueLine");
@@ -245,12 +245,14 @@ private slots:
         QVERIFY(line->geometry().top() > panes.bottom()
             && s.find<QWidget*>("focusRow")->geometry().bottom() < panes.top());
         QTest::mouseClick(line->findChild<QPushButton*>("notificationSettingsButton"), Qt::LeftButton);
-        QTRY_VERIFY((dialog = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())));
+        QTRY_VERIFY((dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())));
         // Allowed meanwhile; "Enable Notifications" asks again and the line goes.
         s.centre->access = NotificationAccess::allowed;
         QTest::mouseClick(dialog->findChild<QPushButton*>("enableNotificationsButton"), Qt::LeftButton);
         QVERIFY(!s.store->notifications()->issue() && !line->isVisible());
+        QCOMPARE(dialog->findChild<QLabel*>("notificationStatus")->text(), QString("Allowed"));
         QCOMPARE(s.centre->scheduled.size(), 1);
+        QTest::mouseClick(dialog->findChild<QPushButton*>("doneButton"), Qt::LeftButton);
         QTRY_VERIFY(!QApplication::activeModalWidget());
         // Nearer the left edge: collapses there.
         QTest::mouseClick(collapse, Qt::LeftButton);

@@ -101,7 +101,7 @@ class TestLanguageSweep : public QObject {
             [&view] { view.findChild<TaskReminderView*>()->openEditor(); },
             [notes] { notes->showTranscriptionHelp(); }, [notes] { notes->showSpeechModels(); },
             [&view] { view.findChild<RecordingView*>()->showLibrary(); },
-            [&view] { view.findChild<FileDropHint*>()->showOverParent(); } };
+            [&view] { view.findChild<FileDropHint*>()->showOverParent(); }, [&view] { view.showSettings(); } };
     }
 
     static void check(const QString& language)

@@ -1,8 +1,11 @@
 #include "support/PrivateTmpfs.h"
 #include "support/StoreHarness.h"
 #include "workspace/ContentView.h"
+#include "features/settings/SettingsView.h"
 
 #include <QDirIterator>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QToolButton>
@@ -59,6 +62,25 @@ class TestVaultExport : public QObject {
     Q_OBJECT
 
 private slots:
+    // The settings sheet connects the vault and edits the folders inside it.
+    void settingsSheetConnectsTheVault()
+    {
+        StoreHarness h;
+        ContentView view(h.store.get());
+        view.showSettings();
+        auto* sheet = view.findChild<SettingsView*>();
+        h.chooser->folders = { h.makeFolder("Vault") };
+        sheet->findChild<QPushButton*>("chooseVaultButton")->click();
+        QCOMPARE(sheet->findChild<QLabel*>("vaultPathLabel")->text(), h.path("Vault"));
+        auto* audio = sheet->findChild<QLineEdit*>("recordingExportPathField");
+        QCOMPARE(audio->text(), QString("Sidebar/Recordings"));
+        audio->setText(" Audio ");
+        emit audio->editingFinished();
+        QCOMPARE(h.store->storage()->recordingExportPath(), QString("Audio"));
+        h.store->storage()->setAttachmentExportPath("Files");
+        QCOMPARE(sheet->findChild<QLineEdit*>("attachmentExportPathField")->text(), QString("Files"));
+    }
+
     // Through the window's controls: the tasks and a note, twice, then one of its recordings, twice.
     void exportsResolveInsideTheVaultAndNothingIsOverwritten()
     {
