@@ -131,6 +131,9 @@ void ContentView::buildPanels()
     });
     applyPaneRatio();
     retranslate();
+    // Text fields (task rows come and go) take drops of text themselves; dropped files are
+    // the window's wherever they land.
+    qApp->installEventFilter(this);
     emit panelsBuilt();
 }
 
@@ -215,6 +218,32 @@ void ContentView::changeEvent(QEvent* event)
     if (event->type() == QEvent::LanguageChange)
         retranslate();
     QWidget::changeEvent(event);
+}
+
+bool ContentView::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        if (watched == this || !watched->isWidgetType() || !isAncestorOf(static_cast<QWidget*>(watched))
+            || !FileDropHint::offersFiles(static_cast<QDropEvent*>(event)->mimeData()))
+            break;
+        if (event->type() == QEvent::DragEnter)
+            dragEnterEvent(static_cast<QDragEnterEvent*>(event));
+        else if (event->type() == QEvent::DragMove)
+            dragMoveEvent(static_cast<QDragMoveEvent*>(event));
+        else
+            dropEvent(static_cast<QDropEvent*>(event));
+        return true;
+    case QEvent::DragLeave:
+        if (watched->isWidgetType() && isAncestorOf(static_cast<QWidget*>(watched)))
+            m_dropHint->hide();
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void ContentView::dragEnterEvent(QDragEnterEvent* event)

@@ -8,6 +8,7 @@
 #include "workspace/WorkspaceStore.h"
 
 #include <QMimeData>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
 
@@ -176,13 +177,14 @@ private slots:
         auto* hint = view.findChild<QWidget*>("fileDropHint");
         QMimeData data;
         // Whether the window takes the drop (-1: the hint or the drop disagree with the drag).
-        const auto drop = [&](const QList<QUrl>& urls) {
+        const auto drop = [&](const QList<QUrl>& urls, QWidget* target = nullptr) {
             data.setUrls(urls);
-            QDragEnterEvent enter(QPoint(200, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(&view, &enter);
+            target = target ? target : &view;
+            QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &enter);
             const bool hinted = hint->isVisible();
-            QDropEvent drop(QPointF(200, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(&view, &drop);
+            QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &drop);
             const bool same = hinted == enter.isAccepted() && drop.isAccepted() == enter.isAccepted();
             return same && !hint->isVisible() ? int(enter.isAccepted()) : -1;
         };
@@ -209,6 +211,13 @@ private slots:
         w.store->openFile(file);
         QCOMPARE(w.store->message(), QString("Folder access expired for: a.txt"));
         QCOMPARE(w.opener->opened, QStringList({ copy, copy }));
+        // Dropped on a text field, files are attached rather than typed in as paths (file
+        // managers offer the paths as text too).
+        auto* field = view.findChild<QLineEdit*>("taskDraftField");
+        data.setText(w.file("d.txt").toString());
+        QVERIFY(w.imports([&] { return drop({ w.file("d.txt") }, field) == 1; }));
+        QCOMPARE(w.store->currentPage()->files.size(), 4);
+        QVERIFY(field->text().isEmpty());
     }
 };
 
