@@ -4,8 +4,7 @@
 
 #include <vector>
 
-// Recordings for the speech tests, written the way Tandrel's recorder writes them:
-// AAC-LC in an MPEG-4 audio file (".m4a"), 44.1 kHz, mono.
+// Recordings for the speech tests, written by the recorder's own file writer.
 namespace SpeechTestAudio {
 
 // "go forward ten meters" from Debian's pocketsphinx-testdata (16 kHz, 16-bit, mono).
