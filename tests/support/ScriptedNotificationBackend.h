@@ -35,11 +35,6 @@ public:
         bool holdAnswers = false;
         QList<std::function<void()>> held;
 
-        void releaseNext()
-        {
-            if (!held.isEmpty())
-                held.takeFirst()();
-        }
         void releaseAll()
         {
             while (!held.isEmpty())
