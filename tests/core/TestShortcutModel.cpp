@@ -39,22 +39,6 @@ private slots:
         QCOMPARE((KeyboardShortcutBinding { keyCode, ShortcutModifiers(modifiers), label }.isValid()), valid);
     }
 
-    // The defaults are valid and distinct; equal keys differ from equal bindings by the label.
-    void defaultsAndDisplay()
-    {
-        const auto focus = KeyboardShortcutBinding::defaults(ShortcutAction::focus);
-        const auto recording = KeyboardShortcutBinding::defaults(ShortcutAction::recording);
-        const auto sidebar = KeyboardShortcutBinding::defaults(ShortcutAction::sidebar);
-        QVERIFY(focus.isValid() && recording.isValid() && sidebar.isValid());
-        QVERIFY(
-            !focus.hasSameKeys(recording) && !focus.hasSameKeys(sidebar) && !recording.hasSameKeys(sidebar));
-        QCOMPARE(focus.displayTitle("空格"), QString::fromUtf8("⌃⌥P"));
-        const KeyboardShortcutBinding lower { 35, ShortcutModifiers(6), "p" };
-        QVERIFY(lower != focus && lower.hasSameKeys(focus));
-        QCOMPARE(ShortcutModifiers(ShortcutModifiers::all).symbols(), QString::fromUtf8("⌃⌥⇧⌘"));
-        QCOMPARE(ShortcutModifiers::of({ cmd, sft }).symbols(), QString::fromUtf8("⇧⌘"));
-    }
-
     void json_data()
     {
         QTest::addColumn<QByteArray>("json");

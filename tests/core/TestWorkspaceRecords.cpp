@@ -28,17 +28,10 @@ QJsonObject firstObject(const QByteArray& json)
 NotePage fullPage(const QString& text)
 {
     NotePage page { .title = text, .color = NoteColor::purple, .content = text + QStringLiteral("\n# 标题") };
-    page.attachments = {
-        { .filename = QStringLiteral("a.m4a"), .createdAt = utc(2024, 5, 6, 7, 8, 9, 123) },
-        { .filename = QStringLiteral("b.m4a"),
-            .createdAt = utc(1999, 1, 1),
-            .status = TranscriptionStatus::failed,
-            .error = text },
-    };
-    page.files = { { .filename = QStringLiteral("x.pdf"), .originalName = text },
-        { .filename = QStringLiteral("y.png"),
-            .originalName = QStringLiteral("y.png"),
-            .folderID = QUuid::createUuid() } };
+    page.attachments = { { .filename = "a.m4a", .createdAt = utc(2024, 5, 6, 7, 8, 9, 123) },
+        { "b.m4a", utc(1999, 1, 1), TranscriptionStatus::failed, text } };
+    page.files = { { .filename = "x.pdf", .originalName = text },
+        { .filename = "y.png", .originalName = "y.png", .folderID = QUuid::createUuid() } };
     return page;
 }
 
@@ -90,7 +83,6 @@ private slots:
         QVERIFY(written.isEmpty() || WorkspaceJson::decodeTasks(json) == QList<TaskItem> { task });
     }
 
-    // A bad member, type or id form anywhere rejects the whole array.
     void rejectedArrays_data()
     {
         QTest::addColumn<bool>("pages");

@@ -36,11 +36,9 @@ const QList<QRegularExpression>& keyPatterns()
 {
     static const QList<QRegularExpression> patterns = [] {
         QList<QRegularExpression> list;
-        QStringList keys = L10n::english().keys();
-        keys += L10n::supplement().keys();
-        for (const QString& key : keys) {
-            QString pattern = QRegularExpression::escape(key);
-            pattern.replace(QRegularExpression(QStringLiteral(R"(\\\{\d+\\\})")), QStringLiteral(".*"));
+        for (const QString& key : L10n::english().keys() + L10n::supplement().keys()) {
+            const QString pattern = QRegularExpression::escape(key).replace(
+                QRegularExpression(QStringLiteral(R"(\\\{\d+\\\})")), QStringLiteral(".*"));
             list.append(QRegularExpression(QRegularExpression::anchoredPattern(pattern),
                 QRegularExpression::DotMatchesEverythingOption));
         }
@@ -53,10 +51,9 @@ bool isRenderedFromAKey(const QString& text)
 {
     // A date the Chinese locale formats ("2月9日", "2026年2月9日 9:30") has no key.
     static const QRegularExpression localeDate(QStringLiteral(R"(^(\d+年)?\d+月\d+日( \d+:\d+)?$)"));
-    if (localeDate.match(text).hasMatch())
-        return true;
-    return std::any_of(keyPatterns().cbegin(), keyPatterns().cend(),
-        [&](const QRegularExpression& pattern) { return pattern.match(text).hasMatch(); });
+    return localeDate.match(text).hasMatch()
+        || std::any_of(keyPatterns().cbegin(), keyPatterns().cend(),
+            [&](const QRegularExpression& pattern) { return pattern.match(text).hasMatch(); });
 }
 
 // What a shown widget says to the user: its texts, help, accessible name and its actions'.
@@ -144,11 +141,10 @@ private slots:
         QVERIFY(store.addTask("Water the plants"));
         store.setTaskReminder(store.tasks().first().id, QDateTime::currentDateTime().addDays(1));
         NotePage page { .title = "Plans" };
-        const QDateTime at = QDateTime::currentDateTime();
-        page.attachments = { { "a.m4a", at, TranscriptionStatus::queued, std::nullopt },
-            { "b.m4a", at, TranscriptionStatus::transcribing, std::nullopt },
-            { "c.m4a", at, TranscriptionStatus::completed, std::nullopt },
-            { "d.m4a", at, TranscriptionStatus::failed, std::nullopt } };
+        for (const auto status : { TranscriptionStatus::queued, TranscriptionStatus::transcribing,
+                 TranscriptionStatus::completed, TranscriptionStatus::failed })
+            page.attachments.append(
+                { QString::number(int(status)) + ".m4a", QDateTime::currentDateTime(), status, {} });
         page.files = { { .filename = "agenda-1.txt", .originalName = "agenda.txt" } };
         store.setPages({ page });
 

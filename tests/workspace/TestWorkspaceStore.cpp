@@ -1,5 +1,4 @@
-// The workspace store: what it reads at start, what it writes and when, and the recordings'
-// transcription queue. Runs with TZ=UTC so that the times written into notes are known.
+// The workspace store and the recordings' transcription queue; TZ=UTC fixes the times in notes.
 
 #include "RecordingNotifications.h"
 
@@ -35,8 +34,7 @@ QList<NotePage> storedPages(const Preferences& prefs)
 }
 } // namespace
 
-// Not the store harness: these tests write the preferences before the store opens them, and
-// choose the retry interval, the folder chooser and the transcriber.
+// Not the store harness: the preferences are written before the store opens them.
 class TestWorkspaceStore : public QObject {
     Q_OBJECT
 
@@ -61,7 +59,6 @@ class TestWorkspaceStore : public QObject {
             .clock = {} };
         return std::make_unique<WorkspaceStore>(profile.preferences(), services);
     }
-    // Replaces the profile the test starts with.
     TemporaryProfile& fresh(const QString& language = "zh-Hans", const QString& folder = {})
     {
         m_profile.reset();
@@ -69,7 +66,6 @@ class TestWorkspaceStore : public QObject {
         return *m_profile;
     }
     QString folder() const { return m_profile->path("Recordings"); }
-    // A recording file in the recording folder, listed by the store's recorder.
     AudioRecording recording(WorkspaceStore& store, const QString& name)
     {
         m_profile->makeFolder("Recordings");
@@ -88,10 +84,7 @@ class TestWorkspaceStore : public QObject {
     QString requested(qsizetype i) const { return QFileInfo(m_speech->requests.value(i).path).fileName(); }
     // The pages as a fresh connection reads them from the database file.
     QList<NotePage> pagesInFile() const { return storedPages(Preferences(m_profile->databasePath())); }
-    static QString section(const QString& text)
-    {
-        return "\n\n### Transcription (9:30 AM)\n\n" + text + "\n";
-    }
+    static QString section(const QString& t) { return "\n\n### Transcription (9:30 AM)\n\n" + t + "\n"; }
     // Lets every job already due run.
     void turnEventLoop()
     {
@@ -130,7 +123,6 @@ private slots:
             std::tuple(QString("Quick Note"), NoteColor::blue, oldNote));
         QCOMPARE(prefs.string("selectedPageID"), Uuid::text(page.id));
         QCOMPARE(::storedPages(prefs), store->pages());
-        QCOMPARE(prefs.data("tasks"), QByteArray("[]"));
         QVERIFY(!prefs.contains("recordingNoteDestination") && !store->message() && !store->vaultPath());
     }
 
@@ -220,9 +212,6 @@ private slots:
         QCOMPARE(m_notifications->calls.first().tasks, store->tasks());
 
         QVERIFY(!store->addTask("\n\t\u3000 "));
-        store->toggleTask(QUuid::createUuid());
-        store->setTaskTitle(QUuid::createUuid(), "x");
-        QCOMPARE(m_notifications->calls.size(), 1);
         QVERIFY(store->addTask(QString::fromUtf8("\u3000写周报\u2028")));
         QCOMPARE(store->tasks().at(1).title, QString::fromUtf8("写周报"));
         const QDateTime at = QDateTime(QDate(2026, 12, 24), QTime(9, 0), QTimeZone::utc());
@@ -291,25 +280,16 @@ private slots:
             store->exportRecording({ folder() + "/a.m4a", m_now });
             QCOMPARE(store->message(), QString("Choose an Obsidian vault in Settings first."));
             store->selectVault();
-            QCOMPARE(store->vaultName(), QString("My Vault"));
         }
         QCOMPARE(open()->vaultPath(), vault);
-        // Replaced by another folder of the same name: stale, renewed, still no message.
-        QVERIFY(QDir(vault).removeRecursively());
-        profile.makeFolder("filler");
-        profile.makeFolder("My Vault");
-        auto renewed = open();
-        QCOMPARE(std::tuple(renewed->vaultPath(), renewed->message()),
-            std::tuple(std::optional(vault), std::optional<QString>()));
         QVERIFY(QDir(vault).removeRecursively());
         auto store = open();
         QVERIFY(!store->vaultPath());
         QCOMPARE(store->message(), QString("Select your Obsidian vault again in Settings."));
     }
 
-    // New pages are numbered and coloured in turn, titled in the language of the moment.
-    // Edits write only what changed, yet the stored bytes are always exactly the full
-    // encoding of both lists, also for a store started again on the same file.
+    // Edits write only what changed, yet the stored bytes always equal the full encoding of
+    // both lists, also after a restart; new pages are titled in the language of the moment.
     void storedBytesEqualFullEncoding()
     {
         TemporaryProfile& profile = fresh();
@@ -321,8 +301,6 @@ private slots:
             auto store = open();
             for (int i = 0; i < 6; ++i)
                 store->addPage();
-            QCOMPARE(store->pages().at(6).color, store->pages().at(0).color);
-            QCOMPARE(profile.preferences()->string("selectedPageID"), Uuid::text(store->pages().at(6).id));
             profile.setLanguage("en");
             store->addPage();
             QCOMPARE(store->pages().last().title, QString("Note 8"));
@@ -334,25 +312,16 @@ private slots:
             check(*store);
         }
         profile.reopen();
-        // Starting again writes neither list: they are stored exactly as they would be.
-        QSignalSpy written(profile.preferences(), &Preferences::changed);
         auto store = open();
         QCOMPARE(store->pages().size(), 3);
-        QVERIFY(
-            !written.contains(QVariantList { "notePages" }) && !written.contains(QVariantList { "tasks" }));
         store->setNote("after restart");
         store->toggleTask(store->tasks().first().id);
         check(*store);
-
-        QSignalSpy messages(store.get(), &WorkspaceStore::messageChanged);
-        for (const char* message : { "Saved", "Saved", "" })
-            store->setMessage(*message ? std::optional<QString>(message) : std::nullopt);
-        QCOMPARE(messages.count(), 2); // only on change
     }
 
     // Into the current note, then into a new one; a target page deleted meanwhile is
     // replaced by a new page, appended and selected. Stored destinations are read
-    // case-sensitively and only as text; a change notifies once.
+    // case-sensitively and only as text.
     void attach()
     {
         Preferences& prefs = *fresh("en").preferences();
@@ -360,10 +329,7 @@ private slots:
         QVERIFY(prefs.setBool("fileDropNoteDestination", true));
         auto store = open();
         QCOMPARE(store->fileDropNoteDestination(), NoteDestination::newNote);
-        QSignalSpy spy(store.get(), &WorkspaceStore::fileDropNoteDestinationChanged);
         store->setFileDropNoteDestination(NoteDestination::currentNote);
-        store->setFileDropNoteDestination(NoteDestination::currentNote);
-        QCOMPARE(spy.count(), 1);
         store->setNote("existing");
         store->attach({ folder() + "/a.m4a", m_now });
         QCOMPARE(store->note(), QString("existing\n\n## Recording 9:30 AM\n\n![[a.m4a]]\n"));
@@ -385,16 +351,14 @@ private slots:
             std::tuple(NoteDestination::newNote, NoteDestination::currentNote));
     }
 
-    // Recordings attached together are queued at once with their sections in order and
-    // transcribed one at a time, an earlier page first even when attached to later; the
-    // speech language is read as each starts. Stored data naming one recording twice on a
-    // page must leave neither entry queued once taken, or the queue would take it again.
+    // Recordings are queued at once with their sections in order and transcribed one at a time,
+    // an earlier page first; the speech language is read as each starts. A recording named twice
+    // on a page must leave neither entry queued once taken, or the queue would take it again.
     void recordingsAreTranscribedInTurn()
     {
         fresh("en");
         auto store = open();
         const QUuid firstPage = store->currentPage()->id;
-        QSignalSpy processing(store.get(), &WorkspaceStore::processingSpeechChanged);
         const AudioRecording first = recording(*store, "first.m4a");
         store->attach(first);
         store->attach(recording(*store, "second.m4a"));
@@ -415,7 +379,6 @@ private slots:
         m_speech->complete(QString("second words"));
         QVERIFY(store->note().endsWith(section("second words")));
         QTRY_VERIFY(!store->processingSpeech());
-        QCOMPARE(processing.size(), 2); // on, then off once the queue ran dry
         QCOMPARE(pagesInFile(), store->pages());
         QVERIFY(QFileInfo::exists(first.path));
 
@@ -440,24 +403,7 @@ private slots:
             QCOMPARE(entry.status, TranscriptionStatus::completed);
     }
 
-    // A recorder outliving its store: what it finishes then is attached nowhere and nothing
-    // breaks. (Attaching on finish is driven end to end by the transcription test, and the
-    // recorder finishing only once its last audio is in the file by its own test.)
-    void recorderOutlivingTheStore()
-    {
-        auto store = open();
-        m_backend->recordersCompleteLater = true;
-        std::unique_ptr<RecordingStore> orphan(store->audio());
-        orphan->setParent(nullptr);
-        store.reset();
-        orphan->toggle();
-        QTRY_VERIFY(orphan->isRecording());
-        orphan->toggle();
-        m_backend->recorders.last()->complete();
-    }
-
-    // Missing files fail and the queue goes on; failed ones can be retried; targets and the
-    // transcriber going away midway.
+    // Missing files fail and the queue goes on; failed ones are retried; things go away midway.
     void retries()
     {
         auto store = open();
@@ -519,8 +465,8 @@ private slots:
         QCOMPARE(audioNamed(*store, "f.m4a").status, TranscriptionStatus::failed);
     }
 
-    // The transcriber may outlive the store: its late answer reaches no one. At the next
-    // start what was transcribing or queued has failed; what was done stays as it was.
+    // The transcriber and the recorder outliving the store reach no one. At the next start
+    // what was transcribing or queued has failed; what was done stays.
     void quittingDuringTranscriptionFailsItAtNextStart()
     {
         auto store = open();
@@ -533,8 +479,15 @@ private slots:
         QTRY_COMPARE(audioNamed(*store, "a.m4a").status, TranscriptionStatus::transcribing);
         std::unique_ptr<ScriptedTranscriber> survivor(m_speech.data());
         survivor->setParent(nullptr);
+        m_backend->recordersCompleteLater = true;
+        std::unique_ptr<RecordingStore> orphan(store->audio());
+        orphan->setParent(nullptr);
         store.reset();
         survivor->complete(QString("太迟了"));
+        orphan->toggle();
+        QTRY_VERIFY(orphan->isRecording());
+        orphan->toggle();
+        m_backend->recorders.last()->complete();
 
         auto restarted = open();
         for (const QString name : { "a.m4a", "b.m4a" })
