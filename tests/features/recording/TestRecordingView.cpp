@@ -3,7 +3,6 @@
 #include "features/recording/RecordingLevelMeter.h"
 #include "features/recording/RecordingLibraryDialog.h"
 #include "features/recording/RecordingView.h"
-#include "platform/storage/FileRevealer.h"
 #include "workspace/ContentView.h"
 
 #include <QLabel>
@@ -12,25 +11,16 @@
 #include <QToolButton>
 #include <QtTest>
 
-namespace {
-class RememberingRevealer : public FileRevealer {
-public:
-    QStringList revealed;
-    void reveal(const QString& path) override { revealed.append(path); }
-};
-} // namespace
-
 class TestRecordingView : public QObject {
     Q_OBJECT
 
     std::unique_ptr<StoreHarness> h;
-    std::shared_ptr<RememberingRevealer> m_revealer;
 
     RecordingStore* audio() const { return h->recorder(); }
 
     std::unique_ptr<RecordingView> makeView()
     {
-        auto view = std::make_unique<RecordingView>(h->store.get(), nullptr, m_revealer);
+        auto view = std::make_unique<RecordingView>(h->store.get());
         view->resize(300, 200);
         view->show();
         return view;
@@ -66,13 +56,11 @@ private slots:
     void init()
     {
         h = std::make_unique<StoreHarness>("zh-Hans");
-        m_revealer = std::make_shared<RememberingRevealer>();
     }
     void cleanup() { h.reset(); }
 
     void fullPanelFollowsTheRecorder()
     {
-        QCOMPARE(RecordingView::duration(6001.0), QString("100:01"));
         auto view = makeView();
         auto* record = view->findChild<QPushButton*>("recordButton");
         auto* library = view->findChild<QPushButton*>("recordingLibraryButton");
@@ -118,11 +106,8 @@ private slots:
         view->setCompact(true);
         auto* button = view->findChild<QPushButton*>("compactRecordButton");
         QVERIFY(button->isVisible() && !record->isVisible());
-        QCOMPARE(button->height(), 44);
         QTest::mouseClick(button, Qt::LeftButton);
         QTRY_VERIFY(audio()->isRecording());
-        h->audio->recorders.last()->time = 65.2;
-        QTRY_COMPARE(button->text(), QString("录音 01:05"));
         QTest::mouseClick(button, Qt::LeftButton);
         QVERIFY(!audio()->isRecording());
         view->setCompact(false);
@@ -137,28 +122,17 @@ private slots:
         QVERIFY(view->library()->findChild<QWidget*>("libraryEmpty")->isVisible());
         addRecordings({ "old.m4a", "new.m4a" });
         RecordingLibraryDialog* library = view->library();
-        const auto listed = [this] {
-            QStringList names;
-            for (const AudioRecording& recording : audio()->recordings())
-                names << recording.filename();
-            return names;
-        };
-        QTRY_COMPARE(rowNames(library), listed());
+        QStringList listed;
+        for (const AudioRecording& recording : audio()->recordings())
+            listed << recording.filename();
+        QTRY_COMPARE(rowNames(library), listed);
         QVERIFY(!library->findChild<QWidget*>("libraryEmpty")->isVisible());
-        QTest::mouseClick(library->findChild<QPushButton*>("revealButton"), Qt::LeftButton);
-        QCOMPARE(m_revealer->revealed,
-            QStringList(
-                { QFileInfo(QDir(h->path("Recordings")).filePath(listed().first())).absoluteFilePath() }));
 
         QTest::mouseClick(playButton(library, "old.m4a"), Qt::LeftButton);
         QCOMPARE(audio()->playingID(), QString("old.m4a"));
         QVERIFY(playButton(library, "old.m4a")->property("playing").toBool());
         QVERIFY(!playButton(library, "new.m4a")->property("playing").toBool());
-        QTest::mouseClick(playButton(library, "old.m4a"), Qt::LeftButton);
-        QVERIFY(!audio()->playingID() && !playButton(library, "old.m4a")->property("playing").toBool());
         // Closing the library stops the playback.
-        QTest::mouseClick(playButton(library, "new.m4a"), Qt::LeftButton);
-        QVERIFY(audio()->isPlaying());
         library->reject();
         QVERIFY(!audio()->isPlaying());
     }
