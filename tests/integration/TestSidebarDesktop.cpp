@@ -1,8 +1,8 @@
 // The shell as main() builds it under Xvfb and openbox, driven by xdotool: what only a window
 // manager shows (frames, drops, focus, stacking, desktops, struts, the pointer, global shortcuts).
 #include "features/focus/PomodoroTimer.h"
-#include "platform/window/DelayedJob.h"
 #include "platform/shortcuts/ShortcutManager.h"
+#include "platform/window/DelayedJob.h"
 #include "platform/window/ScreenCoordinates.h"
 #include "support/ShellHarness.h"
 #include "support/XDesktop.h"
@@ -165,7 +165,8 @@ private slots:
         focusOtherProgram();
         QTRY_VERIFY_WITH_TIMEOUT(!QApplication::activeWindow(), 10000);
         xdotool({ "key", "ctrl+alt+space" });
-        QTRY_VERIFY_WITH_TIMEOUT(!controller()->isCollapsed() && QApplication::activeWindow() == window(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !controller()->isCollapsed() && QApplication::activeWindow() == window(), 10000);
     }
 };
 

@@ -174,7 +174,8 @@ private slots:
         QCOMPARE(reopened->years().at(0).days.size(), 1);
         QCOMPARE(reopened->years().at(1).source, QString("second"));
         m_profile->setLanguage("en");
-        QCOMPARE(reopened->description(), QString("Mainland China · Monday–Sunday · Loaded: 1999、2026、2027"));
+        QCOMPARE(
+            reopened->description(), QString("Mainland China · Monday–Sunday · Loaded: 1999、2026、2027"));
     }
 
     // Importing through the file chooser: the sentence shown for what is chosen, and nothing

@@ -113,7 +113,8 @@ private slots:
     }
 
     // Started, the durations and the mode are locked; the current row counts down, the other
-    // shows its length. The compact form is one button: a running break keeps going in it, idle it starts a focus.
+    // shows its length. The compact form is one button: a running break keeps going in it,
+    // idle it starts a focus.
     void whileRunningInBothForms()
     {
         build("zh-Hans");

@@ -120,12 +120,8 @@ private slots:
         QCOMPARE(m_speech->requests.first().path, QDir(folder()).filePath("failed.m4a"));
         QVERIFY(!in(view, "failed.m4a", "retryTranscriptionButton"));
 
-        const auto play = [&] { return in<QToolButton*>(view, "done.m4a", "recordingPlayButton"); };
-        QTest::mouseClick(play(), Qt::LeftButton);
+        QTest::mouseClick(in<QToolButton*>(view, "done.m4a", "recordingPlayButton"), Qt::LeftButton);
         QCOMPARE(m_backend->players.last()->path, QDir(folder()).filePath("done.m4a"));
-        QVERIFY(play()->property("playing").toBool());
-        QTest::mouseClick(play(), Qt::LeftButton);
-        QVERIFY(!m_store->audio()->playingID() && !play()->property("playing").toBool());
         QVERIFY(!in<QToolButton*>(view, "queued.m4a", "recordingPlayButton")->isEnabled());
     }
 
