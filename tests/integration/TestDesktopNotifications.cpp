@@ -26,8 +26,6 @@ class TestDesktopNotifications : public QObject {
         return process.waitForFinished(10000) ? process.readAllStandardOutput() : QByteArray();
     }
 
-    static int displayedCount() { return dunstctl({ "count", "displayed" }).trimmed().toInt(); }
-
     // Everything the server has shown, as "app|summary|body": its history after closing
     // what is on screen.
     static QStringList shown()
@@ -43,6 +41,7 @@ class TestDesktopNotifications : public QObject {
         }
         return shown;
     }
+    static int displayedCount() { return dunstctl({ "count", "displayed" }).trimmed().toInt(); }
     static int count(const QString& summary, const QString& body)
     {
         return int(shown().count("Tandrel|" + summary + "|" + body));

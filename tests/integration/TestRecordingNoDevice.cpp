@@ -22,7 +22,6 @@ private slots:
         WorkspaceStore store(profile.preferences(), services);
         RecordingStore* audio = store.audio();
         QSignalSpy started(audio, &RecordingStore::startFinished);
-        QSignalSpy published(audio, &RecordingStore::recordingFinished);
 
         audio->toggle();
         QVERIFY(started.wait(10000));
@@ -31,7 +30,6 @@ private slots:
             QString("无法使用麦克风。请在系统设置 → 隐私与安全性 → 麦克风中允许Tandrel访问，然后重试。"));
         QVERIFY(!audio->isRequestingPermission() && !audio->isRecording());
         QVERIFY(QDir(audio->directory().value()).entryList(QDir::Files).isEmpty());
-        QCOMPARE(published.count(), 0);
     }
 };
 

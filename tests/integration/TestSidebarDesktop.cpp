@@ -1,6 +1,7 @@
 // The shell as main() builds it under Xvfb and openbox, driven by xdotool: what only a window
-// manager shows (frames, drops, focus, stacking, desktops, struts, the pointer).
+// manager shows (frames, drops, focus, stacking, desktops, struts, the pointer, global shortcuts).
 #include "features/focus/PomodoroTimer.h"
+#include "platform/shortcuts/ShortcutManager.h"
 #include "platform/window/DelayedJob.h"
 #include "platform/window/ScreenCoordinates.h"
 #include "support/ShellHarness.h"
@@ -10,7 +11,6 @@
 #include "workspace/edge/QuickControls.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QScreen>
 #include <QtTest>
 
@@ -18,7 +18,6 @@ class TestSidebarDesktop : public QObject {
     Q_OBJECT
 
     std::unique_ptr<ShellHarness> m_shell;
-    QString m_output;
 
     SidebarWindowController* controller() const { return m_shell->controller(); }
     ContentView* window() const { return m_shell->window(); }
@@ -44,13 +43,18 @@ class TestSidebarDesktop : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(!controller()->findChild<DelayedJob*>("moveDebounce")->isPending(), 5000);
     }
 
-private slots:
-    void initTestCase()
+    // Another program's window, given the focus.
+    static inline const QStringList otherProgram { "-geometry", "300x100+300+300", "-name", "otherapp", "x" };
+    static void focusOtherProgram()
     {
-        QCOMPARE(QGuiApplication::platformName(), QString("xcb"));
-        m_output = qEnvironmentVariable("TEST_OUTPUT_DIR", QDir::currentPath());
-        QDir().mkpath(m_output);
+        QString otherId;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !(otherId = xdotool({ "search", "--classname", "otherapp" })).isEmpty(), 5000);
+        xdotool({ "windowactivate", otherId.split('\n').first() });
     }
+
+private slots:
+    void initTestCase() { QCOMPARE(QGuiApplication::platformName(), QString("xcb")); }
 
     void init()
     {
@@ -87,12 +91,8 @@ private slots:
         }
         controller()->setAutoCollapse(true);
         QTRY_VERIFY_WITH_TIMEOUT(window()->isActiveWindow(), 10000);
-        ScopedProcess other(
-            "xmessage", { "-geometry", "300x100+300+300", "-name", "otherapp", "another application" });
-        QString otherId;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            !(otherId = xdotool({ "search", "--classname", "otherapp" })).isEmpty(), 5000);
-        xdotool({ "windowactivate", otherId.split('\n').first() });
+        ScopedProcess other("xmessage", otherProgram);
+        focusOtherProgram();
         QTRY_VERIFY_WITH_TIMEOUT(controller()->isCollapsed(), 10000);
         QTRY_VERIFY(!viewable(window()));
     }
@@ -111,7 +111,6 @@ private slots:
         QCOMPARE(tabFrame.left(), available().left());
         QTRY_VERIFY(onAllDesktops(tab()) && above(tab()));
         QVERIFY(tab()->timerDot()->isVisible());
-        run("import", { "-window", "root", QDir(m_output).filePath("collapsed-tab-timer-running.png") });
 
         pointAt(tabFrame.center());
         QuickControls* panel = nullptr;
@@ -121,7 +120,6 @@ private slots:
             ScreenCoordinates::toSidebar(available()), SidebarEdge::left);
         QTRY_COMPARE_WITH_TIMEOUT(panel->geometry(), ScreenCoordinates::toDesktop(expected), 2000);
         QTRY_VERIFY(viewable(panel));
-        run("import", { "-window", "root", QDir(m_output).filePath("quick-controls-open.png") });
         // The titles the window manager shows follow the language.
         m_shell->setLanguage("zh-Hans");
         QTRY_VERIFY(xProperty(tab(), "_NET_WM_NAME").contains("\"展开Tandrel\""));
@@ -154,6 +152,21 @@ private slots:
         controller()->expand();
         QTRY_VERIFY_WITH_TIMEOUT(!controller()->isTransitioning(), 10000);
         QTRY_VERIFY(viewable(window()) && onAllDesktops(window()));
+    }
+
+    // A global shortcut pressed while another program has the focus: the window manager
+    // must hand the focus back to the expanded window.
+    void theSidebarShortcutExpandsTheCollapsedSidebar()
+    {
+        QVERIFY(m_shell->app->shortcuts()->issues().isEmpty());
+        controller()->collapse(SidebarEdge::left);
+        QTRY_VERIFY_WITH_TIMEOUT(!window()->isVisible(), 10000);
+        ScopedProcess other("xmessage", otherProgram);
+        focusOtherProgram();
+        QTRY_VERIFY_WITH_TIMEOUT(!QApplication::activeWindow(), 10000);
+        xdotool({ "key", "ctrl+alt+space" });
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !controller()->isCollapsed() && QApplication::activeWindow() == window(), 10000);
     }
 };
 

@@ -1,4 +1,3 @@
-#include "features/focus/FocusShortcutSource.h"
 #include "features/focus/InlineTimeDigit.h"
 #include "features/focus/PomodoroView.h"
 #include "support/StoreHarness.h"
@@ -10,14 +9,6 @@
 #include <QtTest>
 
 #include <memory>
-
-namespace {
-class FixedShortcut : public FocusShortcutSource {
-public:
-    std::optional<QString> display;
-    std::optional<QString> focusShortcutDisplay() const override { return display; }
-};
-} // namespace
 
 class TestPomodoroView : public QObject {
     Q_OBJECT
@@ -121,23 +112,14 @@ private slots:
         QCOMPARE(h->preferences()->contains("focusDuration"), focus != 1500);
     }
 
-    // Started, the durations and the mode are locked and the help names the shortcut; the
-    // current row counts down, the other shows its length; redrawn only while visible.
-    // The compact form is one button: a running break keeps going in it, idle it starts a focus.
+    // Started, the durations and the mode are locked; the current row counts down, the other
+    // shows its length. The compact form is one button: a running break keeps going in it,
+    // idle it starts a focus.
     void whileRunningInBothForms()
     {
         build("zh-Hans");
         h->timer()->selectMode(true);
-        auto* toggle = find<QToolButton*>("timerToggleButton");
-        FixedShortcut shortcut;
-        shortcut.display = QString::fromUtf8("⌃⌥P");
-        m_view->setShortcutSource(&shortcut);
-        QTest::mouseClick(toggle, Qt::LeftButton);
-        QCOMPARE(toggle->toolTip(), QString::fromUtf8("暂停（⌃⌥P）"));
-        shortcut.display.reset();
-        emit shortcut.focusShortcutChanged();
-        QCOMPARE(toggle->toolTip(), QString::fromUtf8("暂停（未设置）"));
-        m_view->setShortcutSource(nullptr);
+        QTest::mouseClick(find<QToolButton*>("timerToggleButton"), Qt::LeftButton);
         InlineTimeDigit* minutes = digit("focusMinutesDigit");
         QTest::mouseDClick(minutes, Qt::LeftButton, Qt::NoModifier, minutes->rect().center());
         QVERIFY(!minutes->isEditing());
@@ -148,18 +130,11 @@ private slots:
         m_view->refresh();
         QCOMPARE(shown("breakMinutesDigit") + shown("breakSecondsDigit"), QString("0359"));
         QCOMPARE(shown("focusMinutesDigit") + shown("focusSecondsDigit"), QString("2500"));
-        QCOMPARE(PomodoroView::timeText(10859), QString("180:59"));
-        QVERIFY(m_view->isRefreshing());
-        m_window->hide();
-        QVERIFY(!m_view->isRefreshing());
-        m_window->show();
-        QVERIFY(m_view->isRefreshing());
 
         m_view->setCompact(true);
         auto* compact = find<QToolButton*>("timerCompactButton");
         QVERIFY(h->timer()->isBreak() && compact->isVisible()
             && !find<QWidget*>("pomodoroFullForm")->isVisible());
-        QTRY_COMPARE(m_view->height(), 44);
         m_view->setCompact(false);
         h->timer()->reset();
         h->timer()->selectMode(true);
