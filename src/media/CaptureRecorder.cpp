@@ -278,7 +278,7 @@ void CaptureRecorder::start()
 
 void CaptureRecorder::stop()
 {
-    if (!m_worker || m_finishRequested)
+    if (!m_worker || m_finishRequested || !m_threads)
         return;
     disconnect(m_worker, nullptr, this, nullptr);
     connect(m_worker, &RecordingWorker::completed, this, &AudioRecorder::completed);
@@ -294,7 +294,9 @@ void CaptureRecorder::stop()
 
 void CaptureRecorder::requestFinish(bool discard)
 {
-    if (!m_worker || m_finishRequested)
+    // Without the backend its threads are gone, and the worker with them (a recorder that
+    // failed to start may outlive the backend while it waits for its deferred deletion).
+    if (!m_worker || m_finishRequested || !m_threads)
         return;
     m_finishRequested = true;
     RecordingWorker* worker = m_worker;

@@ -170,7 +170,8 @@ bool DecodingPlayer::play()
 
 void DecodingPlayer::stop()
 {
-    if (!m_worker || m_stopRequested)
+    // Without the backend its threads, and the worker with them, are gone.
+    if (!m_worker || m_stopRequested || !m_threads)
         return;
     m_stopRequested = true;
     disconnect(m_worker, nullptr, this, nullptr);

@@ -1,3 +1,5 @@
+#include "media/CaptureRecorder.h"
+#include "media/QtAudioBackend.h"
 #include "platform/audio/AacFileWriter.h"
 #include "platform/audio/AudioFileDecoder.h"
 #include "support/TemporaryProfile.h"
@@ -49,6 +51,21 @@ class TestAudioFiles : public QObject {
 private slots:
     void init() { m_profile = std::make_unique<TemporaryProfile>("zh-Hans"); }
     void cleanup() { m_profile.reset(); }
+
+    // A recorder that could not start may still wait for its deletion when the backend goes.
+    void recorderOutlivingItsBackend()
+    {
+        auto backend = std::make_unique<QtAudioBackend>();
+        std::unique_ptr<AudioRecorder> recorder
+            = std::make_unique<CaptureRecorder>(QAudioDevice(), m_profile->path("a.m4a"), backend.get());
+        QSignalSpy started(recorder.get(), &AudioRecorder::started);
+        recorder->start();
+        QVERIFY(started.wait());
+        QVERIFY(!started.first().first().toBool());
+        backend.reset();
+        recorder->stop();
+        recorder.reset();
+    }
 
     void aacRoundTrip_data()
     {
