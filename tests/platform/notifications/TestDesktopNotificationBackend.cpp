@@ -82,10 +82,8 @@ class TestDesktopNotificationBackend : public QObject {
             QString("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
                     "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
                     "<busconfig><type>session</type><listen>unix:path=%1/socket</listen><auth>EXTERNAL</auth>"
-                    "<servicedir>%1/services</servicedir><policy context=\"default\">"
-                    "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow "
-                    "own=\"*\"/>"
-                    "</policy></busconfig>\n")
+                    "<servicedir>%1/services</servicedir><policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                    "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n")
                 .arg(folder)
                 .toUtf8());
         m_daemon = std::make_unique<QProcess>();
@@ -111,34 +109,23 @@ class TestDesktopNotificationBackend : public QObject {
         return *m_server;
     }
 
+    // Answers come later, never from inside the call.
+    template <typename T, typename Callback>
+    static T answer(DesktopNotificationBackend& backend, void (DesktopNotificationBackend::*ask)(Callback))
+    {
+        std::optional<T> result;
+        (backend.*ask)([&](auto... values) { result.emplace(values...); });
+        [&] {
+            QVERIFY(!result);
+            QTRY_VERIFY(result.has_value());
+        }();
+        return result.value_or(T());
+    }
     static QStringList pendingOf(DesktopNotificationBackend& backend)
     {
-        std::optional<QStringList> result;
-        backend.pendingIDs([&](QStringList ids) { result = ids; });
-        [&] { QTRY_VERIFY(result.has_value()); }();
-        return result.value_or(QStringList {});
+        return answer<QStringList>(backend, &DesktopNotificationBackend::pendingIDs);
     }
-
-    static std::optional<NotificationAccess> accessOf(DesktopNotificationBackend& backend)
-    {
-        std::optional<NotificationAccess> access;
-        backend.access([&](NotificationAccess a) { access = a; });
-        // Answers come later, never from inside the call.
-        if (access)
-            return std::nullopt;
-        [&] { QTRY_VERIFY(access.has_value()); }();
-        return access;
-    }
-
-    // Whether access was granted, and the error.
-    static std::pair<bool, QString> requestOf(DesktopNotificationBackend& backend)
-    {
-        std::optional<std::pair<bool, QString>> answer;
-        backend.requestAccess(
-            [&](bool granted, std::optional<QString> e) { answer.emplace(granted, e.value_or("")); });
-        [&] { QTRY_VERIFY(answer.has_value()); }();
-        return answer.value_or(std::pair(false, QString("no answer")));
-    }
+    using Request = std::pair<bool, std::optional<QString>>;
 
     static void add(
         DesktopNotificationBackend& b, const QString& id, const QString& body, const QDateTime& at)
@@ -202,10 +189,10 @@ private slots:
             gone.access([&](NotificationAccess) { answered = true; });
             gone.pendingIDs([&](QStringList) { answered = true; });
         }
-        QCOMPARE(accessOf(backend), std::optional(NotificationAccess::denied));
+        QCOMPARE(answer<NotificationAccess>(backend, &DesktopNotificationBackend::access), NotificationAccess::denied);
         QVERIFY(!answered);
-        QCOMPARE(requestOf(backend),
-            std::pair(false, QString("the desktop notification service cannot be reached")));
+        QCOMPARE(answer<Request>(backend, &DesktopNotificationBackend::requestAccess),
+            Request(false, "the desktop notification service cannot be reached"));
     }
 
     // A bus that can start a server counts as allowed; one that cannot, as denied, and
@@ -221,9 +208,9 @@ private slots:
         QFETCH(bool, canStart);
         startBus(canStart);
         DesktopNotificationBackend backend(connection("client"), m_clock);
-        QCOMPARE(accessOf(backend),
-            std::optional(canStart ? NotificationAccess::allowed : NotificationAccess::denied));
-        QCOMPARE(requestOf(backend), std::pair(canStart, QString()));
+        QCOMPARE(answer<NotificationAccess>(backend, &DesktopNotificationBackend::access),
+            canStart ? NotificationAccess::allowed : NotificationAccess::denied);
+        QCOMPARE(answer<Request>(backend, &DesktopNotificationBackend::requestAccess), Request(canStart, {}));
     }
 
     // Shown at its time and not before, once; kept while no server takes it, and shown when

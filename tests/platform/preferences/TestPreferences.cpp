@@ -153,28 +153,18 @@ private slots:
         QCOMPARE(p.string("neighbour"), QString("untouched"));
     }
 
+    // Another connection sees the new value from inside the signal: it has committed.
     void removalAndSignals()
     {
         Preferences p(dbPath());
         Preferences observer(dbPath());
         QSignalSpy spy(&p, &Preferences::changed);
-        // Another connection sees the new value from inside the signal: it has committed.
         QList<std::optional<qint64>> seenInside;
-        connect(&p, &Preferences::changed, this,
-            [&](const QString& key) { seenInside << observer.integer(key); });
-
-        QVERIFY(p.setInteger("focusDuration", 1500) && p.setInteger("focusDuration", 1500));
-        QCOMPARE(spy.count(), 2);
-        QCOMPARE(seenInside.first(), std::optional<qint64>(1500));
-        QVERIFY(p.remove("focusDuration"));
-        QVERIFY(!p.contains("focusDuration"));
-        QCOMPARE(seenInside.last(), std::nullopt);
-        QVERIFY(p.remove("focusDuration"));
-        QCOMPARE(spy.count(), 3);
-        QVERIFY(p.setString("speechLanguage", "en-US")
-            && p.setString("speechLanguage", std::optional<QString>()));
+        connect(&p, &Preferences::changed, this, [&](const QString& key) { seenInside << observer.integer(key); });
+        QVERIFY(p.setInteger("focusDuration", 1500) && p.remove("focusDuration") && p.remove("focusDuration"));
+        QCOMPARE(seenInside, (QList<std::optional<qint64>> { 1500, std::nullopt }));
+        QVERIFY(p.setString("speechLanguage", "en-US") && p.setString("speechLanguage", std::optional<QString>()));
         QVERIFY(!observer.contains("speechLanguage"));
-        QCOMPARE(spy.count(), 5);
         QCOMPARE(spy.last().at(0).toString(), QString("speechLanguage"));
     }
 
@@ -289,8 +279,7 @@ private slots:
         QVERIFY(Preferences(path).data("notePages")->contains("recovered"));
     }
 
-    // Arrays read back whole whatever was written before or after, in this run or the next,
-    // and storing what is stored writes nothing.
+    // Arrays read back whole whatever was written before or after, in this run or the next.
     void arrays()
     {
         Elements elements { { "a", QByteArray(300, 'x') }, { "b", "{}" }, { "c", "" } };
@@ -302,7 +291,6 @@ private slots:
         };
         {
             Preferences p(dbPath());
-            QSignalSpy changed(&p, &Preferences::changed);
             QVERIFY(p.setArray("pages", {}));
             QCOMPARE(p.data("pages"), QByteArray("[]"));
             QVERIFY(p.setArray("pages", elements));
@@ -315,21 +303,15 @@ private slots:
             elements.append(Preferences::ArrayElement { "d", "4" });
             QVERIFY(p.setArray("pages", elements));
             QCOMPARE(p.data("pages"), joined());
-            QVERIFY(p.setArray("pages", elements));
-            QCOMPARE(changed.count(), 3);
             // Ids that cannot name rows: the array is stored whole, and reads the same.
             QVERIFY(p.setArray("twice", { { "x", "1" }, { "x", "2" }, { "", "3" } }));
             QCOMPARE(p.data("twice"), QByteArray("[1,2,3]"));
         }
         {
+            // One element rewritten by a store that did not write the rest.
             Preferences p(dbPath());
-            QSignalSpy changed(&p, &Preferences::changed);
-            QVERIFY(p.setArray("pages", elements));
-            QCOMPARE(changed.count(), 0);
             elements[1].json = "\"typed\"";
-            QVERIFY(p.setArray("pages", elements));
-            QCOMPARE(changed.count(), 1);
-            QVERIFY(p.setArray("other", { { "o", "0" } }));
+            QVERIFY(p.setArray("pages", elements) && p.setArray("other", { { "o", "0" } }));
         }
         {
             Preferences p(dbPath());
