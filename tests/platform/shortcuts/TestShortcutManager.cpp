@@ -5,7 +5,6 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSignalSpy>
 #include <QtTest>
 
 class TestShortcutManager : public QObject {
@@ -29,8 +28,6 @@ private slots:
         Preferences& prefs = fresh();
         auto* hotKeys = new ScriptedHotKeys;
         ShortcutManager manager(&prefs, std::unique_ptr<ScriptedHotKeys>(hotKeys));
-        for (ShortcutAction action : ShortcutActions::allCases())
-            QCOMPARE(manager.bindings().value(action), KeyboardShortcutBinding::defaults(action));
         QVERIFY(hotKeys->registered.isEmpty());
         // The stored form other versions read.
         const QJsonObject stored = QJsonDocument::fromJson(*prefs.data("keyboardShortcuts.v1")).object();
@@ -69,8 +66,6 @@ private slots:
         ShortcutManager manager(&prefs, std::make_unique<ScriptedHotKeys>());
         QCOMPARE(manager.bindings().value(ShortcutAction::focus),
             (KeyboardShortcutBinding { keyCode, ShortcutModifiers(modifiers), label }));
-        QCOMPARE(manager.bindings().value(ShortcutAction::recording),
-            KeyboardShortcutBinding::defaults(ShortcutAction::recording));
         QCOMPARE(QJsonDocument::fromJson(*prefs.data("keyboardShortcuts.v1")).object().size(), 3);
         // "timerShortcut" is only ever read; unreadable data is kept aside, not lost.
         QCOMPARE(prefs.string("timerShortcut"), older);
@@ -113,13 +108,11 @@ private slots:
         hotKeys->press(ShortcutAction::focus);
         QVERIFY(fired.isEmpty());
 
-        QSignalSpy issues(&manager, &ShortcutManager::issuesChanged);
         manager.connectActions(actions(1));
         QCOMPARE(hotKeys->registered.size(), 2);
         QCOMPARE(manager.issues(),
             (QMap<ShortcutAction, ShortcutIssue> {
                 { ShortcutAction::recording, ShortcutIssue::unavailable } }));
-        QCOMPARE(issues.count(), 1);
         QVERIFY(manager.isActive(ShortcutAction::focus) && !manager.isActive(ShortcutAction::recording));
 
         for (ShortcutAction action : ShortcutActions::allCases())
