@@ -48,10 +48,7 @@ signals:
 };
 } // namespace
 
-// The backend's own schedule (on a pinned clock) and its talk with a notification server,
-// on private buses: one that cannot be reached, and a dbus-daemon of the test's own.
-// Showing on a real server (dunst), markup and withdrawing from the screen included, is
-// tested in tests/integration.
+// On private buses and a pinned clock; a real server (dunst) is tested in tests/integration.
 class TestDesktopNotificationBackend : public QObject {
     Q_OBJECT
 
@@ -69,8 +66,7 @@ class TestDesktopNotificationBackend : public QObject {
             QStringLiteral("unix:path=/nonexistent/tandrel-test-bus"), QStringLiteral("unreachable"));
     }
 
-    // A private session bus; with `activatable` it knows how to start a notification
-    // server, which cannot start.
+    // With `activatable`, the bus knows a notification server to start, which cannot start.
     void startBus(bool activatable)
     {
         const QString folder = m_profile.path(QString("bus-%1").arg(++m_connections));
@@ -82,7 +78,8 @@ class TestDesktopNotificationBackend : public QObject {
             QString("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
                     "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
                     "<busconfig><type>session</type><listen>unix:path=%1/socket</listen><auth>EXTERNAL</auth>"
-                    "<servicedir>%1/services</servicedir><policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                    "<servicedir>%1/services</servicedir><policy context=\"default\"><allow "
+                    "send_destination=\"*\" eavesdrop=\"true\"/>"
                     "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n")
                 .arg(folder)
                 .toUtf8());
@@ -98,7 +95,6 @@ class TestDesktopNotificationBackend : public QObject {
         return QDBusConnection::connectToBus(m_address, QString("%1-%2").arg(role).arg(m_connections));
     }
 
-    // A fake server that owns the notification name on the private bus.
     FakeNotificationServer& startServer()
     {
         m_server = std::make_unique<FakeNotificationServer>();
@@ -133,7 +129,7 @@ class TestDesktopNotificationBackend : public QObject {
         b.add({ id, "Task Reminder", body, at }, [](std::optional<QString> error) { QVERIFY(!error); });
     }
 
-    // What the computer does on waking; the due timer does the same once its time comes.
+    // As on waking; the due timer does the same.
     static void wake(DesktopNotificationBackend& backend)
     {
         QVERIFY(QMetaObject::invokeMethod(&backend, "onPrepareForSleep", Q_ARG(bool, false)));
@@ -165,7 +161,6 @@ private slots:
         add(backend, "early", "body", m_now.addSecs(3600));
         add(backend, "middle", "body", m_now.addSecs(5400));
         QCOMPARE(pendingOf(backend), QStringList({ "early", "middle", "late" }));
-        // The same identifier replaces the request.
         add(backend, "early", "body", m_now.addSecs(9000));
         QCOMPARE(pendingOf(backend), QStringList({ "middle", "late", "early" }));
         backend.remove({ "middle", "unknown" });
@@ -189,14 +184,14 @@ private slots:
             gone.access([&](NotificationAccess) { answered = true; });
             gone.pendingIDs([&](QStringList) { answered = true; });
         }
-        QCOMPARE(answer<NotificationAccess>(backend, &DesktopNotificationBackend::access), NotificationAccess::denied);
+        QCOMPARE(answer<NotificationAccess>(backend, &DesktopNotificationBackend::access),
+            NotificationAccess::denied);
         QVERIFY(!answered);
         QCOMPARE(answer<Request>(backend, &DesktopNotificationBackend::requestAccess),
             Request(false, "the desktop notification service cannot be reached"));
     }
 
-    // A bus that can start a server counts as allowed; one that cannot, as denied, and
-    // asking then is no error.
+    // Whether a server can be started decides; asking is no error.
     void aBusWithoutAServer_data()
     {
         QTest::addColumn<bool>("canStart");
@@ -213,8 +208,6 @@ private slots:
         QCOMPARE(answer<Request>(backend, &DesktopNotificationBackend::requestAccess), Request(canStart, {}));
     }
 
-    // Shown at its time and not before, once; kept while no server takes it, and shown when
-    // the server is back.
     void alertsAreShownAtTheirTimeOnce()
     {
         startBus(false);
@@ -235,14 +228,14 @@ private slots:
         QCOMPARE(server.bodies().at(2), QString("B"));
         QCOMPARE(pendingOf(backend), QStringList { "sidebar.task.C" });
 
-        // Refused while C falls due: it waits, and shows once the server comes back.
+        // Refused while C falls due: it waits for the server to come back.
         wake(backend);
         server.refusals = 1;
         m_now = m_now.addSecs(3600);
         wake(backend);
         QTRY_COMPARE(server.refusals, 0);
         QCOMPARE(pendingOf(backend), QStringList { "sidebar.task.C" });
-        // The server that comes back shows bodies as they are.
+        // ... which shows bodies as they are.
         server.capabilities = { "body" };
         QDBusConnection bus = connection("server");
         bus.unregisterService(DesktopNotificationBackend::serviceName);
@@ -253,8 +246,7 @@ private slots:
         QTRY_COMPARE(backend.deliveredIDs(), QStringList { "sidebar.task.C" });
         QVERIFY(pendingOf(backend).isEmpty());
 
-        // Shown again under the same identifier: the notification on screen is replaced.
-        // Closed by the user: no longer delivered.
+        // Shown again: the one on screen is replaced; closed by the user: no longer delivered.
         const uint idOfC = server.nextID;
         add(backend, "sidebar.task.C", "again", m_now);
         QTRY_COMPARE(server.shown.size(), 5);

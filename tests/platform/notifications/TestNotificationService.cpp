@@ -51,8 +51,7 @@ private slots:
     void init() { m_profile = std::make_unique<TemporaryProfile>(); }
     void cleanup() { m_service.reset(), m_profile.reset(); }
 
-    // The timer alert follows the deadline and the phase; a language change renders every
-    // alert again for the same time.
+    // A language change renders every alert again for the same time.
     void timerAlertAndLanguageChange()
     {
         auto& s = service();
@@ -85,9 +84,7 @@ private slots:
         QVERIFY(!s.isSynchronizing() && !s.issue() && m_centre->requestCalls == 0);
     }
 
-    // Asked only when an alert needs it (the timer's or a task's). Declined is no error, only
-    // the sentence, shown only when alerts are wanted and until allowed in the settings; a
-    // failed request changes nothing; either answer is not asked for again.
+    // Asked once, only when an alert needs it; declined shows a sentence while alerts are wanted.
     void askingForPermission_data()
     {
         QTest::addColumn<QString>("language");
@@ -143,9 +140,8 @@ private slots:
         QVERIFY(s.authorization() == NotificationAccess::allowed && !s.issue());
     }
 
-    // Only open reminders in the future are scheduled, in identifier order. Delivered ones
-    // leave with their tasks, reminders or completion; stale requests of ours are withdrawn,
-    // other programs' stay, and an earlier run's timer alert waits until the timer speaks.
+    // Stale requests of ours are withdrawn, other programs' stay; an earlier run's timer alert
+    // waits until the timer speaks.
     void theScheduleFollowsTheTasks()
     {
         auto& s = service();
@@ -178,8 +174,7 @@ private slots:
         QCOMPARE(m_centre->removed.last(), QStringList {});
     }
 
-    // The list changes (a burst of typing) while a pass is out asking: that pass stops
-    // before adding anything more and one more pass covers the newest list.
+    // A burst of typing while a pass is out asking: one more pass covers the newest list.
     void aChangeDuringAPassRestartsIt_data()
     {
         QTest::addColumn<QString>("operation");

@@ -27,9 +27,7 @@ QByteArray readFile(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Run as a separate process (the test's own binary with arguments) so that the durability
-// test can kill it: writes a 2 MB value (round 0) or an array of which one element is then
-// rewritten, as a keystroke does (round 1), says so, and waits to be killed.
+// A process to kill: writes 2 MB (round 0) or an array, then one element again (round 1).
 int writeAndWait(const QString& path, const QString& key, int round)
 {
     Preferences preferences(path);
@@ -160,10 +158,13 @@ private slots:
         Preferences observer(dbPath());
         QSignalSpy spy(&p, &Preferences::changed);
         QList<std::optional<qint64>> seenInside;
-        connect(&p, &Preferences::changed, this, [&](const QString& key) { seenInside << observer.integer(key); });
-        QVERIFY(p.setInteger("focusDuration", 1500) && p.remove("focusDuration") && p.remove("focusDuration"));
+        connect(&p, &Preferences::changed, this,
+            [&](const QString& key) { seenInside << observer.integer(key); });
+        QVERIFY(
+            p.setInteger("focusDuration", 1500) && p.remove("focusDuration") && p.remove("focusDuration"));
         QCOMPARE(seenInside, (QList<std::optional<qint64>> { 1500, std::nullopt }));
-        QVERIFY(p.setString("speechLanguage", "en-US") && p.setString("speechLanguage", std::optional<QString>()));
+        QVERIFY(p.setString("speechLanguage", "en-US")
+            && p.setString("speechLanguage", std::optional<QString>()));
         QVERIFY(!observer.contains("speechLanguage"));
         QCOMPARE(spy.last().at(0).toString(), QString("speechLanguage"));
     }
@@ -194,8 +195,7 @@ private slots:
         }
     }
 
-    // Damaged twice (a bad page; garbage with its log): each time the file and its log are set
-    // aside under a new name, and the store starts empty and works.
+    // A bad page, then garbage with its log: each set aside under a new name.
     void damagedFile()
     {
         QVERIFY(Preferences(dbPath()).setData("tasks", randomBytes(20000, 5)));
@@ -221,8 +221,7 @@ private slots:
         QCOMPARE(readFile(asides[0]), damagedPage);
     }
 
-    // Below a regular file (no folder can be made there, not even by root) or a folder: the
-    // store says why, keeps values for this run, and leaves what is there alone.
+    // Below a file (no folder can be made there, even by root) or a folder: values kept for this run.
     void unusableLocation()
     {
         QVERIFY(writeFile(m_dir->filePath("blocker"), "not a folder"));
@@ -327,8 +326,7 @@ private slots:
         }
     }
 
-    // Earlier versions kept large values as parts (a row listing part ids, kind 5); such a
-    // database opens with the same values, in this run and the next.
+    // Earlier versions kept large values as parts (a row listing part ids, kind 5).
     void valuesKeptAsPartsAreMigrated()
     {
         {

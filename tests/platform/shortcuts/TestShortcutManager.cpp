@@ -73,8 +73,7 @@ private slots:
             QCOMPARE(prefs.data("keyboardShortcuts.v1.unreadable"), stored);
     }
 
-    // Taken as it is, even without the older focus setting: an invalid entry (no Control or
-    // Option) and one that repeats another's keys leave their actions unbound.
+    // An invalid entry (no Control or Option) or a repeated one leaves its action unbound.
     void storedFormIsTakenAsIs()
     {
         Preferences& prefs = fresh();

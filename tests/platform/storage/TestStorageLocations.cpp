@@ -94,8 +94,7 @@ private slots:
         QCOMPARE(m_chooser->titles.mid(2), QStringList({ "选择文件附件存放目录", "选择录音存放目录" }));
         QCOMPARE(storage->recordingDirectories(), QStringList({ chosen, path("app/Recordings") }));
 
-        // Cancelled: nothing changes. Refused: the choice stays and the reason shows until a
-        // good selection.
+        // Cancelled, refused (the choice stays, the reason shows), then a good selection.
         m_chooser->folders = { std::nullopt, path("missing"), chosen };
         storage->select(Kind::recordings);
         QVERIFY(!storage->issue());
@@ -191,7 +190,6 @@ private slots:
                 QString("附件“Notes.txt”的文件名无效。"));
     }
 
-    // One row per way a path is taken or refused.
     void exportDirectory_data()
     {
         QTest::addColumn<QString>("path");
