@@ -139,12 +139,10 @@ private slots:
     void thePanelsCanFollowTheFirstPaint()
     {
         Shell shell("zh-Hans", true);
-        ContentView* window = shell.window();
-        QVERIFY(window->isVisible() && !window->hasPanels());
-        QTRY_VERIFY(window->hasPanels());
-        // Built once, whatever comes later.
-        window->buildPanels();
-        QCOMPARE(window->findChildren<QWidget*>("taskDraftField").size(), 1);
+        QVERIFY(shell.window()->isVisible() && !shell.window()->hasPanels());
+        QTRY_VERIFY(shell.window()->hasPanels());
+        shell.window()->buildPanels(); // built once, whatever comes later
+        QCOMPARE(shell.window()->findChildren<QWidget*>("taskDraftField").size(), 1);
     }
 
     // A start that fails brings the collapsed sidebar forward to show why.

@@ -44,7 +44,8 @@ private slots:
             << "[b|b]{99999999999999999999}{9223372036854775807}";
         QTest::newRow("not placeholders, after surrogate pair")
             << "{} {a} {-1} { 0} {０}📎{0}😀{1}" << QStringList { "x", "y" } << "{} {a} {-1} { 0} {０}📎x😀y";
-        QTest::newRow("leading space kept") << "（提醒：{0}）" << QStringList { "9:00" } << " (Reminder: 9:00)";
+        QTest::newRow("leading space kept")
+            << "（提醒：{0}）" << QStringList { "9:00" } << " (Reminder: 9:00)";
     }
     void render()
     {
@@ -58,7 +59,6 @@ private slots:
     {
         QTest::addColumn<QVariant>("stored");
         QTest::addColumn<AppLanguage::Value>("expected");
-        QTest::newRow("system") << QVariant("system") << AppLanguage::system;
         QTest::newRow("zh-Hans") << QVariant("zh-Hans") << AppLanguage::chinese;
         QTest::newRow("en") << QVariant("en") << AppLanguage::english;
         QTest::newRow("case differs") << QVariant("ZH-hans") << AppLanguage::system;
@@ -101,7 +101,6 @@ private slots:
         QFETCH(QStringList, preferred);
         QFETCH(AppLanguage::Value, expected);
         QFETCH(QString, locale);
-        QCOMPARE(AppLanguage(language).resolved(preferred), expected);
         // Rendering asks for the system's languages at each call.
         PreferredLanguages pinned(preferred);
         QCOMPARE(AppLanguage(language).resolved(), expected);

@@ -75,9 +75,7 @@ class TestDesktopNotificationBackend : public QObject {
             m_profile.writeFile(QString("bus-%1/services/x.service").arg(m_connections),
                 "[D-BUS Service]\nName=org.freedesktop.Notifications\nExec=/bin/false\n");
         const QString config = m_profile.writeFile(QString("bus-%1/bus.conf").arg(m_connections),
-            QString("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
-                    "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                    "<busconfig><type>session</type><listen>unix:path=%1/socket</listen><auth>EXTERNAL</auth>"
+            QString("<busconfig><type>session</type><listen>unix:path=%1/socket</listen><auth>EXTERNAL</auth>"
                     "<servicedir>%1/services</servicedir><policy context=\"default\"><allow "
                     "send_destination=\"*\" eavesdrop=\"true\"/>"
                     "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n")
@@ -138,14 +136,11 @@ class TestDesktopNotificationBackend : public QObject {
 private slots:
     void cleanup()
     {
-        if (m_server) {
+        if (std::exchange(m_server, nullptr))
             QDBusConnection::disconnectFromBus(QString("server-%1").arg(m_connections));
-            m_server.reset();
-        }
-        if (m_daemon) {
-            m_daemon->terminate();
-            QVERIFY(m_daemon->waitForFinished());
-            m_daemon.reset();
+        if (const auto daemon = std::exchange(m_daemon, nullptr)) {
+            daemon->terminate();
+            QVERIFY(daemon->waitForFinished());
         }
     }
 

@@ -363,11 +363,7 @@ private slots:
         QCOMPARE(Preferences::standardDatabasePath(),
             QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
                 + "/Tandrel/preferences.sqlite");
-        {
-            Preferences p(dbPath());
-            Preferences::setStandard(&p);
-            QCOMPARE(Preferences::standard(), &p);
-        }
+        Preferences::setStandard(&*std::make_unique<Preferences>(dbPath()));
         // A destroyed store is never handed out.
         QCOMPARE(Preferences::standard(), nullptr);
     }
