@@ -3,20 +3,18 @@
 #include "platform/preferences/Preferences.h"
 #include "support/TemporaryProfile.h"
 
+#include <QScopeGuard>
 #include <QTest>
 
 Q_DECLARE_METATYPE(AppLanguage::Value)
 
 namespace {
-// Pins the system's preferred languages for the lifetime of the guard.
-class PreferredLanguages {
-public:
-    explicit PreferredLanguages(const QStringList& languages)
-    {
-        AppLanguage::setPreferredLanguagesProvider([languages] { return languages; });
-    }
-    ~PreferredLanguages() { AppLanguage::setPreferredLanguagesProvider({}); }
-};
+// Pins the system's preferred languages until the guard is gone.
+auto preferLanguages(const QStringList& languages)
+{
+    AppLanguage::setPreferredLanguagesProvider([languages] { return languages; });
+    return qScopeGuard([] { AppLanguage::setPreferredLanguagesProvider({}); });
+}
 } // namespace
 
 // Rendering and the language setting. That every text on screen is a key of the table and
@@ -102,7 +100,7 @@ private slots:
         QFETCH(AppLanguage::Value, expected);
         QFETCH(QString, locale);
         // Rendering asks for the system's languages at each call.
-        PreferredLanguages pinned(preferred);
+        const auto pinned = preferLanguages(preferred);
         QCOMPARE(AppLanguage(language).resolved(), expected);
         QCOMPARE(L10n::render("笔记 {0}", { "1" }, language),
             QString(expected == AppLanguage::chinese ? "笔记 1" : "Note 1"));
@@ -113,7 +111,7 @@ private slots:
 
     void trUsesTheStandardStore()
     {
-        PreferredLanguages pinned({ QStringLiteral("zh-Hans-CN") });
+        const auto pinned = preferLanguages({ QStringLiteral("zh-Hans-CN") });
         {
             TemporaryProfile profile("en");
             QCOMPARE(L10n::tr("录音 {0}", { "1" }), QStringLiteral("Recording 1"));

@@ -76,13 +76,10 @@ template <typename T> QVariant orInvalid(const std::optional<T>& value)
 // Same type and same value; doubles bit-exact except that any NaN matches NaN.
 bool identical(const QVariant& a, const QVariant& b)
 {
-    if (a.typeId() != b.typeId())
-        return false;
-    if (a.typeId() == QMetaType::Double) {
-        const double x = a.toDouble(), y = b.toDouble();
-        return (std::isnan(x) && std::isnan(y)) || (x == y && std::signbit(x) == std::signbit(y));
-    }
-    return a == b;
+    const double x = a.toDouble(), y = b.toDouble();
+    if (a.typeId() != QMetaType::Double || b.typeId() != QMetaType::Double)
+        return a.typeId() == b.typeId() && a == b;
+    return (std::isnan(x) && std::isnan(y)) || (x == y && std::signbit(x) == std::signbit(y));
 }
 
 } // namespace
@@ -322,7 +319,6 @@ private slots:
             QVERIFY(p.setArray("pages", elements) && p.remove("pages"));
             QVERIFY(!p.contains("pages"));
             QCOMPARE(p.data("other"), QByteArray("[0]"));
-            QVERIFY(p.remove("other"));
         }
     }
 
