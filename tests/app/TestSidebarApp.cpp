@@ -34,7 +34,6 @@ struct Shell : ShellHarness {
         app->setPanelsAfterFirstPaint(panelsAfterFirstPaint);
         app->start();
     }
-    FakeAudioBackend* microphone() const { return static_cast<FakeAudioBackend*>(audio); }
 };
 
 class TestSidebarApp : public QObject {
@@ -44,16 +43,15 @@ class TestSidebarApp : public QObject {
     static SingleInstance::Role askFromAnotherThread(const QString& folder)
     {
         std::atomic<int> role { -1 };
-        QThread* thread = QThread::create([&] {
+        const std::unique_ptr<QThread> thread(QThread::create([&] {
             SingleInstance later(QStringLiteral("Tandrel"), folder);
             role = int(later.start());
-        });
+        }));
         thread->start();
         // Answering needs this thread's event loop, so it runs while the other one asks.
-        if (!QTest::qWaitFor([thread] { return thread->isFinished(); }, 8000))
+        if (!QTest::qWaitFor([&thread] { return thread->isFinished(); }, 8000))
             qWarning("the other launch did not finish");
         thread->wait();
-        delete thread;
         return SingleInstance::Role(role.load());
     }
 
@@ -156,7 +154,7 @@ private slots:
     {
         QFETCH(bool, starts);
         Shell shell("en");
-        shell.microphone()->recorderStarts = starts;
+        static_cast<FakeAudioBackend*>(shell.audio)->recorderStarts = starts;
         shell.controller()->collapse(SidebarEdge::left);
         shell.hotKeys->press(ShortcutAction::recording);
         RecordingStore* recorder = shell.store()->audio();

@@ -72,7 +72,6 @@ private slots:
                 ? preferences->setBool("interfaceLanguage", true)
                 : preferences->setString("interfaceLanguage", stored.toString()));
         QCOMPARE(AppLanguage::current(preferences), expected);
-        QCOMPARE(AppLanguage::fromRawValue(stored.toString()), expected);
         QCOMPARE(AppLanguage::fromRawValue(AppLanguage(expected).rawValue()), expected);
     }
 

@@ -158,11 +158,10 @@ private slots:
         // An entry without an original path and a lower-case id decode.
         const QString chosen = makeFolder("chosen");
         const QUuid id = Uuid::create();
-        const QString bookmark = QString::fromLatin1(FolderBookmark::create(chosen).value().toBase64());
+        const QByteArray bookmark = FolderBookmark::create(chosen).value().toBase64();
         QVERIFY(prefs()->setData("storageFolders",
-                    QJsonDocument(QJsonArray { QJsonObject { { "id", Uuid::text(id) }, { "kind", "files" },
-                                      { "bookmark", bookmark } } })
-                        .toJson())
+                    "[{\"id\":\"" + Uuid::text(id).toLatin1() + "\",\"kind\":\"files\",\"bookmark\":\""
+                        + bookmark + "\"}]")
             && prefs()->setString("fileFolderID", Uuid::text(id).toLower()));
         auto storage = makeLocations();
         QCOMPARE(storage->directory(Kind::files).value(), chosen);
