@@ -90,8 +90,7 @@ private slots:
         // Another process holds the lock and never listens.
         const int held = ::open(QFile::encodeName(folder.filePath("Tandrel.lock")).constData(),
             O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        QVERIFY(held >= 0);
-        QCOMPARE(::flock(held, LOCK_EX | LOCK_NB), 0);
+        QVERIFY(held >= 0 && ::flock(held, LOCK_EX | LOCK_NB) == 0);
         SingleInstance instance(QStringLiteral("Tandrel"), folder.path());
         instance.setAskDuration(200);
         QCOMPARE(instance.start(), SingleInstance::Role::unreachable);
@@ -104,13 +103,12 @@ private slots:
     void theTrayBringsAClosedWindowBack()
     {
         Shell shell("en");
-        SidebarWindowController* controller = shell.controller();
         QVERIFY(!QApplication::quitOnLastWindowClosed());
         shell.window()->close();
-        QCOMPARE(controller->window(), nullptr);
+        QCOMPARE(shell.controller()->window(), nullptr);
         shell.app->recoveryMenu()->menu()->findChild<QAction*>("showTandrelAction")->trigger();
-        QVERIFY(shell.window()->isVisible() && !controller->isCollapsed());
-        QCOMPARE(controller->window(), shell.window());
+        QVERIFY(shell.window()->isVisible() && !shell.controller()->isCollapsed());
+        QCOMPARE(shell.controller()->window(), shell.window());
         // The focus shortcut acts on the window that came back: it ends typing, toggles the timer.
         shell.window()->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(shell.window()));
@@ -130,7 +128,7 @@ private slots:
         shell.setLanguage("en");
         QCOMPARE(shell.app->recoveryMenu()->menu()->actions().first()->text(), QString("Show Tandrel"));
         QCOMPARE(shell.notifications->calls.size(), calls + 1);
-        QCOMPARE(shell.notifications->calls.last().requestPermission, false);
+        QVERIFY(!shell.notifications->calls.last().requestPermission);
         QVERIFY(shell.controller()->isCollapsed());
     }
 

@@ -17,16 +17,15 @@ auto preferLanguages(const QStringList& languages)
 }
 } // namespace
 
-// Rendering and the language setting. That every text on screen is a key of the table and
-// that English shows no Chinese is the language sweep's job (tests/workspace).
+// Rendering and the language setting; the texts on screen are the language sweep's (tests/workspace).
 class TestL10n : public QObject {
     Q_OBJECT
 
 private slots:
     void supplementIsRendered()
     {
-        const QString key = QStringLiteral("无法打开设置数据库 {0}，本次更改不会被保存。");
-        QCOMPARE(L10n::render(key, { "/p" }, AppLanguage::english),
+        QCOMPARE(L10n::render(QStringLiteral("无法打开设置数据库 {0}，本次更改不会被保存。"), { "/p" },
+                     AppLanguage::english),
             QStringLiteral("Could not open the settings database /p. Changes will not be saved this time."));
     }
 

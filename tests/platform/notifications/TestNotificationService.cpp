@@ -78,7 +78,6 @@ private slots:
                 "Your break is over. Ready for another focus session?", m_now.addSecs(300) }));
         s.setPomodoro(std::nullopt, false);
         QVERIFY(m_centre->removed.last() == QStringList { timerID } && !m_centre->pending.contains(timerID));
-        // Asking was never needed.
         QVERIFY(!s.isSynchronizing() && !s.issue() && m_centre->requestCalls == 0);
     }
 

@@ -354,7 +354,6 @@ private slots:
 
     void standardStore()
     {
-        QCoreApplication::setOrganizationName(QString());
         QCoreApplication::setApplicationName("Tandrel");
         QCOMPARE(Preferences::standardDatabasePath(),
             QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)

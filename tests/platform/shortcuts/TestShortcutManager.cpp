@@ -14,7 +14,6 @@ class TestShortcutManager : public QObject {
 
     Preferences& fresh()
     {
-        m_profile.reset();
         m_profile = std::make_unique<TemporaryProfile>();
         return *m_profile->preferences();
     }

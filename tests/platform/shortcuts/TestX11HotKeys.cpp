@@ -71,9 +71,15 @@ private slots:
         m_backend->onAction = [this](ShortcutAction action) { ++m_fired[action]; };
     }
 
-    // A held key fires once; NumLock does not matter; unregistered keys are free again.
+    // A combination another client holds fails, the others work. A held key fires once;
+    // NumLock does not matter; unregistered keys are free again.
     void firesOncePerPress()
     {
+        QProcess holder;
+        holder.start(QCoreApplication::applicationFilePath(), { "--hold-grab" });
+        QVERIFY(holder.waitForStarted() && holder.waitForReadyRead(10000));
+        QCOMPARE(holder.readLine(), QByteArray("held\n"));
+        QVERIFY(!registerDefault(*m_backend, ShortcutAction::recording));
         QVERIFY(registerDefault(*m_backend, ShortcutAction::focus));
         QVERIFY(registerDefault(*m_backend, ShortcutAction::sidebar));
         QVERIFY(xdotool({ "key", "ctrl+alt+p" }));
@@ -95,25 +101,8 @@ private slots:
         QCOMPARE(m_fired.value(ShortcutAction::focus), 3);
         X11HotKeyBackend other;
         QVERIFY(registerDefault(other, ShortcutAction::focus));
-    }
-
-    void combinationHeldByAnotherClientFails()
-    {
-        QProcess holder;
-        holder.start(QCoreApplication::applicationFilePath(), { "--hold-grab" });
-        QVERIFY(holder.waitForStarted());
-        QVERIFY(holder.waitForReadyRead(10000));
-        QCOMPARE(holder.readLine(), QByteArray("held\n"));
-
-        QVERIFY(!registerDefault(*m_backend, ShortcutAction::recording));
-        QVERIFY(registerDefault(*m_backend, ShortcutAction::focus));
-        QVERIFY(xdotool({ "key", "ctrl+alt+p" }));
-        QTRY_COMPARE(m_fired.value(ShortcutAction::focus), 1);
-        QCOMPARE(m_fired.value(ShortcutAction::recording), 0);
-
         holder.closeWriteChannel();
-        QVERIFY(holder.waitForFinished(10000));
-        QCOMPARE(holder.exitCode(), 0);
+        QVERIFY(holder.waitForFinished(10000) && holder.exitCode() == 0);
     }
 };
 
