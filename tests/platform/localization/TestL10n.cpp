@@ -3,37 +3,29 @@
 #include "platform/preferences/Preferences.h"
 #include "support/TemporaryProfile.h"
 
+#include <QScopeGuard>
 #include <QTest>
 
 Q_DECLARE_METATYPE(AppLanguage::Value)
 
 namespace {
-// Pins the system's preferred languages for the lifetime of the guard.
-class PreferredLanguages {
-public:
-    explicit PreferredLanguages(const QStringList& languages)
-    {
-        AppLanguage::setPreferredLanguagesProvider([languages] { return languages; });
-    }
-    ~PreferredLanguages() { AppLanguage::setPreferredLanguagesProvider({}); }
-};
+// Pins the system's preferred languages until the guard is gone.
+auto preferLanguages(const QStringList& languages)
+{
+    AppLanguage::setPreferredLanguagesProvider([languages] { return languages; });
+    return qScopeGuard([] { AppLanguage::setPreferredLanguagesProvider({}); });
+}
 } // namespace
 
-// Rendering and the language setting. That every text on screen is a key of the table and
-// that English shows no Chinese is the language sweep's job (tests/workspace).
+// Rendering and the language setting; the texts on screen are the language sweep's (tests/workspace).
 class TestL10n : public QObject {
     Q_OBJECT
 
 private slots:
-    void supplementIsDisjointFromTable()
+    void supplementIsRendered()
     {
-        QVERIFY(!L10n::supplement().isEmpty());
-        for (auto it = L10n::supplement().cbegin(); it != L10n::supplement().cend(); ++it) {
-            QVERIFY2(!L10n::english().contains(it.key()), qPrintable(it.key()));
-            QVERIFY(!it.value().isEmpty());
-        }
-        const QString key = QStringLiteral("无法打开设置数据库 {0}，本次更改不会被保存。");
-        QCOMPARE(L10n::render(key, { "/p" }, AppLanguage::english),
+        QCOMPARE(L10n::render(QStringLiteral("无法打开设置数据库 {0}，本次更改不会被保存。"), { "/p" },
+                     AppLanguage::english),
             QStringLiteral("Could not open the settings database /p. Changes will not be saved this time."));
     }
 
@@ -41,37 +33,29 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<AppLanguage::Value>("language");
         QTest::addColumn<QString>("expected");
-        const auto english = AppLanguage::english;
-        QTest::newRow("chinese") << "录音 {0}" << QStringList { "12:30" } << AppLanguage::chinese
-                                 << "录音 12:30";
-        QTest::newRow("english") << "录音 {0}" << QStringList { "12:30" } << english << "Recording 12:30";
         QTest::newRow("non-key, argument not rescanned, missing index stays")
-            << "未知{0}-{1} {2}" << QStringList { "{1}", "b" } << english << "未知{1}-b {2}";
+            << "未知{0}-{1} {2}" << QStringList { "{1}", "b" } << "未知{1}-b {2}";
         QTest::newRow("leading zeros, overflow stays")
             << "[{01}|{001}]{99999999999999999999}{9223372036854775807}" << QStringList { "a", "b" }
-            << english << "[b|b]{99999999999999999999}{9223372036854775807}";
+            << "[b|b]{99999999999999999999}{9223372036854775807}";
         QTest::newRow("not placeholders, after surrogate pair")
-            << "{} {a} {-1} { 0} {０}📎{0}😀{1}" << QStringList { "x", "y" } << english
-            << "{} {a} {-1} { 0} {０}📎x😀y";
+            << "{} {a} {-1} { 0} {０}📎{0}😀{1}" << QStringList { "x", "y" } << "{} {a} {-1} { 0} {０}📎x😀y";
         QTest::newRow("leading space kept")
-            << "（提醒：{0}）" << QStringList { "9:00" } << english << " (Reminder: 9:00)";
+            << "（提醒：{0}）" << QStringList { "9:00" } << " (Reminder: 9:00)";
     }
     void render()
     {
         QFETCH(QString, text);
         QFETCH(QStringList, arguments);
-        QFETCH(AppLanguage::Value, language);
         QFETCH(QString, expected);
-        QCOMPARE(L10n::render(text, arguments, language), expected);
+        QCOMPARE(L10n::render(text, arguments, AppLanguage::english), expected);
     }
 
     void storedSetting_data()
     {
         QTest::addColumn<QVariant>("stored");
         QTest::addColumn<AppLanguage::Value>("expected");
-        QTest::newRow("system") << QVariant("system") << AppLanguage::system;
         QTest::newRow("zh-Hans") << QVariant("zh-Hans") << AppLanguage::chinese;
         QTest::newRow("en") << QVariant("en") << AppLanguage::english;
         QTest::newRow("case differs") << QVariant("ZH-hans") << AppLanguage::system;
@@ -87,9 +71,7 @@ private slots:
                 ? preferences->setBool("interfaceLanguage", true)
                 : preferences->setString("interfaceLanguage", stored.toString()));
         QCOMPARE(AppLanguage::current(preferences), expected);
-        QCOMPARE(AppLanguage::fromRawValue(stored.toString()), expected);
         QCOMPARE(AppLanguage::fromRawValue(AppLanguage(expected).rawValue()), expected);
-        QCOMPARE(AppLanguage::current(nullptr), AppLanguage::system);
     }
 
     void resolvedAndLocale_data()
@@ -115,9 +97,8 @@ private slots:
         QFETCH(QStringList, preferred);
         QFETCH(AppLanguage::Value, expected);
         QFETCH(QString, locale);
-        QCOMPARE(AppLanguage(language).resolved(preferred), expected);
         // Rendering asks for the system's languages at each call.
-        PreferredLanguages pinned(preferred);
+        const auto pinned = preferLanguages(preferred);
         QCOMPARE(AppLanguage(language).resolved(), expected);
         QCOMPARE(L10n::render("笔记 {0}", { "1" }, language),
             QString(expected == AppLanguage::chinese ? "笔记 1" : "Note 1"));
@@ -128,8 +109,7 @@ private slots:
 
     void trUsesTheStandardStore()
     {
-        QCOMPARE(AppLanguage::systemPreferredLanguages(), QLocale::system().uiLanguages());
-        PreferredLanguages pinned({ QStringLiteral("zh-Hans-CN") });
+        const auto pinned = preferLanguages({ QStringLiteral("zh-Hans-CN") });
         {
             TemporaryProfile profile("en");
             QCOMPARE(L10n::tr("录音 {0}", { "1" }), QStringLiteral("Recording 1"));

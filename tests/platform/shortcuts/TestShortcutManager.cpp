@@ -5,7 +5,6 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSignalSpy>
 #include <QtTest>
 
 class TestShortcutManager : public QObject {
@@ -15,31 +14,12 @@ class TestShortcutManager : public QObject {
 
     Preferences& fresh()
     {
-        m_profile.reset();
         m_profile = std::make_unique<TemporaryProfile>();
         return *m_profile->preferences();
     }
 
 private slots:
     void cleanup() { m_profile.reset(); }
-
-    // Nothing is registered before the content shows.
-    void firstStartWritesDefaults()
-    {
-        Preferences& prefs = fresh();
-        auto* hotKeys = new ScriptedHotKeys;
-        ShortcutManager manager(&prefs, std::unique_ptr<ScriptedHotKeys>(hotKeys));
-        for (ShortcutAction action : ShortcutActions::allCases())
-            QCOMPARE(manager.bindings().value(action), KeyboardShortcutBinding::defaults(action));
-        QVERIFY(hotKeys->registered.isEmpty());
-        // The stored form other versions read.
-        const QJsonObject stored = QJsonDocument::fromJson(*prefs.data("keyboardShortcuts.v1")).object();
-        QCOMPARE(stored.size(), 3);
-        QCOMPARE(stored.value("sidebar").toObject().value("keyCode").toInt(), 49);
-        QCOMPARE(stored.value("focus").toObject().value("modifiers").toInt(), 6);
-        m_profile->setLanguage("en");
-        QCOMPARE(manager.displayTitle(ShortcutAction::sidebar), QString::fromUtf8("⌃⌥Space"));
-    }
 
     void olderFocusShortcut_data()
     {
@@ -49,7 +29,6 @@ private slots:
         QTest::addColumn<quint32>("modifiers");
         QTest::addColumn<QString>("label");
         QTest::newRow("commandShiftT") << "commandShiftT" << QByteArray() << 17u << 9u << "T";
-        QTest::newRow("commandShiftP") << "commandShiftP" << QByteArray() << 35u << 9u << "P";
         QTest::newRow("unknown older value") << "controlT" << QByteArray() << 35u << 6u << "P";
         QTest::newRow("undecodable stored form")
             << "commandShiftT" << QByteArray("{not json") << 17u << 9u << "T";
@@ -69,17 +48,18 @@ private slots:
         ShortcutManager manager(&prefs, std::make_unique<ScriptedHotKeys>());
         QCOMPARE(manager.bindings().value(ShortcutAction::focus),
             (KeyboardShortcutBinding { keyCode, ShortcutModifiers(modifiers), label }));
-        QCOMPARE(manager.bindings().value(ShortcutAction::recording),
-            KeyboardShortcutBinding::defaults(ShortcutAction::recording));
-        QCOMPARE(QJsonDocument::fromJson(*prefs.data("keyboardShortcuts.v1")).object().size(), 3);
+        // The stored form other versions read.
+        const QJsonObject written = QJsonDocument::fromJson(*prefs.data("keyboardShortcuts.v1")).object();
+        const QJsonObject focus = written.value("focus").toObject();
+        QCOMPARE(std::tuple(written.size(), focus.value("keyCode").toInt(), focus.value("modifiers").toInt()),
+            std::tuple(qsizetype(3), int(keyCode), int(modifiers)));
         // "timerShortcut" is only ever read; unreadable data is kept aside, not lost.
         QCOMPARE(prefs.string("timerShortcut"), older);
         if (!stored.isEmpty())
             QCOMPARE(prefs.data("keyboardShortcuts.v1.unreadable"), stored);
     }
 
-    // Taken as it is, even without the older focus setting: an invalid entry (no Control or
-    // Option) and one that repeats another's keys leave their actions unbound.
+    // An invalid entry (no Control or Option) or a repeated one leaves its action unbound.
     void storedFormIsTakenAsIs()
     {
         Preferences& prefs = fresh();
@@ -110,16 +90,15 @@ private slots:
             return map;
         };
 
+        // Nothing is registered before the content shows.
         hotKeys->press(ShortcutAction::focus);
-        QVERIFY(fired.isEmpty());
+        QVERIFY(fired.isEmpty() && hotKeys->registered.isEmpty());
 
-        QSignalSpy issues(&manager, &ShortcutManager::issuesChanged);
         manager.connectActions(actions(1));
         QCOMPARE(hotKeys->registered.size(), 2);
         QCOMPARE(manager.issues(),
             (QMap<ShortcutAction, ShortcutIssue> {
                 { ShortcutAction::recording, ShortcutIssue::unavailable } }));
-        QCOMPARE(issues.count(), 1);
         QVERIFY(manager.isActive(ShortcutAction::focus) && !manager.isActive(ShortcutAction::recording));
 
         for (ShortcutAction action : ShortcutActions::allCases())
