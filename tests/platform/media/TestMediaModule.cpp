@@ -21,9 +21,7 @@ private slots:
     void loadedAndMissingPlugin()
     {
         QString error;
-        MediaPlugin* media = MediaModule::plugin(&error);
-        QVERIFY2(media, qPrintable(error));
-        QCOMPARE(media->whisperLanguage("zh-CN"), QStringLiteral("zh"));
+        QVERIFY2(MediaModule::plugin(&error), qPrintable(error));
         const QString missing = m_profile.path("missing.m4a");
         const Result<AudioPlayer*> player = SystemAudioBackend().createPlayer(missing);
         QVERIFY(!player.ok());

@@ -93,17 +93,13 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("installedAs"); // empty: refused
-        using Kind = WhisperModels::FileKind;
-        QTest::newRow("multilingual") << modelHeader(51865) << "ggml-small.bin" << int(Kind::multilingualModel)
-                                      << "ggml-small.bin";
-        QTest::newRow("quantized, odd name") << modelHeader(51865, 2008) << "my whisper model.dat"
-                                             << int(Kind::multilingualModel) << "ggml-custom.bin";
-        QTest::newRow("English only") << modelHeader(51864) << "ggml-base.en.bin" << int(Kind::englishOnlyModel) << "";
-        QTest::newRow("32-bit weights") << modelHeader(51865, 0) << "ggml-f32.bin" << int(Kind::unsupportedModel) << "";
-        QTest::newRow("other magic") << QByteArray(48, 'x') << "ggml-x.bin" << int(Kind::notAModel) << "";
-        QTest::newRow("absent") << QByteArray() << "ggml-gone.bin" << int(Kind::unreadable) << "";
+        QTest::newRow("multilingual") << modelHeader(51865) << "ggml-small.bin" << "ggml-small.bin";
+        QTest::newRow("quantized, odd name") << modelHeader(51865, 2008) << "my whisper model.dat" << "ggml-custom.bin";
+        QTest::newRow("English only") << modelHeader(51864) << "ggml-base.en.bin" << "";
+        QTest::newRow("32-bit weights") << modelHeader(51865, 0) << "ggml-f32.bin" << "";
+        QTest::newRow("other magic") << QByteArray(48, 'x') << "ggml-x.bin" << "";
+        QTest::newRow("absent") << QByteArray() << "ggml-gone.bin" << "";
     }
     void installFromFile()
     {
@@ -112,7 +108,6 @@ private slots:
         QFETCH(QString, installedAs);
         const QString source = m_profile.path(name);
         QVERIFY(bytes.isEmpty() || !m_profile.writeFile(name, bytes).isEmpty());
-        QTEST(int(WhisperModels::inspect(source)), "kind");
         ModelManager manager(options());
         QList<ModelManager::State> states;
         connect(&manager, &ModelManager::stateChanged, this, [&] { states << manager.state(); });
@@ -148,8 +143,6 @@ private slots:
         ModelManager manager(options());
         QVERIFY(!manager.installationRequested());
         QCOMPARE(manager.installedModelPath(), m_folder + "/ggml-base.bin");
-        manager.download("unknown"); // no job at all
-        QCOMPARE(manager.state(), ModelManager::State::idle);
     }
 
     // Fresh, or continuing from a part file left by an interrupted, cancelled or abandoned
@@ -215,7 +208,6 @@ private slots:
         }
         const QByteArray before = readAll(partPath());
         QVERIFY(!QFile::exists(finalPath()) && before.isEmpty() != resumes);
-        QVERIFY(part == "stray" || before == m_content.left(before.size()));
         m_server->ignoreRange = part == "stray";
         m_server->ranges.clear();
         QList<ModelManager::State> states;

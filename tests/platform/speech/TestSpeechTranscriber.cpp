@@ -98,7 +98,7 @@ private slots:
     }
     void init() { m_parts.script = nullptr; }
 
-    void readableErrorAndAudioContext()
+    void readableErrors()
     {
         QCOMPARE(SpeechTranscriber::readableError(SpeechEngineError { "kLSRErrorDomain", 201, "own" }),
             "System Dictation is disabled. Enable it in Keyboard settings, then retry.（kLSRErrorDomain · 201）");
@@ -106,11 +106,6 @@ private slots:
         QCOMPARE(SpeechTranscriber::readableError(SpeechEngineError { "OtherDomain", 1107, "无法读取录音文件。" }),
             "The recording file could not be read.（OtherDomain · 1107）");
         QCOMPARE(SpeechTranscriber::readableError(StorageError {}), "Transcription Failed");
-        // 20 ms per encoder position; short recordings use only what they fill, plus a margin;
-        // near or beyond the 30 s window, the whole window.
-        QCOMPARE(SpeechEngines::audioContextFor(16000 * 10, 1500), 564);
-        QCOMPARE(SpeechEngines::audioContextFor(0, 1500), 256);
-        QCOMPARE(SpeechEngines::audioContextFor(16000 * 29, 1500), 0);
     }
 
     // The one real recognition here (pocketsphinx's is the end-to-end test's): whisper with
