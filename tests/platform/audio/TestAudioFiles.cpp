@@ -120,8 +120,7 @@ private slots:
         const auto pcm = decodeAll(path);
         QVERIFY(pcm && ToneAnalysis::samples(*pcm).size() >= size_t(AacFileWriter::sampleRate / 2));
 
-        // The threads that write and read report what failed; the sentence is made on the
-        // main thread, in the language of the moment.
+        // Writer and reader report what failed; the sentence is made later, in the language of then.
         const QString unwritable = m_profile->path("missing/folder/x.m4a");
         const auto writeFailure = writer.open(unwritable);
         QCOMPARE(writeFailure, (AudioFileError { AudioFileError::Kind::cannotCreate, unwritable }));

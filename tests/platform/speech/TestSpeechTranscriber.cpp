@@ -39,8 +39,7 @@ std::shared_ptr<Delivery> start(TranscriptionProviding& transcriber, const QStri
 
 using Script = std::function<SpeechOutcome(const SpeechRequest&)>;
 
-// The plugin's parts: the real engines (kept hold of to count model loads), or a recognizer
-// that runs the test's script on the worker.
+// The real engines (kept hold of to count model loads), or a recognizer running the test's script.
 struct Parts : MediaParts {
     struct Scripted : SpeechRecognizer {
         explicit Scripted(Script script) : script(std::move(script)) { }
@@ -108,8 +107,7 @@ private slots:
         QCOMPARE(SpeechTranscriber::readableError(StorageError {}), "Transcription Failed");
     }
 
-    // The one real recognition here (pocketsphinx's is the end-to-end test's): whisper with
-    // the generated model, which writes its script (" w1000 w1001 ..."), trimmed.
+    // The one real recognition here: the generated whisper model writes " w1000 w1001 ...", trimmed.
     void whisperTranscribesAndKeepsItsModel()
     {
         auto transcriber = std::make_unique<SpeechTranscriber>(options(true));
@@ -121,8 +119,7 @@ private slots:
             QVERIFY(delivery->onMainThread && !transcriber->isRunning());
         }
         QCOMPARE(std::tuple(m_parts.created->whisperLoads(), m_parts.created->pocketsphinxLoads()), std::tuple(1, 0));
-        // Destroyed while running, it stops the recognition and waits for it; whatever it had
-        // posted goes with the object.
+        // Destroyed while running, it stops and waits for the recognition; its posted answer goes too.
         auto delivery = start(*transcriber, m_goForward, "zh-CN");
         QVERIFY(transcriber->isRunning());
         transcriber.reset();
@@ -130,8 +127,7 @@ private slots:
         QCOMPARE(delivery->calls, 0);
     }
 
-    // Which engine gets the recording and what becomes of its answer (scripted), and the real
-    // engines' failures before any recognition (no script). The audio stays as it was.
+    // Which engine gets the recording and what becomes of its answer; the audio stays as it was.
     void answers_data()
     {
         QTest::addColumn<bool>("whisper");
@@ -146,7 +142,6 @@ private slots:
         QTest::newRow("pocketsphinx") << false << "en_US" << speech << "go" << "en-US" << "go";
         QTest::newRow("unknown to whisper") << true << "ga-IE" << speech << "go" << "ga-IE" << "go";
         QTest::newRow("no model for en-GB") << false << "en-GB" << speech << "go" << "" << unsupported;
-        QTest::newRow("only in large-v3") << true << "yue-HK" << speech << "go" << "" << unsupported;
         QTest::newRow("a language name is no code") << true << "english" << speech << "go" << "" << unsupported;
         QTest::newRow("whisper hears nothing")
             << true << "EN_us" << speech << " " << "en" << "No speech detected. Your audio was kept.";

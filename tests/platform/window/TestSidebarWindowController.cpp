@@ -5,7 +5,6 @@
 #include "support/TemporaryProfile.h"
 
 #include <QScreen>
-#include <QSignalSpy>
 #include <QtTest>
 
 namespace {
@@ -13,8 +12,7 @@ QRectF frameOf(const QWidget* window) { return ScreenCoordinates::toSidebar(wind
 QRectF visible() { return ScreenCoordinates::visibleFrame(QGuiApplication::primaryScreen()); }
 } // namespace
 
-// The docking controller with a plain window and a plain tab window, on the offscreen
-// platform; the desktop is a double, the delays are run by the test.
+// Plain window and tab on the offscreen platform; the desktop is a double, the test runs the delays.
 struct Session : TemporaryProfile {
     QWidget window;
     QWidget tab { nullptr, Qt::Tool | Qt::FramelessWindowHint };
@@ -180,9 +178,8 @@ private slots:
         QVERIFY(!s.controller->isCollapsed() && s.window.isVisible());
     }
 
-    // Animated or not: hidden and opaque again once collapsed; expanding during the collapse
-    // comes back after it; undocking slides the window 48 points out from its edge, open or
-    // collapsed.
+    // Animated or not: hidden and opaque again once collapsed; expanding during the collapse comes
+    // back after it; undocking slides the window 48 points out from its edge, open or collapsed.
     void collapseExpandAndUndock_data()
     {
         QTest::addColumn<bool>("reduceMotion"); // animated: right edge, undocked while collapsed
@@ -243,8 +240,7 @@ private slots:
         QVERIFY(!s.controller->isCollapsed() && s.window.isVisible());
         s.window.close();
         QCOMPARE(std::tuple(s.controller->window(), s.controller->dockedEdge()), std::tuple(nullptr, std::nullopt));
-        // No longer kept on top or on every desktop (the real window manager's view of both
-        // is the desktop test's).
+        // No longer kept on top or on every desktop (the window manager's view is the desktop test's).
         QVERIFY(!s.window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QVERIFY(!s.system->onAllDesktops.value(&s.window));
         s.controller->showWindow();
