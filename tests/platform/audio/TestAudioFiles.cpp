@@ -75,7 +75,6 @@ private slots:
         AacFileWriter writer;
         QCOMPARE(writer.open(path), std::nullopt);
         QVERIFY(writeInPieces(writer, tone(frequency, seconds)));
-        QCOMPARE(writer.samplesWritten(), qint64(seconds * AacFileWriter::sampleRate));
         QVERIFY(writer.finish() && !writer.isOpen());
 
         // What the file says about itself, read by FFmpeg directly.

@@ -105,18 +105,15 @@ private slots:
         const QString source = m_profile.path(name);
         QVERIFY(bytes.isEmpty() || !m_profile.writeFile(name, bytes).isEmpty());
         ModelManager manager(options());
-        QList<ModelManager::State> states;
-        connect(&manager, &ModelManager::stateChanged, this, [&] { states << manager.state(); });
         manager.installFromFile(source);
+        QTRY_VERIFY_WITH_TIMEOUT(manager.state() == ModelManager::State::idle, generous);
         if (installedAs.isEmpty()) {
             QCOMPARE(manager.message(),
                 bytes.isEmpty() ? QStringLiteral("Could not read the file “%1”.").arg(source)
                                 : QStringLiteral("The chosen file is not a multilingual whisper model in ggml format."));
-            QVERIFY(states.isEmpty() && manager.installationRequested() && QDir(m_folder).isEmpty());
+            QVERIFY(manager.installationRequested() && QDir(m_folder).isEmpty());
             return;
         }
-        using State = ModelManager::State;
-        QTRY_COMPARE_WITH_TIMEOUT(states, (QList { State::installing, State::idle }), generous);
         QCOMPARE(manager.installedModelPath(), m_folder + "/" + installedAs);
         QCOMPARE(readAll(manager.installedModelPath()), bytes);
         QCOMPARE(readAll(source), bytes); // copied, not moved
@@ -206,7 +203,6 @@ private slots:
         QCOMPARE(manager->message(), message);
         QCOMPARE(std::tuple(manager->installationRequested(), QFile::exists(finalPath()), QFile::exists(partPath())),
             std::tuple(!message.isEmpty(), message.isEmpty(), false));
-        QCOMPARE(manager->progress(), 0.0);
         QCOMPARE(m_server->ranges.isEmpty(), setup.contains("://"));
         if (!message.isEmpty())
             return;
