@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QRegularExpression>
-#include <QSignalSpy>
 #include <QTimeZone>
 #include <QtTest>
 
@@ -19,7 +18,6 @@ class TestRecordingStore : public QObject {
 
     QString folder() const { return m_profile->path("Recordings"); }
 
-    // Without a fixed folder the store asks its folder provider.
     std::unique_ptr<RecordingStore> makeStore(bool fixedFolder = true)
     {
         m_backend = new FakeAudioBackend;

@@ -4,7 +4,6 @@
 #include "platform/speech/SpeechTranscriber.h"
 #include "support/TemporaryProfile.h"
 
-#include <QSignalSpy>
 #include <QTest>
 
 #include <optional>
@@ -32,7 +31,6 @@ private slots:
         QCOMPARE(failureOf(SystemAudioBackend().createPlayer(missing)),
             QStringLiteral("Could not read the audio file “%1”.").arg(missing));
 
-        // Without the plugin.
         const QString sentence = QStringLiteral(
             "Tandrel’s audio and network part could not be loaded (libtandrel_media.so). Reinstall Tandrel.");
         MediaModule::setSearchFolders({ m_profile.path() });
@@ -42,14 +40,12 @@ private slots:
         WhisperModel model { "test", "ggml-test.bin", QUrl("https://127.0.0.1/ggml-test.bin"), 1, {}, "00" };
         ModelManager models({ m_profile.path("models"), { model }, {} });
         models.download("test");
-        QCOMPARE(std::tuple(models.message(), models.state()),
-            std::tuple(sentence, ModelManager::State::idle));
+        QCOMPARE(models.message(), sentence);
 
         SpeechTranscriber transcriber;
         std::optional<Result<QString>> result;
         transcriber.transcribe(m_profile.path("note.m4a"), "en-US", [&](Result<QString> r) { result = r; });
-        QTRY_VERIFY(result.has_value());
-        QCOMPARE(failureOf(*result), sentence);
+        QTRY_COMPARE(result ? failureOf(*result) : QString(), sentence);
     }
 };
 

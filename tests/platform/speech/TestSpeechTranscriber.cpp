@@ -19,7 +19,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// What a completion received; `calls` counts how often it was called.
 struct Delivery {
     int calls = 0;
     QString text, error;

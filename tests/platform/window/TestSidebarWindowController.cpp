@@ -19,11 +19,9 @@ struct Session : TemporaryProfile {
     FakeWindowSystem* system = new FakeWindowSystem;
     std::unique_ptr<SidebarWindowController> controller; // let go of before the windows
 
-    explicit Session(bool reduceMotion = true, const std::function<void(Preferences*)>& prepare = {})
+    explicit Session(bool reduceMotion = true)
         : TemporaryProfile(QStringLiteral("en"))
     {
-        if (prepare)
-            prepare(preferences());
         system->reduce = reduceMotion;
         controller = std::make_unique<SidebarWindowController>(
             preferences(), std::unique_ptr<SidebarWindowSystem>(system));
@@ -71,18 +69,18 @@ private slots:
     {
         QFETCH(QString, key);
         QFETCH(QVariant, value);
-        Session s(true, [&](Preferences* prefs) {
-            QVERIFY(value.typeId() == QMetaType::Bool ? prefs->setBool(key, value.toBool())
-                                                      : prefs->setInteger(key, value.toInt()));
-        });
-        QTEST(s.controller->isPinned(), "pinned");
-        QTEST(s.controller->autoCollapse(), "autoCollapse");
-        s.controller->setPinned(!s.controller->isPinned());
-        s.controller->setAutoCollapse(!s.controller->autoCollapse());
-        const Preferences* prefs = s.preferences();
+        TemporaryProfile profile(QStringLiteral("en"));
+        Preferences* prefs = profile.preferences();
+        QVERIFY(value.typeId() == QMetaType::Bool ? prefs->setBool(key, value.toBool())
+                                                  : prefs->setInteger(key, value.toInt()));
+        SidebarWindowController controller(prefs, std::make_unique<FakeWindowSystem>());
+        QTEST(controller.isPinned(), "pinned");
+        QTEST(controller.autoCollapse(), "autoCollapse");
+        controller.setPinned(!controller.isPinned());
+        controller.setAutoCollapse(!controller.autoCollapse());
         QCOMPARE(std::tuple(prefs->boolValue("sidebarWindowPinned"), prefs->kind("sidebarAutoCollapse"),
                      prefs->boolValue("sidebarAutoCollapse")),
-            std::tuple(s.controller->isPinned(), Preferences::Kind::Bool, s.controller->autoCollapse()));
+            std::tuple(controller.isPinned(), Preferences::Kind::Bool, controller.autoCollapse()));
     }
 
     void dropNearAnEdge_data()
@@ -112,11 +110,10 @@ private slots:
         s.dragEnds();
         QCOMPARE(s.controller->dockedEdgeRawValue(), edge);
         QVERIFY(!s.controller->isCollapsed() && s.window.isVisible());
-        const QRectF frame = frameOf(&s.window);
         if (edge == "left")
-            QCOMPARE(frame.x(), visible().x());
+            QCOMPARE(frameOf(&s.window).x(), visible().x());
         else if (edge == "right")
-            QCOMPARE(frame.right(), visible().right());
+            QCOMPARE(frameOf(&s.window).right(), visible().right());
         else
             QCOMPARE(s.window.frameGeometry().x(), dropX);
     }
@@ -137,8 +134,7 @@ private slots:
         s.system->buttonHeld = true;
         s.userMove(10);
         s.dragEnds();
-        QVERIFY(s.job("moveDebounce")->isPending());
-        QCOMPARE(s.controller->dockedEdgeRawValue(), QString("right"));
+        QVERIFY(s.job("moveDebounce")->isPending() && s.controller->dockedEdgeRawValue() == "right");
         s.system->buttonHeld = false;
         s.job("moveDebounce")->fire();
         QCOMPARE(s.controller->dockedEdgeRawValue(), QString("left"));
