@@ -4,14 +4,19 @@
 #include "platform/speech/SpeechTranscriber.h"
 #include "support/TemporaryProfile.h"
 
-#include <QSignalSpy>
 #include <QTest>
 
 #include <optional>
 
-// The program's side of the media plugin: it is found where the build wrote it, speaks the
-// program's language, and its absence ends recording, downloads and transcription with
-// one sentence.
+namespace {
+template <typename T> QString failureOf(const Result<T>& result)
+{
+    return result.ok() ? QString() : result.error().text();
+}
+} // namespace
+
+// The media plugin is found where the build wrote it; without it, recording, downloads and
+// transcription end with one sentence.
 class TestMediaModule : public QObject {
     Q_OBJECT
 
@@ -21,36 +26,26 @@ private slots:
     void loadedAndMissingPlugin()
     {
         QString error;
-        MediaPlugin* media = MediaModule::plugin(&error);
-        QVERIFY2(media, qPrintable(error));
-        QCOMPARE(media->whisperLanguage("zh-CN"), QStringLiteral("zh"));
+        QVERIFY2(MediaModule::plugin(&error), qPrintable(error));
         const QString missing = m_profile.path("missing.m4a");
-        const Result<AudioPlayer*> player = SystemAudioBackend().createPlayer(missing);
-        QVERIFY(!player.ok());
-        QCOMPARE(player.error().text(), QStringLiteral("Could not read the audio file “%1”.").arg(missing));
+        QCOMPARE(failureOf(SystemAudioBackend().createPlayer(missing)),
+            QStringLiteral("Could not read the audio file “%1”.").arg(missing));
 
-        // Without the plugin.
         const QString sentence = QStringLiteral(
             "Tandrel’s audio and network part could not be loaded (libtandrel_media.so). Reinstall Tandrel.");
         MediaModule::setSearchFolders({ m_profile.path() });
 
-        SystemAudioBackend backend;
-        QCOMPARE(backend.microphoneAuthorization(), MicrophoneAuthorization::authorized);
-        const Result<AudioRecorder*> recorder = backend.createRecorder(m_profile.path("note.m4a"));
-        QVERIFY(!recorder.ok());
-        QCOMPARE(recorder.error().text(), sentence);
+        QCOMPARE(failureOf(SystemAudioBackend().createRecorder(m_profile.path("note.m4a"))), sentence);
 
         WhisperModel model { "test", "ggml-test.bin", QUrl("https://127.0.0.1/ggml-test.bin"), 1, {}, "00" };
         ModelManager models({ m_profile.path("models"), { model }, {} });
         models.download("test");
         QCOMPARE(models.message(), sentence);
-        QCOMPARE(models.state(), ModelManager::State::idle);
 
         SpeechTranscriber transcriber;
         std::optional<Result<QString>> result;
         transcriber.transcribe(m_profile.path("note.m4a"), "en-US", [&](Result<QString> r) { result = r; });
-        QTRY_VERIFY(result.has_value());
-        QCOMPARE(result->error().text(), sentence);
+        QTRY_COMPARE(result ? failureOf(*result) : QString(), sentence);
     }
 };
 
