@@ -3,6 +3,7 @@
 #include "workspace/ContentView.h"
 #include "features/settings/SettingsView.h"
 
+#include <QComboBox>
 #include <QDirIterator>
 #include <QLabel>
 #include <QLineEdit>
@@ -78,6 +79,14 @@ private slots:
         QCOMPARE(h.store->storage()->recordingExportPath(), QString("Audio"));
         h.store->storage()->setAttachmentExportPath("Files");
         QCOMPARE(sheet->findChild<QLineEdit*>("attachmentExportPathField")->text(), QString("Files"));
+        // And where new recordings and dropped files go.
+        auto* drops = sheet->findChild<QComboBox*>("fileDropDestinationPicker");
+        QCOMPARE(drops->currentText(), QString("New Note"));
+        drops->setCurrentIndex(drops->findText("Current Note"));
+        emit drops->activated(drops->currentIndex());
+        QCOMPARE(h.store->fileDropNoteDestination(), NoteDestination::currentNote);
+        h.store->setRecordingNoteDestination(NoteDestination::newNote);
+        QCOMPARE(sheet->findChild<QComboBox*>("recordingDestinationPicker")->currentText(), QString("New Note"));
     }
 
     // Through the window's controls: the tasks and a note, twice, then one of its recordings, twice.

@@ -5,6 +5,7 @@
 #include "platform/storage/StorageLocations.h"
 #include "workspace/WorkspaceStore.h"
 
+#include <QComboBox>
 #include <QEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -68,6 +69,30 @@ SettingsView::SettingsView(WorkspaceStore* store, QWidget* parent)
     connect(m_enable, &QPushButton::clicked, this, [this] { m_store->notifications()->synchronize(true); });
     layout->addWidget(m_enable, 0, Qt::AlignLeft);
 
+    m_destinationHeading = heading(this);
+    layout->addWidget(m_destinationHeading);
+    auto* destinations = new QFormLayout;
+    const auto destinationPicker = [this, destinations](QLabel*& name, QComboBox*& picker, const char* objectName,
+                                       void (WorkspaceStore::*set)(NoteDestination)) {
+        name = new QLabel(this);
+        picker = new QComboBox(this);
+        picker->setObjectName(QLatin1String(objectName));
+        name->setBuddy(picker);
+        for (NoteDestination destination : NoteDestinations::allCases())
+            picker->addItem(QString(), QVariant::fromValue(int(destination)));
+        QComboBox* box = picker;
+        connect(picker, &QComboBox::activated, this,
+            [this, box, set] { (m_store->*set)(NoteDestination(box->currentData().toInt())); });
+        destinations->addRow(name, picker);
+    };
+    destinationPicker(m_afterRecordingName, m_afterRecording, "recordingDestinationPicker",
+        &WorkspaceStore::setRecordingNoteDestination);
+    destinationPicker(m_droppedFilesName, m_droppedFiles, "fileDropDestinationPicker",
+        &WorkspaceStore::setFileDropNoteDestination);
+    layout->addLayout(destinations);
+    m_destinationExplanation = footnote(this);
+    layout->addWidget(m_destinationExplanation);
+
     auto* vaultHeading = heading(this);
     vaultHeading->setText(QStringLiteral("Obsidian"));
     layout->addWidget(vaultHeading);
@@ -111,6 +136,8 @@ SettingsView::SettingsView(WorkspaceStore* store, QWidget* parent)
     connect(service, &NotificationService::authorizationChanged, this, &SettingsView::refresh);
     connect(service, &NotificationService::issueChanged, this, &SettingsView::refresh);
     connect(m_store, &WorkspaceStore::vaultPathChanged, this, &SettingsView::refresh);
+    connect(m_store, &WorkspaceStore::recordingNoteDestinationChanged, this, &SettingsView::refresh);
+    connect(m_store, &WorkspaceStore::fileDropNoteDestinationChanged, this, &SettingsView::refresh);
     connect(storage, &StorageLocations::attachmentExportPathChanged, this, &SettingsView::refresh);
     connect(storage, &StorageLocations::recordingExportPathChanged, this, &SettingsView::refresh);
     retranslate();
@@ -126,6 +153,19 @@ void SettingsView::retranslate()
     m_notificationsHeading->setText(L10n::tr("通知提醒"));
     m_statusName->setText(L10n::tr("通知状态"));
     m_enable->setText(L10n::tr("启用通知"));
+    m_destinationHeading->setText(L10n::tr("笔记保存方式"));
+    m_afterRecordingName->setText(L10n::tr("录音完成后"));
+    m_afterRecording->setAccessibleName(L10n::tr("录音完成后"));
+    m_droppedFilesName->setText(L10n::tr("拖入文件时"));
+    m_droppedFiles->setAccessibleName(L10n::tr("拖入文件时"));
+    for (QComboBox* picker : { m_afterRecording, m_droppedFiles }) {
+        for (int i = 0; i < picker->count(); ++i) {
+            const bool current = NoteDestination(picker->itemData(i).toInt()) == NoteDestination::currentNote;
+            picker->setItemText(i, current ? L10n::tr("当前笔记") : L10n::tr("新笔记"));
+        }
+    }
+    m_destinationExplanation->setText(L10n::tr(
+        "选择当前笔记会追加附件；选择新笔记会新建并切换。同次拖入的多个文件保存在同一页，录音转写始终追加到录音所在笔记。"));
     m_vaultName->setText(L10n::tr("仓库位置"));
     m_chooseVault->setText(L10n::tr("选择文件夹…"));
     m_chooseVault->setAccessibleName(L10n::tr("仓库位置") + QStringLiteral(": ") + L10n::tr("选择文件夹…"));
@@ -146,6 +186,8 @@ void SettingsView::refresh()
     m_status->setText(allowed ? L10n::tr("已允许") : L10n::tr("尚未允许"));
     m_issue->setText(service->issueText());
     m_issue->setVisible(!service->issueText().isEmpty());
+    m_afterRecording->setCurrentIndex(m_afterRecording->findData(int(m_store->recordingNoteDestination())));
+    m_droppedFiles->setCurrentIndex(m_droppedFiles->findData(int(m_store->fileDropNoteDestination())));
     m_vaultPath->setText(m_store->vaultPath().value_or(QString()));
     m_vaultPath->setAccessibleName(L10n::tr("仓库位置"));
     StorageLocations* storage = m_store->storage();

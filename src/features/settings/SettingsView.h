@@ -2,13 +2,14 @@
 
 #include <QDialog>
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class WorkspaceStore;
 
-// The settings sheet: notification permission and the Obsidian vault with its attachment
-// folders. Edits go straight to the store and its services; the sheet holds no state.
+// The settings sheet: notification permission, where new recordings and dropped files go,
+// and the Obsidian vault with its attachment folders. Edits go straight to the store and its services; the sheet holds no state.
 class SettingsView : public QDialog {
     Q_OBJECT
 public:
@@ -29,6 +30,12 @@ private:
     QLabel* m_status = nullptr;
     QLabel* m_issue = nullptr;
     QPushButton* m_enable = nullptr;
+    QLabel* m_destinationHeading = nullptr;
+    QLabel* m_afterRecordingName = nullptr;
+    QComboBox* m_afterRecording = nullptr;
+    QLabel* m_droppedFilesName = nullptr;
+    QComboBox* m_droppedFiles = nullptr;
+    QLabel* m_destinationExplanation = nullptr;
     QLabel* m_vaultName = nullptr;
     QLabel* m_vaultPath = nullptr;
     QPushButton* m_chooseVault = nullptr;
