@@ -72,23 +72,23 @@ SettingsView::SettingsView(WorkspaceStore* store, QWidget* parent)
     m_destinationHeading = heading(this);
     layout->addWidget(m_destinationHeading);
     auto* destinations = new QFormLayout;
-    const auto destinationPicker = [this, destinations](QLabel*& name, QComboBox*& picker, const char* objectName,
-                                       void (WorkspaceStore::*set)(NoteDestination)) {
+    const auto destinationPicker = [this, destinations](QLabel*& name, QComboBox*& picker, const char* objectName) {
         name = new QLabel(this);
         picker = new QComboBox(this);
         picker->setObjectName(QLatin1String(objectName));
         name->setBuddy(picker);
         for (NoteDestination destination : NoteDestinations::allCases())
             picker->addItem(QString(), QVariant::fromValue(int(destination)));
-        QComboBox* box = picker;
-        connect(picker, &QComboBox::activated, this,
-            [this, box, set] { (m_store->*set)(NoteDestination(box->currentData().toInt())); });
         destinations->addRow(name, picker);
     };
-    destinationPicker(m_afterRecordingName, m_afterRecording, "recordingDestinationPicker",
-        &WorkspaceStore::setRecordingNoteDestination);
-    destinationPicker(m_droppedFilesName, m_droppedFiles, "fileDropDestinationPicker",
-        &WorkspaceStore::setFileDropNoteDestination);
+    destinationPicker(m_afterRecordingName, m_afterRecording, "recordingDestinationPicker");
+    destinationPicker(m_droppedFilesName, m_droppedFiles, "fileDropDestinationPicker");
+    connect(m_afterRecording, &QComboBox::activated, this, [this] {
+        m_store->setRecordingNoteDestination(NoteDestination(m_afterRecording->currentData().toInt()));
+    });
+    connect(m_droppedFiles, &QComboBox::activated, this, [this] {
+        m_store->setFileDropNoteDestination(NoteDestination(m_droppedFiles->currentData().toInt()));
+    });
     layout->addLayout(destinations);
     m_destinationExplanation = footnote(this);
     layout->addWidget(m_destinationExplanation);
@@ -110,21 +110,19 @@ SettingsView::SettingsView(WorkspaceStore* store, QWidget* parent)
     m_vaultName = new QLabel(this);
     vault->addRow(m_vaultName, vaultRow);
     StorageLocations* storage = m_store->storage();
-    const auto folderField = [this, vault](QLabel*& name, QLineEdit*& field, const char* objectName,
-                                 void (StorageLocations::*set)(const QString&)) {
+    const auto folderField = [this, vault](QLabel*& name, QLineEdit*& field, const char* objectName) {
         name = new QLabel(this);
         field = new QLineEdit(this);
         field->setObjectName(QLatin1String(objectName));
         name->setBuddy(field);
-        QLineEdit* edit = field;
-        connect(field, &QLineEdit::editingFinished, this,
-            [this, edit, set] { (m_store->storage()->*set)(edit->text().trimmed()); });
         vault->addRow(name, field);
     };
-    folderField(m_fileFolderName, m_fileFolder, "attachmentExportPathField",
-        &StorageLocations::setAttachmentExportPath);
-    folderField(m_audioFolderName, m_audioFolder, "recordingExportPathField",
-        &StorageLocations::setRecordingExportPath);
+    folderField(m_fileFolderName, m_fileFolder, "attachmentExportPathField");
+    folderField(m_audioFolderName, m_audioFolder, "recordingExportPathField");
+    connect(m_fileFolder, &QLineEdit::editingFinished, this,
+        [this] { m_store->storage()->setAttachmentExportPath(m_fileFolder->text().trimmed()); });
+    connect(m_audioFolder, &QLineEdit::editingFinished, this,
+        [this] { m_store->storage()->setRecordingExportPath(m_audioFolder->text().trimmed()); });
     layout->addLayout(vault);
     m_folderHint = footnote(this);
     m_vaultExplanation = footnote(this);
