@@ -9,14 +9,24 @@ class NoteTextEditor : public QPlainTextEdit {
 public:
     explicit NoteTextEditor(QWidget* parent = nullptr);
 
-    // Takes text that changed elsewhere; a caret at the very end follows the new end,
-    // otherwise it keeps its position (limited to the new length).
+    // The page's text changed elsewhere (a recording, transcript or file appended): only the
+    // changed part is replaced, so scrolling and typing carry on. A caret at the very end
+    // follows the new end, otherwise it keeps its position (limited to the new length).
     void takeText(const QString& text);
+    // Another page's text, with the same caret rule and an undo history of its own.
+    void showPageText(const QString& text);
+    // The text exactly as typed (no-break spaces and line separators kept).
+    QString text() const;
     void retranslate();
+
+    // The laid-out text plus the insets, at least 140 high.
+    QSize sizeHint() const override;
 
 signals:
     void edited(const QString& text);
 
 private:
+    void placeCaret(int position, int anchor, int oldLength);
+
     bool m_applying = false;
 };

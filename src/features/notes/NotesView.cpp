@@ -1,5 +1,6 @@
 #include "NotesView.h"
 
+#include "MarkdownPreviewView.h"
 #include "NoteFilesView.h"
 #include "NoteTextEditor.h"
 #include "design/Symbols.h"
@@ -17,6 +18,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QStackedWidget>
 #include <QTextBoundaryFinder>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -116,9 +118,28 @@ NotesView::NotesView(WorkspaceStore* store, QWidget* parent, ModelManager* model
     header->addWidget(m_deletePage);
     layout->addLayout(header);
 
-    m_editor = new NoteTextEditor(this);
+    auto* modes = new QHBoxLayout;
+    modes->setSpacing(4);
+    modes->addStretch(1);
+    m_previewToggle = new QToolButton(this);
+    m_previewToggle->setObjectName("previewToggleButton");
+    m_previewToggle->setAutoRaise(true);
+    connect(m_previewToggle, &QToolButton::clicked, this, [this] { setShowingPreview(!isShowingPreview()); });
+    modes->addWidget(m_previewToggle);
+    m_expandToggle = new QToolButton(this);
+    m_expandToggle->setObjectName("expandNoteButton");
+    m_expandToggle->setAutoRaise(true);
+    connect(m_expandToggle, &QToolButton::clicked, this, [this] { setExpanded(!m_expanded); });
+    modes->addWidget(m_expandToggle);
+    layout->addLayout(modes);
+
+    m_body = new QStackedWidget(this);
+    m_editor = new NoteTextEditor(m_body);
     connect(m_editor, &NoteTextEditor::edited, m_store, &WorkspaceStore::setNote);
-    layout->addWidget(m_editor, 1);
+    m_preview = new MarkdownPreviewView(m_body);
+    m_body->addWidget(m_editor);
+    m_body->addWidget(m_preview);
+    layout->addWidget(m_body, 1);
 
     auto* recordingScroll = new QScrollArea(this);
     recordingScroll->setObjectName("recordingList");
@@ -224,8 +245,52 @@ void NotesView::refreshPage()
         m_swatches.at(i)->setChecked(current);
         m_swatches.at(i)->setIcon(Symbols::dot(Symbols::noteColor(colors.at(i)), 9, current));
     }
-    m_editor->takeText(m_store->note());
+    const QUuid pageID = page ? page->id : QUuid();
+    if (std::exchange(m_editorPage, pageID) == pageID)
+        m_editor->takeText(m_store->note());
+    else
+        m_editor->showPageText(m_store->note());
+    if (isShowingPreview())
+        m_preview->setSource(m_store->note());
     refreshFooter();
+}
+
+void NotesView::setExpanded(bool expanded)
+{
+    if (m_expanded == expanded)
+        return;
+    m_expanded = expanded;
+    refreshToggles();
+    emit expandedChanged(expanded);
+}
+
+bool NotesView::isShowingPreview() const
+{
+    return m_body->currentWidget() == m_preview;
+}
+
+void NotesView::setShowingPreview(bool preview)
+{
+    if (preview == isShowingPreview())
+        return;
+    if (preview)
+        m_preview->setSource(m_store->note());
+    m_body->setCurrentWidget(preview ? static_cast<QWidget*>(m_preview) : m_editor);
+    refreshToggles();
+}
+
+void NotesView::refreshToggles()
+{
+    const QString mode = isShowingPreview() ? L10n::tr("编辑 Markdown") : L10n::tr("预览 Markdown");
+    m_previewToggle->setText(mode);
+    m_previewToggle->setToolTip(mode);
+    m_previewToggle->setAccessibleName(mode);
+    const QString pane = m_expanded ? L10n::tr("收起 Note") : L10n::tr("展开 Note");
+    m_expandToggle->setText(pane);
+    m_expandToggle->setAccessibleName(pane);
+    const QString help = m_expanded ? QString() : L10n::tr("展开 Note，专注长文记录");
+    m_expandToggle->setToolTip(help.isEmpty() ? pane : help);
+    m_expandToggle->setAccessibleDescription(help);
 }
 
 void NotesView::refreshFooter()
@@ -262,6 +327,7 @@ void NotesView::retranslate()
     m_addPage->setToolTip(L10n::tr("新增笔记页面"));
     m_addPage->setAccessibleName(L10n::tr("新增笔记页面"));
     m_title->setPlaceholderText(L10n::tr("页面名称"));
+    m_title->setAccessibleName(L10n::tr("页面名称"));
     for (qsizetype i = 0; i < m_swatches.size(); ++i) {
         const QString name = L10n::tr(NoteColors::title(NoteColors::allCases().at(i)));
         m_swatches.at(i)->setToolTip(name);
@@ -273,6 +339,8 @@ void NotesView::retranslate()
     m_exportButton->setToolTip(L10n::tr("保存到 Obsidian"));
     m_exportButton->setAccessibleName(L10n::tr("保存到 Obsidian"));
     m_editor->retranslate();
+    m_preview->retranslate();
+    refreshToggles();
     m_stripSignature.clear();
     rebuildStrip();
     refreshFooter();

@@ -6,21 +6,26 @@
 #include <QPointer>
 #include <QWidget>
 
+class MarkdownPreviewView;
 class ModelManager;
 class NoteTextEditor;
 class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QStackedWidget;
 class QToolButton;
 class QVBoxLayout;
 class SpeechModelDialog;
 class WorkspaceStore;
 
-// The notes area: the page strip, the current page's header, the Markdown editor and the
-// page's recordings with their transcription state.
+// The notes area: the page strip, the current page's header, the Markdown editor or its
+// preview, the page's recordings with their transcription state, files and footer.
 class NotesView : public QWidget {
     Q_OBJECT
+    // Whether the notes take the window's room; the window's layout owns it and sets it, the
+    // expand / collapse control asks for the other state through expandedChanged.
+    Q_PROPERTY(bool expanded READ isExpanded WRITE setExpanded NOTIFY expandedChanged)
 public:
     // `models` installs the speech model from the transcription help; it must outlive the
     // view. Without one, the view makes its own on first use, on the standard models folder.
@@ -39,6 +44,14 @@ public:
     void showSpeechModels();
     SpeechModelDialog* speechModels() const;
 
+    bool isExpanded() const { return m_expanded; }
+    void setExpanded(bool expanded);
+    bool isShowingPreview() const;
+    void setShowingPreview(bool preview);
+
+signals:
+    void expandedChanged(bool expanded);
+
 private:
     void rebuildStrip();
     void refreshPage();
@@ -46,6 +59,7 @@ private:
     void rebuildRecordings();
     void refreshPlayButtons();
     void retranslateTranscriptionHelp();
+    void refreshToggles();
 
     WorkspaceStore* m_store;
     QWidget* m_strip;
@@ -54,7 +68,14 @@ private:
     QLineEdit* m_title;
     QList<QToolButton*> m_swatches;
     QToolButton* m_deletePage;
+    QToolButton* m_previewToggle;
+    QToolButton* m_expandToggle;
+    bool m_expanded = false;
+    QStackedWidget* m_body;
     NoteTextEditor* m_editor;
+    MarkdownPreviewView* m_preview;
+    // The page the editor shows; another page brings its own text and undo history.
+    QUuid m_editorPage;
     QLabel* m_footer;
     QPushButton* m_exportButton;
     QPointer<QMessageBox> m_confirmation;
