@@ -46,7 +46,8 @@ void NoteTextEditor::takeText(const QString& text)
     const QString old = this->text();
     if (old == text)
         return;
-    const QTextCursor caret = textCursor();
+    const int position = textCursor().position();
+    const int anchor = textCursor().anchor();
     qsizetype prefix = 0;
     const qsizetype shorter = std::min(old.size(), text.size());
     while (prefix < shorter && old.at(prefix) == text.at(prefix))
@@ -68,17 +69,17 @@ void NoteTextEditor::takeText(const QString& text)
     edit.insertText(text.mid(prefix, text.size() - prefix - suffix));
     document()->setUndoRedoEnabled(true);
     m_applying = false;
-    placeCaret(caret.position(), caret.anchor(), int(old.size()));
+    placeCaret(position, anchor, int(old.size()));
 }
 
 void NoteTextEditor::showPageText(const QString& text)
 {
-    const QTextCursor caret = textCursor();
+    const int position = textCursor().position();
     const int oldLength = int(this->text().size());
     m_applying = true;
     setPlainText(text);
     m_applying = false;
-    placeCaret(caret.position(), caret.position(), oldLength);
+    placeCaret(position, position, oldLength);
 }
 
 void NoteTextEditor::placeCaret(int position, int anchor, int oldLength)
@@ -97,6 +98,8 @@ QSize NoteTextEditor::sizeHint() const
     const QAbstractTextDocumentLayout* layout = document()->documentLayout();
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next())
         height += layout->blockBoundingRect(block).height();
+    // The last block's rectangle includes the bottom document margin, counted in the insets.
+    height -= document()->documentMargin();
     const int preferred = int(std::ceil(height)) + 2 * kVerticalInset + 2 * frameWidth();
     return { QPlainTextEdit::sizeHint().width(), std::max(preferred, kMinimumHeight) };
 }
