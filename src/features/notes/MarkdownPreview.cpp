@@ -76,12 +76,26 @@ QString wrapped(const QString& html)
 }
 
 // Inline-only Markdown, strict: an opened code span or emphasis that is never closed makes
-// the whole line fail, so that it is shown exactly as typed.
+// the whole line fail, so that it is shown exactly as typed. Each character is read a bounded
+// number of times, whatever the line holds.
 class InlineParser {
 public:
     explicit InlineParser(const QString& text)
         : m_text(text)
+        , m_closingBracket(text.size(), -1)
+        , m_nextParenthesis(text.size() + 1, -1)
     {
+        QList<qsizetype> open;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text.at(i) == u'\\')
+                ++i;
+            else if (text.at(i) == u'[')
+                open.append(i);
+            else if (text.at(i) == u']' && !open.isEmpty())
+                m_closingBracket[open.takeLast()] = i;
+        }
+        for (qsizetype i = text.size() - 1; i >= 0; --i)
+            m_nextParenthesis[i] = text.at(i) == u')' ? i : m_nextParenthesis.at(i + 1);
     }
 
     std::optional<QString> html()
@@ -116,6 +130,10 @@ private:
     // there is none). False when something opened is not closed.
     bool parse(qsizetype& i, qsizetype end, const QString& closer, bool inLink, QString& out)
     {
+        // Deeper nesting than anyone writes is shown as typed (and keeps the stack small).
+        if (m_depth > kMaximumDepth)
+            return false;
+        const DepthGuard guard(m_depth);
         static const QString punctuation = QStringLiteral("!\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~");
         while (i < end) {
             const QChar c = m_text.at(i);
@@ -125,8 +143,9 @@ private:
             } else if (c == u'`') {
                 if (!codeSpan(i, end, out))
                     return false;
-            } else if (c == u'[' && !inLink && link(i, end, out)) {
-                continue;
+            } else if (c == u'[' && !inLink && isLink(i, end)) {
+                if (!link(i, out))
+                    return false;
             } else if (c == u'*' || c == u'_') {
                 const qsizetype n = runLength(i, end);
                 const QString run = m_text.mid(i, n);
@@ -174,30 +193,24 @@ private:
         return false;
     }
 
-    // "[label](destination)"; anything else leaves the bracket as text.
-    bool link(qsizetype& i, qsizetype end, QString& out)
+    // "[label](destination)" within [i, end); anything else leaves the bracket as text.
+    bool isLink(qsizetype i, qsizetype end) const
     {
-        int depth = 0;
-        qsizetype close = -1;
-        for (qsizetype j = i; j < end && close < 0; ++j) {
-            const QChar c = m_text.at(j);
-            if (c == u'\\')
-                ++j;
-            else if (c == u'[')
-                ++depth;
-            else if (c == u']' && --depth == 0)
-                close = j;
-        }
-        if (close < 0 || close + 1 >= end || m_text.at(close + 1) != u'(')
+        const qsizetype close = m_closingBracket.at(i);
+        if (close < 0 || close + 2 >= end || m_text.at(close + 1) != u'(')
             return false;
-        const qsizetype target = m_text.indexOf(u')', close + 2);
-        if (target < 0 || target >= end)
+        const qsizetype target = m_nextParenthesis.at(close + 2);
+        if (target < 0 || target >= end || target == close + 2)
             return false;
+        return std::none_of(m_text.cbegin() + close + 2, m_text.cbegin() + target,
+            [](QChar c) { return c.isSpace() || c == u'<' || c == u'>' || c == u'('; });
+    }
+
+    bool link(qsizetype& i, QString& out)
+    {
+        const qsizetype close = m_closingBracket.at(i);
+        const qsizetype target = m_nextParenthesis.at(close + 2);
         const QString destination = m_text.mid(close + 2, target - close - 2);
-        if (destination.isEmpty() || std::any_of(destination.cbegin(), destination.cend(), [](QChar c) {
-                return c.isSpace() || c == u'<' || c == u'>' || c == u'(';
-            }))
-            return false;
         QString label;
         qsizetype j = i + 1;
         if (!parse(j, close, QString(), true, label))
@@ -214,7 +227,22 @@ private:
         return true;
     }
 
+    struct DepthGuard {
+        explicit DepthGuard(int& depth)
+            : m_depth(depth)
+        {
+            ++m_depth;
+        }
+        ~DepthGuard() { --m_depth; }
+        int& m_depth;
+    };
+    static constexpr int kMaximumDepth = 32;
+
     const QString& m_text;
+    // For each "[", the index of its "]" (or -1); for each index, the next ")" from there.
+    QList<qsizetype> m_closingBracket;
+    QList<qsizetype> m_nextParenthesis;
+    int m_depth = 0;
 };
 
 } // namespace
