@@ -109,10 +109,7 @@ public:
 
 private:
     // Whitespace for the flanking rules: outside the range counts as whitespace.
-    bool spaceAt(qsizetype i, qsizetype end) const
-    {
-        return i < 0 || i >= end || m_text.at(i).isSpace();
-    }
+    bool spaceAt(qsizetype i, qsizetype end) const { return i < 0 || i >= end || m_text.at(i).isSpace(); }
     bool wordAt(qsizetype i, qsizetype end) const
     {
         return i >= 0 && i < end && m_text.at(i).isLetterOrNumber();
@@ -164,10 +161,10 @@ private:
                 QString inner;
                 if (!parse(i, end, run, inLink, inner))
                     return false;
-                static const QString open[] = { {}, QStringLiteral("<i>"), QStringLiteral("<b>"),
-                    QStringLiteral("<b><i>") };
-                static const QString close[] = { {}, QStringLiteral("</i>"), QStringLiteral("</b>"),
-                    QStringLiteral("</i></b>") };
+                static const QString open[]
+                    = { {}, QStringLiteral("<i>"), QStringLiteral("<b>"), QStringLiteral("<b><i>") };
+                static const QString close[]
+                    = { {}, QStringLiteral("</i>"), QStringLiteral("</b>"), QStringLiteral("</i></b>") };
                 out += open[n] + inner + close[n];
             } else {
                 out += escaped(QStringView(m_text).mid(i, 1));

@@ -31,7 +31,7 @@ NoteTextEditor::NoteTextEditor(QWidget* parent)
             emit edited(text());
     });
     connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
-            &QWidget::updateGeometry);
+        &QWidget::updateGeometry);
     retranslate();
 }
 
