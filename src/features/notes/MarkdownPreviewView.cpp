@@ -2,108 +2,42 @@
 
 #include "MarkdownPreview.h"
 
+#include <QAbstractTextDocumentLayout>
+#include <QDesktopServices>
 #include <QEvent>
 #include <QFontDatabase>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QVBoxLayout>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTextBlock>
 
 namespace {
 using MarkdownPreview::Style;
 
-QLabel* textLabel(const QString& html, QWidget* parent)
-{
-    auto* label = new QLabel(parent);
-    label->setObjectName("previewLine");
-    label->setTextFormat(Qt::RichText);
-    label->setText(html);
-    label->setWordWrap(true);
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::LinksAccessibleByMouse);
-    label->setOpenExternalLinks(true);
-    return label;
-}
-
-QWidget* lineRow(const MarkdownPreview::PreviewLine& line, QWidget* parent)
-{
-    // An empty line is shown as one space so that it keeps its height.
-    const QString text = line.text.isEmpty() ? QStringLiteral(" ") : line.text;
-    switch (line.style) {
-    case Style::separator:
-        return nullptr;
-    case Style::code: {
-        QLabel* label = textLabel(MarkdownPreview::plainHtml(text), parent);
-        QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-        font.setPointSizeF(parent->font().pointSizeF() * 0.9);
-        label->setFont(font);
-        label->setContentsMargins(6, 1, 6, 1);
-        QPalette palette = label->palette();
-        QColor tint = palette.color(QPalette::Text);
-        tint.setAlphaF(0.06f);
-        palette.setColor(QPalette::Window, tint);
-        label->setPalette(palette);
-        label->setAutoFillBackground(true);
-        label->setProperty("lineStyle", "code");
-        return label;
-    }
-    case Style::quote: {
-        auto* quote = new QWidget(parent);
-        quote->setObjectName("previewQuote");
-        auto* layout = new QHBoxLayout(quote);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->setSpacing(10);
-        auto* bar = new QWidget(quote);
-        bar->setFixedWidth(2);
-        QPalette barPalette = bar->palette();
-        barPalette.setColor(QPalette::Window, barPalette.color(QPalette::PlaceholderText));
-        bar->setPalette(barPalette);
-        bar->setAutoFillBackground(true);
-        QLabel* label = textLabel(MarkdownPreview::inlineHtml(text), quote);
-        label->setForegroundRole(QPalette::PlaceholderText);
-        label->setProperty("lineStyle", "quote");
-        layout->addWidget(bar);
-        layout->addWidget(label, 1);
-        return quote;
-    }
-    case Style::heading: {
-        QLabel* label = textLabel(MarkdownPreview::inlineHtml(text), parent);
-        QFont font = parent->font();
-        font.setPointSizeF(font.pointSizeF() * (line.level == 1 ? 1.8 : line.level == 2 ? 1.35 : 1.0));
-        font.setWeight(QFont::DemiBold);
-        label->setFont(font);
-        label->setProperty("lineStyle", QStringLiteral("heading%1").arg(line.level));
-        return label;
-    }
-    case Style::body:
-        break;
-    }
-    QLabel* label = textLabel(MarkdownPreview::inlineHtml(text), parent);
-    label->setProperty("lineStyle", "body");
-    return label;
-}
+// Marks the paragraphs that get the quote bar.
+constexpr int kQuoteState = 1;
+constexpr int kQuoteBarWidth = 2;
+constexpr int kQuoteIndent = 10;
 } // namespace
 
 MarkdownPreviewView::MarkdownPreviewView(QWidget* parent)
-    : QScrollArea(parent)
+    : QTextBrowser(parent)
 {
     setObjectName("markdownPreview");
-    setWidgetResizable(true);
     setFrameShape(QFrame::NoFrame);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_rows = new QWidget(this);
-    m_rows->setObjectName("markdownPreviewLines");
-    m_layout = new QVBoxLayout(m_rows);
-    m_layout->setContentsMargins(4, 8, 4, 8);
-    m_layout->setSpacing(2);
-    setWidget(m_rows);
     // Transparent like the editor it stands in for.
     viewport()->setAutoFillBackground(false);
-    m_rows->setAutoFillBackground(false);
-    rebuild();
+    document()->setDocumentMargin(4);
+    document()->setUndoRedoEnabled(false);
+    setViewportMargins(0, 4, 0, 4);
+    // Only web and mail addresses become links; they open in the desktop's programs.
+    setOpenLinks(false);
+    connect(
+        this, &QTextBrowser::anchorClicked, this, [](const QUrl& url) { QDesktopServices::openUrl(url); });
 }
 
-void MarkdownPreviewView::setSource(const QString& source)
+void MarkdownPreviewView::showNote(const QString& source)
 {
-    if (source == m_source && m_layout->count() > 0)
+    if (m_built && source == m_source)
         return;
     m_source = source;
     rebuild();
@@ -111,26 +45,93 @@ void MarkdownPreviewView::setSource(const QString& source)
 
 void MarkdownPreviewView::retranslate()
 {
-    rebuild();
+    if (m_built)
+        rebuild();
 }
 
 void MarkdownPreviewView::changeEvent(QEvent* event)
 {
-    QScrollArea::changeEvent(event);
-    // The quote bars and code tints take their colours from the palette when built.
-    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange)
+    QTextBrowser::changeEvent(event);
+    // The quote and code colours and the heading sizes come from the palette and font.
+    if (m_built && (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange))
         rebuild();
 }
 
 void MarkdownPreviewView::rebuild()
 {
-    while (QLayoutItem* item = m_layout->takeAt(0)) {
-        delete item->widget();
-        delete item;
+    m_built = true;
+    QList<MarkdownPreview::PreviewLine> lines = MarkdownPreview::lines(m_source);
+    lines.removeIf([](const MarkdownPreview::PreviewLine& line) { return line.style == Style::separator; });
+    // One paragraph per line; an empty line is shown as one space so that it keeps its height.
+    QString html;
+    for (const MarkdownPreview::PreviewLine& line : lines) {
+        const QString text = line.text.isEmpty() ? QStringLiteral(" ") : line.text;
+        html += QStringLiteral("<p>")
+            + (line.style == Style::code ? MarkdownPreview::plainHtml(text)
+                                         : MarkdownPreview::inlineHtml(text))
+            + QStringLiteral("</p>");
     }
-    for (const MarkdownPreview::PreviewLine& line : MarkdownPreview::lines(m_source)) {
-        if (QWidget* widget = lineRow(line, m_rows))
-            m_layout->addWidget(widget);
+    setHtml(html);
+
+    const qreal base = font().pointSizeF();
+    QColor tint = palette().color(QPalette::Text);
+    tint.setAlphaF(0.06f);
+    QFont monospace = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    monospace.setPointSizeF(base * 0.9);
+    // One edit for all lines: the document is laid out once, at the end.
+    QTextCursor cursor(document());
+    cursor.beginEditBlock();
+    QTextBlock block = document()->begin();
+    for (const MarkdownPreview::PreviewLine& line : lines) {
+        if (!block.isValid())
+            break;
+        cursor.setPosition(block.position());
+        cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+        QTextBlockFormat paragraph;
+        paragraph.setTopMargin(0);
+        paragraph.setBottomMargin(2);
+        QTextCharFormat characters;
+        switch (line.style) {
+        case Style::heading:
+            characters.setFontPointSize(base * (line.level == 1 ? 1.8 : line.level == 2 ? 1.35 : 1.0));
+            characters.setFontWeight(QFont::DemiBold);
+            break;
+        case Style::quote:
+            paragraph.setLeftMargin(kQuoteBarWidth + kQuoteIndent);
+            characters.setForeground(palette().color(QPalette::PlaceholderText));
+            block.setUserState(kQuoteState);
+            break;
+        case Style::code:
+            paragraph.setBackground(tint);
+            paragraph.setTextIndent(4);
+            characters.setFont(monospace, QTextCharFormat::FontPropertiesSpecifiedOnly);
+            characters.setFontFixedPitch(true);
+            break;
+        case Style::body:
+        case Style::separator:
+            break;
+        }
+        cursor.mergeBlockFormat(paragraph);
+        cursor.mergeCharFormat(characters);
+        block = block.next();
     }
-    m_layout->addStretch(1);
+    cursor.endEditBlock();
+}
+
+void MarkdownPreviewView::paintEvent(QPaintEvent* event)
+{
+    QTextBrowser::paintEvent(event);
+    QPainter painter(viewport());
+    const QPointF offset(-horizontalScrollBar()->value(), -verticalScrollBar()->value());
+    const QAbstractTextDocumentLayout* layout = document()->documentLayout();
+    const qreal left = document()->documentMargin();
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        if (block.userState() != kQuoteState)
+            continue;
+        const QRectF rect = layout->blockBoundingRect(block).translated(offset);
+        if (rect.bottom() < 0 || rect.top() > viewport()->height())
+            continue;
+        painter.fillRect(QRectF(left + offset.x(), rect.top(), kQuoteBarWidth, rect.height()),
+            palette().color(QPalette::PlaceholderText));
+    }
 }

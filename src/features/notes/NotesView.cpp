@@ -251,7 +251,7 @@ void NotesView::refreshPage()
     else
         m_editor->showPageText(m_store->note());
     if (isShowingPreview())
-        m_preview->setSource(m_store->note());
+        m_preview->showNote(m_store->note());
     refreshFooter();
 }
 
@@ -274,7 +274,7 @@ void NotesView::setShowingPreview(bool preview)
     if (preview == isShowingPreview())
         return;
     if (preview)
-        m_preview->setSource(m_store->note());
+        m_preview->showNote(m_store->note());
     m_body->setCurrentWidget(preview ? static_cast<QWidget*>(m_preview) : m_editor);
     refreshToggles();
 }

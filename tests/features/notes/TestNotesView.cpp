@@ -6,6 +6,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QTextBrowser>
 #include <QToolButton>
 #include <QtTest>
 
@@ -45,15 +46,16 @@ private slots:
         QCOMPARE(view.findChild<QPushButton*>("exportNoteButton")->isEnabled(), !content.isEmpty());
         auto* mode = view.findChild<QToolButton*>("previewToggleButton");
         auto* pane = view.findChild<QToolButton*>("expandNoteButton");
-        auto* preview = view.findChild<QWidget*>("markdownPreview");
+        auto* preview = view.findChild<QTextBrowser*>("markdownPreview");
         QCOMPARE(mode->text(), texts.at(0));
         QTest::mouseClick(mode, Qt::LeftButton);
         QVERIFY(preview->isVisibleTo(&view) && !view.findChild<QWidget*>("noteEditor")->isVisibleTo(&view)
             && mode->text() == texts.at(1));
         s.store->setNote("# Later");
-        const QList<QLabel*> rows = preview->findChildren<QLabel*>("previewLine");
-        QVERIFY(rows.size() == 1 && rows.first()->text().contains(">Later<")
-            && rows.first()->property("lineStyle") == "heading1");
+        QTextCursor heading(preview->document());
+        heading.movePosition(QTextCursor::NextCharacter);
+        QVERIFY(preview->toPlainText() == "Later"
+            && heading.charFormat().fontPointSize() > view.font().pointSizeF());
         QTest::mouseClick(mode, Qt::LeftButton);
         QVERIFY(!preview->isVisibleTo(&view) && mode->text() == texts.at(0));
 
