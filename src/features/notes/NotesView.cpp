@@ -73,6 +73,7 @@ NotesView::NotesView(WorkspaceStore* store, QWidget* parent, ModelManager* model
 
     auto* stripRow = new QHBoxLayout;
     auto* stripScroll = new QScrollArea(this);
+    m_stripScroll = stripScroll;
     stripScroll->setObjectName("pageStrip");
     stripScroll->setWidgetResizable(true);
     stripScroll->setFrameShape(QFrame::NoFrame);
@@ -204,11 +205,15 @@ void NotesView::rebuildStrip()
     m_stripSignature = signature;
 
     while (QLayoutItem* item = m_stripLayout->takeAt(0)) {
-        if (QWidget* widget = item->widget())
+        if (QWidget* widget = item->widget()) {
+            widget->hide();
             widget->deleteLater();
+        }
         delete item;
     }
     const auto current = m_store->currentPage();
+    // New tabs would come last in the keyboard order; they belong where the strip is.
+    QWidget* previous = m_stripScroll;
     for (const NotePage& page : m_store->pages()) {
         auto* tab = new QToolButton(m_strip);
         tab->setObjectName("pageTab");
@@ -229,6 +234,8 @@ void NotesView::rebuildStrip()
             menu.exec(tab->mapToGlobal(at));
         });
         m_stripLayout->addWidget(tab);
+        QWidget::setTabOrder(previous, tab);
+        previous = tab;
     }
     m_stripLayout->addStretch(1);
 }

@@ -62,6 +62,7 @@ private:
     void refreshToggles();
 
     WorkspaceStore* m_store;
+    QWidget* m_stripScroll;
     QWidget* m_strip;
     QHBoxLayout* m_stripLayout;
     QToolButton* m_addPage;
