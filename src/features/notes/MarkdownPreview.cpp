@@ -178,14 +178,18 @@ private:
     {
         const qsizetype n = runLength(i, end);
         for (qsizetype j = i + n; j < end;) {
+            if (m_text.at(j) != u'`') {
+                ++j;
+                continue;
+            }
             const qsizetype m = runLength(j, end);
-            if (m_text.at(j) == u'`' && m == n) {
+            if (m == n) {
                 out += QStringLiteral("<code>") + escaped(QStringView(m_text).mid(i + n, j - i - n))
                     + QStringLiteral("</code>");
                 i = j + m;
                 return true;
             }
-            j += m_text.at(j) == u'`' ? m : 1;
+            j += m;
         }
         return false;
     }
