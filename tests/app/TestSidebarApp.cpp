@@ -136,7 +136,8 @@ private slots:
         picker->setCurrentIndex(picker->findData("en"));
         emit picker->activated(picker->currentIndex());
         QTRY_COMPARE(settings->windowTitle(), QString("Settings"));
-        QCOMPARE(shell.window()->findChild<QLineEdit*>("taskDraftField")->placeholderText().contains("任"), false);
+        QCOMPARE(
+            shell.window()->findChild<QLineEdit*>("taskDraftField")->placeholderText().contains("任"), false);
         QCOMPARE(shell.app->recoveryMenu()->menu()->actions().first()->text(), QString("Show Tandrel"));
         QCOMPARE(shell.notifications->calls.size(), calls + 1);
         QVERIFY(!shell.notifications->calls.last().requestPermission);

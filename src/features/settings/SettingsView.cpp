@@ -30,8 +30,8 @@ const QString kWindowSize = QStringLiteral("settingsWindowSize");
 
 // Stored value and Chinese label of each choice; "简体中文" and "English" read the same in
 // both languages.
-const QList<std::pair<QString, QString>> kInterfaceLanguages { { "system", "跟随系统" }, { "zh-Hans", "简体中文" },
-    { "en", "English" } };
+const QList<std::pair<QString, QString>> kInterfaceLanguages { { "system", "跟随系统" },
+    { "zh-Hans", "简体中文" }, { "en", "English" } };
 const QList<std::pair<QString, QString>> kAppearanceModes { { "system", "跟随系统" }, { "light", "浅色" },
     { "dark", "深色" } };
 const QList<std::pair<QString, QString>> kSpeechLanguages { { "zh-CN", "普通话" }, { "en-US", "English" } };
@@ -50,7 +50,8 @@ QLabel* newLabel(QWidget* parent, bool bold = false, bool secondary = false)
     return label;
 }
 
-QComboBox* newPicker(QWidget* parent, const char* objectName, const QList<std::pair<QString, QString>>& choices)
+QComboBox* newPicker(
+    QWidget* parent, const char* objectName, const QList<std::pair<QString, QString>>& choices)
 {
     auto* picker = new QComboBox(parent);
     picker->setObjectName(QLatin1String(objectName));
@@ -128,9 +129,10 @@ SettingsView::SettingsView(WorkspaceStore* store, ShortcutManager* shortcuts,
     connect(calendar, &HolidayCalendar::yearsChanged, this, &SettingsView::refresh);
     connect(calendar, &HolidayCalendar::issueChanged, this, &SettingsView::refresh);
     StorageLocations* storage = m_store->storage();
-    for (auto signal : { &StorageLocations::attachmentExportPathChanged, &StorageLocations::recordingExportPathChanged,
-             &StorageLocations::fileFolderIDChanged, &StorageLocations::recordingFolderIDChanged,
-             &StorageLocations::foldersChanged, &StorageLocations::issueChanged })
+    for (auto signal :
+        { &StorageLocations::attachmentExportPathChanged, &StorageLocations::recordingExportPathChanged,
+            &StorageLocations::fileFolderIDChanged, &StorageLocations::recordingFolderIDChanged,
+            &StorageLocations::foldersChanged, &StorageLocations::issueChanged })
         connect(storage, signal, this, &SettingsView::refresh);
 
     const QStringList size = m_store->preferences()->string(kWindowSize).value_or(QString()).split('x');
@@ -159,7 +161,8 @@ void SettingsView::buildLanguageSections(QVBoxLayout* layout)
     layout->addWidget(footnote);
     connect(m_language, &QComboBox::activated, this, [this] {
         // A failed write is written again by the preferences; the language follows once stored.
-        std::ignore = m_store->preferences()->setString(kInterfaceLanguage, m_language->currentData().toString());
+        std::ignore
+            = m_store->preferences()->setString(kInterfaceLanguage, m_language->currentData().toString());
     });
 
     auto* appearance = newLabel(parent, true);
@@ -184,8 +187,8 @@ void SettingsView::buildLanguageSections(QVBoxLayout* layout)
     row->addStretch();
     layout->addLayout(row);
     connect(m_appearance, &QButtonGroup::buttonClicked, this, [this](QAbstractButton* choice) {
-        std::ignore
-            = m_store->preferences()->setString(kAppearanceMode, choice->property("appearanceMode").toString());
+        std::ignore = m_store->preferences()->setString(
+            kAppearanceMode, choice->property("appearanceMode").toString());
     });
 }
 
@@ -215,13 +218,15 @@ void SettingsView::buildNotificationSection(QVBoxLayout* layout)
     m_systemNotificationSettings->setObjectName("systemNotificationSettingsButton");
     m_systemNotificationSettings->setAutoDefault(false);
     m_texts.insert(m_systemNotificationSettings, "系统通知设置…");
-    connect(m_systemNotificationSettings, &QPushButton::clicked, this, [this] { m_notificationSettings->open(); });
+    connect(m_systemNotificationSettings, &QPushButton::clicked, this,
+        [this] { m_notificationSettings->open(); });
     buttons->addWidget(m_enable);
     buttons->addWidget(m_systemNotificationSettings);
     buttons->addStretch();
     layout->addLayout(buttons);
     auto* explanation = newLabel(parent, false, true);
-    m_texts.insert(explanation, "待办到时、专注或休息结束时发送系统通知。暂停、重置计时，或完成、删除待办会取消对应提醒。声音与横幅遵循系统通知及专注模式设置。");
+    m_texts.insert(explanation,
+        "待办到时、专注或休息结束时发送系统通知。暂停、重置计时，或完成、删除待办会取消对应提醒。声音与横幅遵循系统通知及专注模式设置。");
     layout->addWidget(explanation);
 }
 
@@ -252,7 +257,8 @@ void SettingsView::buildDestinationSection(QVBoxLayout* layout)
     });
     layout->addLayout(form);
     auto* explanation = newLabel(parent, false, true);
-    m_texts.insert(explanation, "选择当前笔记会追加附件；选择新笔记会新建并切换。同次拖入的多个文件保存在同一页，录音转写始终追加到录音所在笔记。");
+    m_texts.insert(explanation,
+        "选择当前笔记会追加附件；选择新笔记会新建并切换。同次拖入的多个文件保存在同一页，录音转写始终追加到录音所在笔记。");
     layout->addWidget(explanation);
 }
 
@@ -270,10 +276,12 @@ void SettingsView::buildTranscriptionSection(QVBoxLayout* layout)
     form->addRow(name, m_speechLanguage);
     layout->addLayout(form);
     connect(m_speechLanguage, &QComboBox::activated, this, [this] {
-        std::ignore = m_store->preferences()->setString(kSpeechLanguage, m_speechLanguage->currentData().toString());
+        std::ignore
+            = m_store->preferences()->setString(kSpeechLanguage, m_speechLanguage->currentData().toString());
     });
     auto* explanation = newLabel(parent, false, true);
-    m_texts.insert(explanation, "录音停止后按保存方式加入笔记，并在本机转写：识别引擎运行在这台电脑上，音频不会上传。语音模型只在首次使用时下载一次。转写失败时保留音频，可重试。");
+    m_texts.insert(explanation,
+        "录音停止后按保存方式加入笔记，并在本机转写：识别引擎运行在这台电脑上，音频不会上传。语音模型只在首次使用时下载一次。转写失败时保留音频，可重试。");
     layout->addWidget(explanation);
     m_transcriptionLayout = new QVBoxLayout;
     m_transcriptionLayout->setContentsMargins(0, 0, 0, 0);
@@ -290,7 +298,8 @@ void SettingsView::buildHolidaySection(QVBoxLayout* layout)
     m_calendarDescription->setObjectName("calendarDescription");
     layout->addWidget(m_calendarDescription);
     auto* explanation = newLabel(parent, false, true);
-    m_texts.insert(explanation, "当前内置 2026 年官方安排，离线可用。后续年份可导入更新；缺少年份时明确标注按双休估算。");
+    m_texts.insert(explanation,
+        "当前内置 2026 年官方安排，离线可用。后续年份可导入更新；缺少年份时明确标注按双休估算。");
     layout->addWidget(explanation);
     auto* row = new QHBoxLayout;
     m_importCalendar = new QPushButton(parent);
@@ -320,7 +329,8 @@ void SettingsView::buildStorageSection(QVBoxLayout* layout)
     m_texts.insert(heading, "本机附件存放位置");
     layout->addWidget(heading);
     auto* grid = new QFormLayout;
-    for (StorageLocations::Kind kind : { StorageLocations::Kind::files, StorageLocations::Kind::recordings }) {
+    for (StorageLocations::Kind kind :
+        { StorageLocations::Kind::files, StorageLocations::Kind::recordings }) {
         const QString id = StorageLocations::rawValue(kind);
         StorageRow row;
         row.title = newLabel(parent);
@@ -336,7 +346,8 @@ void SettingsView::buildStorageSection(QVBoxLayout* layout)
         row.reset->setObjectName(id + "FolderResetButton");
         row.reset->setAutoDefault(false);
         connect(row.choose, &QPushButton::clicked, this, [this, kind] { m_store->storage()->select(kind); });
-        connect(row.reset, &QPushButton::clicked, this, [this, kind] { m_store->storage()->useDefault(kind); });
+        connect(
+            row.reset, &QPushButton::clicked, this, [this, kind] { m_store->storage()->useDefault(kind); });
         auto* line = new QHBoxLayout;
         line->addWidget(row.path, 1);
         line->addWidget(row.choose);
@@ -349,7 +360,8 @@ void SettingsView::buildStorageSection(QVBoxLayout* layout)
     m_storageIssue->setObjectName("storageIssue");
     layout->addWidget(m_storageIssue);
     auto* explanation = newLabel(parent, false, true);
-    m_texts.insert(explanation, "更改目录影响新附件；旧文件保留在原目录并继续可用。导入会复制文件，不移动原文件。");
+    m_texts.insert(
+        explanation, "更改目录影响新附件；旧文件保留在原目录并继续可用。导入会复制文件，不移动原文件。");
     layout->addWidget(explanation);
 }
 
@@ -391,8 +403,9 @@ void SettingsView::buildVaultSection(QVBoxLayout* layout)
     m_exportPathIssue = newLabel(parent);
     m_exportPathIssue->setObjectName("exportPathIssue");
     layout->addWidget(m_exportPathIssue);
-    for (const char* text : { "附件目录填写相对仓库根目录的路径，例如 Sidebar/Attachments。",
-             "请选择 Obsidian 仓库的根目录。Note 只保存笔记正文到 Sidebar；待办通过独立按钮保存到 Sidebar/Tasks。每次保存生成新文件。" }) {
+    for (const char* text :
+        { "附件目录填写相对仓库根目录的路径，例如 Sidebar/Attachments。",
+            "请选择 Obsidian 仓库的根目录。Note 只保存笔记正文到 Sidebar；待办通过独立按钮保存到 Sidebar/Tasks。每次保存生成新文件。" }) {
         auto* footnote = newLabel(parent, false, true);
         m_texts.insert(footnote, QString::fromUtf8(text));
         layout->addWidget(footnote);
@@ -428,7 +441,8 @@ void SettingsView::retranslate()
         else if (auto* button = qobject_cast<QAbstractButton*>(it.key()))
             button->setText(L10n::tr(it.value()));
     }
-    for (auto [picker, choices] : { std::pair { m_language, kInterfaceLanguages }, { m_speechLanguage, kSpeechLanguages } })
+    for (auto [picker, choices] :
+        { std::pair { m_language, kInterfaceLanguages }, { m_speechLanguage, kSpeechLanguages } })
         for (int i = 0; i < choices.size(); ++i)
             picker->setItemText(i, L10n::tr(choices.at(i).second));
     for (QComboBox* picker : { m_afterRecording, m_droppedFiles }) {
@@ -437,9 +451,10 @@ void SettingsView::retranslate()
             picker->setItemText(i, current ? L10n::tr("当前笔记") : L10n::tr("新笔记"));
         }
     }
-    const std::pair<QWidget*, const char*> names[] { { m_language, "界面语言" }, { m_speechLanguage, "识别语言" },
-        { m_afterRecording, "录音完成后" }, { m_droppedFiles, "拖入文件时" }, { m_vaultPath, "仓库位置" },
-        { m_fileFolder, "文件附件目录" }, { m_audioFolder, "录音附件目录" } };
+    const std::pair<QWidget*, const char*> names[] { { m_language, "界面语言" },
+        { m_speechLanguage, "识别语言" }, { m_afterRecording, "录音完成后" },
+        { m_droppedFiles, "拖入文件时" }, { m_vaultPath, "仓库位置" }, { m_fileFolder, "文件附件目录" },
+        { m_audioFolder, "录音附件目录" } };
     for (const auto& [widget, name] : names)
         widget->setAccessibleName(L10n::tr(QString::fromUtf8(name)));
     m_chooseVault->setAccessibleName(L10n::tr("仓库位置") + QStringLiteral(": ") + L10n::tr("选择文件夹…"));
@@ -516,8 +531,8 @@ void SettingsView::showEvent(QShowEvent* event)
 
 void SettingsView::hideEvent(QHideEvent* event)
 {
-    std::ignore = m_store->preferences()->setString(
-        kWindowSize, QStringLiteral("%1x%2").arg(width()).arg(height()));
+    std::ignore
+        = m_store->preferences()->setString(kWindowSize, QStringLiteral("%1x%2").arg(width()).arg(height()));
     QDialog::hideEvent(event);
 }
 

@@ -29,16 +29,18 @@ const QHash<int, StoredKey>& storedKeys()
         for (int i = 0; i < shifted.size(); ++i)
             keys.insert(shifted.at(i).unicode(), keys.value(unshifted.at(i).unicode()));
         const QList<std::pair<int, StoredKey>> named { { Qt::Key_Return, { 36, "Return" } },
-            { Qt::Key_Enter, { 36, "Return" } }, { Qt::Key_Tab, { 48, "Tab" } }, { Qt::Key_Backtab, { 48, "Tab" } },
-            { Qt::Key_Space, { 49, "Space" } }, { Qt::Key_Backspace, { 51, "⌫" } }, { Qt::Key_Escape, { 53, "Esc" } },
+            { Qt::Key_Enter, { 36, "Return" } }, { Qt::Key_Tab, { 48, "Tab" } },
+            { Qt::Key_Backtab, { 48, "Tab" } }, { Qt::Key_Space, { 49, "Space" } },
+            { Qt::Key_Backspace, { 51, "⌫" } }, { Qt::Key_Escape, { 53, "Esc" } },
             { Qt::Key_F1, { 122, "F1" } }, { Qt::Key_F2, { 120, "F2" } }, { Qt::Key_F3, { 99, "F3" } },
             { Qt::Key_F4, { 118, "F4" } }, { Qt::Key_F5, { 96, "F5" } }, { Qt::Key_F6, { 97, "F6" } },
             { Qt::Key_F7, { 98, "F7" } }, { Qt::Key_F8, { 100, "F8" } }, { Qt::Key_F9, { 101, "F9" } },
             { Qt::Key_F10, { 109, "F10" } }, { Qt::Key_F11, { 103, "F11" } }, { Qt::Key_F12, { 111, "F12" } },
             { Qt::Key_Insert, { 114, "Insert" } }, { Qt::Key_Home, { 115, "Home" } },
-            { Qt::Key_PageUp, { 116, "Page Up" } }, { Qt::Key_Delete, { 117, "⌦" } }, { Qt::Key_End, { 119, "End" } },
-            { Qt::Key_PageDown, { 121, "Page Down" } }, { Qt::Key_Left, { 123, "←" } },
-            { Qt::Key_Right, { 124, "→" } }, { Qt::Key_Down, { 125, "↓" } }, { Qt::Key_Up, { 126, "↑" } } };
+            { Qt::Key_PageUp, { 116, "Page Up" } }, { Qt::Key_Delete, { 117, "⌦" } },
+            { Qt::Key_End, { 119, "End" } }, { Qt::Key_PageDown, { 121, "Page Down" } },
+            { Qt::Key_Left, { 123, "←" } }, { Qt::Key_Right, { 124, "→" } }, { Qt::Key_Down, { 125, "↓" } },
+            { Qt::Key_Up, { 126, "↑" } } };
         for (const auto& [key, stored] : named)
             keys.insert(key, stored);
         return keys;
@@ -83,7 +85,8 @@ ShortcutRecorderField::ShortcutRecorderField(QWidget* parent)
     updateText();
 }
 
-std::optional<KeyboardShortcutBinding> ShortcutRecorderField::bindingFor(int key, Qt::KeyboardModifiers modifiers)
+std::optional<KeyboardShortcutBinding> ShortcutRecorderField::bindingFor(
+    int key, Qt::KeyboardModifiers modifiers)
 {
     const auto stored = storedKeys().constFind(key);
     if (stored == storedKeys().cend())
@@ -133,7 +136,8 @@ void ShortcutRecorderField::updateText()
         setText(m_candidate->displayTitle(L10n::tr("空格")));
     } else {
         const QString symbols = modifiersOf(m_held).symbols();
-        setText(symbols.isEmpty() ? (m_refused ? L10n::tr("请重新录入…") : L10n::tr("请按快捷键…")) : symbols);
+        setText(
+            symbols.isEmpty() ? (m_refused ? L10n::tr("请重新录入…") : L10n::tr("请按快捷键…")) : symbols);
     }
     setToolTip(L10n::tr("点击后按下你想使用的组合键"));
     setDown(m_recording);

@@ -68,7 +68,8 @@ ShortcutSettingsSection::ShortcutSettingsSection(ShortcutManager* manager, QWidg
         });
         connect(row.field, &ShortcutRecorderField::recorded, this,
             [this, action](const KeyboardShortcutBinding& binding) { offer(action, binding); });
-        connect(row.field, &ShortcutRecorderField::cleared, this, [this, action] { offer(action, std::nullopt); });
+        connect(row.field, &ShortcutRecorderField::cleared, this,
+            [this, action] { offer(action, std::nullopt); });
         connect(row.field, &ShortcutRecorderField::unusableKey, this,
             [this, action] { refuse(action, ShortcutIssues::message(ShortcutIssue::invalid)); });
         connect(row.clear, &QToolButton::clicked, this, [this, action] { offer(action, std::nullopt); });
@@ -103,7 +104,8 @@ ShortcutSettingsSection::~ShortcutSettingsSection()
         m_manager->setSuspended(false);
 }
 
-void ShortcutSettingsSection::offer(ShortcutAction action, const std::optional<KeyboardShortcutBinding>& binding)
+void ShortcutSettingsSection::offer(
+    ShortcutAction action, const std::optional<KeyboardShortcutBinding>& binding)
 {
     if (!m_manager)
         return;
@@ -127,7 +129,8 @@ void ShortcutSettingsSection::refuse(ShortcutAction action, const QString& reaso
 void ShortcutSettingsSection::retranslate()
 {
     m_heading->setText(L10n::tr("快捷键"));
-    m_explanation->setText(L10n::tr("点击输入框后按下组合键，松开按键保存。Esc 取消，Delete 清除。应用运行时全局生效，无需辅助功能权限；与系统或其他应用冲突时请重新设置。"));
+    m_explanation->setText(L10n::tr(
+        "点击输入框后按下组合键，松开按键保存。Esc 取消，Delete 清除。应用运行时全局生效，无需辅助功能权限；与系统或其他应用冲突时请重新设置。"));
     m_restore->setText(L10n::tr("恢复默认快捷键"));
     for (auto it = m_rows.begin(); it != m_rows.end(); ++it) {
         const QString name = actionName(it.key());
@@ -147,7 +150,8 @@ void ShortcutSettingsSection::refresh()
         it->field->setBinding(bound ? std::optional(binding) : std::nullopt);
         it->clear->setEnabled(bound);
         QString issue = it->refusal;
-        if (issue.isEmpty() && m_manager && !m_manager->isSuspended() && m_manager->issues().contains(it.key()))
+        if (issue.isEmpty() && m_manager && !m_manager->isSuspended()
+            && m_manager->issues().contains(it.key()))
             issue = ShortcutIssues::message(m_manager->issues().value(it.key()));
         it->issue->setText(issue);
         it->issue->setVisible(!issue.isEmpty());

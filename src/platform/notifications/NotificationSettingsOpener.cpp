@@ -6,9 +6,10 @@
 std::optional<QStringList> DesktopNotificationSettingsOpener::command()
 {
     const QList<QStringList> gnome { { "gnome-control-center", "notifications" } };
-    const QList<QStringList> kde { { "systemsettings", "kcm_notifications" }, { "kcmshell6", "kcm_notifications" },
-        { "kcmshell5", "kcm_notifications" } };
-    const bool plasma = qEnvironmentVariable("XDG_CURRENT_DESKTOP").contains(QLatin1String("KDE"), Qt::CaseInsensitive);
+    const QList<QStringList> kde { { "systemsettings", "kcm_notifications" },
+        { "kcmshell6", "kcm_notifications" }, { "kcmshell5", "kcm_notifications" } };
+    const bool plasma
+        = qEnvironmentVariable("XDG_CURRENT_DESKTOP").contains(QLatin1String("KDE"), Qt::CaseInsensitive);
     for (QStringList candidate : plasma ? kde + gnome : gnome + kde) {
         const QString program = QStandardPaths::findExecutable(candidate.first());
         if (program.isEmpty())

@@ -45,7 +45,8 @@ public:
     // Binds the action (nothing: no shortcut), stores the bindings and, once connected,
     // registers them at once. An invalid combination, or one another action has, is refused
     // and changes nothing.
-    std::optional<ShortcutIssue> setBinding(ShortcutAction action, const std::optional<KeyboardShortcutBinding>& binding);
+    std::optional<ShortcutIssue> setBinding(
+        ShortcutAction action, const std::optional<KeyboardShortcutBinding>& binding);
     // Every action back to its default combination, stored and registered.
     void restoreDefaults();
     // While suspended no hot key is held, so every key reaches the focused window (a new

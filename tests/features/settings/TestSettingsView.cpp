@@ -47,10 +47,12 @@ private slots:
         QTest::addColumn<QString>("choice"); // a picker's item, or empty for a button
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("interface language") << "interfaceLanguagePicker" << "简体中文" << "interfaceLanguage" << "zh-Hans";
+        QTest::newRow("interface language")
+            << "interfaceLanguagePicker" << "简体中文" << "interfaceLanguage" << "zh-Hans";
         QTest::newRow("dark") << "appearance_dark" << "" << "appearanceMode" << "dark";
         QTest::newRow("light") << "appearance_light" << "" << "appearanceMode" << "light";
-        QTest::newRow("recognition language") << "speechLanguagePicker" << "English" << "speechLanguage" << "en-US";
+        QTest::newRow("recognition language")
+            << "speechLanguagePicker" << "English" << "speechLanguage" << "en-US";
     }
     void choicesAreStored()
     {
@@ -103,16 +105,20 @@ private slots:
         StoreHarness h;
         SettingsView view(h.store.get());
         auto* issue = find<QLabel>(view, "calendarIssue");
-        h.chooser->files = { h.writeFile("bad.json", R"({"year":2027,"source":"x","days":[{"date":"2026-12-31","isOff":true,"name":"x"}]})"),
-            h.writeFile("good.json", R"({"year":2027,"source":"x","days":[]})") };
+        const QByteArray foreignDay = R"([{"date":"2026-12-31","isOff":true,"name":"x"}])";
+        const QByteArray year = R"({"year":2027,"source":"x","days":)";
+        h.chooser->files = { h.writeFile("bad.json", year + foreignDay + '}'),
+            h.writeFile("good.json", year + "[]}") };
         find<QAbstractButton>(view, "importCalendarButton")->click();
         QCOMPARE(issue->text(),
-            QString("Could not import the calendar: The calendar has an invalid year, date or source, or duplicate dates."));
+            QString("Could not import the calendar: "
+                    "The calendar has an invalid year, date or source, or duplicate dates."));
         QVERIFY(!issue->isHidden());
         find<QAbstractButton>(view, "importCalendarButton")->click();
         QVERIFY(issue->isHidden());
         QVERIFY(find<QLabel>(view, "calendarDescription")->text().endsWith("Loaded: 2026、2027"));
-        QVERIFY(find<QLabel>(view, "officialScheduleLink")->text().contains(HolidayCalendar::officialNoticeURL()));
+        const QString link = find<QLabel>(view, "officialScheduleLink")->text();
+        QVERIFY(link.contains(HolidayCalendar::officialNoticeURL()));
     }
 
     void attachmentFolders_data()
@@ -160,11 +166,13 @@ private slots:
         auto* field = find<QLineEdit>(view, "recordingExportPathField");
         field->setText(typed);
         emit field->editingFinished();
-        QCOMPARE(h.preferences()->string("recordingExportPath"), stored.isEmpty() ? std::nullopt : std::optional(stored));
+        QCOMPARE(h.preferences()->string("recordingExportPath"),
+            stored.isEmpty() ? std::nullopt : std::optional(stored));
         QCOMPARE(find<QLabel>(view, "exportPathIssue")->isVisible(), stored.isEmpty());
         if (stored.isEmpty())
             QCOMPARE(find<QLabel>(view, "exportPathIssue")->text(),
-                QString("Attachment paths must be relative to the vault and cannot contain .. or empty folder names."));
+                QString("Attachment paths must be relative to the vault "
+                        "and cannot contain .. or empty folder names."));
         // And where new recordings and dropped files go.
         choose(find<QComboBox>(view, "fileDropDestinationPicker"), "Current Note");
         QCOMPARE(h.store->fileDropNoteDestination(), NoteDestination::currentNote);
@@ -182,13 +190,18 @@ private slots:
                       space = R"({"keyCode":49,"keyLabel":"Space","modifiers":6})";
         QTest::newRow("recorded") << Events { { Qt::Key_K, ctrlAlt } } << false << "⌃⌥K" << "" << k;
         QTest::newRow("held elsewhere") << Events { { Qt::Key_K, ctrlAlt } } << true << "⌃⌥K"
-                                        << "Could not register this shortcut. It may be in use by the system or another app. Choose another."
+                                        << "Could not register this shortcut. It may be in use by the system "
+                                           "or another app. Choose another."
                                         << k;
         QTest::newRow("duplicate") << Events { { Qt::Key_P, ctrlAlt } } << false << "Try Another…"
-                                   << "This combination is already assigned to another action. Choose another." << space;
+                                   << "This combination is already assigned to another action. "
+                                      "Choose another."
+                                   << space;
         QTest::newRow("shift only") << Events { { Qt::Key_K, Qt::ShiftModifier } } << false << "Try Another…"
-                                    << "Include ⌘, ⌃ or ⌥ and avoid standard editing and system shortcuts." << space;
-        QTest::newRow("Esc cancels") << Events { { Qt::Key_Escape, {} } } << false << "⌃⌥Space" << "" << space;
+                                    << "Include ⌘, ⌃ or ⌥ and avoid standard editing and system shortcuts."
+                                    << space;
+        QTest::newRow("Esc cancels") << Events { { Qt::Key_Escape, {} } } << false << "⌃⌥Space" << ""
+                                     << space;
         QTest::newRow("Delete clears") << Events { { Qt::Key_Delete, {} } } << false << "Not Set" << "" << "";
     }
     void recordingAShortcut()
@@ -201,8 +214,8 @@ private slots:
         StoreHarness h;
         auto* hotKeys = new ScriptedHotKeys;
         ShortcutManager shortcuts(h.preferences(), std::unique_ptr<HotKeyRegistering>(hotKeys));
-        int shown_ = 0;
-        shortcuts.connectActions({ { ShortcutAction::sidebar, [&] { ++shown_; } } });
+        int expanded = 0;
+        shortcuts.connectActions({ { ShortcutAction::sidebar, [&] { ++expanded; } } });
         SettingsView view(h.store.get(), &shortcuts);
         view.show();
         QVERIFY(QTest::qWaitForWindowActive(&view));
@@ -210,7 +223,7 @@ private slots:
         field->click();
         // While recording no hot key is held.
         hotKeys->press(ShortcutAction::sidebar);
-        QCOMPARE(shown_, 0);
+        QCOMPARE(expanded, 0);
         if (held)
             hotKeys->refuse = { ShortcutAction::sidebar };
         for (const auto& [key, modifiers] : keys) {
@@ -219,16 +232,18 @@ private slots:
         }
         QCOMPARE(field->text(), shown);
         QCOMPARE(find<QLabel>(view, "sidebarShortcutIssue")->text(), issue);
-        const auto object = QJsonDocument::fromJson(h.preferences()->data("keyboardShortcuts.v1").value_or("")).object();
-        QCOMPARE(object.contains("sidebar") ? QJsonDocument(object["sidebar"].toObject()).toJson(QJsonDocument::Compact)
-                                            : QByteArray(),
+        const auto object
+            = QJsonDocument::fromJson(h.preferences()->data("keyboardShortcuts.v1").value_or("")).object();
+        const QJsonDocument sidebar(object["sidebar"].toObject());
+        QCOMPARE(object.contains("sidebar") ? sidebar.toJson(QJsonDocument::Compact) : QByteArray(),
             stored.toUtf8());
         QTest::keyClick(field, Qt::Key_Escape);
         hotKeys->press(ShortcutAction::sidebar);
-        QCOMPARE(shown_, stored.isEmpty() || held ? 0 : 1);
+        QCOMPARE(expanded, stored.isEmpty() || held ? 0 : 1);
         find<QAbstractButton>(view, "restoreDefaultShortcutsButton")->click();
         QCOMPARE(field->text(), QString("⌃⌥Space"));
-        QCOMPARE(shortcuts.bindings().value(ShortcutAction::sidebar), KeyboardShortcutBinding::defaults(ShortcutAction::sidebar));
+        QCOMPARE(shortcuts.bindings().value(ShortcutAction::sidebar),
+            KeyboardShortcutBinding::defaults(ShortcutAction::sidebar));
     }
 };
 
