@@ -198,7 +198,7 @@ void ContentView::showEvent(QShowEvent* event)
 
 void ContentView::showSettings()
 {
-    SettingsWindowHost::of(m_store)->open();
+    SettingsWindowHost::of(m_store)->open(this);
 }
 
 void ContentView::setWindowController(SidebarWindowController* controller)

@@ -5,6 +5,8 @@
 #include "platform/shortcuts/ShortcutManager.h"
 #include "workspace/WorkspaceStore.h"
 
+#include <QWindow>
+
 SettingsWindowHost::SettingsWindowHost(WorkspaceStore* store)
     : QObject(store)
     , m_store(store)
@@ -34,10 +36,13 @@ void SettingsWindowHost::setNotificationSettingsOpener(std::shared_ptr<Notificat
     m_notificationSettings = std::move(opener);
 }
 
-void SettingsWindowHost::open()
+void SettingsWindowHost::open(QWidget* origin)
 {
     if (!m_window)
         m_window = new SettingsView(m_store, m_shortcuts, m_notificationSettings);
+    m_window->winId();
+    if (QWindow* handle = m_window->windowHandle())
+        handle->setTransientParent(origin ? origin->window()->windowHandle() : nullptr);
     m_window->show();
     m_window->raise();
     m_window->activateWindow();

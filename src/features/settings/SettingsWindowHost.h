@@ -8,6 +8,7 @@
 #include <memory>
 
 class NotificationSettingsOpener;
+class QWidget;
 class ShortcutManager;
 class WorkspaceStore;
 
@@ -25,8 +26,9 @@ public:
     void setShortcutManager(ShortcutManager* manager);
     void setNotificationSettingsOpener(std::shared_ptr<NotificationSettingsOpener> opener);
 
-    // Shows the window, raised and active.
-    void open();
+    // Shows the window, raised and active; opened from the sidebar (`origin`), it stays in
+    // front of it and holds it open.
+    void open(QWidget* origin = nullptr);
     SettingsView* window() const { return m_window; }
 
 private:
