@@ -77,6 +77,25 @@ private slots:
             QCOMPARE(find<QComboBox>(view, qPrintable(control))->currentText(), QString("Mandarin Chinese"));
     }
 
+    // Keyboard and screen readers reach every control by a name; icon-only ones explain themselves.
+    void everyControlIsNamed()
+    {
+        StoreHarness h;
+        ShortcutManager shortcuts(h.preferences(), std::make_unique<ScriptedHotKeys>());
+        SettingsView view(h.store.get(), &shortcuts);
+        for (QWidget* control : view.findChildren<QWidget*>()) {
+            if (control->focusPolicy() == Qt::NoFocus || control->inherits("QScrollBar")
+                || control->inherits("QAbstractScrollArea"))
+                continue;
+            auto* button = qobject_cast<QAbstractButton*>(control);
+            const bool iconOnly = button && button->text().isEmpty();
+            // A button's text is its accessible name unless it has another.
+            const bool named = !control->accessibleName().isEmpty() || (button && !iconOnly);
+            QVERIFY2(!control->objectName().isEmpty() && named && (!iconOnly || !control->toolTip().isEmpty()),
+                qPrintable(control->objectName() + " " + control->metaObject()->className()));
+        }
+    }
+
     void desktopNotificationSettings_data()
     {
         QTest::addColumn<bool>("available");
