@@ -3,6 +3,7 @@
 #include "ShortcutLifecycle.h"
 #include "SidebarRecoveryMenu.h"
 #include "features/focus/PomodoroView.h"
+#include "features/settings/SettingsWindowHost.h"
 #include "platform/localization/AppLanguage.h"
 #include "platform/notifications/NotificationService.h"
 #include "platform/preferences/Preferences.h"
@@ -81,6 +82,7 @@ void SidebarApp::start()
     m_store = std::make_unique<WorkspaceStore>(m_preferences, std::move(m_services));
     m_windowController = std::make_unique<SidebarWindowController>(m_preferences, std::move(m_windowSystem));
     m_shortcuts = std::make_unique<ShortcutManager>(m_preferences, std::move(m_hotKeyBackend));
+    SettingsWindowHost::of(m_store.get())->setShortcutManager(m_shortcuts.get());
 
     m_window = std::make_unique<ContentView>(
         m_store.get(), m_panelsAfterFirstPaint ? ContentView::Build::later : ContentView::Build::now);
@@ -123,6 +125,8 @@ void SidebarApp::panelsBuilt()
     m_recoveryMenu = std::make_unique<SidebarRecoveryMenu>();
     connect(m_recoveryMenu.get(), &SidebarRecoveryMenu::showWindowRequested, m_windowController.get(),
         &SidebarWindowController::showWindow);
+    connect(m_recoveryMenu.get(), &SidebarRecoveryMenu::settingsRequested, this,
+        [this] { SettingsWindowHost::of(m_store.get())->open(); });
     m_shortcutLifecycle->watch(m_window.get());
 }
 

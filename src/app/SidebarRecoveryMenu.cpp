@@ -17,6 +17,9 @@ SidebarRecoveryMenu::SidebarRecoveryMenu(QObject* parent)
     m_show = m_menu->addAction(QString());
     m_show->setObjectName("showTandrelAction");
     connect(m_show, &QAction::triggered, this, &SidebarRecoveryMenu::showWindowRequested);
+    m_settings = m_menu->addAction(QString());
+    m_settings->setObjectName("settingsAction");
+    connect(m_settings, &QAction::triggered, this, &SidebarRecoveryMenu::settingsRequested);
     m_menu->addSeparator();
     m_quit = m_menu->addAction(QString());
     m_quit->setObjectName("quitTandrelAction");
@@ -41,5 +44,6 @@ SidebarRecoveryMenu::~SidebarRecoveryMenu()
 void SidebarRecoveryMenu::retranslate()
 {
     m_show->setText(L10n::tr("显示Tandrel"));
+    m_settings->setText(L10n::tr("设置…"));
     m_quit->setText(L10n::tr("退出Tandrel"));
 }

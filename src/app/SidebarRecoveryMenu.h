@@ -9,7 +9,7 @@ class QMenu;
 class QSystemTrayIcon;
 
 // The tray icon that stays while Tandrel runs, also with the window closed: "Show
-// Tandrel" and "Quit Tandrel". Shows up as soon as the desktop has a tray.
+// Tandrel", "Settings…" and "Quit Tandrel". Shows up as soon as the desktop has a tray.
 class SidebarRecoveryMenu : public QObject {
     Q_OBJECT
 public:
@@ -22,6 +22,8 @@ public:
 signals:
     // "Show Tandrel".
     void showWindowRequested();
+    // "Settings…".
+    void settingsRequested();
 
 private:
     void retranslate();
@@ -29,5 +31,6 @@ private:
     std::unique_ptr<QMenu> m_menu;
     QSystemTrayIcon* m_tray;
     QAction* m_show;
+    QAction* m_settings;
     QAction* m_quit;
 };

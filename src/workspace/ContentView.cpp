@@ -1,5 +1,5 @@
 #include "ContentView.h"
-#include "features/settings/SettingsView.h"
+#include "features/settings/SettingsWindowHost.h"
 
 #include "FileDropHint.h"
 #include "NotificationIssueView.h"
@@ -196,12 +196,9 @@ void ContentView::showEvent(QShowEvent* event)
         m_store->notifications()->refreshAuthorization();
 }
 
-// Stands in for the settings screen: the notification part of it.
 void ContentView::showSettings()
 {
-    auto* settings = new SettingsView(m_store, this);
-    settings->setAttribute(Qt::WA_DeleteOnClose);
-    settings->open();
+    SettingsWindowHost::of(m_store)->open(this);
 }
 
 void ContentView::setWindowController(SidebarWindowController* controller)

@@ -1,6 +1,7 @@
 #include "app/SidebarRecoveryMenu.h"
 #include "app/SingleInstance.h"
 #include "features/focus/PomodoroTimer.h"
+#include "features/settings/SettingsWindowHost.h"
 #include "platform/audio/RecordingStore.h"
 #include "platform/shortcuts/ShortcutManager.h"
 #include "support/FakeAudioBackend.h"
@@ -9,7 +10,9 @@
 #include "support/ShellHarness.h"
 #include "workspace/edge/EdgeControls.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
@@ -125,11 +128,36 @@ private slots:
         shell.controller()->collapse(SidebarEdge::left);
         shell.app->edgeControls()->quickControlsRequested();
         const qsizetype calls = shell.notifications->calls.size();
-        shell.setLanguage("en");
+        // Chosen in the settings window, opened from the tray.
+        shell.app->recoveryMenu()->menu()->findChild<QAction*>("settingsAction")->trigger();
+        auto* settings = SettingsWindowHost::of(shell.store())->window();
+        QVERIFY(settings && settings->isVisible() && !settings->isModal());
+        auto* picker = settings->findChild<QComboBox*>("interfaceLanguagePicker");
+        picker->setCurrentIndex(picker->findData("en"));
+        emit picker->activated(picker->currentIndex());
+        QTRY_COMPARE(settings->windowTitle(), QString("Settings"));
+        QCOMPARE(
+            shell.window()->findChild<QLineEdit*>("taskDraftField")->placeholderText().contains("任"), false);
         QCOMPARE(shell.app->recoveryMenu()->menu()->actions().first()->text(), QString("Show Tandrel"));
         QCOMPARE(shell.notifications->calls.size(), calls + 1);
         QVERIFY(!shell.notifications->calls.last().requestPermission);
         QVERIFY(shell.controller()->isCollapsed());
+    }
+
+    // The gear button and the tray open one window, which keeps nothing but its size.
+    void oneSettingsWindow()
+    {
+        Shell shell("en");
+        shell.window()->findChild<QAbstractButton*>("settingsButton")->click();
+        SettingsView* settings = SettingsWindowHost::of(shell.store())->window();
+        QVERIFY(settings->isWindow() && settings->parent() == nullptr);
+        settings->resize(610, 480);
+        settings->close();
+        QCOMPARE(shell.preferences()->string("settingsWindowSize"), QString("610x480"));
+        shell.app->recoveryMenu()->menu()->findChild<QAction*>("settingsAction")->trigger();
+        QCOMPARE(SettingsWindowHost::of(shell.store())->window(), settings);
+        QVERIFY(settings->isVisible());
+        QCOMPARE(SettingsView(shell.store()).size(), QSize(610, 480));
     }
 
     void thePanelsCanFollowTheFirstPaint()

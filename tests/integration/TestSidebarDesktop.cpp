@@ -1,6 +1,8 @@
 // The shell as main() builds it under Xvfb and openbox, driven by xdotool: what only a window
 // manager shows (frames, drops, focus, stacking, desktops, struts, the pointer, global shortcuts).
 #include "features/focus/PomodoroTimer.h"
+#include "features/settings/SettingsWindowHost.h"
+#include "features/settings/ShortcutRecorderField.h"
 #include "platform/shortcuts/ShortcutManager.h"
 #include "platform/window/DelayedJob.h"
 #include "platform/window/ScreenCoordinates.h"
@@ -12,6 +14,7 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <QScrollArea>
 #include <QtTest>
 
 class TestSidebarDesktop : public QObject {
@@ -167,6 +170,30 @@ private slots:
         xdotool({ "key", "ctrl+alt+space" });
         QTRY_VERIFY_WITH_TIMEOUT(
             !controller()->isCollapsed() && QApplication::activeWindow() == window(), 10000);
+    }
+
+    // Recorded in the settings window, a combination works at once, from another program too.
+    void aRecordedShortcutExpandsTheSidebar()
+    {
+        SettingsWindowHost::of(m_shell->store())->open();
+        SettingsView* settings = SettingsWindowHost::of(m_shell->store())->window();
+        QVERIFY(QTest::qWaitForWindowActive(settings));
+        auto* field = settings->findChild<ShortcutRecorderField*>("sidebarShortcutField");
+        settings->findChild<QScrollArea*>()->ensureWidgetVisible(field);
+        pointAt(field->mapToGlobal(field->rect().center()));
+        xdotool({ "click", "1" });
+        QTRY_VERIFY_WITH_TIMEOUT(field->isRecording(), 10000);
+        xdotool({ "key", "ctrl+alt+k" });
+        QTRY_COMPARE_WITH_TIMEOUT(field->text(), QString("⌃⌥K"), 10000);
+        QVERIFY(!field->isRecording() && m_shell->app->shortcuts()->issues().isEmpty());
+        settings->close();
+        controller()->collapse(SidebarEdge::left);
+        QTRY_VERIFY_WITH_TIMEOUT(!window()->isVisible(), 10000);
+        ScopedProcess other("xmessage", otherProgram);
+        focusOtherProgram();
+        QTRY_VERIFY_WITH_TIMEOUT(!QApplication::activeWindow(), 10000);
+        xdotool({ "key", "ctrl+alt+k" });
+        QTRY_VERIFY_WITH_TIMEOUT(!controller()->isCollapsed() && window()->isVisible(), 10000);
     }
 };
 

@@ -1,5 +1,6 @@
 #include "features/focus/PomodoroTimer.h"
 #include "features/notes/NotesView.h"
+#include "features/settings/SettingsWindowHost.h"
 #include "platform/audio/RecordingStore.h"
 #include "platform/notifications/NotificationService.h"
 #include "platform/window/DelayedJob.h"
@@ -184,7 +185,7 @@ private slots:
         s.store->setTaskReminder(s.store->tasks().first().id, QDateTime::currentDateTime().addSecs(3600));
         QVERIFY(line->isVisible());
         QTest::mouseClick(line->findChild<QPushButton*>("notificationSettingsButton"), Qt::LeftButton);
-        QTRY_VERIFY((dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())));
+        QTRY_VERIFY((dialog = SettingsWindowHost::of(s.store.get())->window()) && dialog->isVisible());
         QTest::mouseClick(collapse, Qt::LeftButton);
         QVERIFY(!s.controller->isCollapsed());
         // Allowed meanwhile; "Enable Notifications" asks again and the line goes.
@@ -193,7 +194,7 @@ private slots:
         QVERIFY(!s.store->notifications()->issue() && !line->isVisible());
         QCOMPARE(s.centre->scheduled.size(), 1);
         QTest::mouseClick(dialog->findChild<QPushButton*>("doneButton"), Qt::LeftButton);
-        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QTRY_VERIFY(!dialog->isVisible());
         // Nearer the left edge: collapses there.
         QTest::mouseClick(collapse, Qt::LeftButton);
         QVERIFY(s.controller->isCollapsed() && !s.view->isVisible());

@@ -110,8 +110,9 @@ class TestLanguageSweep : public QObject {
                 continue;
             for (const QString& text : visibleTexts(widget)) {
                 swept += language == "en" || hasHan(text);
-                const bool fault
-                    = language == "en" ? hasHan(text) : hasHan(text) && !isRenderedFromAKey(text);
+                // The language picker names Chinese in Chinese whatever the interface language.
+                const bool fault = language == "en" ? hasHan(text) && text != "简体中文"
+                                                    : hasHan(text) && !isRenderedFromAKey(text);
                 if (fault)
                     faults << widget->objectName() + " (" + widget->metaObject()->className() + "): " + text;
             }

@@ -1,12 +1,8 @@
 #include "support/PrivateTmpfs.h"
 #include "support/StoreHarness.h"
 #include "workspace/ContentView.h"
-#include "features/settings/SettingsView.h"
 
-#include <QComboBox>
 #include <QDirIterator>
-#include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QToolButton>
@@ -63,32 +59,6 @@ class TestVaultExport : public QObject {
     Q_OBJECT
 
 private slots:
-    void settingsSheetConnectsTheVault()
-    {
-        StoreHarness h;
-        ContentView view(h.store.get());
-        view.showSettings();
-        auto* sheet = view.findChild<SettingsView*>();
-        h.chooser->folders = { h.makeFolder("Vault") };
-        sheet->findChild<QPushButton*>("chooseVaultButton")->click();
-        QCOMPARE(sheet->findChild<QLabel*>("vaultPathLabel")->text(), h.path("Vault"));
-        auto* audio = sheet->findChild<QLineEdit*>("recordingExportPathField");
-        QCOMPARE(audio->text(), QString("Sidebar/Recordings"));
-        audio->setText(" Audio ");
-        emit audio->editingFinished();
-        QCOMPARE(h.store->storage()->recordingExportPath(), QString("Audio"));
-        h.store->storage()->setAttachmentExportPath("Files");
-        QCOMPARE(sheet->findChild<QLineEdit*>("attachmentExportPathField")->text(), QString("Files"));
-        // And where new recordings and dropped files go.
-        auto* drops = sheet->findChild<QComboBox*>("fileDropDestinationPicker");
-        QCOMPARE(drops->currentText(), QString("New Note"));
-        drops->setCurrentIndex(drops->findText("Current Note"));
-        emit drops->activated(drops->currentIndex());
-        QCOMPARE(h.store->fileDropNoteDestination(), NoteDestination::currentNote);
-        h.store->setRecordingNoteDestination(NoteDestination::newNote);
-        QCOMPARE(sheet->findChild<QComboBox*>("recordingDestinationPicker")->currentText(), QString("New Note"));
-    }
-
     // Through the window's controls: the tasks and a note, twice, then one of its recordings, twice.
     void exportsResolveInsideTheVaultAndNothingIsOverwritten()
     {

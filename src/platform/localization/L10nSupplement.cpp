@@ -73,6 +73,10 @@ const QHash<QString, QString>& supplement()
         { QStringLiteral("无法打开附件“{0}”。"), QStringLiteral("Could not open the attachment “{0}”.") },
         { QStringLiteral("打开附件：{0}"), QStringLiteral("Open Attachment: {0}") },
         { QStringLiteral("正在复制“{0}”… {1}%"), QStringLiteral("Copying “{0}”… {1}%") },
+        { QStringLiteral("简体中文"), QStringLiteral("简体中文") },
+        { QStringLiteral("设置…"), QStringLiteral("Settings…") },
+        { QStringLiteral("录音停止后按保存方式加入笔记，并在本机转写：识别引擎运行在这台电脑上，音频不会上传。语音模型只在首次使用时下载一次。转写失败时保留音频，可重试。"), QStringLiteral("Recordings are added to your chosen note destination and transcribed on this computer. The speech engines run on the device and audio is never uploaded. A speech model is downloaded once, on first use. Failed recordings are kept for retry.") },
+        { QStringLiteral("恢复默认快捷键"), QStringLiteral("Restore Default Shortcuts") },
     };
     return table;
 }

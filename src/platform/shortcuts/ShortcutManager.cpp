@@ -112,7 +112,57 @@ void ShortcutManager::connectActions(const Actions& actions)
     if (m_connected)
         return;
     m_connected = true;
-    registerAll();
+    if (!m_suspended)
+        registerAll();
+}
+
+std::optional<ShortcutIssue> ShortcutManager::setBinding(
+    ShortcutAction action, const std::optional<KeyboardShortcutBinding>& binding)
+{
+    if (binding) {
+        if (!binding->isValid())
+            return ShortcutIssue::invalid;
+        for (auto it = m_bindings.cbegin(); it != m_bindings.cend(); ++it) {
+            if (it.key() != action && it->hasSameKeys(*binding))
+                return ShortcutIssue::duplicate;
+        }
+        m_bindings.insert(action, *binding);
+    } else {
+        m_bindings.remove(action);
+    }
+    bindingsEdited();
+    return std::nullopt;
+}
+
+void ShortcutManager::restoreDefaults()
+{
+    for (ShortcutAction action : ShortcutActions::allCases())
+        m_bindings.insert(action, KeyboardShortcutBinding::defaults(action));
+    bindingsEdited();
+}
+
+void ShortcutManager::bindingsEdited()
+{
+    persist();
+    emit bindingsChanged();
+    if (m_connected && !m_suspended)
+        registerAll();
+}
+
+void ShortcutManager::setSuspended(bool suspended)
+{
+    if (suspended == m_suspended)
+        return;
+    m_suspended = suspended;
+    if (!m_connected)
+        return;
+    if (suspended) {
+        for (ShortcutAction action : ShortcutActions::allCases())
+            m_backend->unregisterAction(action);
+        m_activeActions.clear();
+    } else {
+        registerAll();
+    }
 }
 
 void ShortcutManager::registerAll()

@@ -42,6 +42,18 @@ public:
     // Runs the action's callback if it is connected, bound and registered.
     void perform(ShortcutAction action);
 
+    // Binds the action (nothing: no shortcut), stores the bindings and, once connected,
+    // registers them at once. An invalid combination, or one another action has, is refused
+    // and changes nothing.
+    std::optional<ShortcutIssue> setBinding(
+        ShortcutAction action, const std::optional<KeyboardShortcutBinding>& binding);
+    // Every action back to its default combination, stored and registered.
+    void restoreDefaults();
+    // While suspended no hot key is held, so every key reaches the focused window (a new
+    // combination being recorded); resuming registers the bindings again.
+    void setSuspended(bool suspended);
+    bool isSuspended() const { return m_suspended; }
+
     // "⌃⌥P" for the action's binding in the interface language; nothing when unbound.
     std::optional<QString> displayTitle(ShortcutAction action) const;
 
@@ -52,12 +64,14 @@ signals:
 private:
     void load();
     void persist();
+    void bindingsEdited();
 
     QMap<ShortcutAction, KeyboardShortcutBinding> m_bindings;
     QMap<ShortcutAction, ShortcutIssue> m_issues;
     Preferences* m_preferences;
     std::unique_ptr<HotKeyRegistering> m_backend;
     bool m_connected = false;
+    bool m_suspended = false;
     QSet<ShortcutAction> m_activeActions;
     Actions m_actions;
 };

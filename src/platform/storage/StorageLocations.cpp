@@ -314,18 +314,25 @@ void StorageLocations::useDefault(Kind kind)
     save();
 }
 
-Result<QString> StorageLocations::exportDirectory(const QString& vault, const QString& path) const
+std::optional<StorageError> StorageLocations::checkExportPath(const QString& path)
 {
     const StorageError relativeOnly { L10n::tr(
         "附件保存路径必须是仓库内的相对目录，不能包含 .. 或空目录名。") };
     const QString trimmed = path.trimmed();
     if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char('/')) || trimmed.contains(QLatin1Char('\\')))
         return relativeOnly;
-    const QStringList pieces = trimmed.split(QLatin1Char('/'), Qt::KeepEmptyParts);
-    for (const QString& piece : pieces) {
+    for (const QString& piece : trimmed.split(QLatin1Char('/'), Qt::KeepEmptyParts)) {
         if (piece.isEmpty() || piece == QLatin1String(".") || piece == QLatin1String(".."))
             return relativeOnly;
     }
+    return std::nullopt;
+}
+
+Result<QString> StorageLocations::exportDirectory(const QString& vault, const QString& path) const
+{
+    if (auto refused = checkExportPath(path))
+        return *refused;
+    const QStringList pieces = path.trimmed().split(QLatin1Char('/'), Qt::KeepEmptyParts);
 
     // A vault that is not there (an unplugged drive) must not be recreated as an empty
     // folder tree in its place.

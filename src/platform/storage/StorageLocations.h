@@ -74,6 +74,9 @@ public:
     // already stored there remain readable.
     void useDefault(Kind kind);
 
+    // Why `path` cannot name a folder inside a vault (absolute, "..", empty pieces ...);
+    // nothing when it can.
+    static std::optional<StorageError> checkExportPath(const QString& path);
     // The folder `path` (relative, "/"-separated) inside `vault`, created if missing.
     Result<QString> exportDirectory(const QString& vault, const QString& path) const;
 

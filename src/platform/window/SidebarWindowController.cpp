@@ -292,6 +292,14 @@ bool SidebarWindowController::canCollapse() const
         if (child->isWindow() && child->isVisible() && child->windowModality() != Qt::NonModal)
             return false;
     }
+    // A window of its own opened from it and kept in front of it (the settings).
+    const QWindow* handle = m_window->windowHandle();
+    const QList<QWidget*> windows = QApplication::topLevelWidgets();
+    for (const QWidget* other : windows) {
+        if (handle && other->isVisible() && !other->parentWidget() && other->windowHandle()
+            && other->windowHandle()->transientParent() == handle)
+            return false;
+    }
     return !m_window->isFullScreen();
 }
 
