@@ -1,8 +1,56 @@
+#include "design/Appearance.h"
 #include "design/Symbols.h"
+#include "support/TemporaryProfile.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QPalette>
 #include <QtTest>
+
+using Scheme = DesktopAppearance::Scheme;
+Q_DECLARE_METATYPE(std::optional<Scheme>)
+
+namespace {
+struct FixedDesktop : DesktopAppearance {
+    std::optional<Scheme> value;
+    std::optional<Scheme> scheme() const override { return value; }
+    bool highContrast() const override { return false; }
+};
+
+// The settings portal as a desktop runs it, on its own connection to the private bus.
+class FakePortal : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
+public:
+    uint colorScheme = 1;
+    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "fakePortal");
+
+    bool start()
+    {
+        return bus.registerObject("/org/freedesktop/portal/desktop", this, QDBusConnection::ExportAllContents)
+            && bus.registerService("org.freedesktop.portal.Desktop");
+    }
+    void change(const QString& group, const QString& key, uint value)
+    {
+        auto signal = QDBusMessage::createSignal(
+            "/org/freedesktop/portal/desktop", "org.freedesktop.portal.Settings", "SettingChanged");
+        signal << group << key << QVariant::fromValue(QDBusVariant(value));
+        bus.send(signal);
+    }
+
+public slots:
+    QDBusVariant ReadOne(const QString& group, const QString& key)
+    {
+        return QDBusVariant(group == "org.freedesktop.appearance" && key == "color-scheme" ? colorScheme : 0u);
+    }
+};
+
+QColor windowColor()
+{
+    return QApplication::palette().color(QPalette::Window);
+}
+} // namespace
 
 class TestDesign : public QObject {
     Q_OBJECT
@@ -31,6 +79,67 @@ private slots:
                 QVERIFY2(inked > 8, qPrintable(QString::number(value)));
             }
         }
+    }
+
+    // "dark" is dark, "system" follows the desktop (its own palette when it has no answer or
+    // no preference), anything else is light.
+    void appearanceMode_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<std::optional<Scheme>>("desktop");
+        QTest::addColumn<QString>("look");
+        QTest::newRow("system, no portal") << "system" << std::optional<Scheme>() << "desktop";
+        QTest::newRow("system, no preference") << "system" << std::optional(Scheme::noPreference) << "desktop";
+        QTest::newRow("system, dark desktop") << "system" << std::optional(Scheme::dark) << "dark";
+        QTest::newRow("system, light desktop") << "system" << std::optional(Scheme::light) << "light";
+        QTest::newRow("unset follows the desktop") << QString() << std::optional(Scheme::dark) << "dark";
+        QTest::newRow("dark on a light desktop") << "dark" << std::optional(Scheme::light) << "dark";
+        QTest::newRow("light on a dark desktop") << "light" << std::optional(Scheme::dark) << "light";
+        QTest::newRow("other value") << "Dark" << std::optional(Scheme::dark) << "light";
+    }
+    void appearanceMode()
+    {
+        QFETCH(QString, mode);
+        QFETCH(std::optional<Scheme>, desktop);
+        QFETCH(QString, look);
+        TemporaryProfile profile;
+        const QColor platform = windowColor();
+        if (!mode.isNull())
+            QVERIFY(profile.preferences()->setString("appearanceMode", mode));
+        auto* fixed = new FixedDesktop;
+        fixed->value = desktop;
+        Appearance appearance(profile.preferences(), fixed);
+        appearance.apply();
+        if (look == "desktop")
+            QCOMPARE(windowColor(), platform);
+        else
+            QCOMPARE(appearance.isDark(), look == "dark");
+        // Changed in the settings: applied at once, and back to the desktop's palette.
+        QVERIFY(profile.preferences()->setString("appearanceMode", look == "dark" ? "light" : "dark"));
+        QCOMPARE(appearance.isDark(), look != "dark");
+        QVERIFY(profile.preferences()->setString("appearanceMode", "system"));
+        if (!desktop || desktop == Scheme::noPreference)
+            QCOMPARE(windowColor(), platform);
+    }
+
+    // The desktop's setting is read from the portal and followed live as it changes.
+    void followsThePortal()
+    {
+        if (!QDBusConnection::sessionBus().isConnected())
+            QSKIP("no session bus");
+        FakePortal portal;
+        QVERIFY(portal.start());
+        TemporaryProfile profile;
+        Appearance appearance(profile.preferences(), new PortalDesktopAppearance);
+        appearance.apply();
+        QTRY_VERIFY(appearance.isDark());
+        portal.change("org.freedesktop.appearance", "color-scheme", 2);
+        QTRY_VERIFY(!appearance.isDark());
+        QSignalSpy changed(&appearance, &Appearance::changed);
+        portal.change("org.example.other", "color-scheme", 1);
+        portal.change("org.freedesktop.appearance", "contrast", 1);
+        QVERIFY(changed.wait());
+        QVERIFY(!appearance.isDark() && appearance.reducedTransparency());
     }
 };
 

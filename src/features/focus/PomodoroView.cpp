@@ -32,7 +32,8 @@ PomodoroView::PomodoroView(PomodoroTimer* timer, QWidget* parent)
 
     m_full = new QFrame(this);
     m_full->setObjectName("pomodoroFullForm");
-    m_full->setFrameShape(QFrame::StyledPanel);
+    // Drawn on the window's card surface.
+    m_full->setFrameShape(QFrame::NoFrame);
     m_full->setMinimumHeight(kFullHeight);
     auto* full = new QVBoxLayout(m_full);
     full->setContentsMargins(14, 14, 14, 14);
