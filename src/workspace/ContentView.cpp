@@ -9,6 +9,7 @@
 #include "VaultStatusLine.h"
 #include "WorkspaceStore.h"
 #include "design/Appearance.h"
+#include "design/CaretRest.h"
 #include "design/Surfaces.h"
 #include "design/Symbols.h"
 #include "features/calendar/WeeklyRestView.h"
@@ -81,6 +82,7 @@ ContentView::ContentView(WorkspaceStore* store, Build build, QWidget* parent)
     m_appearance = new Appearance(m_preferences, new PortalDesktopAppearance, this);
     connect(m_appearance, &Appearance::changed, this, qOverload<>(&QWidget::update));
     m_appearance->apply();
+    new CaretRest(this);
     if (build == Build::now)
         buildPanels();
 

@@ -1,11 +1,14 @@
 #include "design/Appearance.h"
+#include "design/CaretRest.h"
 #include "design/Symbols.h"
 #include "support/TemporaryProfile.h"
 
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QLineEdit>
 #include <QPalette>
+#include <QStyleHints>
 #include <QtTest>
 
 using Scheme = DesktopAppearance::Scheme;
@@ -120,6 +123,22 @@ private slots:
         QVERIFY(profile.preferences()->setString("appearanceMode", "system"));
         if (!desktop || desktop == Scheme::noPreference)
             QCOMPARE(windowColor(), platform);
+    }
+
+    // Left alone, the caret stops blinking (the text fields follow the style hint); a key
+    // press brings the blinking back until the next rest.
+    void caretRests()
+    {
+        QStyleHints* hints = QGuiApplication::styleHints();
+        const int flashTime = hints->cursorFlashTime();
+        QLineEdit field;
+        field.show();
+        field.setFocus();
+        CaretRest rest(nullptr, 10);
+        QTRY_COMPARE(hints->cursorFlashTime(), 0);
+        QTest::keyClick(&field, Qt::Key_A);
+        QCOMPARE(hints->cursorFlashTime(), flashTime);
+        QTRY_COMPARE(hints->cursorFlashTime(), 0);
     }
 
     // The desktop's setting is read from the portal and followed live as it changes.

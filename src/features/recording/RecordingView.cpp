@@ -119,6 +119,8 @@ void RecordingView::setCompact(bool compact)
         return;
     m_compact = compact;
     m_stack->setCurrentWidget(compact ? static_cast<QWidget*>(m_compactButton) : m_card);
+    // The stack would keep the full card's height.
+    setMaximumHeight(compact ? m_compactButton->height() : QWIDGETSIZE_MAX);
     refresh();
 }
 
