@@ -237,33 +237,6 @@ private slots:
         }
     }
 
-    // With the notes expanded, the timer and the recorder become one-line buttons and a line
-    // counting the open tasks stands for the task card, in either language.
-    void compactForms()
-    {
-        Session s;
-        QVERIFY(s.store->addTask("Call the plumber") && s.store->addTask("Water the plants"));
-        s.view->setNotesExpanded(true);
-        QVERIFY(s.find<QWidget*>("timerCompactButton")->isVisible());
-        auto* record = s.find<QPushButton*>("compactRecordButton");
-        auto* tasks = s.find<QWidget*>("compactTaskCard");
-        QVERIFY(record->isVisible() && tasks->isVisible());
-        QVERIFY(!s.find<QWidget*>("taskSection")->isVisible() && !s.find<QWidget*>("paneResizeHandle")->isVisible());
-        QCOMPARE(tasks->height(), 44);
-        const auto says = [&](const char* count, const char* name, const char* recordText) {
-            QCOMPARE(s.find<QLabel*>("compactTaskCountLabel")->text(), QString::fromUtf8(count));
-            QCOMPARE(tasks->accessibleName(), QString::fromUtf8(name));
-            QCOMPARE(record->text(), QString::fromUtf8(recordText));
-        };
-        says("Tasks 2", "Tasks, 2 incomplete", "Start Recording");
-        s.store->toggleTask(s.store->tasks().first().id);
-        s.setLanguage("zh-Hans");
-        says("待办 1", "待办事项，1 项未完成", "开始录音");
-        s.view->setNotesExpanded(false);
-        QVERIFY(!tasks->isVisible() && s.find<QWidget*>("taskSection")->isVisible());
-        QVERIFY(!s.find<QWidget*>("timerCompactButton")->isVisible());
-    }
-
     // The quick controls close once the pointer left tab and panel (6 points off the tab still
     // counts as on it); opened from the menu, once they lose the focus. Collapsed, the tab
     // shows the timer and a recording dot that pulses unless motion is reduced.

@@ -42,21 +42,12 @@ QStringList cutTexts(QWidget* window)
     return cut;
 }
 
-double meanLuminance(const QImage& image)
-{
-    double sum = 0;
-    for (int y = 0; y < image.height(); y += 2)
-        for (int x = 0; x < image.width(); x += 2) {
-            const QRgb p = image.pixel(x, y);
-            sum += 0.2126 * qRed(p) + 0.7152 * qGreen(p) + 0.0722 * qBlue(p);
-        }
-    return sum / (255.0 * ((image.height() + 1) / 2) * ((image.width() + 1) / 2));
-}
 } // namespace
 
 // The whole window in light and dark, Chinese and English, with the notes beside the tasks
-// and expanded: written beside the test as PNG images, no text cut off, and the dark look
-// dark. Run once more at scale factor 2.
+// and expanded (the timer, the recorder and the tasks then one line each): written beside
+// the test as PNG images, no text cut off, and the dark look dark. Run once more at scale
+// factor 2.
 class TestScreenshots : public QObject {
     Q_OBJECT
 
@@ -65,14 +56,19 @@ private slots:
     {
         QTest::addColumn<QString>("language");
         QTest::addColumn<QString>("mode");
-        for (const char* language : { "zh-Hans", "en" })
-            for (const char* mode : { "light", "dark" })
-                QTest::addRow("%s-%s", language, mode) << language << mode;
+        QTest::addColumn<QStringList>("compact");
+        const QStringList chinese { "待办 1", "待办事项，1 项未完成", "开始录音", "专注时间，点击开始" };
+        const QStringList english { "Tasks 1", "Tasks, 1 incomplete", "Start Recording", "Focus Time. Click to Start." };
+        for (const char* mode : { "light", "dark" }) {
+            QTest::addRow("zh-Hans-%s", mode) << "zh-Hans" << mode << chinese;
+            QTest::addRow("en-%s", mode) << "en" << mode << english;
+        }
     }
     void window()
     {
         QFETCH(QString, language);
         QFETCH(QString, mode);
+        QFETCH(QStringList, compact);
         TemporaryProfile profile(language);
         QVERIFY(profile.preferences()->setString("appearanceMode", mode));
         WorkspaceStore::Services services;
@@ -80,6 +76,7 @@ private slots:
         WorkspaceStore store(profile.preferences(), services);
         for (const char* task : { "Water the plants", "给房东回电话，确认下个月的租金和维修安排" })
             QVERIFY(store.addTask(QString::fromUtf8(task)));
+        store.toggleTask(store.tasks().first().id);
         ContentView view(&store);
         view.resize(420, 800);
         view.show();
@@ -95,9 +92,18 @@ private slots:
             QVERIFY(shot.save(name));
             const QStringList cut = cutTexts(&view);
             QVERIFY2(cut.isEmpty(), qPrintable(cut.join('\n')));
-            const double luminance = meanLuminance(shot);
-            QVERIFY2(mode == "dark" ? luminance < 0.3 : luminance > 0.7, qPrintable(QString::number(luminance)));
+            // Averaged down to one pixel.
+            const int luminance = qGray(shot.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixel(0, 0));
+            QVERIFY2(mode == "dark" ? luminance < 80 : luminance > 180, qPrintable(QString::number(luminance)));
         }
+        auto* tasks = view.findChild<QWidget*>("compactTaskCard");
+        auto* timer = view.findChild<QAbstractButton*>("timerCompactButton");
+        QCOMPARE(QStringList({ tasks->findChild<QLabel*>("compactTaskCountLabel")->text(), tasks->accessibleName(),
+                     view.findChild<QAbstractButton*>("compactRecordButton")->text(), timer->toolTip() }),
+            compact);
+        QVERIFY(timer->isVisible() && !view.findChild<QWidget*>("taskSection")->isVisible());
+        view.setNotesExpanded(false);
+        QVERIFY(!tasks->isVisible() && !timer->isVisible());
     }
 };
 

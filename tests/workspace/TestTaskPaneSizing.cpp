@@ -37,15 +37,6 @@ private slots:
         QCOMPARE(sizing.drag(available, 0.9, delta, true), stored);
         QVERIFY(!sizing.dragging());
     }
-
-    // Keyboard and accessibility steps move the share by 0.05 within the same limits.
-    void steps()
-    {
-        QCOMPARE(TaskPaneSizing::stepped(600, 0.28, 1), 0.33);
-        QCOMPARE(TaskPaneSizing::stepped(600, 0.28, -1), 0.23);
-        QCOMPARE(TaskPaneSizing::stepped(600, 0.65, 1), 400 / 600.0);
-        QCOMPARE(TaskPaneSizing::stepped(600, 0.22, -1), 124 / 600.0);
-    }
 };
 
 QTEST_APPLESS_MAIN(TestTaskPaneSizing)
