@@ -168,6 +168,7 @@ void ContentView::buildPanels()
             applyPaneRatio();
     });
     connect(m_store, &WorkspaceStore::tasksChanged, this, &ContentView::refreshCompactTasks);
+    applyNotesExpanded();
     applyPaneRatio();
     retranslate();
     // Text fields (task rows come and go) take drops of text themselves; dropped files are
@@ -181,8 +182,15 @@ void ContentView::setNotesExpanded(bool expanded)
     if (expanded == m_notesExpanded)
         return;
     m_notesExpanded = expanded;
+    applyNotesExpanded();
+    emit notesExpandedChanged(expanded);
+}
+
+void ContentView::applyNotesExpanded()
+{
     if (!m_panes)
         return;
+    const bool expanded = m_notesExpanded;
     m_timerPanel->setCompact(expanded);
     m_recordingPanel->setCompact(expanded);
     m_compactTasks->setVisible(expanded);

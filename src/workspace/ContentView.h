@@ -56,6 +56,7 @@ public:
 
 signals:
     void panelsBuilt();
+    void notesExpandedChanged(bool expanded);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -75,6 +76,7 @@ private:
     void storePaneRatio(double ratio);
     double availablePaneHeight() const;
     void refreshCompactTasks();
+    void applyNotesExpanded();
 
     WorkspaceStore* m_store;
     Preferences* m_preferences;
