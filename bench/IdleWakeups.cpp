@@ -48,7 +48,8 @@ std::map<std::string, long> contextSwitches(pid_t pid)
         std::string line;
         long total = 0;
         while (std::getline(status, line)) {
-            if (line.rfind("voluntary_ctxt_switches:", 0) == 0 || line.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0
+                || line.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
                 total += std::atol(line.c_str() + line.find(':') + 1);
         }
         threads[entry->d_name] = total;

@@ -6,8 +6,8 @@
 // For each program: the time from starting it to its first window being mapped and then
 // painted (the window's area on screen changes from what was there before), to its whole
 // content being painted (the last time more than a caret's worth of the window changed,
-// watched for three seconds after the first paint), and its resident memory then. Medians over the runs, after one warm-up run of
-// each; the two programs run by turns.
+// watched for three seconds after the first paint), and its resident memory then.
+// Medians over the runs, after one warm-up run of each; the two programs run by turns.
 // Tandrel runs with private data and runtime folders.
 #include <xcb/xcb.h>
 
@@ -227,7 +227,10 @@ struct Samples {
         content.push_back(figures.contentMs);
         rss.push_back(double(figures.rssKiB));
     }
-    Figures medians() const { return { median(mapped), median(painted), median(content), long(median(rss)) }; }
+    Figures medians() const
+    {
+        return { median(mapped), median(painted), median(content), long(median(rss)) };
+    }
 };
 
 // The two programs take turns, so that whatever else the machine is doing meanwhile

@@ -67,13 +67,13 @@ QPalette Appearance::palette(bool dark, const QColor& accent)
 {
     QPalette palette;
     if (dark) {
-        setGroupColors(palette, QPalette::Active, QColor(28, 31, 38), QColor(236, 238, 242), QColor(22, 25, 31),
-            QColor(44, 48, 57), QColor(150, 155, 165));
+        setGroupColors(palette, QPalette::Active, QColor(28, 31, 38), QColor(236, 238, 242),
+            QColor(22, 25, 31), QColor(44, 48, 57), QColor(150, 155, 165));
         setGroupColors(palette, QPalette::Disabled, QColor(28, 31, 38), QColor(118, 122, 132),
             QColor(26, 29, 35), QColor(38, 41, 49), QColor(100, 104, 112));
     } else {
-        setGroupColors(palette, QPalette::Active, QColor(238, 243, 248), QColor(29, 31, 36), QColor(255, 255, 255),
-            QColor(250, 251, 253), QColor(112, 117, 127));
+        setGroupColors(palette, QPalette::Active, QColor(238, 243, 248), QColor(29, 31, 36),
+            QColor(255, 255, 255), QColor(250, 251, 253), QColor(112, 117, 127));
         setGroupColors(palette, QPalette::Disabled, QColor(238, 243, 248), QColor(160, 164, 172),
             QColor(244, 246, 249), QColor(240, 242, 245), QColor(170, 174, 182));
     }
@@ -97,8 +97,8 @@ bool Appearance::isDark() const
 
 void Appearance::apply()
 {
-    const auto dark = darkFor(m_preferences->string(kAppearanceMode).value_or(QStringLiteral("system")),
-        m_desktop->scheme());
+    const auto dark = darkFor(
+        m_preferences->string(kAppearanceMode).value_or(QStringLiteral("system")), m_desktop->scheme());
     if (!m_appliedOnce || dark != m_applied) {
         // An empty palette hands the application back to the one the platform provides.
         QApplication::setPalette(dark ? palette(*dark, systemAccent()) : QPalette());

@@ -24,7 +24,8 @@ void paintGlow(QPainter& painter, const QPointF& centre, const QSizeF& size, qre
     QColor clear = color;
     clear.setAlpha(0);
     glow.setColorAt(0, color);
-    glow.setColorAt(qMax(0.0, 1 - 2 * blur / (rx + ry)), QColor(color.red(), color.green(), color.blue(), color.alpha() / 2));
+    glow.setColorAt(qMax(0.0, 1 - 2 * blur / (rx + ry)),
+        QColor(color.red(), color.green(), color.blue(), color.alpha() / 2));
     glow.setColorAt(1, clear);
     painter.setPen(Qt::NoPen);
     painter.setBrush(glow);

@@ -84,7 +84,8 @@ QColor inkFor(Symbol symbol, QIcon::Mode mode)
     if (symbol == Symbol::BellOff && mode != QIcon::Disabled)
         return StatusPalette::focus();
     const QPalette palette = QApplication::palette();
-    return palette.color(mode == QIcon::Disabled ? QPalette::Disabled : QPalette::Active, QPalette::WindowText);
+    return palette.color(
+        mode == QIcon::Disabled ? QPalette::Disabled : QPalette::Active, QPalette::WindowText);
 }
 
 // Renders the vector image at the size and scale it is shown, in the palette's ink at that
@@ -162,7 +163,8 @@ QIcon dot(const QColor& color, int diameter, bool ticked)
     painter.drawEllipse(QRectF(1, 1, size - 2, size - 2));
     if (ticked) {
         painter.setPen(QPen(Qt::white, size / 8.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        const QPointF points[] = { { size * 0.28, size * 0.52 }, { size * 0.44, size * 0.68 }, { size * 0.72, size * 0.36 } };
+        const QPointF points[]
+            = { { size * 0.28, size * 0.52 }, { size * 0.44, size * 0.68 }, { size * 0.72, size * 0.36 } };
         painter.drawPolyline(points, 3);
     }
     return QIcon(pixmap);

@@ -21,7 +21,6 @@
 #include "platform/notifications/NotificationService.h"
 #include "platform/preferences/Preferences.h"
 
-#include <tuple>
 #include <QDropEvent>
 #include <QEvent>
 #include <QGuiApplication>
@@ -31,6 +30,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <tuple>
 
 namespace {
 const QString kTaskPaneRatio = QStringLiteral("taskPaneRatio");
@@ -245,7 +245,8 @@ void ContentView::paintEvent(QPaintEvent*)
     for (QWidget* card : { static_cast<QWidget*>(m_timerPanel), static_cast<QWidget*>(m_recordingPanel),
              m_compactTasks, static_cast<QWidget*>(m_tasks), static_cast<QWidget*>(m_notes) }) {
         if (card->isVisible())
-            Surfaces::paintCard(painter, QRectF(card->mapTo(this, QPoint(0, 0)), card->size()), look, palette());
+            Surfaces::paintCard(
+                painter, QRectF(card->mapTo(this, QPoint(0, 0)), card->size()), look, palette());
     }
 }
 

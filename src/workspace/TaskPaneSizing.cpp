@@ -9,12 +9,14 @@ double TaskPaneSizing::available(double areaHeight)
 
 double TaskPaneSizing::cardHeight(double available, double ratio)
 {
-    return std::min(std::max(available - kNotesMinimum, kCardMinimum), std::max(available * ratio, kCardMinimum));
+    return std::min(
+        std::max(available - kNotesMinimum, kCardMinimum), std::max(available * ratio, kCardMinimum));
 }
 
 double TaskPaneSizing::ratioFor(double available, double height)
 {
-    const double clamped = std::min(std::max(height, kCardMinimum), std::max(available - kNotesMinimum, kCardMinimum));
+    const double clamped
+        = std::min(std::max(height, kCardMinimum), std::max(available - kNotesMinimum, kCardMinimum));
     return clamped / std::max(available, 1.0);
 }
 

@@ -88,7 +88,8 @@ private slots:
         QTest::newRow("system, dark desktop") << "system" << std::optional(Scheme::dark) << "dark";
         QTest::newRow("system, no portal") << "system" << std::optional<Scheme>() << "desktop";
         QTest::newRow("dark on a light desktop") << "dark" << std::optional(Scheme::light) << "dark";
-        QTest::newRow("system, no preference") << "system" << std::optional(Scheme::noPreference) << "desktop";
+        QTest::newRow("system, no preference")
+            << "system" << std::optional(Scheme::noPreference) << "desktop";
         QTest::newRow("system, light desktop") << "system" << std::optional(Scheme::light) << "light";
         QTest::newRow("unset follows the desktop") << QString() << std::optional(Scheme::dark) << "dark";
         QTest::newRow("light on a dark desktop") << "light" << std::optional(Scheme::dark) << "light";

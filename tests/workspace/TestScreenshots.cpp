@@ -58,7 +58,8 @@ private slots:
         QTest::addColumn<QString>("mode");
         QTest::addColumn<QStringList>("compact");
         const QStringList chinese { "待办 1", "待办事项，1 项未完成", "开始录音", "专注时间，点击开始" };
-        const QStringList english { "Tasks 1", "Tasks, 1 incomplete", "Start Recording", "Focus Time. Click to Start." };
+        const QStringList english { "Tasks 1", "Tasks, 1 incomplete", "Start Recording",
+            "Focus Time. Click to Start." };
         for (const char* mode : { "light", "dark" }) {
             QTest::addRow("zh-Hans-%s", mode) << "zh-Hans" << mode << chinese;
             QTest::addRow("en-%s", mode) << "en" << mode << english;
@@ -93,13 +94,16 @@ private slots:
             const QStringList cut = cutTexts(&view);
             QVERIFY2(cut.isEmpty(), qPrintable(cut.join('\n')));
             // Averaged down to one pixel.
-            const int luminance = qGray(shot.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixel(0, 0));
-            QVERIFY2(mode == "dark" ? luminance < 80 : luminance > 180, qPrintable(QString::number(luminance)));
+            const int luminance
+                = qGray(shot.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixel(0, 0));
+            QVERIFY2(
+                mode == "dark" ? luminance < 80 : luminance > 180, qPrintable(QString::number(luminance)));
         }
         auto* tasks = view.findChild<QWidget*>("compactTaskCard");
         auto* timer = view.findChild<QAbstractButton*>("timerCompactButton");
-        QCOMPARE(QStringList({ tasks->findChild<QLabel*>("compactTaskCountLabel")->text(), tasks->accessibleName(),
-                     view.findChild<QAbstractButton*>("compactRecordButton")->text(), timer->toolTip() }),
+        QCOMPARE(
+            QStringList({ tasks->findChild<QLabel*>("compactTaskCountLabel")->text(), tasks->accessibleName(),
+                view.findChild<QAbstractButton*>("compactRecordButton")->text(), timer->toolTip() }),
             compact);
         QVERIFY(timer->isVisible() && !view.findChild<QWidget*>("taskSection")->isVisible());
         view.setNotesExpanded(false);

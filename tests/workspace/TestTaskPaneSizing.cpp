@@ -16,10 +16,13 @@ private slots:
         QTest::addColumn<double>("delta");
         QTest::addColumn<double>("stored");
         QTest::newRow("default share") << 616.0 << 0.28 << 168.0 << 0.0 << 0.28;
-        QTest::newRow("dragged far down stops 200 above the bottom") << 616.0 << 0.28 << 168.0 << 1000.0 << 400 / 600.0;
+        QTest::newRow("dragged far down stops 200 above the bottom")
+            << 616.0 << 0.28 << 168.0 << 1000.0 << 400 / 600.0;
         QTest::newRow("dragged far up stops at 124") << 616.0 << 0.5 << 300.0 << -1000.0 << 124 / 600.0;
-        QTest::newRow("too little room: 124 whatever the ratio") << 266.0 << 0.9 << 124.0 << 50.0 << 124 / 250.0;
-        QTest::newRow("a stored ratio out of range is clamped") << 616.0 << 7.0 << 400.0 << 0.0 << 400 / 600.0;
+        QTest::newRow("too little room: 124 whatever the ratio")
+            << 266.0 << 0.9 << 124.0 << 50.0 << 124 / 250.0;
+        QTest::newRow("a stored ratio out of range is clamped")
+            << 616.0 << 7.0 << 400.0 << 0.0 << 400 / 600.0;
         QTest::newRow("no height: stored against 1") << 0.0 << 0.28 << 124.0 << 10.0 << 124.0;
     }
     void sizing()

@@ -47,14 +47,15 @@ void PortalDesktopAppearance::read(const QString& key, bool olderMethod)
         kService, kPath, kInterface, olderMethod ? QStringLiteral("Read") : QStringLiteral("ReadOne"));
     call << kGroup << key;
     auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, key, olderMethod](QDBusPendingCallWatcher* w) {
-        w->deleteLater();
-        const QDBusPendingReply<QDBusVariant> reply = *w;
-        if (!reply.isError())
-            take(key, reply.argumentAt(0));
-        else if (!olderMethod && reply.error().type() == QDBusError::UnknownMethod)
-            read(key, true);
-    });
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+        [this, key, olderMethod](QDBusPendingCallWatcher* w) {
+            w->deleteLater();
+            const QDBusPendingReply<QDBusVariant> reply = *w;
+            if (!reply.isError())
+                take(key, reply.argumentAt(0));
+            else if (!olderMethod && reply.error().type() == QDBusError::UnknownMethod)
+                read(key, true);
+        });
 }
 
 void PortalDesktopAppearance::settingChanged(const QDBusMessage& message)
