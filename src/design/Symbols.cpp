@@ -3,145 +3,107 @@
 #include "StatusPalette.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QHash>
 #include <QIconEngine>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPalette>
 #include <QPixmap>
 #include <QPixmapCache>
+#include <QSvgRenderer>
+
+// The icons live in a static library's resources, which the linker keeps only when named.
+static void loadSymbolResources()
+{
+    Q_INIT_RESOURCE(symbols);
+}
 
 namespace {
 struct Look {
-    const char* themeName;
-    const char* glyph;
+    const char* file;
+    // Lucide draws outlines; the "filled" variants fill the closed outline with the ink.
+    bool filled = false;
 };
 
 const QHash<Symbol, Look>& symbolTable()
 {
     static const QHash<Symbol, Look> table {
-        { Symbol::TaskList, { "view-list-details", "☰" } },
-        { Symbol::Add, { "list-add", "+" } },
-        { Symbol::Close, { "edit-delete", "✕" } },
-        { Symbol::Unchecked, { "", "○" } },
-        { Symbol::Checked, { "", "✔" } },
-        { Symbol::Trash, { "user-trash", "🗑" } },
-        { Symbol::Settings, { "preferences-system", "⚙" } },
-        { Symbol::Pin, { "", "⚲" } },
-        { Symbol::Pinned, { "", "⚲" } },
-        { Symbol::Timer, { "", "◷" } },
-        { Symbol::Focus, { "", "♨" } },
-        { Symbol::Break, { "", "☕" } },
-        { Symbol::Play, { "media-playback-start", "▶" } },
-        { Symbol::Pause, { "media-playback-pause", "‖" } },
-        { Symbol::Reset, { "edit-undo", "↺" } },
-        { Symbol::Note, { "accessories-text-editor", "✎" } },
-        { Symbol::Sidebar, { "", "◨" } },
-        { Symbol::Waveform, { "", "∿" } },
-        { Symbol::Microphone, { "audio-input-microphone", "◉" } },
-        { Symbol::Stop, { "media-playback-stop", "■" } },
-        { Symbol::StopPlayback, { "media-playback-stop", "⏹" } },
-        { Symbol::StartPlayback, { "media-playback-start", "▶" } },
-        { Symbol::Expand, { "view-fullscreen", "⤢" } },
-        { Symbol::Export, { "document-export", "⇪" } },
-        { Symbol::Attachment, { "mail-attachment", "📎" } },
+        { Symbol::TaskList, { "list-checks" } },
+        { Symbol::Add, { "plus" } },
+        { Symbol::Close, { "x" } },
+        { Symbol::Unchecked, { "circle" } },
+        { Symbol::Checked, { "circle-check" } },
+        { Symbol::Trash, { "trash-2" } },
+        { Symbol::Settings, { "settings" } },
+        { Symbol::Pin, { "pin" } },
+        { Symbol::Pinned, { "pin", true } },
+        { Symbol::Bell, { "bell" } },
+        { Symbol::BellOff, { "bell-off" } },
+        { Symbol::BellSet, { "bell-ring" } },
+        { Symbol::Timer, { "timer" } },
+        { Symbol::Focus, { "target" } },
+        { Symbol::Break, { "coffee" } },
+        { Symbol::Play, { "play", true } },
+        { Symbol::Pause, { "pause", true } },
+        { Symbol::Reset, { "rotate-ccw" } },
+        { Symbol::Note, { "notebook-pen" } },
+        { Symbol::Sidebar, { "panel-right" } },
+        { Symbol::Waveform, { "audio-lines" } },
+        { Symbol::Microphone, { "mic" } },
+        { Symbol::Stop, { "square", true } },
+        { Symbol::StopPlayback, { "circle-stop" } },
+        { Symbol::StartPlayback, { "circle-play" } },
+        { Symbol::Expand, { "maximize-2" } },
+        { Symbol::Export, { "share" } },
+        { Symbol::Attachment, { "paperclip" } },
     };
     return table;
 }
 
-void drawGlyph(QPainter& painter, const QRect& rect, const QString& glyph, const QColor& ink)
+// The SVG text with its ink set; read once per file.
+QByteArray inkedSvg(const Look& look, const QColor& ink)
 {
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    QFont font = QApplication::font();
-    font.setPixelSize(qMax(1, rect.height() * 3 / 4));
-    painter.setFont(font);
-    painter.setPen(ink);
-    painter.drawText(rect, Qt::AlignCenter, glyph);
-}
-
-// No bundled font has a bell, so the bells are drawn: outline, filled with a red badge,
-// or struck through in the warning orange.
-bool isBell(Symbol symbol)
-{
-    return symbol == Symbol::Bell || symbol == Symbol::BellOff || symbol == Symbol::BellSet;
-}
-
-void drawBell(QPainter& painter, const QRect& rect, Symbol symbol, const QColor& windowText)
-{
-    painter.save();
-    painter.translate(rect.topLeft());
-    painter.scale(rect.width() / 32.0, rect.height() / 32.0);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const bool slashed = symbol == Symbol::BellOff;
-    const bool filled = symbol == Symbol::BellSet;
-    const QColor ink = slashed ? StatusPalette::focus() : windowText;
-    QPainterPath bell;
-    bell.moveTo(16, 5);
-    bell.cubicTo(10, 5, 8, 10, 8, 15);
-    bell.lineTo(8, 21);
-    bell.lineTo(5, 24);
-    bell.lineTo(27, 24);
-    bell.lineTo(24, 21);
-    bell.lineTo(24, 15);
-    bell.cubicTo(24, 10, 22, 5, 16, 5);
-    painter.setPen(QPen(ink, 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter.setBrush(filled ? QBrush(ink) : QBrush(Qt::NoBrush));
-    painter.drawPath(bell);
-    painter.drawArc(QRectF(13, 24, 6, 5), 180 * 16, 180 * 16);
-    if (slashed)
-        painter.drawLine(QPointF(5, 4), QPointF(27, 28));
-    if (filled) {
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(StatusPalette::recording());
-        painter.drawEllipse(QPointF(25, 7), 5, 5);
+    static QHash<QByteArray, QByteArray> sources;
+    static const bool loaded = (loadSymbolResources(), true);
+    Q_UNUSED(loaded);
+    const QByteArray name(look.file);
+    auto it = sources.find(name);
+    if (it == sources.end()) {
+        QFile file(QStringLiteral(":/symbols/%1.svg").arg(QLatin1String(look.file)));
+        it = sources.insert(name, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
     }
-    painter.restore();
+    QByteArray svg = *it;
+    if (look.filled)
+        svg.replace("fill=\"none\"", "fill=\"currentColor\"");
+    return svg.replace("currentColor", ink.name(QColor::HexRgb).toLatin1());
 }
 
-// Whether the desktop's theme has the icon; asked once per name, and only when a symbol is
-// first drawn, since the lookup walks the theme's folders.
-bool themeHas(const QString& name)
+QColor inkFor(Symbol symbol, QIcon::Mode mode)
 {
-    // Without a desktop theme Qt searches only "hicolor", which has no action icons: the
-    // search would cost every start several milliseconds for nothing.
-    static const bool themed = !QIcon::themeName().isEmpty() && QIcon::themeName() != QLatin1String("hicolor");
-    if (!themed)
-        return false;
-    static QHash<QString, bool> known;
-    const auto it = known.constFind(name);
-    if (it != known.cend())
-        return *it;
-    return *known.insert(name, QIcon::hasThemeIcon(name));
+    // The notification warning keeps its orange whatever the palette.
+    if (symbol == Symbol::BellOff && mode != QIcon::Disabled)
+        return StatusPalette::focus();
+    const QPalette palette = QApplication::palette();
+    return palette.color(
+        mode == QIcon::Disabled ? QPalette::Disabled : QPalette::Active, QPalette::WindowText);
 }
 
-// Draws a symbol when it is first shown rather than when the control is built: the window
-// comes up sooner, and the glyphs are sharp at whatever size and scale they are shown.
+// Renders the vector image at the size and scale it is shown, in the palette's ink at that
+// moment, so that symbols stay sharp on every screen and follow a light/dark switch.
 class SymbolIconEngine : public QIconEngine {
 public:
-    SymbolIconEngine(Symbol symbol, const QString& themeName, const QString& glyph)
+    explicit SymbolIconEngine(Symbol symbol)
         : m_symbol(symbol)
-        , m_themeName(themeName)
-        , m_glyph(glyph)
     {
     }
 
     QIconEngine* clone() const override { return new SymbolIconEngine(*this); }
     QString key() const override { return QStringLiteral("TandrelSymbol"); }
-    QString iconName() override { return m_themeName; }
 
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
     {
-        if (themeIcon()) {
-            m_theme.paint(painter, rect, Qt::AlignCenter, mode, state);
-            return;
-        }
-        const QPalette palette = QApplication::palette();
-        const QColor ink = palette.color(mode == QIcon::Disabled ? QPalette::Disabled : QPalette::Active,
-                                         QPalette::WindowText);
-        if (isBell(m_symbol))
-            drawBell(*painter, rect, m_symbol, ink);
-        else
-            drawGlyph(*painter, rect, m_glyph, ink);
+        const qreal scale = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+        painter->drawPixmap(rect, scaledPixmap(rect.size() * scale, mode, state, scale));
     }
 
     QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
@@ -149,25 +111,24 @@ public:
         return scaledPixmap(size, mode, state, 1.0);
     }
 
-    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override
+    // `pixels` is already in device pixels; `scale` only labels the result.
+    QPixmap scaledPixmap(const QSize& pixels, QIcon::Mode mode, QIcon::State, qreal scale) override
     {
-        if (themeIcon())
-            return m_theme.pixmap(size, scale, mode, state);
-        const QSize pixels = size * scale;
-        const QString cacheKey = QStringLiteral("tandrel-symbol-%1-%2x%3-%4-%5")
+        const QColor ink = inkFor(m_symbol, mode);
+        const QString cacheKey = QStringLiteral("tandrel-symbol-%1-%2x%3-%4")
                                      .arg(int(m_symbol))
                                      .arg(pixels.width())
                                      .arg(pixels.height())
-                                     .arg(int(mode))
-                                     .arg(QApplication::palette().color(QPalette::WindowText).rgba());
+                                     .arg(ink.rgba());
         QPixmap pixmap;
         if (QPixmapCache::find(cacheKey, &pixmap))
             return pixmap;
         pixmap = QPixmap(pixels);
         pixmap.fill(Qt::transparent);
+        QSvgRenderer renderer(inkedSvg(symbolTable().value(m_symbol), ink));
         {
             QPainter painter(&pixmap);
-            paint(&painter, QRect(QPoint(), pixels), mode, state);
+            renderer.render(&painter, QRectF(QPointF(), QSizeF(pixels)));
         }
         pixmap.setDevicePixelRatio(scale);
         QPixmapCache::insert(cacheKey, pixmap);
@@ -177,21 +138,7 @@ public:
     QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override { return size; }
 
 private:
-    bool themeIcon()
-    {
-        if (!m_themeChecked) {
-            m_themeChecked = true;
-            if (!m_themeName.isEmpty() && themeHas(m_themeName))
-                m_theme = QIcon::fromTheme(m_themeName);
-        }
-        return !m_theme.isNull();
-    }
-
     Symbol m_symbol;
-    QString m_themeName;
-    QString m_glyph;
-    bool m_themeChecked = false;
-    QIcon m_theme;
 };
 } // namespace
 
@@ -199,12 +146,9 @@ namespace Symbols {
 
 QIcon icon(Symbol symbol)
 {
-    if (isBell(symbol))
-        return QIcon(new SymbolIconEngine(symbol, {}, {}));
-    const auto it = symbolTable().constFind(symbol);
-    if (it == symbolTable().cend())
+    if (!symbolTable().contains(symbol))
         return {};
-    return QIcon(new SymbolIconEngine(symbol, QString::fromLatin1(it->themeName), QString::fromUtf8(it->glyph)));
+    return QIcon(new SymbolIconEngine(symbol));
 }
 
 QIcon dot(const QColor& color, int diameter, bool ticked)
@@ -219,7 +163,8 @@ QIcon dot(const QColor& color, int diameter, bool ticked)
     painter.drawEllipse(QRectF(1, 1, size - 2, size - 2));
     if (ticked) {
         painter.setPen(QPen(Qt::white, size / 8.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        const QPointF points[] = { { size * 0.28, size * 0.52 }, { size * 0.44, size * 0.68 }, { size * 0.72, size * 0.36 } };
+        const QPointF points[]
+            = { { size * 0.28, size * 0.52 }, { size * 0.44, size * 0.68 }, { size * 0.72, size * 0.36 } };
         painter.drawPolyline(points, 3);
     }
     return QIcon(pixmap);

@@ -6,7 +6,7 @@
 
 #include "core/NotePage.h"
 
-// The images the controls show; drawn from the desktop's icon theme or a bundled glyph.
+// The images the controls show, from the bundled vector icon set.
 enum class Symbol {
     TaskList,
     Add,
@@ -38,8 +38,8 @@ enum class Symbol {
     Attachment,
 };
 
-// Symbol images: the desktop's icon theme when it has a matching icon, otherwise a glyph
-// drawn from the bundled font so that every control still shows what it does.
+// Symbol images: bundled vector icons drawn in the palette's text colour at the size and
+// scale they are shown.
 namespace Symbols {
 QIcon icon(Symbol symbol);
 // A round dot in a colour, for page tabs and swatches.

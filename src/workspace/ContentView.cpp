@@ -3,10 +3,15 @@
 
 #include "FileDropHint.h"
 #include "NotificationIssueView.h"
+#include "PaneResizeHandle.h"
 #include "SidebarHeaderButtons.h"
 #include "StoreMessageAlert.h"
 #include "VaultStatusLine.h"
 #include "WorkspaceStore.h"
+#include "design/Appearance.h"
+#include "design/CaretRest.h"
+#include "design/Surfaces.h"
+#include "design/Symbols.h"
 #include "features/calendar/WeeklyRestView.h"
 #include "features/focus/PomodoroView.h"
 #include "features/notes/NotesView.h"
@@ -16,22 +21,20 @@
 #include "platform/notifications/NotificationService.h"
 #include "platform/preferences/Preferences.h"
 
-#include <tuple>
 #include <QDropEvent>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
-#include <QSplitter>
 #include <QVBoxLayout>
+#include <tuple>
 
 namespace {
 const QString kTaskPaneRatio = QStringLiteral("taskPaneRatio");
-constexpr double kDefaultRatio = 0.28;
-constexpr int kTaskCardMinimum = 124;
-constexpr int kNotesMinimum = 200;
+constexpr int kCompactHeight = 44;
 } // namespace
 
 ContentView::ContentView(WorkspaceStore* store, QWidget* parent)
@@ -64,13 +67,22 @@ ContentView::ContentView(WorkspaceStore* store, Build build, QWidget* parent)
     heading->setSpacing(2);
     heading->addWidget(m_title);
     heading->addWidget(new WeeklyRestView(store->holidays(), this));
-    m_headerRow = new QHBoxLayout;
-    m_headerRow->addLayout(heading, 1);
-    layout->addLayout(m_headerRow);
+    auto* headerRow = new QHBoxLayout;
+    headerRow->addLayout(heading, 1);
+    // Made before the panels, so that the keyboard reaches them first, as they are read.
+    m_headerButtons = new SidebarHeaderButtons(nullptr, this);
+    connect(m_headerButtons, &SidebarHeaderButtons::settingsRequested, this, &ContentView::showSettings);
+    headerRow->addWidget(m_headerButtons, 0, Qt::AlignTop);
+    layout->addLayout(headerRow);
 
     m_layout = layout;
     setAcceptDrops(true);
     m_dropHint = new FileDropHint(store, this);
+    // Set before the first paint, so that a dark desktop never sees the window flash light.
+    m_appearance = new Appearance(m_preferences, new PortalDesktopAppearance, this);
+    connect(m_appearance, &Appearance::changed, this, qOverload<>(&QWidget::update));
+    m_appearance->apply();
+    new CaretRest(this);
     if (build == Build::now)
         buildPanels();
 
@@ -86,7 +98,11 @@ void ContentView::buildPanels()
     if (m_panes)
         return;
     WorkspaceStore* store = m_store;
-    // The timer and the recorder share one row.
+    m_workArea = new QVBoxLayout;
+    m_workArea->setSpacing(12);
+    m_layout->addLayout(m_workArea, 1);
+
+    // The timer and the recorder share one row; with the notes expanded, the tasks' line too.
     auto* focusRow = new QWidget(this);
     focusRow->setObjectName("focusRow");
     auto* focusLayout = new QHBoxLayout(focusRow);
@@ -96,20 +112,35 @@ void ContentView::buildPanels()
     focusLayout->addWidget(m_timerPanel, 1);
     m_recordingPanel = new RecordingView(store, focusRow);
     focusLayout->addWidget(m_recordingPanel);
-    m_layout->addWidget(focusRow);
+    m_compactTasks = new QWidget(focusRow);
+    m_compactTasks->setObjectName("compactTaskCard");
+    m_compactTasks->setFixedHeight(kCompactHeight);
+    auto* compactLayout = new QHBoxLayout(m_compactTasks);
+    compactLayout->setContentsMargins(12, 0, 12, 0);
+    compactLayout->setSpacing(6);
+    auto* compactIcon = new QLabel(m_compactTasks);
+    compactIcon->setPixmap(Symbols::icon(Symbol::TaskList).pixmap(16, 16));
+    m_compactTasksText = new QLabel(m_compactTasks);
+    m_compactTasksText->setObjectName("compactTaskCountLabel");
+    compactLayout->addWidget(compactIcon);
+    compactLayout->addWidget(m_compactTasksText);
+    m_compactTasks->hide();
+    focusLayout->addWidget(m_compactTasks);
+    m_workArea->addWidget(focusRow);
 
-    m_panes = new QSplitter(Qt::Vertical, this);
-    m_panes->setObjectName("paneSplitter");
-    m_panes->setChildrenCollapsible(false);
-    m_panes->setHandleWidth(16);
+    m_panes = new QWidget(this);
+    m_panes->setObjectName("panes");
+    auto* panes = new QVBoxLayout(m_panes);
+    panes->setContentsMargins(0, 0, 0, 0);
+    panes->setSpacing(0);
     m_tasks = new TaskListView(store, m_panes);
-    m_tasks->setMinimumHeight(kTaskCardMinimum);
+    m_divider = new PaneResizeHandle(m_panes);
     m_notes = new NotesView(store, m_panes);
-    m_notes->setMinimumHeight(kNotesMinimum);
-    m_panes->addWidget(m_tasks);
-    m_panes->addWidget(m_notes);
-    m_panes->setStretchFactor(1, 1);
-    m_layout->addWidget(m_panes, 1);
+    panes->addWidget(m_tasks);
+    panes->addWidget(m_divider);
+    panes->addWidget(m_notes, 1);
+    m_panes->installEventFilter(this);
+    m_workArea->addWidget(m_panes, 1);
 
     m_notificationIssue = new NotificationIssueView(store->notifications(), this);
     connect(m_notificationIssue, &NotificationIssueView::settingsRequested, this, &ContentView::showSettings);
@@ -121,14 +152,23 @@ void ContentView::buildPanels()
             m_store->notifications()->refreshAuthorization();
     });
 
-    connect(m_panes, &QSplitter::splitterMoved, this, [this](int position) {
-        if (m_applyingRatio)
-            return;
-        const int available = std::max(m_panes->height() - m_panes->handleWidth(), 0);
-        const int height = std::clamp(position, kTaskCardMinimum, std::max(available - kNotesMinimum, kTaskCardMinimum));
-        // A failed write is written again by the preferences.
-        std::ignore = m_preferences->setDouble(kTaskPaneRatio, double(height) / std::max(available, 1));
+    connect(m_divider, &PaneResizeHandle::resized, this, [this](double delta, bool ended) {
+        storePaneRatio(m_sizing.drag(availablePaneHeight(), paneRatio(), delta, ended));
     });
+    connect(m_divider, &PaneResizeHandle::resetRequested, this, [this] {
+        m_sizing.cancelDrag();
+        storePaneRatio(TaskPaneSizing::kDefaultRatio);
+    });
+    connect(m_divider, &PaneResizeHandle::stepRequested, this, [this](int direction) {
+        storePaneRatio(TaskPaneSizing::stepped(availablePaneHeight(), paneRatio(), direction));
+    });
+    // Written elsewhere (another window, a reset of the settings) it applies here too.
+    connect(m_preferences, &Preferences::changed, this, [this](const QString& key) {
+        if (key == kTaskPaneRatio)
+            applyPaneRatio();
+    });
+    connect(m_store, &WorkspaceStore::tasksChanged, this, &ContentView::refreshCompactTasks);
+    applyNotesExpanded();
     applyPaneRatio();
     retranslate();
     // Text fields (task rows come and go) take drops of text themselves; dropped files are
@@ -137,32 +177,77 @@ void ContentView::buildPanels()
     emit panelsBuilt();
 }
 
-int ContentView::taskCardHeight(int available, double ratio)
+void ContentView::setNotesExpanded(bool expanded)
 {
-    const int byRatio = std::max(int(available * ratio), kTaskCardMinimum);
-    return std::min(std::max(available - kNotesMinimum, kTaskCardMinimum), byRatio);
+    if (expanded == m_notesExpanded)
+        return;
+    m_notesExpanded = expanded;
+    applyNotesExpanded();
+    emit notesExpandedChanged(expanded);
+}
+
+void ContentView::applyNotesExpanded()
+{
+    if (!m_panes)
+        return;
+    const bool expanded = m_notesExpanded;
+    m_timerPanel->setCompact(expanded);
+    m_recordingPanel->setCompact(expanded);
+    m_compactTasks->setVisible(expanded);
+    m_tasks->setVisible(!expanded);
+    m_divider->setVisible(!expanded);
+    m_workArea->setSpacing(expanded ? 8 : 12);
+    update();
+}
+
+void ContentView::refreshCompactTasks()
+{
+    if (!m_compactTasks)
+        return;
+    const QString count = QString::number(m_store->remainingTaskCount());
+    m_compactTasksText->setText(L10n::tr("待办 {0}", { count }));
+    m_compactTasks->setAccessibleName(L10n::tr("待办事项，{0} 项未完成", { count }));
 }
 
 double ContentView::paneRatio() const
 {
-    return m_preferences->doubleValue(kTaskPaneRatio).value_or(kDefaultRatio);
+    return m_preferences->doubleValue(kTaskPaneRatio).value_or(TaskPaneSizing::kDefaultRatio);
+}
+
+double ContentView::availablePaneHeight() const
+{
+    return TaskPaneSizing::available(m_panes ? m_panes->height() : 0);
+}
+
+void ContentView::storePaneRatio(double ratio)
+{
+    // A failed write is written again by the preferences; the card follows either way.
+    std::ignore = m_preferences->setDouble(kTaskPaneRatio, ratio);
+    applyPaneRatio();
 }
 
 void ContentView::applyPaneRatio()
 {
     if (!m_panes)
         return;
-    const int available = std::max(m_panes->height() - m_panes->handleWidth(), 0);
-    const int height = taskCardHeight(available, paneRatio());
-    m_applyingRatio = true;
-    m_panes->setSizes({ height, std::max(available - height, 0) });
-    m_applyingRatio = false;
+    const double ratio = paneRatio();
+    m_divider->setRatio(ratio);
+    m_tasks->setFixedHeight(qRound(TaskPaneSizing::cardHeight(availablePaneHeight(), ratio)));
 }
 
-void ContentView::resizeEvent(QResizeEvent* event)
+void ContentView::paintEvent(QPaintEvent*)
 {
-    QWidget::resizeEvent(event);
-    applyPaneRatio();
+    QPainter painter(this);
+    const Surfaces::Look look { m_appearance->isDark(), m_appearance->reducedTransparency() };
+    Surfaces::paintWindow(painter, rect(), look, palette());
+    if (!m_panes)
+        return;
+    for (QWidget* card : { static_cast<QWidget*>(m_timerPanel), static_cast<QWidget*>(m_recordingPanel),
+             m_compactTasks, static_cast<QWidget*>(m_tasks), static_cast<QWidget*>(m_notes) }) {
+        if (card->isVisible())
+            Surfaces::paintCard(
+                painter, QRectF(card->mapTo(this, QPoint(0, 0)), card->size()), look, palette());
+    }
 }
 
 void ContentView::showMessage()
@@ -185,6 +270,8 @@ void ContentView::retranslate()
         return;
     m_tasks->retranslate();
     m_notes->retranslate();
+    m_divider->retranslate();
+    refreshCompactTasks();
     m_timerPanel->retranslate();
     m_notificationIssue->retranslate();
 }
@@ -203,11 +290,7 @@ void ContentView::showSettings()
 
 void ContentView::setWindowController(SidebarWindowController* controller)
 {
-    if (findChild<SidebarHeaderButtons*>())
-        return;
-    auto* buttons = new SidebarHeaderButtons(controller, this);
-    connect(buttons, &SidebarHeaderButtons::settingsRequested, this, &ContentView::showSettings);
-    m_headerRow->addWidget(buttons, 0, Qt::AlignTop);
+    m_headerButtons->setController(controller);
 }
 
 void ContentView::changeEvent(QEvent* event)
@@ -220,6 +303,18 @@ void ContentView::changeEvent(QEvent* event)
 bool ContentView::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
+    case QEvent::Resize:
+        if (watched == m_panes)
+            applyPaneRatio();
+        [[fallthrough]];
+    case QEvent::Move:
+    case QEvent::ShowToParent:
+    case QEvent::HideToParent:
+        // The cards are drawn here, beneath them, shadows included.
+        if (watched == m_timerPanel || watched == m_recordingPanel || watched == m_compactTasks
+            || watched == m_tasks || watched == m_notes)
+            update();
+        break;
     case QEvent::DragEnter:
     case QEvent::DragMove:
     case QEvent::Drop:

@@ -4,22 +4,27 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "TaskPaneSizing.h"
+
+class Appearance;
 class FileDropHint;
+class PaneResizeHandle;
+class SidebarHeaderButtons;
 class NotesView;
 class NotificationIssueView;
 class PomodoroView;
 class Preferences;
 class QLabel;
 class QHBoxLayout;
-class QSplitter;
 class QVBoxLayout;
 class RecordingView;
 class SidebarWindowController;
 class TaskListView;
 class WorkspaceStore;
 
-// Everything inside the sidebar window: the header, the task card and the notes area
-// with a divider whose position is remembered as a ratio, and the store's message alert.
+// Everything inside the sidebar window: the header, the timer and the recorder, the task card
+// and the notes area with a divider whose position is remembered as a ratio, the notification
+// and vault lines, the store's message alert, and the application's light or dark look.
 class ContentView : public QWidget {
     Q_OBJECT
 public:
@@ -43,15 +48,19 @@ public:
     // panels are built.
     PomodoroView* timerPanel() const { return m_timerPanel; }
 
-    // Height of the task card for the space `available` and the stored ratio.
-    static int taskCardHeight(int available, double ratio);
+    // The notes take the whole area below the timer, which with the recorder shrinks to a
+    // line, and a one-line card stands for the tasks.
+    void setNotesExpanded(bool expanded);
+    bool notesExpanded() const { return m_notesExpanded; }
+    Appearance* appearance() const { return m_appearance; }
 
 signals:
     void panelsBuilt();
+    void notesExpandedChanged(bool expanded);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
     // Files dropped anywhere on the window go to the notes.
@@ -64,13 +73,21 @@ private:
     void showMessage();
     void applyPaneRatio();
     double paneRatio() const;
+    void storePaneRatio(double ratio);
+    double availablePaneHeight() const;
+    void refreshCompactTasks();
+    void applyNotesExpanded();
 
     WorkspaceStore* m_store;
     Preferences* m_preferences;
     QLabel* m_title;
-    QHBoxLayout* m_headerRow;
+    SidebarHeaderButtons* m_headerButtons;
     QVBoxLayout* m_layout = nullptr;
-    QSplitter* m_panes = nullptr;
+    QVBoxLayout* m_workArea = nullptr;
+    QWidget* m_panes = nullptr;
+    PaneResizeHandle* m_divider = nullptr;
+    QWidget* m_compactTasks = nullptr;
+    QLabel* m_compactTasksText = nullptr;
     TaskListView* m_tasks = nullptr;
     NotesView* m_notes = nullptr;
     PomodoroView* m_timerPanel = nullptr;
@@ -78,6 +95,8 @@ private:
     NotificationIssueView* m_notificationIssue = nullptr;
     bool m_shownOnce = false;
     QPointer<QMessageBox> m_alert;
-    bool m_applyingRatio = false;
     FileDropHint* m_dropHint;
+    Appearance* m_appearance;
+    TaskPaneSizing m_sizing;
+    bool m_notesExpanded = false;
 };

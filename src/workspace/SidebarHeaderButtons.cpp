@@ -45,9 +45,19 @@ SidebarHeaderButtons::SidebarHeaderButtons(SidebarWindowController* controller, 
     });
     connect(m_collapse, &QWidget::customContextMenuRequested, this, &SidebarHeaderButtons::showCollapseMenu);
     connect(m_settings, &QToolButton::clicked, this, &SidebarHeaderButtons::settingsRequested);
+    m_controller = nullptr;
+    setController(controller);
+}
+
+void SidebarHeaderButtons::setController(SidebarWindowController* controller)
+{
+    if (m_controller)
+        disconnect(m_controller, nullptr, this, nullptr);
+    m_controller = controller;
     if (controller)
         connect(
             controller, &SidebarWindowController::isPinnedChanged, this, &SidebarHeaderButtons::retranslate);
+    setVisible(controller != nullptr);
     retranslate();
 }
 

@@ -11,8 +11,10 @@ class SidebarWindowController;
 class SidebarHeaderButtons : public QWidget {
     Q_OBJECT
 public:
+    // Without a controller the buttons stay hidden until one is set.
     SidebarHeaderButtons(SidebarWindowController* controller, QWidget* parent = nullptr);
 
+    void setController(SidebarWindowController* controller);
     void retranslate();
 
 signals:

@@ -10,6 +10,7 @@
 #include "support/ScriptedNotificationBackend.h"
 #include "support/TemporaryProfile.h"
 #include "workspace/ContentView.h"
+#include "workspace/PaneResizeHandle.h"
 #include "workspace/WorkspaceStore.h"
 #include "workspace/edge/EdgeControls.h"
 #include "workspace/edge/EdgeTab.h"
@@ -199,6 +200,42 @@ private slots:
         QTest::mouseClick(collapse, Qt::LeftButton);
         QVERIFY(s.controller->isCollapsed() && !s.view->isVisible());
         QCOMPARE(s.controller->dockedEdgeRawValue(), QString("left"));
+    }
+
+    // The divider is dragged (its limits hold), reset by a double-click and stepped from the
+    // keyboard; the stored share sizes the card. The keyboard reaches the controls in the
+    // order they are laid out.
+    void divider()
+    {
+        Session s;
+        auto* handle = s.find<PaneResizeHandle*>("paneResizeHandle");
+        auto* card = s.find<QWidget*>("taskSection");
+        const double available = s.find<QWidget*>("panes")->height() - handle->height();
+        const auto ratio = [&] { return s.preferences()->doubleValue("taskPaneRatio").value_or(-1); };
+        const QPoint grip = handle->rect().center();
+        QTest::mousePress(handle, Qt::LeftButton, {}, grip);
+        QTest::mouseMove(handle, grip + QPoint(0, 1000));
+        QCOMPARE(ratio(), (available - 200) / available); // every step is stored
+        QTest::mouseRelease(handle, Qt::LeftButton, {}, grip + QPoint(0, 1000));
+        QTRY_COMPARE(card->height(), int(available - 200));
+        QTest::mouseDClick(handle, Qt::LeftButton, {}, grip);
+        QCOMPARE(ratio(), 0.28);
+        handle->setFocus();
+        QTest::keyClick(handle, Qt::Key_Down);
+        QCOMPARE(ratio(), 0.33);
+        QTRY_COMPARE(card->height(), qRound(available * 0.33));
+        QTest::keyClick(handle, Qt::Key_Up);
+        QCOMPARE(ratio(), 0.28);
+
+        QStringList chain;
+        for (QWidget* w = s.view->nextInFocusChain(); w != s.view.get(); w = w->nextInFocusChain())
+            chain << w->objectName();
+        int last = -1;
+        for (const char* name : { "pinButton", "collapseButton", "settingsButton", "timerToggleButton",
+                 "recordButton", "taskDraftField", "paneResizeHandle", "noteEditor" }) {
+            QVERIFY2(chain.indexOf(name) > last, name);
+            last = int(chain.indexOf(name));
+        }
     }
 
     // The quick controls close once the pointer left tab and panel (6 points off the tab still

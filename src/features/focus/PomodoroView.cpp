@@ -32,7 +32,8 @@ PomodoroView::PomodoroView(PomodoroTimer* timer, QWidget* parent)
 
     m_full = new QFrame(this);
     m_full->setObjectName("pomodoroFullForm");
-    m_full->setFrameShape(QFrame::StyledPanel);
+    // Drawn on the window's card surface.
+    m_full->setFrameShape(QFrame::NoFrame);
     m_full->setMinimumHeight(kFullHeight);
     auto* full = new QVBoxLayout(m_full);
     full->setContentsMargins(14, 14, 14, 14);
@@ -80,6 +81,8 @@ PomodoroView::PomodoroView(PomodoroTimer* timer, QWidget* parent)
     m_compactButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_compactButton->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     m_compactButton->setFixedHeight(kCompactHeight);
+    // Drawn on the window's card surface.
+    m_compactButton->setAutoRaise(true);
     QFont compactFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     compactFont.setWeight(QFont::DemiBold);
     m_compactButton->setFont(compactFont);
@@ -196,7 +199,6 @@ void PomodoroView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     refresh();
-    m_refresh.start();
 }
 
 void PomodoroView::hideEvent(QHideEvent* event)
@@ -207,6 +209,13 @@ void PomodoroView::hideEvent(QHideEvent* event)
 
 void PomodoroView::refresh()
 {
+    // Only a running countdown changes by itself: an idle panel wakes nothing.
+    if (isVisible() && m_timer->isRunning()) {
+        if (!m_refresh.isActive())
+            m_refresh.start();
+    } else {
+        m_refresh.stop();
+    }
     const bool started = m_timer->hasStarted();
     const bool running = m_timer->isRunning();
     const bool isBreak = m_timer->isBreak();

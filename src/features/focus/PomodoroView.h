@@ -16,7 +16,7 @@ class QToolButton;
 
 // The focus-timer panel: a full form with one row per mode (durations edited in place),
 // start/pause and reset, or a compact one-line button. The countdown is redrawn once a
-// second while the panel is visible.
+// second while it runs and the panel is visible.
 class PomodoroView : public QWidget {
     Q_OBJECT
 public:

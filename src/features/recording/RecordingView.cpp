@@ -32,7 +32,8 @@ RecordingView::RecordingView(WorkspaceStore* store, QWidget* parent, std::shared
 
     m_card = new QFrame(this);
     m_card->setObjectName("recordingCard");
-    static_cast<QFrame*>(m_card)->setFrameShape(QFrame::StyledPanel);
+    // Drawn on the window's card surface.
+    static_cast<QFrame*>(m_card)->setFrameShape(QFrame::NoFrame);
     auto* cardLayout = new QVBoxLayout(m_card);
     cardLayout->setContentsMargins(14, 12, 14, 12);
     cardLayout->setSpacing(8);
@@ -118,6 +119,8 @@ void RecordingView::setCompact(bool compact)
         return;
     m_compact = compact;
     m_stack->setCurrentWidget(compact ? static_cast<QWidget*>(m_compactButton) : m_card);
+    // The stack would keep the full card's height.
+    setMaximumHeight(compact ? m_compactButton->height() : QWIDGETSIZE_MAX);
     refresh();
 }
 

@@ -66,6 +66,8 @@ TaskListView::TaskListView(WorkspaceStore* store, QWidget* parent)
     scroll->setObjectName("taskList");
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
+    // The rows sit on the card's surface.
+    scroll->viewport()->setAutoFillBackground(false);
     m_rowsContainer = new QWidget(scroll);
     m_rowsLayout = new QVBoxLayout(m_rowsContainer);
     m_rowsLayout->setContentsMargins(0, 0, 0, 0);

@@ -114,12 +114,14 @@ private slots:
 
     // Started, the durations and the mode are locked; the current row counts down, the other
     // shows its length. The compact form is one button: a running break keeps going in it,
-    // idle it starts a focus.
+    // idle it starts a focus. Only a running countdown is redrawn by the second.
     void whileRunningInBothForms()
     {
         build("zh-Hans");
+        QVERIFY(!m_view->isRefreshing());
         h->timer()->selectMode(true);
         QTest::mouseClick(find<QToolButton*>("timerToggleButton"), Qt::LeftButton);
+        QVERIFY(m_view->isRefreshing());
         InlineTimeDigit* minutes = digit("focusMinutesDigit");
         QTest::mouseDClick(minutes, Qt::LeftButton, Qt::NoModifier, minutes->rect().center());
         QVERIFY(!minutes->isEditing());
@@ -137,6 +139,7 @@ private slots:
             && !find<QWidget*>("pomodoroFullForm")->isVisible());
         m_view->setCompact(false);
         h->timer()->reset();
+        QVERIFY(!m_view->isRefreshing());
         h->timer()->selectMode(true);
         m_view->setCompact(true);
         QVERIFY(!h->timer()->isBreak());

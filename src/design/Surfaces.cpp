@@ -1,0 +1,95 @@
+#include "Surfaces.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPalette>
+#include <QRadialGradient>
+
+namespace {
+QColor rgb(double r, double g, double b, double alpha)
+{
+    return QColor::fromRgbF(float(r), float(g), float(b), float(alpha));
+}
+
+// An ellipse blurred by `blur`: a radial fade from the colour to nothing.
+void paintGlow(QPainter& painter, const QPointF& centre, const QSizeF& size, qreal blur, const QColor& color)
+{
+    const qreal rx = size.width() / 2 + blur;
+    const qreal ry = size.height() / 2 + blur;
+    painter.save();
+    painter.translate(centre);
+    painter.scale(rx, ry);
+    QRadialGradient glow(QPointF(0, 0), 1);
+    QColor clear = color;
+    clear.setAlpha(0);
+    glow.setColorAt(0, color);
+    glow.setColorAt(qMax(0.0, 1 - 2 * blur / (rx + ry)),
+        QColor(color.red(), color.green(), color.blue(), color.alpha() / 2));
+    glow.setColorAt(1, clear);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(glow);
+    painter.drawEllipse(QPointF(0, 0), 1, 1);
+    painter.restore();
+}
+} // namespace
+
+namespace Surfaces {
+
+void paintWindow(QPainter& painter, const QRectF& rect, const Look& look, const QPalette& palette)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillRect(rect, palette.color(QPalette::Window));
+    QLinearGradient wash(rect.topLeft(), rect.bottomRight());
+    wash.setColorAt(0, look.dark ? rgb(0.045, 0.1, 0.2, 0.8) : rgb(0.83, 0.9, 0.98, 0.74));
+    wash.setColorAt(1, look.dark ? rgb(0.07, 0.19, 0.24, 0.64) : rgb(0.86, 0.96, 0.94, 0.66));
+    painter.fillRect(rect, wash);
+    if (!look.solid) {
+        painter.setClipRect(rect);
+        const qreal w = rect.width();
+        const qreal h = rect.height();
+        paintGlow(painter, rect.center() + QPointF(0.35 * w, -0.2 * h), QSizeF(0.95 * w, 0.42 * h), 65,
+            rgb(0, 1, 1, look.dark ? 0.16 : 0.18));
+        paintGlow(painter, rect.center() + QPointF(-0.35 * w, 0.28 * h), QSizeF(w, 0.4 * h), 75,
+            rgb(0, 0.48, 1, look.dark ? 0.14 : 0.12));
+    }
+    painter.restore();
+}
+
+void paintCard(QPainter& painter, const QRectF& rect, const Look& look, const QPalette& palette,
+    qreal cornerRadius, std::optional<QColor> tint)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    // The soft shadow: rings growing outwards and downwards, each fainter.
+    const QColor shadow = rgb(0.02, 0.12, 0.22, look.dark ? 0.12 : 0.055);
+    for (int ring = kShadowReach; ring >= 1; --ring) {
+        QColor layer = shadow;
+        layer.setAlphaF(shadow.alphaF() * (1.0 - qreal(ring) / (kShadowReach + 1)) * 0.6);
+        painter.setBrush(layer);
+        const QRectF spread = rect.adjusted(-ring / 2.0, -ring / 3.0, ring / 2.0, ring);
+        painter.drawRoundedRect(spread, cornerRadius + ring / 2.0, cornerRadius + ring / 2.0);
+    }
+    QColor fill = palette.color(QPalette::Base);
+    if (!look.solid)
+        fill.setAlphaF(look.dark ? 0.25f : 0.46f);
+    painter.setBrush(fill);
+    painter.drawRoundedRect(rect, cornerRadius, cornerRadius);
+    if (tint) {
+        QColor wash = *tint;
+        wash.setAlphaF(look.dark ? 0.16f : 0.10f);
+        painter.setBrush(wash);
+        painter.drawRoundedRect(rect, cornerRadius, cornerRadius);
+    }
+    QLinearGradient edge(rect.topLeft(), rect.bottomRight());
+    edge.setColorAt(0, rgb(1, 1, 1, look.dark ? 0.15 : 0.7));
+    edge.setColorAt(1, rgb(1, 1, 1, look.dark ? 0.04 : 0.2));
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(QBrush(edge), 1));
+    painter.drawRoundedRect(rect.adjusted(0.5, 0.5, -0.5, -0.5), cornerRadius - 0.5, cornerRadius - 0.5);
+    painter.restore();
+}
+
+} // namespace Surfaces

@@ -1,0 +1,156 @@
+#include "design/Appearance.h"
+#include "design/CaretRest.h"
+#include "design/Symbols.h"
+#include "support/TemporaryProfile.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDBusVariant>
+#include <QLineEdit>
+#include <QPalette>
+#include <QStyleHints>
+#include <QtTest>
+
+using Scheme = DesktopAppearance::Scheme;
+Q_DECLARE_METATYPE(std::optional<Scheme>)
+
+namespace {
+struct FixedDesktop : DesktopAppearance {
+    std::optional<Scheme> value;
+    std::optional<Scheme> scheme() const override { return value; }
+    bool highContrast() const override { return false; }
+};
+
+// The settings portal as a desktop runs it, on its own connection to the private bus.
+class FakePortal : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
+public:
+    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "fakePortal");
+
+    bool start()
+    {
+        return bus.registerObject("/org/freedesktop/portal/desktop", this, QDBusConnection::ExportAllContents)
+            && bus.registerService("org.freedesktop.portal.Desktop");
+    }
+    void change(const QString& group, const QString& key, uint value)
+    {
+        auto signal = QDBusMessage::createSignal(
+            "/org/freedesktop/portal/desktop", "org.freedesktop.portal.Settings", "SettingChanged");
+        signal << group << key << QVariant::fromValue(QDBusVariant(value));
+        bus.send(signal);
+    }
+
+public slots:
+    QDBusVariant ReadOne(const QString& group, const QString& key)
+    {
+        return QDBusVariant(group == "org.freedesktop.appearance" && key == "color-scheme" ? 1u : 0u);
+    }
+};
+} // namespace
+
+class TestDesign : public QObject {
+    Q_OBJECT
+    QColor m_platformWindow;
+
+private slots:
+    void initTestCase() { m_platformWindow = QApplication::palette().color(QPalette::Window); }
+
+    // Every symbol comes from the bundled images, drawn at the pixels the screen asks for
+    // (sharp at scale 2) in the palette's text colour, and follows a palette change.
+    void symbolsAreBundledTintedAndSharp()
+    {
+        for (int value = int(Symbol::TaskList); value <= int(Symbol::Attachment); ++value) {
+            const auto symbol = Symbol(value);
+            if (symbol == Symbol::BellOff)
+                continue; // a warning colour of its own
+            for (const QColor ink : { QColor(Qt::black), QColor(250, 250, 250) }) {
+                QPalette palette = QApplication::palette();
+                palette.setColor(QPalette::WindowText, ink);
+                QApplication::setPalette(palette);
+                const QImage image = Symbols::icon(symbol).pixmap(QSize(16, 16), 2.0).toImage();
+                QCOMPARE(image.size(), QSize(32, 32));
+                int inked = 0;
+                for (int i = 0; i < 32 * 32; ++i)
+                    inked += image.pixel(i % 32, i / 32) == ink.rgba();
+                QVERIFY2(inked > 8, qPrintable(QString::number(value)));
+            }
+        }
+    }
+
+    // "dark" is dark, "system" follows the desktop (its own palette when it has no answer or
+    // no preference), anything else is light; a change in the settings applies at once.
+    void appearanceMode_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<std::optional<Scheme>>("desktop");
+        QTest::addColumn<QString>("look");
+        QTest::newRow("system, dark desktop") << "system" << std::optional(Scheme::dark) << "dark";
+        QTest::newRow("system, no portal") << "system" << std::optional<Scheme>() << "desktop";
+        QTest::newRow("dark on a light desktop") << "dark" << std::optional(Scheme::light) << "dark";
+        QTest::newRow("system, no preference")
+            << "system" << std::optional(Scheme::noPreference) << "desktop";
+        QTest::newRow("system, light desktop") << "system" << std::optional(Scheme::light) << "light";
+        QTest::newRow("unset follows the desktop") << QString() << std::optional(Scheme::dark) << "dark";
+        QTest::newRow("light on a dark desktop") << "light" << std::optional(Scheme::dark) << "light";
+        QTest::newRow("other value") << "Dark" << std::optional(Scheme::dark) << "light";
+    }
+    void appearanceMode()
+    {
+        QFETCH(QString, mode);
+        QFETCH(std::optional<Scheme>, desktop);
+        QFETCH(QString, look);
+        TemporaryProfile profile;
+        if (!mode.isNull())
+            QVERIFY(profile.preferences()->setString("appearanceMode", mode));
+        auto* fixed = new FixedDesktop;
+        fixed->value = desktop;
+        Appearance appearance(profile.preferences(), fixed);
+        appearance.apply();
+        if (look == "desktop")
+            QCOMPARE(QApplication::palette().color(QPalette::Window), m_platformWindow);
+        else
+            QCOMPARE(appearance.isDark(), look == "dark");
+        QVERIFY(profile.preferences()->setString("appearanceMode", look == "dark" ? "light" : "dark"));
+        QCOMPARE(appearance.isDark(), look != "dark");
+    }
+
+    // Left alone, the caret stops blinking (the text fields follow the style hint); a key
+    // press brings the blinking back until the next rest.
+    void caretRests()
+    {
+        QStyleHints* hints = QGuiApplication::styleHints();
+        const int flashTime = hints->cursorFlashTime();
+        QLineEdit field;
+        field.show();
+        field.setFocus();
+        CaretRest rest(nullptr, 10);
+        QTRY_COMPARE(hints->cursorFlashTime(), 0);
+        QTest::keyClick(&field, Qt::Key_A);
+        QCOMPARE(hints->cursorFlashTime(), flashTime);
+        QTRY_COMPARE(hints->cursorFlashTime(), 0);
+    }
+
+    // The desktop's setting is read from the portal and followed live as it changes.
+    void followsThePortal()
+    {
+        if (!QDBusConnection::sessionBus().isConnected())
+            QSKIP("no session bus");
+        FakePortal portal;
+        QVERIFY(portal.start());
+        TemporaryProfile profile;
+        Appearance appearance(profile.preferences(), new PortalDesktopAppearance);
+        appearance.apply();
+        QTRY_VERIFY(appearance.isDark());
+        portal.change("org.freedesktop.appearance", "color-scheme", 2);
+        QTRY_VERIFY(!appearance.isDark());
+        QSignalSpy changed(&appearance, &Appearance::changed);
+        portal.change("org.example.other", "color-scheme", 1);
+        portal.change("org.freedesktop.appearance", "contrast", 1);
+        QVERIFY(changed.wait());
+        QVERIFY(!appearance.isDark() && appearance.reducedTransparency());
+    }
+};
+
+QTEST_MAIN(TestDesign)
+#include "TestDesign.moc"
