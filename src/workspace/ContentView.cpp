@@ -168,6 +168,10 @@ void ContentView::buildPanels()
             applyPaneRatio();
     });
     connect(m_store, &WorkspaceStore::tasksChanged, this, &ContentView::refreshCompactTasks);
+    // The notes' own expand control and the window share one state.
+    connect(m_notes, &NotesView::expandedChanged, this, &ContentView::setNotesExpanded);
+    connect(this, &ContentView::notesExpandedChanged, m_notes, &NotesView::setExpanded);
+    m_notes->setExpanded(m_notesExpanded);
     applyNotesExpanded();
     applyPaneRatio();
     retranslate();

@@ -227,6 +227,13 @@ private slots:
         QTest::keyClick(handle, Qt::Key_Up);
         QCOMPARE(ratio(), 0.28);
 
+        // The notes' own control gives them the whole area, and takes it back.
+        auto* expand = s.find<QAbstractButton*>("expandNoteButton");
+        expand->click();
+        QVERIFY(s.view->notesExpanded() && !card->isVisibleTo(s.view.get()));
+        expand->click();
+        QVERIFY(!s.view->notesExpanded() && card->isVisibleTo(s.view.get()));
+
         QStringList chain;
         for (QWidget* w = s.view->nextInFocusChain(); w != s.view.get(); w = w->nextInFocusChain())
             chain << w->objectName();
