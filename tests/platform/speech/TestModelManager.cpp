@@ -1,3 +1,4 @@
+#include "LoopbackHttpProxy.h"
 #include "LoopbackHttpServer.h"
 
 #include "platform/speech/ModelManager.h"
@@ -8,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTest>
 #include <QtEndian>
 
@@ -63,9 +65,10 @@ class TestModelManager : public QObject {
     ModelManager::Options options(
         QCryptographicHash::Algorithm algorithm = QCryptographicHash::Sha256, const QByteArray& checksum = {}) const
     {
-        WhisperModel model { "test", "ggml-test.bin", m_server->url(), m_content.size(), algorithm,
-            checksum.isEmpty() ? QCryptographicHash::hash(m_content, algorithm).toHex() : checksum };
-        return { m_folder, { model }, nullptr };
+        const QByteArray sum = checksum.isEmpty() ? QCryptographicHash::hash(m_content, algorithm).toHex() : checksum;
+        WhisperModel model { "test", "ggml-test.bin", m_content.size(), {}, {}, false };
+        (algorithm == QCryptographicHash::Sha1 ? model.sha1 : model.sha256) = sum;
+        return { m_folder, { model }, nullptr, { { "origin", m_server->url("") } }, m_profile.preferences() };
     }
 
     static bool downloaded(ModelManager& manager)
@@ -80,6 +83,7 @@ private slots:
         m_server = std::make_unique<LoopbackHttpServer>(m_content);
         QVERIFY(m_server->listen());
         m_folder = m_profile.path(QString("models-%1").arg(++m_runs));
+        QVERIFY(m_profile.preferences()->remove("speechModelWorkingSource"));
     }
     void cleanup() { m_server.reset(); }
 
@@ -165,7 +169,7 @@ private slots:
         const bool resumes
             = QStringList { "interrupted", "cancelled", "destroyed", "stray", "complete" }.contains(setup);
         if (setup.contains("://"))
-            chosen.catalogue.first().url = QUrl(setup);
+            chosen.sources = { { "origin", QUrl(setup) } };
         auto manager = std::make_unique<ModelManager>(chosen);
         if (setup == "interrupted") {
             m_server->dropAfter = m_content.size() / 2 + 123;
@@ -208,6 +212,46 @@ private slots:
         QVERIFY2(progress.size() > 5 && progress.contains(1.0), qPrintable(QString::number(progress.size())));
         for (qsizetype i = 1; i < progress.indexOf(1.0); ++i)
             QVERIFY(progress[i] > progress[i - 1]);
+    }
+
+    // Sources tried in order (the one that served remembered and asked first next time),
+    // a download continued from another source, and the proxy the environment names.
+    void sources_data()
+    {
+        QTest::addColumn<QString>("origin"); // how the first source answers; empty: only the mirror is listed
+        QTest::newRow("first fails, second serves") << "404";
+        QTest::newRow("interrupted, resumed from the mirror") << "breaks off";
+        QTest::newRow("through the environment's proxy") << "";
+    }
+    void sources()
+    {
+        QFETCH(QString, origin);
+        LoopbackHttpServer mirror(m_content);
+        LoopbackHttpProxy proxy;
+        QVERIFY(mirror.listen() && proxy.listen());
+        m_server->failWithStatus = origin == "404" ? 404 : 0;
+        m_server->dropAfter = origin == "breaks off" ? m_content.size() / 2 : -1;
+        ModelManager::Options chosen = options();
+        chosen.sources.append({ "mirror", mirror.url("") });
+        if (origin.isEmpty()) {
+            chosen.sources.removeFirst();
+            qputenv("http_proxy", proxy.address());
+        }
+        const auto unset = qScopeGuard([] { qunsetenv("http_proxy"); });
+        ModelManager manager(chosen);
+        QVERIFY(downloaded(manager));
+        QCOMPARE(manager.message(), QString());
+        QCOMPARE(readAll(manager.installedModelPath()), m_content);
+        QCOMPARE(mirror.ranges,
+            QList<QByteArray> { origin == "breaks off" ? "bytes=" + QByteArray::number(m_content.size() / 2) + "-" : "" });
+        QCOMPARE(std::pair(manager.workingSource(), proxy.forwarded), std::pair(QString("mirror"), origin.isEmpty() ? 1 : 0));
+        if (origin.isEmpty())
+            return;
+        manager.remove("ggml-test.bin");
+        QVERIFY(manager.installationRequested());
+        m_server->ranges.clear();
+        QVERIFY(downloaded(manager));
+        QCOMPARE(std::pair(m_server->ranges.size(), mirror.ranges.size()), std::pair(qsizetype(0), qsizetype(2)));
     }
 };
 
