@@ -300,8 +300,9 @@ void ModelManager::fail(const QString& sentence)
     stopJob();
     setProgress(0);
     setModelID({});
-    setState(State::idle);
+    // Before the state: whoever waits for the job to end reads why it failed.
     setMessage(sentence);
+    setState(State::idle);
 }
 
 void ModelManager::stopJob()

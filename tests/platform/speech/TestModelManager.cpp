@@ -1,4 +1,5 @@
 #include "LoopbackHttpProxy.h"
+#include "support/FakeModelFile.h"
 #include "LoopbackHttpServer.h"
 
 #include "platform/speech/ModelManager.h"
@@ -8,31 +9,10 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QTest>
-#include <QtEndian>
 
 namespace {
-
-// The first bytes of a model file: magic, vocabulary size, nine more parameters, weight type.
-QByteArray modelHeader(qint32 vocabulary, qint32 weightType = 1)
-{
-    QByteArray header(48, '\0');
-    qToLittleEndian<quint32>(0x67676d6c, header.data());
-    qToLittleEndian<qint32>(vocabulary, header.data() + 4);
-    qToLittleEndian<qint32>(weightType, header.data() + 44);
-    return header;
-}
-
-// Half a megabyte that looks like a multilingual model to the header check.
-QByteArray fakeModel()
-{
-    QByteArray bytes = modelHeader(51865);
-    bytes.resize(512 * 1024);
-    QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(bytes.data() + 48), (bytes.size() - 48) / 4);
-    return bytes;
-}
 
 QByteArray readAll(const QString& path)
 {
@@ -48,7 +28,7 @@ class TestModelManager : public QObject {
     Q_OBJECT
 
     TemporaryProfile m_profile { "en" };
-    const QByteArray m_content = fakeModel();
+    const QByteArray m_content = fakeWhisperModel();
     std::unique_ptr<LoopbackHttpServer> m_server;
     QString m_folder;
     int m_runs = 0;
@@ -93,9 +73,9 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("installedAs"); // empty: refused
-        QTest::newRow("multilingual") << modelHeader(51865) << "ggml-small.bin" << "ggml-small.bin";
-        QTest::newRow("quantized, odd name") << modelHeader(51865, 2008) << "my whisper model.dat" << "ggml-custom.bin";
-        QTest::newRow("32-bit weights") << modelHeader(51865, 0) << "ggml-f32.bin" << "";
+        QTest::newRow("multilingual") << whisperModelHeader(51865) << "ggml-small.bin" << "ggml-small.bin";
+        QTest::newRow("quantized, odd name") << whisperModelHeader(51865, 2008) << "my whisper model.dat" << "ggml-custom.bin";
+        QTest::newRow("32-bit weights") << whisperModelHeader(51865, 0) << "ggml-f32.bin" << "";
         QTest::newRow("other magic") << QByteArray(48, 'x') << "ggml-x.bin" << "";
         QTest::newRow("absent") << QByteArray() << "ggml-gone.bin" << "";
     }
@@ -126,11 +106,11 @@ private slots:
     {
         for (const auto& [name, vocabulary] : { std::pair { "ggml-base.bin.part", 51865 },
                  std::pair { "other.bin", 51865 }, std::pair { "ggml-base.en.bin", 51864 } })
-            QVERIFY(writeModelFile(name, modelHeader(vocabulary)));
+            QVERIFY(writeModelFile(name, whisperModelHeader(vocabulary)));
         QVERIFY(ModelManager(options()).installationRequested());
         // Of two usable ones, the most recently installed.
         for (const auto& [name, age] : { std::pair { "ggml-small.bin", 60 }, std::pair { "ggml-base.bin", 10 } }) {
-            QVERIFY(writeModelFile(name, modelHeader(51865)));
+            QVERIFY(writeModelFile(name, whisperModelHeader(51865)));
             QFile file(m_folder + "/" + name);
             QVERIFY(file.open(QIODevice::Append)
                 && file.setFileTime(QDateTime::currentDateTime().addSecs(-age), QFileDevice::FileModificationTime));
