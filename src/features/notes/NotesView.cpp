@@ -425,7 +425,7 @@ SpeechModelDialog* NotesView::speechModels() const
 void NotesView::showSpeechModels()
 {
     if (!m_models)
-        m_models = new ModelManager(ModelManager::standardOptions(), this);
+        m_models = m_store->models();
     if (m_speechModels) {
         m_speechModels->raise();
         return;

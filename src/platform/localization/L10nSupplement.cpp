@@ -91,6 +91,13 @@ const QHash<QString, QString>& supplement()
         { QStringLiteral("{0} · 推荐"), QStringLiteral("{0} · Recommended") },
         { QStringLiteral("下载来源：{0}"), QStringLiteral("Download source: {0}") },
         { QStringLiteral("暂不下载"), QStringLiteral("Not Now") },
+        { QStringLiteral("下载 {0}"), QStringLiteral("Download {0}") },
+        { QStringLiteral("删除 {0}"), QStringLiteral("Remove {0}") },
+        { QStringLiteral("下载来源"), QStringLiteral("Download Source") },
+        { QStringLiteral("自己的来源：模型文件所在的 https:// 网址"), QStringLiteral("Your own source: the https:// address where the model files are") },
+        { QStringLiteral("自己的下载来源"), QStringLiteral("Your own download source") },
+        { QStringLiteral("使用此来源"), QStringLiteral("Use This Source") },
+        { QStringLiteral("下载进度"), QStringLiteral("Download progress") },
     };
     return table;
 }
