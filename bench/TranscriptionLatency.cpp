@@ -11,7 +11,7 @@
 //
 // pocketsphinx (en-US) always; whisper.cpp (en) with the model given (or in
 // TANDREL_WHISPER_MODEL, or installed), else with generated models of the base model's
-// dimensions, 16-bit and quantized (q5_1), whose decoder writes 35 tokens in one pass (10 s
+// dimensions, 16-bit and quantized (q5_1, q8_0), whose decoder writes 35 tokens in one pass (10 s
 // of speech, about what a real model writes), so that encoder and decoder costs are those
 // of the base model.
 //
@@ -308,7 +308,8 @@ int main(int argc, char* argv[])
     } else {
         using Quantization = WhisperModelShape::Quantization;
         for (const auto& [quantization, name] : { std::pair { Quantization::none, "16-bit" },
-                                                  std::pair { Quantization::q5_1, "quantized q5_1" } }) {
+                                                  std::pair { Quantization::q5_1, "quantized q5_1" },
+                                                  std::pair { Quantization::q8_0, "quantized q8_0" } }) {
             const QString path = dir.filePath(QStringLiteral("ggml-generated-base-%1.bin").arg(int(quantization)));
             WhisperModelShape shape = WhisperModelShape::base();
             shape.quantization = quantization;

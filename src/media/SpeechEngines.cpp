@@ -91,10 +91,15 @@ SpeechOutcome SpeechEngines::recognise(const SpeechRequest& request, const std::
 
 void SpeechEngines::prepare(const SpeechRequest& request)
 {
+    // A short pass over silence after the load: an engine's first recognition on this
+    // thread also sets up its threads and working memory, which would otherwise be paid
+    // for after the recording stops.
+    const std::vector<float> silence(SpeechAudio::sampleRate / 2, 0.0f);
+    const std::atomic_bool never = false;
     if (!request.whisperModel.isEmpty())
-        whisperFor(request.whisperModel);
+        runWhisper(silence, request.whisperModel, request.whisperLanguage, never, request.shortWindow);
     else
-        pocketsphinxFor(request.pocketsphinx);
+        runPocketsphinx(silence, request.pocketsphinx, never);
 }
 
 int SpeechEngines::audioContextFor(size_t samples, int fullWindow)

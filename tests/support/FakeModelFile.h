@@ -4,8 +4,7 @@
 #include <QRandomGenerator>
 #include <QtEndian>
 
-// The first bytes of a whisper model file: magic, vocabulary size, nine more parameters,
-// weight type.
+// The first bytes of a whisper model: magic, vocabulary size, nine more parameters, weight type.
 inline QByteArray whisperModelHeader(qint32 vocabulary, qint32 weightType = 1)
 {
     QByteArray header(48, '\0');

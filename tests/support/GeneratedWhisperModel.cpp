@@ -83,24 +83,18 @@ public:
         }
         bytes(name);
         std::vector<float> values;
-        if (quantized)
-            values.reserve(size_t(elements));
         for (qint64 i = 0; i < elements; ++i) {
-            float value = fill == Fill::ones ? 1.0f : fill == Fill::zeros ? 0.0f : random(scale);
-            if (!overrides.isEmpty())
-                value = overrides.value(i, value);
-            if (quantized)
-                values.push_back(value);
-            else if (half)
-                this->half(value);
-            else
-                float32(value);
+            const float value = fill == Fill::ones ? 1.0f : fill == Fill::zeros ? 0.0f : random(scale);
+            values.push_back(overrides.isEmpty() ? value : overrides.value(i, value));
         }
         if (quantized) {
             QByteArray packed(qsizetype(ggml_row_size(m_quantized, dims[0]) * size_t(dims[1])), Qt::Uninitialized);
             ggml_quantize_chunk(m_quantized, values.data(), packed.data(), 0, dims[1], dims[0], nullptr);
             bytes(packed);
+            return;
         }
+        for (const float value : values)
+            half ? this->half(value) : float32(value);
     }
 
     bool finish()

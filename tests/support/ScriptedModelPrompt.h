@@ -2,19 +2,16 @@
 
 #include "platform/speech/ModelInstallPrompt.h"
 
-// Remembers each question; the test answers the latest one when it chooses.
+// Counts the questions; the test answers the latest one when it chooses.
 class ScriptedModelPrompt : public ModelInstallPrompt {
 public:
-    void ask(const QList<WhisperModel>& models, const QString& source, std::function<void(QString)> answer) override
+    void ask(const QList<WhisperModel>&, const QString&, std::function<void(QString)> answer) override
     {
-        offered = models;
         ++asked;
-        Q_UNUSED(source)
         m_answer = std::move(answer);
     }
     void answer(const QString& modelID) { std::exchange(m_answer, nullptr)(modelID); }
 
-    QList<WhisperModel> offered;
     int asked = 0;
 
 private:

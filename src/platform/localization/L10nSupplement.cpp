@@ -85,7 +85,7 @@ const QHash<QString, QString>& supplement()
         { QStringLiteral("未安装语音识别模型，录音已保留。可在设置中下载或选择模型，然后点击重试。"), QStringLiteral("No speech recognition model is installed. Your audio was kept. Download or choose a model in Settings, then click Retry.") },
         { QStringLiteral("语音识别模型的下载已取消，录音已保留，可点击重试。"), QStringLiteral("The speech recognition model download was cancelled. Your audio was kept. Click Retry to try again.") },
         { QStringLiteral("语音识别模型未能安装：{0} 录音已保留，可点击重试。"), QStringLiteral("The speech recognition model could not be installed: {0} Your audio was kept. Click Retry to try again.") },
-        { QStringLiteral("推荐 {0}：量化后的 base 模型，在双核电脑上转写比完整模型快，中文识别效果相近，下载只有约 {1} MB。"), QStringLiteral("Recommended: {0}. A quantized base model: on a two-core computer it transcribes faster than the full model, with similar accuracy for Chinese, and the download is only about {1} MB.") },
+        { QStringLiteral("推荐 {0}：量化后的 base 模型，下载只有约 {1} MB，占用内存更少；在双核电脑上转写与完整 base 模型一样快，中文识别效果接近。"), QStringLiteral("Recommended: {0}. A quantized base model: the download is only about {1} MB and it needs less memory; on a two-core computer it transcribes as fast as the full base model, with nearly the same accuracy for Chinese.") },
         { QStringLiteral("下载语音识别模型"), QStringLiteral("Download a Speech Recognition Model") },
         { QStringLiteral("转写录音需要语音识别模型，它只需下载一次，识别全部在本机进行。请选择要下载的模型："), QStringLiteral("Transcribing recordings needs a speech recognition model. It is downloaded once, and recognition runs entirely on this computer. Choose the model to download:") },
         { QStringLiteral("{0} · 推荐"), QStringLiteral("{0} · Recommended") },
