@@ -36,7 +36,8 @@ private:
                 auto* upstream = new QTcpSocket(client); // goes with the client
                 connect(upstream, &QTcpSocket::connected, upstream,
                     [upstream, request = std::exchange(request, {})] { upstream->write(request); });
-                connect(upstream, &QTcpSocket::readyRead, upstream, [upstream, client] { client->write(upstream->readAll()); });
+                connect(upstream, &QTcpSocket::readyRead, upstream,
+                    [upstream, client] { client->write(upstream->readAll()); });
                 connect(upstream, &QTcpSocket::disconnected, upstream, [upstream, client] {
                     client->write(upstream->readAll());
                     client->disconnectFromHost();

@@ -15,19 +15,22 @@
 
 QString ModelInstallDialog::recommendation(const WhisperModel& model)
 {
-    return L10n::tr("推荐 {0}：量化后的 base 模型，下载只有约 {1} MB，占用内存更少；在双核电脑上转写与完整 base 模型一样快，中文识别效果接近。",
-                    { model.id, QString::number(qRound64(double(model.bytes) / 1e6)) });
+    return L10n::tr("推荐 {0}：量化后的 base 模型，下载只有约 {1} MB，占用内存更少；在双核电脑上转写与完整 "
+                    "base 模型一样快，中文识别效果接近。",
+        { model.id, QString::number(qRound64(double(model.bytes) / 1e6)) });
 }
 
-void ModelInstallDialog::ask(const QList<WhisperModel>& models, const QString& source,
-                             std::function<void(QString)> answer)
+void ModelInstallDialog::ask(
+    const QList<WhisperModel>& models, const QString& source, std::function<void(QString)> answer)
 {
     auto* dialog = new QDialog(QApplication::activeWindow());
     dialog->setObjectName("modelInstallDialog");
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowTitle(L10n::tr("下载语音识别模型"));
     auto* layout = new QVBoxLayout(dialog);
-    auto* intro = new QLabel(L10n::tr("转写录音需要语音识别模型，它只需下载一次，识别全部在本机进行。请选择要下载的模型："), dialog);
+    auto* intro = new QLabel(
+        L10n::tr("转写录音需要语音识别模型，它只需下载一次，识别全部在本机进行。请选择要下载的模型："),
+        dialog);
     intro->setWordWrap(true);
     layout->addWidget(intro);
     auto* choice = new QComboBox(dialog);

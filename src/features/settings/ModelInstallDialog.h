@@ -6,7 +6,8 @@
 // recommended one first and chosen), where they come from, Download or Not Now.
 class ModelInstallDialog : public ModelInstallPrompt {
 public:
-    void ask(const QList<WhisperModel>& models, const QString& source, std::function<void(QString)> answer) override;
+    void ask(const QList<WhisperModel>& models, const QString& source,
+        std::function<void(QString)> answer) override;
 
     // "推荐 base-q5_1：…" : why the recommended model suits a two-core computer.
     static QString recommendation(const WhisperModel& model);

@@ -95,7 +95,7 @@ SpeechModelSection::SpeechModelSection(ModelManager* models, FolderChooser* choo
     m_source->setObjectName("modelSourceChoice");
     m_sourceLabel->setBuddy(m_source);
     connect(m_source, &QComboBox::activated, this,
-            [this](int index) { m_models->chooseSource(m_source->itemData(index).toString()); });
+        [this](int index) { m_models->chooseSource(m_source->itemData(index).toString()); });
     sourceRow->addWidget(m_sourceLabel);
     sourceRow->addWidget(m_source, 1);
     layout->addLayout(sourceRow);
@@ -133,9 +133,9 @@ SpeechModelSection::SpeechModelSection(ModelManager* models, FolderChooser* choo
     fileRow->addStretch(1);
     layout->addLayout(fileRow);
 
-    for (auto signal : { &ModelManager::stateChanged, &ModelManager::modelIDChanged, &ModelManager::progressChanged,
-                         &ModelManager::messageChanged, &ModelManager::installedModelPathChanged,
-                         &ModelManager::statusTextChanged })
+    for (auto signal : { &ModelManager::stateChanged, &ModelManager::modelIDChanged,
+             &ModelManager::progressChanged, &ModelManager::messageChanged,
+             &ModelManager::installedModelPathChanged, &ModelManager::statusTextChanged })
         connect(m_models, signal, this, &SpeechModelSection::refresh);
     connect(m_models, &ModelManager::sourcesChanged, this, &SpeechModelSection::refreshSources);
     // A model may have been added since the manager last looked.
@@ -162,7 +162,8 @@ void SpeechModelSection::retranslate()
             if (model.id != id)
                 continue;
             const QString name = ModelManager::displayName(model);
-            row->findChild<QLabel*>("modelName")->setText(model.recommended ? L10n::tr("{0} · 推荐", { name }) : name);
+            row->findChild<QLabel*>("modelName")
+                ->setText(model.recommended ? L10n::tr("{0} · 推荐", { name }) : name);
             if (model.recommended)
                 recommendation = ModelInstallDialog::recommendation(model);
             auto* download = row->findChild<QPushButton*>("downloadModelButton");
@@ -240,7 +241,8 @@ void SpeechModelSection::useCustomSource()
 
 void SpeechModelSection::chooseModelFile()
 {
-    const auto path = m_chooser->chooseFile(L10n::tr("选择语音识别模型文件"), L10n::tr("Whisper 模型 (*.bin)"));
+    const auto path
+        = m_chooser->chooseFile(L10n::tr("选择语音识别模型文件"), L10n::tr("Whisper 模型 (*.bin)"));
     if (!path || path->isEmpty())
         return;
     m_models->installFromFile(*path);

@@ -15,6 +15,7 @@ public:
     // Offers `models` to download from `source` (a name to show). `answer` is called once,
     // later (never from within ask()), with the chosen model's id, or empty when the user
     // declines.
-    virtual void ask(const QList<WhisperModel>& models, const QString& source, std::function<void(QString)> answer)
+    virtual void ask(
+        const QList<WhisperModel>& models, const QString& source, std::function<void(QString)> answer)
         = 0;
 };

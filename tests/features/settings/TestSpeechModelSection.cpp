@@ -39,21 +39,28 @@ private slots:
             {}, { { "local", server.url("") } }, m_profile.preferences() });
         SpeechModelSection section(&models, nullptr);
         section.show();
-        QCOMPARE(in<QLabel*>(section, "small-q8_0", "modelName")->text(), QString("small-q8_0 (about 264 MB)"));
-        QCOMPARE(in<QLabel*>(section, "base-q5_1", "modelName")->text(), QString("base-q5_1 (about 1 MB) · Recommended"));
-        QVERIFY(section.findChild<QLabel*>("modelRecommendationLabel")->text().startsWith("Recommended: base-q5_1."));
+        QCOMPARE(
+            in<QLabel*>(section, "small-q8_0", "modelName")->text(), QString("small-q8_0 (about 264 MB)"));
+        QCOMPARE(in<QLabel*>(section, "base-q5_1", "modelName")->text(),
+            QString("base-q5_1 (about 1 MB) · Recommended"));
+        QVERIFY(section.findChild<QLabel*>("modelRecommendationLabel")
+                    ->text()
+                    .startsWith("Recommended: base-q5_1."));
         QTest::mouseClick(in(section, "base-q5_1", "downloadModelButton"), Qt::LeftButton);
         QVERIFY(section.findChild<QPushButton*>("cancelModelJobButton")->isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(in(section, "base-q5_1", "removeModelButton")->isVisible(), 60000);
-        QCOMPARE(section.findChild<QLabel*>("installedModelLabel")->text(), QString("Current model: ggml-base-q5_1.bin"));
+        QCOMPARE(section.findChild<QLabel*>("installedModelLabel")->text(),
+            QString("Current model: ggml-base-q5_1.bin"));
         QTest::mouseClick(in(section, "base-q5_1", "removeModelButton"), Qt::LeftButton);
-        QVERIFY(in(section, "base-q5_1", "downloadModelButton")->isVisible() && models.installationRequested());
+        QVERIFY(
+            in(section, "base-q5_1", "downloadModelButton")->isVisible() && models.installationRequested());
     }
 
     // Automatic, each known source, and the user's own once it is an HTTPS address.
     void sources()
     {
-        ModelManager models({ m_profile.path("models"), {}, {}, WhisperModels::builtInSources(), m_profile.preferences() });
+        ModelManager models(
+            { m_profile.path("models"), {}, {}, WhisperModels::builtInSources(), m_profile.preferences() });
         SpeechModelSection section(&models, nullptr);
         auto* choice = section.findChild<QComboBox*>("modelSourceChoice");
         QCOMPARE(std::pair(choice->count(), choice->currentIndex()), std::pair(4, 0));
@@ -64,7 +71,8 @@ private slots:
             QTest::mouseClick(section.findChild<QPushButton*>("useCustomModelSourceButton"), Qt::LeftButton);
             return section.findChild<QLabel*>("modelMessageLabel")->text();
         };
-        QCOMPARE(use("http://models.example.org/whisper"), "A download source must be an address starting with https://.");
+        QCOMPARE(use("http://models.example.org/whisper"),
+            "A download source must be an address starting with https://.");
         QCOMPARE(use("https://models.example.org/whisper/"), QString());
         QCOMPARE(std::pair(models.chosenSource(), choice->currentText()),
             std::pair(QString("custom"), QString("Custom: https://models.example.org/whisper")));
