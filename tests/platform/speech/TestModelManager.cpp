@@ -1,6 +1,7 @@
 #include "LoopbackHttpProxy.h"
 #include "support/FakeModelFile.h"
 #include "LoopbackHttpServer.h"
+#include "media/NetworkTransfer.h"
 
 #include "platform/speech/ModelManager.h"
 #include "platform/speech/WhisperModels.h"
@@ -232,6 +233,28 @@ private slots:
         m_server->ranges.clear();
         QVERIFY(downloaded(manager));
         QCOMPARE(std::pair(m_server->ranges.size(), mirror.ranges.size()), std::pair(qsizetype(0), qsizetype(2)));
+    }
+
+    // GNOME's manual proxy, where no variable names one: per scheme, except the ignored hosts.
+    void desktopProxy_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("proxy"); // empty: a direct connection
+        QTest::newRow("http") << "http://models.example/m" << "web.proxy:3128";
+        QTest::newRow("https has its own") << "https://models.example/m" << "secure.proxy:8443";
+        QTest::newRow("ignored name") << "https://a.corp/m" << "";
+        QTest::newRow("ignored range") << "http://10.1.2.3/m" << "";
+    }
+    void desktopProxy()
+    {
+        QFETCH(QString, url);
+        const QHash<QString, QString> settings { { "org.gnome.system.proxy/mode", "'manual'" },
+            { "org.gnome.system.proxy/ignore-hosts", "['localhost', '*.corp', '10.0.0.0/8']" },
+            { "org.gnome.system.proxy.http/host", "'web.proxy'" }, { "org.gnome.system.proxy.http/port", "3128" },
+            { "org.gnome.system.proxy.https/host", "'secure.proxy'" }, { "org.gnome.system.proxy.https/port", "8443" } };
+        DesktopProxyFactory factory([&](const QString& schema, const QString& key) { return settings.value(schema + '/' + key); });
+        const QNetworkProxy proxy = factory.queryProxy(QNetworkProxyQuery(QUrl(url))).value(0);
+        QTEST(proxy.type() == QNetworkProxy::NoProxy ? QString() : proxy.hostName() + ':' + QString::number(proxy.port()), "proxy");
     }
 };
 
