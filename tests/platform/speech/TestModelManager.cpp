@@ -1,7 +1,7 @@
 #include "LoopbackHttpProxy.h"
-#include "support/FakeModelFile.h"
 #include "LoopbackHttpServer.h"
 #include "media/NetworkTransfer.h"
+#include "support/FakeModelFile.h"
 
 #include "platform/speech/ModelManager.h"
 #include "platform/speech/WhisperModels.h"
@@ -252,9 +252,11 @@ private slots:
             { "org.gnome.system.proxy/ignore-hosts", "['localhost', '*.corp', '10.0.0.0/8']" },
             { "org.gnome.system.proxy.http/host", "'web.proxy'" }, { "org.gnome.system.proxy.http/port", "3128" },
             { "org.gnome.system.proxy.https/host", "'secure.proxy'" }, { "org.gnome.system.proxy.https/port", "8443" } };
-        DesktopProxyFactory factory([&](const QString& schema, const QString& key) { return settings.value(schema + '/' + key); });
+        DesktopProxyFactory factory(
+            [&](const QString& schema, const QString& key) { return settings.value(schema + '/' + key); });
         const QNetworkProxy proxy = factory.queryProxy(QNetworkProxyQuery(QUrl(url))).value(0);
-        QTEST(proxy.type() == QNetworkProxy::NoProxy ? QString() : proxy.hostName() + ':' + QString::number(proxy.port()), "proxy");
+        QTEST(proxy.type() == QNetworkProxy::NoProxy ? QString() : proxy.hostName() + ':' + QString::number(proxy.port()),
+            "proxy");
     }
 };
 
