@@ -10,9 +10,16 @@
 //   scripts/with-audio bench_transcription_latency [model.bin]
 //
 // pocketsphinx (en-US) always; whisper.cpp (en) with the model given (or in
-// TANDREL_WHISPER_MODEL, or installed), else with a generated model of the base model's
-// dimensions whose decoder writes 35 tokens in one pass (10 s of speech, about what a real
-// model writes), so that encoder and decoder costs are those of the base model.
+// TANDREL_WHISPER_MODEL, or installed), else with generated models of the base model's
+// dimensions, 16-bit and quantized (q5_1, q8_0), whose decoder writes 35 tokens in one pass (10 s
+// of speech, about what a real model writes), so that encoder and decoder costs are those
+// of the base model.
+//
+// Each engine runs two ways in the same run: as Tandrel did before (the model loaded when
+// the first recording stops, the encoder's whole 30 s window), and as it does now (the
+// engine and model loaded when the recording starts, in the background, and an encoder
+// window sized to the audio). For each, the first recording after start (10 s of
+// recording during which the load may happen) and the later ones.
 
 #include "GeneratedWhisperModel.h"
 #include "SpeechTestAudio.h"
@@ -31,6 +38,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtEndian>
 #include <QTimeZone>
 
@@ -164,8 +172,16 @@ QString excerpt(const QString& text)
     return text.size() > 60 ? text.left(57) + QStringLiteral("...") : text;
 }
 
+// Lets the event loop run for `seconds`, as during a recording.
+void recordFor(int seconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
 void runEngine(const char* title, const QString& folder, const QString& speech, const QString& whisperModel,
-               const QString& wav)
+               const QString& wav, bool readyAtStart)
 {
     QTemporaryDir dir;
     Preferences prefs(dir.filePath(QStringLiteral("preferences.sqlite")));
@@ -178,13 +194,16 @@ void runEngine(const char* title, const QString& folder, const QString& speech, 
     options.whisperModelPath = [whisperModel] { return whisperModel; };
     options.pocketsphinxModels = { PocketsphinxModel::debianUsEnglish() };
     options.timeout = std::chrono::minutes(10);
+    options.shortWindow = readyAtStart;
     WorkspaceStore::Services services;
     services.notifications = new NotificationService;
     services.audio = new RecordingStore(folder, nullptr);
     services.speech = new SpeechTranscriber(options);
     {
         WorkspaceStore store(&prefs, services);
-        std::printf("\n%s\n", title);
+        std::printf("\n%s, %s\n", title,
+                    readyAtStart ? "now: loaded when the recording starts, window sized to the audio"
+                                 : "before: loaded when the recording stops, full 30 s window");
         std::vector<double> transcript;
         std::vector<double> start;
         for (int run = 0; run <= kRuns; ++run) {
@@ -194,13 +213,20 @@ void runEngine(const char* title, const QString& folder, const QString& speech, 
             QFile::remove(path);
             QFile::copy(speech, path);
             store.audio()->reload();
+            // The recording starts, lasts its 10 s (only the first one waits: later ones find
+            // everything loaded), and stops.
+            if (readyAtStart) {
+                store.speech()->prepare(QStringLiteral("en-US"));
+                if (run == 0)
+                    recordFor(kSeconds);
+            }
             const Outcome outcome = attachAndWait(store, *store.audio()->recording(QFileInfo(path).fileName()));
             if (!outcome.ok) {
                 std::printf("  failed: %s\n", qPrintable(outcome.text));
                 break;
             }
             if (run == 0) {
-                std::printf("  first recording (models loaded on first use): %6.2f s\n", outcome.toTranscript);
+                std::printf("  first recording after start, stop -> transcript: %.2f s\n", outcome.toTranscript);
                 continue;
             }
             transcript.push_back(outcome.toTranscript);
@@ -211,13 +237,13 @@ void runEngine(const char* title, const QString& folder, const QString& speech, 
         if (!transcript.empty()) {
             std::sort(transcript.begin(), transcript.end());
             std::sort(start.begin(), start.end());
-            std::printf("  next %zu recordings, attach -> transcript in the note: median %.2f s (min %.2f, max %.2f),"
+            std::printf("  later %zu recordings, stop -> transcript in the note: median %.2f s (min %.2f, max %.2f),"
                         " %.3f s per second of audio\n",
                         transcript.size(), transcript[transcript.size() / 2], transcript.front(), transcript.back(),
                         transcript[transcript.size() / 2] / kSeconds);
             std::printf("  of which attach -> transcription started: median %.1f ms\n", start[start.size() / 2] * 1e3);
         }
-        if (!wav.isEmpty()) {
+        if (!wav.isEmpty() && readyAtStart) {
             std::vector<double> fromStop;
             std::vector<double> startFromStop;
             for (int run = 0; run < 3; ++run) {
@@ -275,21 +301,32 @@ int main(int argc, char* argv[])
     QString model = argc > 1 ? QString::fromLocal8Bit(argv[1]) : qEnvironmentVariable("TANDREL_WHISPER_MODEL");
     if (model.isEmpty())
         model = WhisperModels::installedModelPath();
-    QString modelNote = QStringLiteral("model %1").arg(model);
-    if (model.isEmpty()) {
-        model = dir.filePath(QStringLiteral("ggml-generated-base.bin"));
-        WhisperModelShape shape = WhisperModelShape::base();
-        for (int token = 0; token < 35; ++token)
-            shape.script << 1000 + token;
-        if (!writeGeneratedWhisperModel(model, shape)) {
-            std::printf("could not write the generated model\n");
-            return 1;
+    // (file, description) of each whisper model to measure.
+    QList<std::pair<QString, QString>> models;
+    if (!model.isEmpty()) {
+        models.append({ model, QStringLiteral("model %1").arg(model) });
+    } else {
+        using Quantization = WhisperModelShape::Quantization;
+        for (const auto& [quantization, name] : { std::pair { Quantization::none, "16-bit" },
+                                                  std::pair { Quantization::q5_1, "quantized q5_1" },
+                                                  std::pair { Quantization::q8_0, "quantized q8_0" } }) {
+            const QString path = dir.filePath(QStringLiteral("ggml-generated-base-%1.bin").arg(int(quantization)));
+            WhisperModelShape shape = WhisperModelShape::base();
+            shape.quantization = quantization;
+            for (int token = 0; token < 35; ++token)
+                shape.script << 1000 + token;
+            if (!writeGeneratedWhisperModel(path, shape)) {
+                std::printf("could not write the generated model\n");
+                return 1;
+            }
+            models.append({ path, QStringLiteral("generated base-size model, %1 (%2 MB), 35 tokens in one pass")
+                                      .arg(QLatin1String(name))
+                                      .arg(QFileInfo(path).size() / 1000000) });
         }
-        modelNote = QStringLiteral("generated model with the base model's dimensions, 35 tokens in one pass");
     }
 
     std::printf("Transcription latency for a %d s recording (goforward.raw repeated, AAC .m4a), %u hardware "
-                "threads, OMP_WAIT_POLICY=%s\nmeasured from WorkspaceStore::attach to the transcript in the page\n",
+                "threads, OMP_WAIT_POLICY=%s\nmeasured from WorkspaceStore::attach (what the recorder's stop calls) to the transcript in the page\n",
                 kSeconds, std::thread::hardware_concurrency(), qgetenv("OMP_WAIT_POLICY").constData());
     // Under scripts/with-audio: the same speech, played into the virtual microphone.
     QString wav;
@@ -298,7 +335,12 @@ int main(int argc, char* argv[])
         if (!writeWav(wav, SpeechTestAudio::repeated(goForward, kSeconds), 16000))
             wav.clear();
     }
-    runEngine("pocketsphinx (en-US, Debian model)", folder, speech, QString(), wav);
-    runEngine(qPrintable(QStringLiteral("whisper.cpp (en), %1").arg(modelNote)), folder, speech, model, wav);
+    for (const bool readyAtStart : { false, true })
+        runEngine("pocketsphinx (en-US, Debian model)", folder, speech, QString(), wav, readyAtStart);
+    for (const auto& [path, note] : std::as_const(models)) {
+        for (const bool readyAtStart : { false, true })
+            runEngine(qPrintable(QStringLiteral("whisper.cpp (en), %1").arg(note)), folder, speech, path, wav,
+                      readyAtStart);
+    }
     return 0;
 }

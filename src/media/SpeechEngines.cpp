@@ -15,6 +15,8 @@
 #include <iterator>
 #include <thread>
 
+#include <sys/stat.h>
+
 namespace {
 
 void silentWhisperLog(enum ggml_log_level, const char*, void*)
@@ -83,8 +85,21 @@ SpeechOutcome SpeechEngines::recognise(const SpeechRequest& request, const std::
     if (SpeechAudio::isSilent(samples))
         return { QString(), std::nullopt };
     if (!request.whisperModel.isEmpty())
-        return runWhisper(samples, request.whisperModel, request.whisperLanguage, cancelled);
+        return runWhisper(samples, request.whisperModel, request.whisperLanguage, cancelled, request.shortWindow);
     return runPocketsphinx(samples, request.pocketsphinx, cancelled);
+}
+
+void SpeechEngines::prepare(const SpeechRequest& request)
+{
+    // A short pass over silence after the load: an engine's first recognition on this
+    // thread also sets up its threads and working memory, which would otherwise be paid
+    // for after the recording stops.
+    const std::vector<float> silence(SpeechAudio::sampleRate / 2, 0.0f);
+    const std::atomic_bool never = false;
+    if (!request.whisperModel.isEmpty())
+        runWhisper(silence, request.whisperModel, request.whisperLanguage, never, request.shortWindow);
+    else
+        runPocketsphinx(silence, request.pocketsphinx, never);
 }
 
 int SpeechEngines::audioContextFor(size_t samples, int fullWindow)
@@ -100,7 +115,7 @@ int SpeechEngines::audioContextFor(size_t samples, int fullWindow)
 }
 
 void SpeechEngines::configureWhisper(whisper_full_params& params, whisper_context* context, size_t samples,
-    const QByteArray& language, const std::atomic_bool* cancelled)
+    const QByteArray& language, const std::atomic_bool* cancelled, bool shortWindow)
 {
     params.n_threads = whisperThreads();
     params.language = language.constData();
@@ -114,7 +129,7 @@ void SpeechEngines::configureWhisper(whisper_full_params& params, whisper_contex
     params.suppress_blank = true;
     params.suppress_nst = true;
     // A short recording needs only as much of the 30 s encoder window as it fills.
-    params.audio_ctx = audioContextFor(samples, whisper_model_n_audio_ctx(context));
+    params.audio_ctx = shortWindow ? audioContextFor(samples, whisper_model_n_audio_ctx(context)) : 0;
     if (cancelled) {
         params.abort_callback = abortRequested;
         params.abort_callback_user_data = const_cast<std::atomic_bool*>(cancelled);
@@ -123,30 +138,36 @@ void SpeechEngines::configureWhisper(whisper_full_params& params, whisper_contex
 
 whisper_context* SpeechEngines::whisperFor(const QString& modelPath)
 {
-    if (m_whisper && m_whisperPath == modelPath)
+    const QByteArray path = QFile::encodeName(modelPath);
+    // Installing replaces the file (a new inode, a new time), never rewrites it in place.
+    struct stat identity {};
+    const QString key = ::stat(path.constData(), &identity) != 0 ? QString()
+        : modelPath + u'\n' + QString::number(identity.st_dev) + u':' + QString::number(identity.st_ino) + u':'
+            + QString::number(identity.st_size) + u':' + QString::number(identity.st_mtim.tv_sec) + u'.'
+            + QString::number(identity.st_mtim.tv_nsec);
+    if (m_whisper && !key.isEmpty() && m_whisperKey == key)
         return m_whisper;
     if (m_whisper) {
         whisper_free(m_whisper);
         m_whisper = nullptr;
-        m_whisperPath.clear();
+        m_whisperKey.clear();
     }
     whisper_context_params params = whisper_context_default_params();
     params.use_gpu = false;
-    const QByteArray path = QFile::encodeName(modelPath);
     try {
         m_whisper = whisper_init_from_file_with_params(path.constData(), params);
     } catch (const std::exception&) {
         m_whisper = nullptr;
     }
     if (m_whisper) {
-        m_whisperPath = modelPath;
+        m_whisperKey = key;
         ++m_whisperLoads;
     }
     return m_whisper;
 }
 
 SpeechEngines::Outcome SpeechEngines::runWhisper(const std::vector<float>& samples, const QString& modelPath,
-    const QString& language, const std::atomic_bool& cancelled)
+    const QString& language, const std::atomic_bool& cancelled, bool shortWindow)
 {
     Outcome outcome;
     whisper_context* context = whisperFor(modelPath);
@@ -159,7 +180,7 @@ SpeechEngines::Outcome SpeechEngines::runWhisper(const std::vector<float>& sampl
 
     const QByteArray languageCode = language.toLatin1();
     whisper_full_params params = whisper_full_default_params(WHISPER_SAMPLING_GREEDY);
-    configureWhisper(params, context, samples.size(), languageCode, &cancelled);
+    configureWhisper(params, context, samples.size(), languageCode, &cancelled, shortWindow);
 
     int status = 0;
     try {

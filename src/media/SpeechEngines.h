@@ -27,10 +27,11 @@ public:
     SpeechEngines& operator=(const SpeechEngines&) = delete;
 
     SpeechOutcome recognise(const SpeechRequest& request, const std::atomic_bool& cancelled) override;
+    void prepare(const SpeechRequest& request) override;
 
     // `language` is a whisper language code ("zh", "en"), never a locale.
     Outcome runWhisper(const std::vector<float>& samples, const QString& modelPath, const QString& language,
-        const std::atomic_bool& cancelled);
+        const std::atomic_bool& cancelled, bool shortWindow = true);
     Outcome runPocketsphinx(
         const std::vector<float>& samples, const PocketsphinxModel& model, const std::atomic_bool& cancelled);
 
@@ -43,7 +44,7 @@ public:
     // The decoding parameters Tandrel uses for `samples` audio samples in `language` (which
     // must outlive the call), stopping when `cancelled` becomes true.
     static void configureWhisper(whisper_full_params& params, whisper_context* context, size_t samples,
-        const QByteArray& language, const std::atomic_bool* cancelled);
+        const QByteArray& language, const std::atomic_bool* cancelled, bool shortWindow = true);
 
     // Encoder window (in 20 ms steps, at most `fullWindow`) that covers `samples` audio
     // samples with some margin; 0 (the model's full 30 s window) for longer audio, which
@@ -60,7 +61,9 @@ private:
     ps_decoder_s* pocketsphinxFor(const PocketsphinxModel& model);
 
     whisper_context* m_whisper = nullptr;
-    QString m_whisperPath;
+    // The loaded model's path and file identity: a model installed again under the same
+    // name is another file and is loaded afresh.
+    QString m_whisperKey;
     ps_decoder_s* m_pocketsphinx = nullptr;
     QString m_pocketsphinxKey;
     int m_whisperLoads = 0;

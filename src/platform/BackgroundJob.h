@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QThreadPool>
 
 #include <atomic>
@@ -13,7 +14,9 @@ class QObject;
 // first. The work polls its cancel flag and hands results back with Job::post(); they run
 // on the owner's thread, and only if the job was not cancelled by then. The destructor
 // cancels and waits for the worker: declare the jobs as the owner's last member, so that
-// nothing the work uses goes before it.
+// nothing the work uses goes before it. Work that cannot stop promptly (a speech model
+// being loaded) and shares nothing with its owner may be left to finish on its own
+// instead (Ending::detach), so that its owner goes at once.
 class BackgroundJobs {
 public:
     class Job {
@@ -26,17 +29,22 @@ public:
 
     private:
         friend class BackgroundJobs;
-        Job(QObject* owner, std::shared_ptr<std::atomic_bool> cancelled)
+        Job(QObject* owner, std::shared_ptr<std::atomic_bool> cancelled, bool detached)
             : m_owner(owner)
             , m_cancelled(std::move(cancelled))
+            , m_detached(detached)
         {
         }
-        QObject* m_owner;
+        // Made on the owner's thread, read there only.
+        QPointer<QObject> m_owner;
         std::shared_ptr<std::atomic_bool> m_cancelled;
+        bool m_detached;
     };
 
+    enum class Ending { wait, detach };
+
     // `keepThread`: the worker thread stays between jobs (engines keep per-thread state).
-    explicit BackgroundJobs(QObject* owner, bool keepThread = false);
+    explicit BackgroundJobs(QObject* owner, bool keepThread = false, Ending ending = Ending::wait);
     ~BackgroundJobs();
     BackgroundJobs(const BackgroundJobs&) = delete;
     BackgroundJobs& operator=(const BackgroundJobs&) = delete;
@@ -47,6 +55,8 @@ public:
 
 private:
     QObject* m_owner;
+    Ending m_ending;
     std::shared_ptr<std::atomic_bool> m_cancelled;
-    QThreadPool m_pool;
+    // Detached work deletes the pool once it is done; it never outlives the application.
+    QThreadPool* m_pool;
 };

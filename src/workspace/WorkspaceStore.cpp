@@ -5,7 +5,9 @@
 #include "platform/audio/RecordingStore.h"
 #include "platform/localization/L10n.h"
 #include "platform/notifications/NotificationService.h"
+#include "features/settings/ModelInstallDialog.h"
 #include "platform/preferences/Preferences.h"
+#include "platform/speech/ModelManager.h"
 #include "platform/speech/SpeechTranscriber.h"
 #include "platform/storage/FileOpener.h"
 #include "platform/storage/FolderBookmark.h"
@@ -79,6 +81,17 @@ WorkspaceStore::WorkspaceStore(Preferences* preferences, Services services, QObj
     m_speech = services.speech ? services.speech : new SpeechTranscriber();
     m_speech->setParent(this);
     connect(m_speech, &QObject::destroyed, this, &WorkspaceStore::speechProviderDestroyed);
+    if (services.models) {
+        m_models = services.models;
+    } else {
+        ModelManager::Options options = ModelManager::standardOptions();
+        options.preferences = m_preferences;
+        m_models = new ModelManager(options);
+    }
+    m_models->setParent(this);
+    m_modelPrompt = services.modelPrompt ? services.modelPrompt : std::make_shared<ModelInstallDialog>();
+    connect(m_models, &ModelManager::stateChanged, this, &WorkspaceStore::modelJobChanged);
+    connect(m_models, &ModelManager::progressChanged, this, &WorkspaceStore::transcriptionStatusChanged);
     m_speechJob = new QTimer(this);
     m_speechJob->setSingleShot(true);
     connect(m_speechJob, &QTimer::timeout, this, &WorkspaceStore::transcribeNext);
@@ -107,6 +120,7 @@ WorkspaceStore::WorkspaceStore(Preferences* preferences, Services services, QObj
         [storage]() { return storage ? storage->recordingDirectories() : QStringList {}; });
     m_audio->reload();
     connect(m_audio, &RecordingStore::recordingFinished, this, &WorkspaceStore::attach);
+    connect(m_audio, &RecordingStore::startFinished, this, &WorkspaceStore::prepareSpeech);
 
     m_isLoading = false;
     persist();

@@ -24,6 +24,8 @@
 class FileOpener;
 class FolderChooser;
 class HolidayCalendar;
+class ModelInstallPrompt;
+class ModelManager;
 class NotificationService;
 class PomodoroTimer;
 class Preferences;
@@ -46,6 +48,10 @@ struct WorkspaceServices {
     std::chrono::milliseconds saveRetryInterval = std::chrono::seconds(5);
     // "Now" for the names of exported files; the system clock when empty.
     WallClock clock;
+    // Installs the newer speech engine's models; the prompt asks which one to download
+    // when recordings wait for one (a dialog when not given).
+    ModelManager* models = nullptr;
+    std::shared_ptr<ModelInstallPrompt> modelPrompt;
 };
 
 // The central model: the user's tasks and note pages, the page selection, where new
@@ -56,6 +62,8 @@ class WorkspaceStore : public QObject {
     Q_OBJECT
     // True while the transcription queue works through the queued recordings.
     Q_PROPERTY(bool processingSpeech READ processingSpeech NOTIFY processingSpeechChanged)
+    // What queued recordings wait for when it is a speech model; empty otherwise.
+    Q_PROPERTY(QString transcriptionStatus READ transcriptionStatus NOTIFY transcriptionStatusChanged)
     // True while dropped files wait for or go through their copy.
     Q_PROPERTY(bool importingFiles READ importingFiles NOTIFY importingFilesChanged)
     // The file being copied and how far, once the copy takes long enough to show.
@@ -90,6 +98,7 @@ public:
     NotificationService* notifications() const { return m_notifications; }
     RecordingStore* audio() const { return m_audio; }
     TranscriptionProviding* speech() const { return m_speech; }
+    ModelManager* models() const { return m_models; }
     Preferences* preferences() const { return m_preferences; }
     FolderChooser* folderChooser() const { return m_folderChooser.get(); }
 
@@ -147,6 +156,7 @@ public:
     // Queues a failed recording of a page again; anything not `failed` is left alone.
     void retryTranscription(const QUuid& pageID, const QString& filename);
     bool processingSpeech() const { return m_processingSpeech; }
+    QString transcriptionStatus() const;
 
     // Exports into the vault, each reporting in `message` (WorkspaceStoreExport.cpp): the
     // current page with its audio and files, all tasks, one recording with a note embedding it.
@@ -168,6 +178,7 @@ signals:
     void vaultPathChanged();
     void messageChanged();
     void processingSpeechChanged();
+    void transcriptionStatusChanged();
     void importingFilesChanged();
     void fileCopyProgressChanged();
 
@@ -191,6 +202,11 @@ private:
     void finishTranscription(const QUuid& token, const QUuid& pageID, const QString& filename,
                              const QDateTime& createdAt, const Result<QString>& result);
     void speechProviderDestroyed();
+    void askForModel();
+    void modelChosen(const QString& modelID);
+    void modelJobChanged();
+    void prepareSpeech(bool recording);
+    QString speechLanguage() const;
     void setProcessingSpeech(bool processing);
     void updateAudio(const QUuid& pageID, const QString& filename, TranscriptionStatus status,
                      const std::optional<QString>& error);
@@ -214,6 +230,14 @@ private:
         QString filename;
     };
     std::optional<PendingTranscription> m_transcribing;
+    ModelManager* m_models = nullptr;
+    std::shared_ptr<ModelInstallPrompt> m_modelPrompt;
+    // Queued recordings in a language only the newer engine knows wait while the user is
+    // asked for a model and while it downloads; declined or failed, they fail with the
+    // reason until a Retry asks again.
+    enum class ModelWait { none, asking, downloading, declined };
+    ModelWait m_modelWait = ModelWait::none;
+    QString m_modelProblem;
     std::optional<QString> m_vaultPath;
     std::optional<QString> m_message;
     PomodoroTimer* m_timer = nullptr;

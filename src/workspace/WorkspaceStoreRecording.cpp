@@ -5,6 +5,8 @@
 #include "platform/audio/RecordingStore.h"
 #include "platform/localization/L10n.h"
 #include "platform/preferences/Preferences.h"
+#include "platform/speech/ModelInstallPrompt.h"
+#include "platform/speech/ModelManager.h"
 #include "platform/speech/TranscriptionProviding.h"
 
 #include <QFileInfo>
@@ -107,7 +109,93 @@ void WorkspaceStore::retryTranscription(const QUuid& pageID, const QString& file
         return;
     // Status and error change together: a queued row never shows the old failure.
     updateAudio(pageID, filename, TranscriptionStatus::queued, std::nullopt);
+    // A declined or failed model installation is offered again.
+    if (m_modelWait == ModelWait::declined)
+        m_modelWait = ModelWait::none;
     processTranscriptions();
+}
+
+QString WorkspaceStore::speechLanguage() const
+{
+    return m_preferences->string(QStringLiteral("speechLanguage")).value_or(QStringLiteral("zh-CN"));
+}
+
+void WorkspaceStore::prepareSpeech(bool recording)
+{
+    if (recording && m_speech)
+        m_speech->prepare(speechLanguage());
+}
+
+QString WorkspaceStore::transcriptionStatus() const
+{
+    switch (m_modelWait) {
+    case ModelWait::asking:
+        return L10n::tr("等待选择语音识别模型");
+    case ModelWait::downloading:
+        if (m_models->state() == ModelManager::State::downloading)
+            return L10n::tr("正在下载语音识别模型 {0}（{1}%），完成后开始转写",
+                            { m_models->modelID(), QString::number(qRound(m_models->progress() * 100)) });
+        return m_models->statusText();
+    case ModelWait::none:
+    case ModelWait::declined:
+        break;
+    }
+    return {};
+}
+
+void WorkspaceStore::askForModel()
+{
+    m_modelWait = ModelWait::asking;
+    emit transcriptionStatusChanged();
+    const QList<ModelSource> order = m_models->sources();
+    const QString chosen = m_models->chosenSource();
+    QString source = L10n::tr("自动选择（依次尝试原始来源和国内镜像）");
+    for (const ModelSource& candidate : order) {
+        if (candidate.id == chosen)
+            source = ModelManager::sourceName(candidate);
+    }
+    QList<WhisperModel> offered = m_models->catalogue();
+    std::stable_partition(offered.begin(), offered.end(), [](const WhisperModel& model) { return model.recommended; });
+    QPointer<WorkspaceStore> weakSelf = this;
+    m_modelPrompt->ask(offered, source, [weakSelf](const QString& modelID) {
+        if (weakSelf)
+            weakSelf->modelChosen(modelID);
+    });
+}
+
+void WorkspaceStore::modelChosen(const QString& modelID)
+{
+    if (m_modelWait != ModelWait::asking)
+        return;
+    if (modelID.isEmpty()) {
+        m_modelWait = ModelWait::declined;
+        m_modelProblem = L10n::tr("未安装语音识别模型，录音已保留。可在设置中下载或选择模型，然后点击重试。");
+        emit transcriptionStatusChanged();
+        m_speechJob->start(0);
+        return;
+    }
+    m_modelWait = ModelWait::downloading;
+    emit transcriptionStatusChanged();
+    m_models->download(modelID);
+    modelJobChanged();
+}
+
+// The download the waiting recordings depend on ended: they go on, or fail with its reason.
+void WorkspaceStore::modelJobChanged()
+{
+    emit transcriptionStatusChanged();
+    if (m_modelWait != ModelWait::downloading || m_models->state() != ModelManager::State::idle)
+        return;
+    if (m_models->installationRequested()) {
+        m_modelWait = ModelWait::declined;
+        m_modelProblem = m_models->message().isEmpty()
+            ? L10n::tr("语音识别模型的下载已取消，录音已保留，可点击重试。")
+            : L10n::tr("语音识别模型未能安装：{0} 录音已保留，可点击重试。", { m_models->message() });
+    } else {
+        m_modelWait = ModelWait::none;
+    }
+    emit transcriptionStatusChanged();
+    m_speechJob->start(0);
 }
 
 void WorkspaceStore::processTranscriptions()
@@ -143,6 +231,18 @@ void WorkspaceStore::transcribeNext()
             setProcessingSpeech(false);
             return;
         }
+        // Read at every start, so a language changed in the settings applies to the next recording.
+        const QString locale = speechLanguage();
+        if (m_speech && m_speech->needsModel(locale)) {
+            if (m_modelWait == ModelWait::declined) {
+                updateAudio(*pageID, audio.filename, TranscriptionStatus::failed, m_modelProblem);
+                continue;
+            }
+            // It stays queued, and so do those after it, until the model is there.
+            if (m_modelWait == ModelWait::none)
+                askForModel();
+            return;
+        }
         updateAudio(*pageID, audio.filename, TranscriptionStatus::transcribing, std::nullopt);
 
         // A listed recording whose file was removed since the folder was last read is
@@ -157,9 +257,6 @@ void WorkspaceStore::transcribeNext()
             continue;
         }
 
-        // Read at every start, so a language changed in the settings applies to the next recording.
-        const QString locale
-            = m_preferences->string(QStringLiteral("speechLanguage")).value_or(QStringLiteral("zh-CN"));
         const QUuid token = QUuid::createUuid();
         m_transcribing = PendingTranscription { token, *pageID, audio.filename };
         QPointer<WorkspaceStore> weakSelf = this;

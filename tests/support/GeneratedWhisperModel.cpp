@@ -6,7 +6,10 @@
 #include <QList>
 #include <QtEndian>
 
+#include <ggml.h>
+
 #include <cmath>
+#include <vector>
 #include <cstdint>
 #include <cstring>
 
@@ -18,10 +21,11 @@ constexpr int textTokens = 50257;
 
 class Writer {
 public:
-    Writer(QFile& file, unsigned seed, bool halfPrecision)
+    Writer(QFile& file, unsigned seed, bool halfPrecision, ggml_type quantized)
         : m_file(file)
         , m_state(seed * 2654435761u + 1)
         , m_half(halfPrecision)
+        , m_quantized(quantized)
     {
     }
 
@@ -67,25 +71,30 @@ public:
     void tensor(const QByteArray& name, const QList<int>& dims, bool matrix, Fill fill = Fill::random,
         float scale = 0.05f, const QHash<qint64, float>& overrides = {})
     {
-        const bool half = matrix && m_half;
+        const bool quantized = matrix && dims.size() == 2 && m_quantized != GGML_TYPE_COUNT;
+        const bool half = matrix && m_half && !quantized;
         int32(dims.size());
         int32(name.size());
-        int32(half ? 1 : 0);
+        int32(quantized ? int(m_quantized) : half ? 1 : 0);
         qint64 elements = 1;
         for (int dim : dims) {
             int32(dim);
             elements *= dim;
         }
         bytes(name);
+        std::vector<float> values;
         for (qint64 i = 0; i < elements; ++i) {
-            float value = fill == Fill::ones ? 1.0f : fill == Fill::zeros ? 0.0f : random(scale);
-            if (!overrides.isEmpty())
-                value = overrides.value(i, value);
-            if (half)
-                this->half(value);
-            else
-                float32(value);
+            const float value = fill == Fill::ones ? 1.0f : fill == Fill::zeros ? 0.0f : random(scale);
+            values.push_back(overrides.isEmpty() ? value : overrides.value(i, value));
         }
+        if (quantized) {
+            QByteArray packed(qsizetype(ggml_row_size(m_quantized, dims[0]) * size_t(dims[1])), Qt::Uninitialized);
+            ggml_quantize_chunk(m_quantized, values.data(), packed.data(), 0, dims[1], dims[0], nullptr);
+            bytes(packed);
+            return;
+        }
+        for (const float value : values)
+            half ? this->half(value) : float32(value);
     }
 
     bool finish()
@@ -124,6 +133,7 @@ private:
     QFile& m_file;
     quint32 m_state;
     bool m_half;
+    ggml_type m_quantized; // GGML_TYPE_COUNT: none
     bool m_ok = true;
     QByteArray m_buffer;
 };
@@ -161,13 +171,21 @@ bool writeGeneratedWhisperModel(const QString& path, const WhisperModelShape& sh
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    Writer out(file, seed, shape.halfPrecision);
+    using Quantization = WhisperModelShape::Quantization;
+    const ggml_type quantized = shape.quantization == Quantization::q5_1 ? GGML_TYPE_Q5_1
+        : shape.quantization == Quantization::q8_0                       ? GGML_TYPE_Q8_0
+                                                                         : GGML_TYPE_COUNT;
+    Writer out(file, seed, shape.halfPrecision, quantized);
     using Fill = Writer::Fill;
 
+    // The file type of quantized models carries the quantization format's version.
+    const int fileType = shape.quantization == Quantization::q5_1 ? GGML_QNT_VERSION * 1000 + GGML_FTYPE_MOSTLY_Q5_1
+        : shape.quantization == Quantization::q8_0 ? GGML_QNT_VERSION * 1000 + GGML_FTYPE_MOSTLY_Q8_0
+                                                   : (shape.halfPrecision ? 1 : 0);
     out.int32(0x67676d6c);
     for (int value : { shape.vocabulary, shape.audioContext, shape.audioState, shape.audioHeads,
              shape.audioLayers, shape.textContext, shape.textState, shape.textHeads, shape.textLayers,
-             shape.mels, shape.halfPrecision ? 1 : 0 })
+             shape.mels, fileType })
         out.int32(value);
 
     // Mel filter bank: 80 (or 128) filters over 201 FFT bins.

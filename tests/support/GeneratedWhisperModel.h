@@ -18,6 +18,9 @@ struct WhisperModelShape {
     int textLayers = 1;
     int mels = 80;
     bool halfPrecision = true; // as published; whisper.cpp cannot run 32-bit convolution weights
+    // The 2-D weights quantized as in the published quantized models (the rest 16-bit).
+    enum class Quantization { none, q5_1, q8_0 };
+    Quantization quantization = Quantization::none;
     // Non-empty: the decoder ignores the audio and writes exactly these vocabulary entries
     // (each the text " w<id>") between a start and an end timestamp, in one pass, so that
     // a transcription is quick and its text known ("w1000 w1001 ..."). Empty: random

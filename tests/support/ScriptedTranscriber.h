@@ -22,6 +22,8 @@ public:
     {
         requests.append({ audioPath, localeIdentifier, std::move(completion) });
     }
+    void prepare(const QString& localeIdentifier) override { prepared << localeIdentifier; }
+    bool needsModel(const QString& localeIdentifier) override { return modelNeeded && modelNeeded(localeIdentifier); }
 
     // True while the latest request has not been answered.
     bool isRunning() const { return !requests.isEmpty() && requests.last().completion; }
@@ -45,4 +47,6 @@ public:
     }
 
     QList<Request> requests;
+    QStringList prepared;
+    std::function<bool(const QString&)> modelNeeded;
 };

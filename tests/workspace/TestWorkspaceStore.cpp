@@ -1,14 +1,18 @@
 // The workspace store and the recordings' transcription queue; TZ=UTC fixes the times in notes.
 
+#include "LoopbackHttpServer.h"
 #include "RecordingNotifications.h"
 
 #include "core/WorkspaceJson.h"
 #include "features/focus/PomodoroTimer.h"
 #include "platform/audio/RecordingStore.h"
 #include "platform/preferences/Preferences.h"
+#include "platform/speech/ModelManager.h"
+#include "support/FakeModelFile.h"
 #include "support/FakeAudioBackend.h"
 #include "support/PrivateTmpfs.h"
 #include "support/ScriptedChooser.h"
+#include "support/ScriptedModelPrompt.h"
 #include "support/ScriptedTranscriber.h"
 #include "support/TemporaryProfile.h"
 #include "workspace/WorkspaceStore.h"
@@ -45,8 +49,9 @@ class TestWorkspaceStore : public QObject {
     const QDateTime m_now = QDateTime(QDate(2026, 3, 1), QTime(9, 30, 15), QTimeZone::utc());
 
     // A store on the test's profile (a Chinese one unless the test chose another).
-    std::unique_ptr<WorkspaceStore> open(
-        std::chrono::milliseconds retry = 5s, std::shared_ptr<FolderChooser> chooser = {})
+    std::unique_ptr<WorkspaceStore> open(std::chrono::milliseconds retry = 5s,
+        std::shared_ptr<FolderChooser> chooser = {}, ModelManager* models = nullptr,
+        std::shared_ptr<ModelInstallPrompt> prompt = {})
     {
         TemporaryProfile& profile = m_profile ? *m_profile : fresh();
         WorkspaceStore::Services services { .audio = new RecordingStore(profile.path("Recordings"),
@@ -56,7 +61,9 @@ class TestWorkspaceStore : public QObject {
             .folderChooser = std::move(chooser),
             .fileOpener = {},
             .saveRetryInterval = retry,
-            .clock = {} };
+            .clock = {},
+            .models = models,
+            .modelPrompt = std::move(prompt) };
         return std::make_unique<WorkspaceStore>(profile.preferences(), services);
     }
     TemporaryProfile& fresh(const QString& language = "zh-Hans", const QString& folder = {})
@@ -463,6 +470,64 @@ private slots:
         store->attach(recording(*store, "f.m4a"));
         QTRY_VERIFY(!store->processingSpeech());
         QCOMPARE(audioNamed(*store, "f.m4a").status, TranscriptionStatus::failed);
+    }
+
+    // Recordings in a language that needs a model wait for it: the engine is readied when a
+    // recording starts, the user is asked once, and they are transcribed in order once it
+    // is installed; declined or failed, they fail with the reason, and a Retry asks again.
+    void waitingForModel_data()
+    {
+        QTest::addColumn<QString>("failure"); // empty: transcribed
+        QTest::newRow("installed") << "";
+        QTest::newRow("declined") << "No speech recognition model is installed. Your audio was kept. Download or "
+                                     "choose a model in Settings, then click Retry.";
+        QTest::newRow("download fails")
+            << "The speech recognition model could not be installed: Could not download the speech recognition "
+               "model (HTTP 404). Try again later. Your audio was kept. Click Retry to try again.";
+    }
+    void waitingForModel()
+    {
+        QFETCH(QString, failure);
+        fresh("en");
+        LoopbackHttpServer server(fakeWhisperModel());
+        QVERIFY(server.listen());
+        server.failWithStatus = QTest::currentDataTag() == QString("download fails") ? 404 : 0;
+        const QByteArray sum = QCryptographicHash::hash(server.content, QCryptographicHash::Sha256).toHex();
+        auto* models = new ModelManager({ m_profile->path("models"), { { "test", "ggml-test.bin", 1, {}, sum, true } },
+            {}, { { "local", server.url("") } }, m_profile->preferences() });
+        auto prompt = std::make_shared<ScriptedModelPrompt>();
+        auto store = open(5s, {}, models, prompt);
+        m_speech->modelNeeded = [models](const QString& locale) {
+            return locale == "zh-CN" && models->installationRequested();
+        };
+        store->audio()->toggle();
+        QTRY_VERIFY(store->audio()->isRecording());
+        QCOMPARE(m_speech->prepared, QStringList { "zh-CN" });
+        store->audio()->toggle();
+        QTRY_COMPARE(store->pages().first().attachments.size(), 1);
+        const QStringList order { store->pages().first().attachments.first().filename, "a.m4a", "b.m4a" };
+        store->attach(recording(*store, "a.m4a"));
+        store->attach(recording(*store, "b.m4a"));
+        QTRY_COMPARE(prompt->asked, 1);
+        QCOMPARE(store->transcriptionStatus(), QString("Waiting for a speech recognition model to be chosen"));
+        QStringList shown;
+        connect(store.get(), &WorkspaceStore::transcriptionStatusChanged, this, [&] { shown << store->transcriptionStatus(); });
+        prompt->answer(QTest::currentDataTag() == QString("declined") ? "" : "test");
+        if (failure.isEmpty()) {
+            for (qsizetype i = 0; i < order.size(); ++i) {
+                QTRY_COMPARE(requested(i), order.at(i));
+                m_speech->complete(order.at(i));
+            }
+            QVERIFY(!shown.filter("Downloading the speech recognition model test (").isEmpty());
+            QCOMPARE(prompt->asked, 1);
+            return;
+        }
+        store->attach(recording(*store, "c.m4a"));
+        for (const QString& name : order + QStringList { "c.m4a" })
+            QTRY_COMPARE(audioNamed(*store, name).error, failure);
+        QVERIFY(m_speech->requests.isEmpty() && prompt->asked == 1);
+        store->retryTranscription(store->currentPage()->id, "a.m4a");
+        QTRY_COMPARE(prompt->asked, 2);
     }
 
     // The transcriber and the recorder outliving the store reach no one. At the next start

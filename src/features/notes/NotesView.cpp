@@ -167,6 +167,7 @@ NotesView::NotesView(WorkspaceStore* store, QWidget* parent, ModelManager* model
     footer->addWidget(m_exportButton);
     layout->addLayout(footer);
 
+    connect(m_store, &WorkspaceStore::transcriptionStatusChanged, this, &NotesView::rebuildRecordings);
     connect(m_store, &WorkspaceStore::pagesChanged, this, [this] {
         rebuildStrip();
         refreshPage();
@@ -362,7 +363,9 @@ void NotesView::rebuildRecordings()
 {
     const auto page = m_store->currentPage();
     const QList<NoteAudio> audios = page ? page->attachments : QList<NoteAudio>();
-    QStringList signature { L10n::tr("等待转写"), page ? Uuid::text(page->id) : QString() };
+    // Queued recordings waiting for a speech model say so, with the download's progress.
+    const QString queued = m_store->transcriptionStatus().isEmpty() ? L10n::tr("等待转写") : m_store->transcriptionStatus();
+    QStringList signature { queued, page ? Uuid::text(page->id) : QString() };
     for (const NoteAudio& audio : audios) {
         signature << audio.filename << audio.createdAt.toString(Qt::ISODateWithMs)
                   << TranscriptionStatuses::storedValue(audio.status)
@@ -409,7 +412,8 @@ void NotesView::rebuildRecordings()
         texts->setSpacing(1);
         auto* title = new QLabel(L10n::tr("录音 · {0}", { shortTime(audio.createdAt) }), row);
         title->setObjectName("recordingTitle");
-        auto* status = new QLabel(audio.error ? *audio.error : statusText(audio.status), row);
+        auto* status = new QLabel(
+            audio.error ? *audio.error : audio.status == TranscriptionStatus::queued ? queued : statusText(audio.status), row);
         status->setObjectName("recordingStatus");
         status->setWordWrap(true);
         status->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -496,7 +500,7 @@ SpeechModelDialog* NotesView::speechModels() const
 void NotesView::showSpeechModels()
 {
     if (!m_models)
-        m_models = new ModelManager(ModelManager::standardOptions(), this);
+        m_models = m_store->models();
     if (m_speechModels) {
         m_speechModels->raise();
         return;

@@ -1,6 +1,7 @@
 #include "SettingsView.h"
 
 #include "ShortcutSettingsSection.h"
+#include "SpeechModelSection.h"
 #include "features/calendar/HolidayCalendar.h"
 #include "platform/localization/L10n.h"
 #include "platform/notifications/NotificationService.h"
@@ -283,9 +284,7 @@ void SettingsView::buildTranscriptionSection(QVBoxLayout* layout)
     m_texts.insert(explanation,
         "录音停止后按保存方式加入笔记，并在本机转写：识别引擎运行在这台电脑上，音频不会上传。语音模型只在首次使用时下载一次。转写失败时保留音频，可重试。");
     layout->addWidget(explanation);
-    m_transcriptionLayout = new QVBoxLayout;
-    m_transcriptionLayout->setContentsMargins(0, 0, 0, 0);
-    layout->addLayout(m_transcriptionLayout);
+    layout->addWidget(new SpeechModelSection(m_store->models(), m_store->folderChooser(), parent));
 }
 
 void SettingsView::buildHolidaySection(QVBoxLayout* layout)

@@ -61,8 +61,6 @@ private:
     QComboBox* m_afterRecording = nullptr;
     QComboBox* m_droppedFiles = nullptr;
     QComboBox* m_speechLanguage = nullptr;
-    // Where the speech model controls go, right after the transcription explanation.
-    QVBoxLayout* m_transcriptionLayout = nullptr;
     QLabel* m_calendarDescription = nullptr;
     QPushButton* m_importCalendar = nullptr;
     QLabel* m_scheduleLink = nullptr;

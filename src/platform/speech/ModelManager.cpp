@@ -2,6 +2,7 @@
 
 #include "platform/MediaModule.h"
 #include "platform/localization/L10n.h"
+#include "platform/preferences/Preferences.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -24,6 +25,13 @@ const QString notAModel = QStringLiteral("所选文件不是多语言 whisper �
 const QString httpsOnly = QStringLiteral("语音识别模型只能通过 HTTPS 下载。");
 const QString cannotRead = QStringLiteral("无法读取文件“{0}”。");
 const QString cannotCreateFolder = QStringLiteral("无法创建文件夹“{0}”。");
+const QString cannotRemove = QStringLiteral("无法删除文件“{0}”。");
+const QString notASourceAddress = QStringLiteral("下载来源必须是以 https:// 开头的网址。");
+
+const QString chosenSourceKey = QStringLiteral("speechModelSource");
+const QString customSourceKey = QStringLiteral("speechModelCustomSource");
+const QString workingSourceKey = QStringLiteral("speechModelWorkingSource");
+const QString customID = QStringLiteral("custom");
 
 // HTTPS only; plain HTTP is accepted for the loopback address, where nothing can listen in.
 bool isAllowedSource(const QUrl& url)
@@ -60,6 +68,8 @@ bool renameReplacing(const QString& from, const QString& to)
 
 struct ModelManager::Download {
     WhisperModel model;
+    QList<ModelSource> attempts; // the sources to try, in order
+    qsizetype attempt = 0;
     QPointer<HttpTransfer> reply;
     QFile part;
     qint64 offset = 0; // bytes already in the part file when the request went out
@@ -76,6 +86,121 @@ struct ModelManager::Download {
 ModelManager::Options ModelManager::standardOptions()
 {
     return { WhisperModels::standardFolder(), WhisperModels::known(), {} };
+}
+
+Preferences* ModelManager::preferences() const
+{
+    return m_options.preferences ? m_options.preferences : Preferences::standard();
+}
+
+QList<ModelSource> ModelManager::sources() const
+{
+    QList<ModelSource> sources = m_options.sources;
+    const QString custom = customSource();
+    if (!custom.isEmpty())
+        sources.append({ customID, QUrl(custom) });
+    return sources;
+}
+
+QString ModelManager::sourceName(const ModelSource& source)
+{
+    if (source.id == QLatin1String("huggingface"))
+        return L10n::tr(QStringLiteral("Hugging Face（原始来源）"));
+    if (source.id == QLatin1String("hf-mirror"))
+        return L10n::tr(QStringLiteral("HF-Mirror（国内镜像）"));
+    if (source.id == QLatin1String("modelscope"))
+        return L10n::tr(QStringLiteral("ModelScope 魔搭社区（国内镜像）"));
+    if (source.id == customID)
+        return L10n::tr(QStringLiteral("自定义：{0}"), { source.base.toDisplayString() });
+    return source.base.host();
+}
+
+QString ModelManager::chosenSource() const
+{
+    const Preferences* store = preferences();
+    const QString id = store ? store->string(chosenSourceKey).value_or(QString()) : QString();
+    for (const ModelSource& source : sources()) {
+        if (source.id == id)
+            return id;
+    }
+    return {};
+}
+
+void ModelManager::chooseSource(const QString& id)
+{
+    Preferences* store = preferences();
+    if (!store || id == chosenSource())
+        return;
+    // Not saved, the choice holds until the program ends; nothing else depends on it.
+    static_cast<void>(id.isEmpty() ? store->remove(chosenSourceKey) : store->setString(chosenSourceKey, id));
+    emit sourcesChanged();
+}
+
+QString ModelManager::customSource() const
+{
+    const Preferences* store = preferences();
+    return store ? store->string(customSourceKey).value_or(QString()) : QString();
+}
+
+bool ModelManager::setCustomSource(const QString& address)
+{
+    Preferences* store = preferences();
+    if (!store)
+        return false;
+    const QString trimmed = address.trimmed();
+    QString stored = trimmed;
+    while (stored.endsWith(u'/'))
+        stored.chop(1);
+    const QUrl url(stored, QUrl::StrictMode);
+    if (!trimmed.isEmpty() && (!url.isValid() || url.host().isEmpty() || !isAllowedSource(url))) {
+        setMessage(L10n::tr(notASourceAddress));
+        return false;
+    }
+    if (stored.isEmpty() && chosenSource() == customID)
+        chooseSource({});
+    if (!(stored.isEmpty() ? store->remove(customSourceKey) : store->setString(customSourceKey, stored)))
+        return false;
+    setMessage({});
+    emit sourcesChanged();
+    return true;
+}
+
+QString ModelManager::workingSource() const
+{
+    const Preferences* store = preferences();
+    return store ? store->string(workingSourceKey).value_or(QString()) : QString();
+}
+
+QList<ModelSource> ModelManager::attemptOrder() const
+{
+    QList<ModelSource> order;
+    const QString chosen = chosenSource();
+    const QString working = workingSource();
+    for (const ModelSource& source : sources()) {
+        if (!chosen.isEmpty() && source.id != chosen)
+            continue;
+        if (source.id == working)
+            order.prepend(source);
+        else
+            order.append(source);
+    }
+    return order;
+}
+
+bool ModelManager::isInstalled(const WhisperModel& model) const
+{
+    return QFileInfo(finalPath(model)).isFile();
+}
+
+void ModelManager::remove(const QString& fileName)
+{
+    static const QRegularExpression modelName(QStringLiteral(R"(^ggml-[A-Za-z0-9._-]+\.bin$)"));
+    if (!modelName.match(fileName).hasMatch() || m_state != State::idle)
+        return;
+    const QString path = m_options.folder + u'/' + fileName;
+    if (QFileInfo::exists(path) && !QFile::remove(path))
+        setMessage(L10n::tr(cannotRemove, { QDir::toNativeSeparators(path) }));
+    refresh();
 }
 
 ModelManager::ModelManager(QObject* parent)
@@ -113,8 +238,8 @@ QString ModelManager::statusText() const
 
 QString ModelManager::displayName(const WhisperModel& model)
 {
-    const qint64 megabytes = qRound64(double(model.approximateBytes) / 1e6);
-    return L10n::tr(QStringLiteral("多语言 {0} 模型（约 {1} MB）"), { model.id, QString::number(megabytes) });
+    const qint64 megabytes = qRound64(double(model.bytes) / 1e6);
+    return L10n::tr(QStringLiteral("{0}（约 {1} MB）"), { model.id, QString::number(megabytes) });
 }
 
 void ModelManager::setState(State state)
@@ -175,8 +300,9 @@ void ModelManager::fail(const QString& sentence)
     stopJob();
     setProgress(0);
     setModelID({});
-    setState(State::idle);
+    // Before the state: whoever waits for the job to end reads why it failed.
     setMessage(sentence);
+    setState(State::idle);
 }
 
 void ModelManager::stopJob()
@@ -222,7 +348,12 @@ void ModelManager::download(const QString& modelID)
         return;
     stopJob();
     setMessage({});
-    if (!isAllowedSource(model->url)) {
+    QList<ModelSource> attempts;
+    for (const ModelSource& source : attemptOrder()) {
+        if (isAllowedSource(source.base))
+            attempts.append(source);
+    }
+    if (attempts.isEmpty()) {
         fail(L10n::tr(httpsOnly));
         return;
     }
@@ -232,6 +363,7 @@ void ModelManager::download(const QString& modelID)
     }
     m_download = std::make_unique<Download>();
     m_download->model = *model;
+    m_download->attempts = attempts;
     m_download->part.setFileName(partPath(*model));
     if (!m_download->part.open(QIODevice::WriteOnly | QIODevice::Append)) {
         fail(L10n::tr(cannotSave));
@@ -247,7 +379,12 @@ void ModelManager::download(const QString& modelID)
 void ModelManager::startRequest()
 {
     Download& download = *m_download;
-    HttpRequest request { download.model.url, {} };
+    QUrl url = download.attempts.at(download.attempt).base;
+    QString path = url.path();
+    while (path.endsWith(u'/'))
+        path.chop(1);
+    url.setPath(path + u'/' + download.model.fileName);
+    HttpRequest request { url, {} };
     // Byte ranges must refer to the file itself, not to a compressed form of it.
     request.headers.append(qMakePair(QByteArray("Accept-Encoding"), QByteArray("identity")));
     if (download.offset > 0)
@@ -340,18 +477,48 @@ void ModelManager::onFinished()
         QFile::remove(download.part.fileName());
     if (download.writeFailed) {
         fail(L10n::tr(cannotSave));
-    } else if (download.tooLong || download.unusableRange) {
+    } else if (download.tooLong) {
         QFile::remove(partPath(model));
         fail(L10n::tr(cannotDownload));
     } else if (download.alreadyComplete) {
         verify(model);
-    } else if (status >= 400) {
-        fail(L10n::tr(httpFailure, { QString::number(status) }));
-    } else if (networkError || !download.accepted || (download.total >= 0 && size != download.total)) {
-        fail(L10n::tr(size > 0 ? interrupted : cannotDownload));
+    } else if (download.unusableRange || status >= 400 || networkError || !download.accepted
+        || (download.total >= 0 && size != download.total)) {
+        // What one source could not deliver, the next may: it continues the part file.
+        if (nextSource())
+            return;
+        if (status >= 400)
+            fail(L10n::tr(httpFailure, { QString::number(status) }));
+        else
+            fail(L10n::tr(size > 0 ? interrupted : cannotDownload));
     } else {
+        // Not saved, the source is only tried in its turn next time.
+        static_cast<void>(
+            preferences() && preferences()->setString(workingSourceKey, download.attempts.at(download.attempt).id));
+        emit sourcesChanged();
         verify(model);
     }
+}
+
+bool ModelManager::nextSource()
+{
+    Download& download = *m_download;
+    if (download.attempt + 1 >= download.attempts.size())
+        return false;
+    if (download.reply) {
+        download.reply->disconnect(this);
+        download.reply->deleteLater();
+    }
+    ++download.attempt;
+    download.httpStatus = 0;
+    download.accepted = download.alreadyComplete = download.unusableRange = false;
+    download.written = 0;
+    download.total = -1;
+    if (!download.part.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    download.offset = download.part.size();
+    startRequest();
+    return true;
 }
 
 void ModelManager::finishInstalling()
@@ -377,13 +544,21 @@ void ModelManager::verify(const WhisperModel& model)
     const QString part = partPath(model);
     const QString target = finalPath(model);
     m_jobs.start([this, model, part, target](const BackgroundJobs::Job& job) {
-        const std::optional<QByteArray> sum
-            = WhisperModels::fileChecksum(part, model.checksumAlgorithm, &job.cancelled());
+        bool readable = true;
+        bool matches = !model.sha1.isEmpty() || !model.sha256.isEmpty();
+        for (const auto& [algorithm, expected] : { std::pair { QCryptographicHash::Sha1, model.sha1 },
+                 std::pair { QCryptographicHash::Sha256, model.sha256 } }) {
+            if (expected.isEmpty() || !readable || !matches)
+                continue;
+            const std::optional<QByteArray> sum = WhisperModels::fileChecksum(part, algorithm, &job.cancelled());
+            readable = sum.has_value();
+            matches = sum && sum->compare(expected, Qt::CaseInsensitive) == 0;
+        }
         if (job.isCancelled())
             return;
-        if (!sum) {
+        if (!readable) {
             job.post([this, part] { fail(L10n::tr(cannotRead, { QDir::toNativeSeparators(part) })); });
-        } else if (sum->compare(model.checksum, Qt::CaseInsensitive) != 0) {
+        } else if (!matches) {
             // Resuming cannot repair a file whose bytes are wrong: start again next time.
             QFile::remove(part);
             job.post([this] { fail(L10n::tr(checksumMismatch)); });

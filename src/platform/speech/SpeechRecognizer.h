@@ -33,6 +33,9 @@ struct SpeechRequest {
     QString whisperModel;
     QString whisperLanguage; // a whisper language code ("zh", "en"), never a locale
     PocketsphinxModel pocketsphinx;
+    // Whisper decodes a short recording with an encoder window just long enough for it;
+    // false: always the model's whole 30 s window (what the benchmark compares against).
+    bool shortWindow = true;
 };
 
 // What an engine produced: its final text (as the engine wrote it), or an error, or
@@ -50,4 +53,6 @@ public:
     virtual ~SpeechRecognizer() = default;
     // Reads the recording and recognises it; returns early once `cancelled` is true.
     virtual SpeechOutcome recognise(const SpeechRequest& request, const std::atomic_bool& cancelled) = 0;
+    // Loads the engine and model that `request` needs (its audio is not read).
+    virtual void prepare(const SpeechRequest& request) { Q_UNUSED(request) }
 };

@@ -61,6 +61,38 @@ std::optional<PocketsphinxModel> SpeechTranscriber::pocketsphinxModelFor(
     return std::nullopt;
 }
 
+std::variant<SpeechRequest, QString> SpeechTranscriber::requestFor(
+    const QString& localeIdentifier, MediaPlugin** media)
+{
+    // Both engines run on the device, so there is no permission to ask for.
+    SpeechRequest request;
+    request.shortWindow = m_options.shortWindow;
+    const QString whisperModel = m_options.whisperModelPath ? m_options.whisperModelPath() : QString();
+    QString loadError;
+    *media = m_options.media;
+    const auto loadMedia = [&] {
+        if (!*media)
+            *media = MediaModule::plugin(&loadError);
+        return *media;
+    };
+    if (!whisperModel.isEmpty()) {
+        if (!loadMedia())
+            return loadError;
+        request.whisperLanguage = (*media)->whisperLanguage(localeIdentifier);
+        if (!request.whisperLanguage.isEmpty())
+            request.whisperModel = whisperModel;
+    }
+    if (request.whisperModel.isEmpty()) {
+        const std::optional<PocketsphinxModel> model = pocketsphinxModelFor(localeIdentifier);
+        if (!model)
+            return L10n::tr(unsupportedLanguage);
+        request.pocketsphinx = *model;
+    }
+    if (!loadMedia())
+        return loadError;
+    return request;
+}
+
 void SpeechTranscriber::transcribe(
     const QString& audioPath, const QString& localeIdentifier, Completion completion)
 {
@@ -69,38 +101,41 @@ void SpeechTranscriber::transcribe(
         failSoon(std::move(completion), L10n::tr(temporarilyUnavailable));
         return;
     }
-    // Both engines run on the device, so there is no permission to ask for.
-    SpeechRequest request { audioPath, {}, {}, {} };
-    const QString whisperModel = m_options.whisperModelPath ? m_options.whisperModelPath() : QString();
-    QString loadError;
-    MediaPlugin* media = m_options.media;
-    const auto loadMedia = [&] {
-        if (!media)
-            media = MediaModule::plugin(&loadError);
-        return media;
-    };
-    if (!whisperModel.isEmpty()) {
-        if (!loadMedia()) {
-            failSoon(std::move(completion), loadError);
-            return;
-        }
-        request.whisperLanguage = media->whisperLanguage(localeIdentifier);
-        if (!request.whisperLanguage.isEmpty())
-            request.whisperModel = whisperModel;
-    }
-    if (request.whisperModel.isEmpty()) {
-        const std::optional<PocketsphinxModel> model = pocketsphinxModelFor(localeIdentifier);
-        if (!model) {
-            failSoon(std::move(completion), L10n::tr(unsupportedLanguage));
-            return;
-        }
-        request.pocketsphinx = *model;
-    }
-    if (!loadMedia()) {
-        failSoon(std::move(completion), loadError);
+    MediaPlugin* media = nullptr;
+    auto request = requestFor(localeIdentifier, &media);
+    if (const QString* sentence = std::get_if<QString>(&request)) {
+        failSoon(std::move(completion), *sentence);
         return;
     }
-    start(request, media, std::move(completion));
+    std::get<SpeechRequest>(request).audioPath = audioPath;
+    start(std::get<SpeechRequest>(request), media, std::move(completion));
+}
+
+void SpeechTranscriber::prepare(const QString& localeIdentifier)
+{
+    // A running recognition has its engine loaded already; a new job would cancel it.
+    if (m_jobID)
+        return;
+    MediaPlugin* media = nullptr;
+    auto request = requestFor(localeIdentifier, &media);
+    if (!std::holds_alternative<SpeechRequest>(request))
+        return;
+    if (!m_recognizer)
+        m_recognizer = media->createSpeechRecognizer();
+    m_jobs.start([request = std::get<SpeechRequest>(request), recognizer = m_recognizer](const BackgroundJobs::Job&) {
+        recognizer->prepare(request);
+    });
+}
+
+bool SpeechTranscriber::needsModel(const QString& localeIdentifier)
+{
+    if (m_options.whisperModelPath && !m_options.whisperModelPath().isEmpty())
+        return false;
+    if (pocketsphinxModelFor(localeIdentifier))
+        return false;
+    QString loadError;
+    MediaPlugin* media = m_options.media ? m_options.media : MediaModule::plugin(&loadError);
+    return media && !media->whisperLanguage(localeIdentifier).isEmpty();
 }
 
 void SpeechTranscriber::failSoon(Completion completion, const QString& sentence)
@@ -126,11 +161,15 @@ void SpeechTranscriber::start(const SpeechRequest& request, MediaPlugin* media, 
         finish(id,
             StorageError { L10n::tr(m_engine == Engine::whisper ? whisperTimedOut : pocketsphinxTimedOut) });
     });
-    m_timeout->start(m_options.timeout);
 
     if (!m_recognizer)
         m_recognizer = media->createSpeechRecognizer();
     m_jobs.start([this, id, request, recognizer = m_recognizer](const BackgroundJobs::Job& job) {
+        // The time-out counts from here: a job may wait for the worker behind a model load.
+        job.post([this, id] {
+            if (m_jobID == id)
+                m_timeout->start(m_options.timeout);
+        });
         const SpeechOutcome outcome = recognizer->recognise(request, job.cancelled());
         job.post([this, id, outcome] { deliver(id, outcome); });
     });

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <variant>
 
 class MediaPlugin;
 class QTimer;
@@ -29,9 +30,13 @@ public:
         std::function<QString()> whisperModelPath;
         // The pocketsphinx languages; one counts only while its files are installed.
         QList<PocketsphinxModel> pocketsphinxModels;
+        // Counted from the moment the recognition starts on the worker, not from the request:
+        // a request may wait there behind a model being loaded.
         std::chrono::milliseconds timeout = std::chrono::seconds(120);
         // Where the engines come from; nullptr: the media plugin, loaded on first use.
         MediaPlugin* media = nullptr;
+        // See SpeechRequest::shortWindow.
+        bool shortWindow = true;
     };
     // The installed model in the application data folder and Debian's US-English model.
     static Options standardOptions();
@@ -42,6 +47,8 @@ public:
 
     void transcribe(
         const QString& audioPath, const QString& localeIdentifier, Completion completion) override;
+    void prepare(const QString& localeIdentifier) override;
+    bool needsModel(const QString& localeIdentifier) override;
 
     bool isRunning() const { return m_jobID.has_value(); }
     // Applies from the next transcription on.
@@ -56,6 +63,8 @@ public:
 private:
     enum class Engine { whisper, pocketsphinx };
 
+    // The request for a recording in that language, or the sentence why there is none.
+    std::variant<SpeechRequest, QString> requestFor(const QString& localeIdentifier, MediaPlugin** media);
     void failSoon(Completion completion, const QString& sentence);
     void start(const SpeechRequest& request, MediaPlugin* media, Completion completion);
     void deliver(const QUuid& id, const SpeechOutcome& outcome);
@@ -71,6 +80,7 @@ private:
     // Created on the first transcription, used on the worker only.
     std::shared_ptr<SpeechRecognizer> m_recognizer;
     // One recognition at a time; the engines are not re-entrant. The thread stays, with
-    // the engines' per-thread state. Last: it waits for the worker before anything goes.
-    BackgroundJobs m_jobs { this, true };
+    // the engines' per-thread state. A model load cannot be interrupted, so the worker is
+    // not waited for when the transcriber goes: the work holds only its own copies.
+    BackgroundJobs m_jobs { this, true, BackgroundJobs::Ending::detach };
 };

@@ -26,4 +26,16 @@ public:
     // `localeIdentifier` is the recognition language of the settings ("zh-CN", "en-US").
     virtual void transcribe(const QString& audioPath, const QString& localeIdentifier, Completion completion)
         = 0;
+
+    // A recording in that language has started: the engine that will transcribe it may
+    // load now, so that the transcript does not wait for the load when it stops.
+    virtual void prepare(const QString& localeIdentifier) { Q_UNUSED(localeIdentifier) }
+    // True when recordings in that language wait for a speech model to be installed: the
+    // newer engine knows the language, no model of it is installed and no other engine can
+    // take over.
+    virtual bool needsModel(const QString& localeIdentifier)
+    {
+        Q_UNUSED(localeIdentifier)
+        return false;
+    }
 };

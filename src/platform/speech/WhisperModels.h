@@ -9,24 +9,36 @@
 #include <atomic>
 #include <optional>
 
-// A multilingual whisper model Tandrel can download.
+// A multilingual whisper model Tandrel can download: a file of that name under the base
+// address of any model source.
 struct WhisperModel {
-    QString id; // "base"
-    QString fileName; // "ggml-base.bin"
-    QUrl url;
-    // As published (rounded); the exact size comes from the server while downloading.
-    qint64 approximateBytes = 0;
-    QCryptographicHash::Algorithm checksumAlgorithm = QCryptographicHash::Sha256;
-    QByteArray checksum; // lower-case hex
+    QString id; // "base-q5_1"
+    QString fileName; // "ggml-base-q5_1.bin"
+    // Exact where the file's size is published, else rounded.
+    qint64 bytes = 0;
+    // Lower-case hex. The download must match every checksum given (at least one is).
+    QByteArray sha1;
+    QByteArray sha256;
+    // The one suggested for an ordinary two-core computer.
+    bool recommended = false;
+};
+
+// Where model files are downloaded from: `<base>/<file name>`.
+struct ModelSource {
+    QString id; // "huggingface"; "custom" for the user's own
+    QUrl base;
 };
 
 // The model files of the newer speech engine: the known models, where installed models
 // live, and how a file is recognised as a usable model.
 namespace WhisperModels {
 
-// base and small, from huggingface.co/ggerganov/whisper.cpp.
+// tiny, base and small, in full and quantized forms, as published in
+// huggingface.co/ggerganov/whisper.cpp.
 const QList<WhisperModel>& known();
-std::optional<WhisperModel> knownModel(const QString& id);
+
+// The original host first, then mirrors that answer from mainland China.
+const QList<ModelSource>& builtInSources();
 
 // "<AppDataLocation>/models"
 QString standardFolder();

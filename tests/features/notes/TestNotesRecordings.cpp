@@ -128,9 +128,8 @@ private slots:
     // "好" closes the help and nothing else opens; the other button opens the model installer.
     void transcriptionHelpOpensTheModelInstaller()
     {
-        ModelManager models({ m_profile->path("models"),
-            { { "test", "ggml-test.bin", QUrl("http://127.0.0.1:9/"), 1, QCryptographicHash::Sha256, "00" } },
-            nullptr });
+        ModelManager models({ m_profile->path("models"), { { "test", "ggml-test.bin", 1, {}, "00", false } }, nullptr,
+            { { "test", QUrl("http://127.0.0.1:9/") } } });
         NotesView view(m_store.get(), nullptr, &models);
         view.show();
         setRecordings();

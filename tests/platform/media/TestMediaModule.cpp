@@ -37,8 +37,8 @@ private slots:
 
         QCOMPARE(failureOf(SystemAudioBackend().createRecorder(m_profile.path("note.m4a"))), sentence);
 
-        WhisperModel model { "test", "ggml-test.bin", QUrl("https://127.0.0.1/ggml-test.bin"), 1, {}, "00" };
-        ModelManager models({ m_profile.path("models"), { model }, {} });
+        WhisperModel model { "test", "ggml-test.bin", 1, "00", {}, false };
+        ModelManager models({ m_profile.path("models"), { model }, {}, { { "test", QUrl("https://127.0.0.1") } } });
         models.download("test");
         QCOMPARE(models.message(), sentence);
 

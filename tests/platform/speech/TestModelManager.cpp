@@ -1,4 +1,7 @@
+#include "LoopbackHttpProxy.h"
 #include "LoopbackHttpServer.h"
+#include "media/NetworkTransfer.h"
+#include "support/FakeModelFile.h"
 
 #include "platform/speech/ModelManager.h"
 #include "platform/speech/WhisperModels.h"
@@ -7,30 +10,10 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTest>
-#include <QtEndian>
 
 namespace {
-
-// The first bytes of a model file: magic, vocabulary size, nine more parameters, weight type.
-QByteArray modelHeader(qint32 vocabulary, qint32 weightType = 1)
-{
-    QByteArray header(48, '\0');
-    qToLittleEndian<quint32>(0x67676d6c, header.data());
-    qToLittleEndian<qint32>(vocabulary, header.data() + 4);
-    qToLittleEndian<qint32>(weightType, header.data() + 44);
-    return header;
-}
-
-// Half a megabyte that looks like a multilingual model to the header check.
-QByteArray fakeModel()
-{
-    QByteArray bytes = modelHeader(51865);
-    bytes.resize(512 * 1024);
-    QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(bytes.data() + 48), (bytes.size() - 48) / 4);
-    return bytes;
-}
 
 QByteArray readAll(const QString& path)
 {
@@ -46,7 +29,7 @@ class TestModelManager : public QObject {
     Q_OBJECT
 
     TemporaryProfile m_profile { "en" };
-    const QByteArray m_content = fakeModel();
+    const QByteArray m_content = fakeWhisperModel();
     std::unique_ptr<LoopbackHttpServer> m_server;
     QString m_folder;
     int m_runs = 0;
@@ -63,9 +46,10 @@ class TestModelManager : public QObject {
     ModelManager::Options options(
         QCryptographicHash::Algorithm algorithm = QCryptographicHash::Sha256, const QByteArray& checksum = {}) const
     {
-        WhisperModel model { "test", "ggml-test.bin", m_server->url(), m_content.size(), algorithm,
-            checksum.isEmpty() ? QCryptographicHash::hash(m_content, algorithm).toHex() : checksum };
-        return { m_folder, { model }, nullptr };
+        const QByteArray sum = checksum.isEmpty() ? QCryptographicHash::hash(m_content, algorithm).toHex() : checksum;
+        WhisperModel model { "test", "ggml-test.bin", m_content.size(), {}, {}, false };
+        (algorithm == QCryptographicHash::Sha1 ? model.sha1 : model.sha256) = sum;
+        return { m_folder, { model }, nullptr, { { "origin", m_server->url("") } }, m_profile.preferences() };
     }
 
     static bool downloaded(ModelManager& manager)
@@ -80,6 +64,7 @@ private slots:
         m_server = std::make_unique<LoopbackHttpServer>(m_content);
         QVERIFY(m_server->listen());
         m_folder = m_profile.path(QString("models-%1").arg(++m_runs));
+        QVERIFY(m_profile.preferences()->remove("speechModelWorkingSource"));
     }
     void cleanup() { m_server.reset(); }
 
@@ -89,9 +74,9 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("installedAs"); // empty: refused
-        QTest::newRow("multilingual") << modelHeader(51865) << "ggml-small.bin" << "ggml-small.bin";
-        QTest::newRow("quantized, odd name") << modelHeader(51865, 2008) << "my whisper model.dat" << "ggml-custom.bin";
-        QTest::newRow("32-bit weights") << modelHeader(51865, 0) << "ggml-f32.bin" << "";
+        QTest::newRow("multilingual") << whisperModelHeader(51865) << "ggml-small.bin" << "ggml-small.bin";
+        QTest::newRow("quantized, odd name") << whisperModelHeader(51865, 2008) << "my whisper model.dat" << "ggml-custom.bin";
+        QTest::newRow("32-bit weights") << whisperModelHeader(51865, 0) << "ggml-f32.bin" << "";
         QTest::newRow("other magic") << QByteArray(48, 'x') << "ggml-x.bin" << "";
         QTest::newRow("absent") << QByteArray() << "ggml-gone.bin" << "";
     }
@@ -122,11 +107,11 @@ private slots:
     {
         for (const auto& [name, vocabulary] : { std::pair { "ggml-base.bin.part", 51865 },
                  std::pair { "other.bin", 51865 }, std::pair { "ggml-base.en.bin", 51864 } })
-            QVERIFY(writeModelFile(name, modelHeader(vocabulary)));
+            QVERIFY(writeModelFile(name, whisperModelHeader(vocabulary)));
         QVERIFY(ModelManager(options()).installationRequested());
         // Of two usable ones, the most recently installed.
         for (const auto& [name, age] : { std::pair { "ggml-small.bin", 60 }, std::pair { "ggml-base.bin", 10 } }) {
-            QVERIFY(writeModelFile(name, modelHeader(51865)));
+            QVERIFY(writeModelFile(name, whisperModelHeader(51865)));
             QFile file(m_folder + "/" + name);
             QVERIFY(file.open(QIODevice::Append)
                 && file.setFileTime(QDateTime::currentDateTime().addSecs(-age), QFileDevice::FileModificationTime));
@@ -165,7 +150,7 @@ private slots:
         const bool resumes
             = QStringList { "interrupted", "cancelled", "destroyed", "stray", "complete" }.contains(setup);
         if (setup.contains("://"))
-            chosen.catalogue.first().url = QUrl(setup);
+            chosen.sources = { { "origin", QUrl(setup) } };
         auto manager = std::make_unique<ModelManager>(chosen);
         if (setup == "interrupted") {
             m_server->dropAfter = m_content.size() / 2 + 123;
@@ -208,6 +193,70 @@ private slots:
         QVERIFY2(progress.size() > 5 && progress.contains(1.0), qPrintable(QString::number(progress.size())));
         for (qsizetype i = 1; i < progress.indexOf(1.0); ++i)
             QVERIFY(progress[i] > progress[i - 1]);
+    }
+
+    // Sources tried in order (the one that served remembered and asked first next time),
+    // a download continued from another source, and the proxy the environment names.
+    void sources_data()
+    {
+        QTest::addColumn<QString>("origin"); // how the first source answers; empty: only the mirror is listed
+        QTest::newRow("first fails, second serves") << "404";
+        QTest::newRow("interrupted, resumed from the mirror") << "breaks off";
+        QTest::newRow("through the environment's proxy") << "";
+    }
+    void sources()
+    {
+        QFETCH(QString, origin);
+        LoopbackHttpServer mirror(m_content);
+        LoopbackHttpProxy proxy;
+        QVERIFY(mirror.listen() && proxy.listen());
+        m_server->failWithStatus = origin == "404" ? 404 : 0;
+        m_server->dropAfter = origin == "breaks off" ? m_content.size() / 2 : -1;
+        ModelManager::Options chosen = options();
+        chosen.sources.append({ "mirror", mirror.url("") });
+        if (origin.isEmpty()) {
+            chosen.sources.removeFirst();
+            qputenv("http_proxy", proxy.address());
+        }
+        const auto unset = qScopeGuard([] { qunsetenv("http_proxy"); });
+        ModelManager manager(chosen);
+        QVERIFY(downloaded(manager));
+        QCOMPARE(manager.message(), QString());
+        QCOMPARE(readAll(manager.installedModelPath()), m_content);
+        QCOMPARE(mirror.ranges,
+            QList<QByteArray> { origin == "breaks off" ? "bytes=" + QByteArray::number(m_content.size() / 2) + "-" : "" });
+        QCOMPARE(std::pair(manager.workingSource(), proxy.forwarded), std::pair(QString("mirror"), origin.isEmpty() ? 1 : 0));
+        if (origin.isEmpty())
+            return;
+        manager.remove("ggml-test.bin");
+        QVERIFY(manager.installationRequested());
+        m_server->ranges.clear();
+        QVERIFY(downloaded(manager));
+        QCOMPARE(std::pair(m_server->ranges.size(), mirror.ranges.size()), std::pair(qsizetype(0), qsizetype(2)));
+    }
+
+    // GNOME's manual proxy, where no variable names one: per scheme, except the ignored hosts.
+    void desktopProxy_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("proxy"); // empty: a direct connection
+        QTest::newRow("http") << "http://models.example/m" << "web.proxy:3128";
+        QTest::newRow("https has its own") << "https://models.example/m" << "secure.proxy:8443";
+        QTest::newRow("ignored name") << "https://a.corp/m" << "";
+        QTest::newRow("ignored range") << "http://10.1.2.3/m" << "";
+    }
+    void desktopProxy()
+    {
+        QFETCH(QString, url);
+        const QHash<QString, QString> settings { { "org.gnome.system.proxy/mode", "'manual'" },
+            { "org.gnome.system.proxy/ignore-hosts", "['localhost', '*.corp', '10.0.0.0/8']" },
+            { "org.gnome.system.proxy.http/host", "'web.proxy'" }, { "org.gnome.system.proxy.http/port", "3128" },
+            { "org.gnome.system.proxy.https/host", "'secure.proxy'" }, { "org.gnome.system.proxy.https/port", "8443" } };
+        DesktopProxyFactory factory(
+            [&](const QString& schema, const QString& key) { return settings.value(schema + '/' + key); });
+        const QNetworkProxy proxy = factory.queryProxy(QNetworkProxyQuery(QUrl(url))).value(0);
+        QTEST(proxy.type() == QNetworkProxy::NoProxy ? QString() : proxy.hostName() + ':' + QString::number(proxy.port()),
+            "proxy");
     }
 };
 

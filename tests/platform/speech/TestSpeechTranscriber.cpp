@@ -6,11 +6,15 @@
 #include "platform/speech/SpeechTranscriber.h"
 #include "support/TemporaryProfile.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QScopeGuard>
 #include <QSemaphore>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
+
+#include <cstdio>
 
 #include <memory>
 #include <optional>
@@ -106,6 +110,26 @@ private slots:
         QCOMPARE(SpeechTranscriber::readableError(StorageError {}), "Transcription Failed");
     }
 
+    // Quitting does not wait for a recognition that cannot stop at once (a model being loaded).
+    void destroyedWhileBusy()
+    {
+        QSemaphore gate;
+        std::atomic_bool done = false;
+        m_parts.script = [&](const SpeechRequest&) {
+            gate.tryAcquire(1, 10000);
+            done = true;
+            return SpeechOutcome { "late", {} };
+        };
+        auto transcriber = std::make_unique<SpeechTranscriber>(options(false));
+        auto delivery = start(*transcriber, m_goForward, "en-US");
+        QElapsedTimer clock;
+        clock.start();
+        transcriber.reset();
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+        gate.release();
+        QTRY_VERIFY(done.load() && delivery->calls == 0);
+    }
+
     // The one real recognition here: the generated whisper model writes " w1000 w1001 ...", trimmed.
     void whisperTranscribesAndKeepsItsModel()
     {
@@ -117,7 +141,15 @@ private slots:
             QVERIFY(delivery->onMainThread && !transcriber->isRunning());
         }
         QCOMPARE(std::tuple(m_parts.created->whisperLoads(), m_parts.created->pocketsphinxLoads()), std::tuple(1, 0));
-        // Destroyed while running, it stops and waits for the recognition; its posted answer goes too.
+        // Another model installed under the same name replaces the loaded one.
+        WhisperModelShape other = WhisperModelShape::tiny();
+        other.script = { 2000, 2001 };
+        QVERIFY(writeGeneratedWhisperModel(m_model + ".new", other));
+        QVERIFY(std::rename(qPrintable(m_model + ".new"), qPrintable(m_model)) == 0);
+        auto replaced = start(*transcriber, m_goForward, "zh-CN");
+        QTRY_COMPARE_WITH_TIMEOUT(replaced->calls, 1, generous);
+        QVERIFY2(replaced->text.startsWith("w2000 w2001"), qPrintable(replaced->text + replaced->error));
+        // Destroyed while running, it stops the recognition; its posted answer goes too.
         auto delivery = start(*transcriber, m_goForward, "zh-CN");
         QVERIFY(transcriber->isRunning());
         transcriber.reset();
@@ -197,12 +229,13 @@ private slots:
         QTRY_COMPARE(first->calls, 1);
         QTEST(first->error, "expected");
         QCOMPARE(second->error, QStringLiteral("Speech recognition is temporarily unavailable. Try again later."));
-        gate.release();
-        transcriber.setTimeout(120s);
+        // The next job waits for the worker longer than its own time-out, which counts only
+        // once it runs.
+        transcriber.setTimeout(400ms);
         auto third = start(transcriber, path("silence.m4a"), "en-US");
-        gate.release();
+        QTimer::singleShot(1000ms, this, [&] { gate.release(2); });
         QTRY_COMPARE(third->calls, 1);
-        QCOMPARE(third->text, path("silence.m4a"));
+        QCOMPARE(third->text + third->error, path("silence.m4a"));
         QCOMPARE(std::tuple(first->calls, second->calls), std::tuple(1, 1));
     }
 };
