@@ -87,6 +87,20 @@ private slots:
         QVERIFY(secondsOfTone(captured.first().first().value<AudioRecording>().path) > 1.0);
     }
 
+    // Stopped the moment it starts, before the input's first buffer: what the input still
+    // delivers after the stop is kept.
+    void aStopAtTheStartKeepsWhatFollows()
+    {
+        RecordingStore audio(m_profile->path("short"), nullptr);
+        QSignalSpy published(&audio, &RecordingStore::recordingFinished);
+        startTone();
+        connect(&audio, &RecordingStore::startFinished, &audio, &RecordingStore::toggle);
+        audio.toggle();
+        QTRY_COMPARE_WITH_TIMEOUT(published.count(), 1, 5000);
+        QVERIFY2(!audio.errorMessage(), qPrintable(audio.errorText()));
+        QVERIFY(secondsOfTone(published.first().first().value<AudioRecording>().path) > 0);
+    }
+
     void killedRecordingKeepsItsAudio()
     {
         const QString folder = m_profile->makeFolder("killed");
