@@ -2,6 +2,7 @@
 #include "features/notes/NotesView.h"
 #include "features/recording/RecordingView.h"
 #include "features/tasks/TaskReminderView.h"
+#include "platform/audio/RecordingStore.h"
 #include "platform/localization/L10n.h"
 #include "platform/notifications/NotificationService.h"
 #include "support/ScriptedChooser.h"
@@ -19,6 +20,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QtTest>
 
@@ -56,10 +58,33 @@ bool isRenderedFromAKey(const QString& text)
             [&](const QRegularExpression& pattern) { return pattern.match(text).hasMatch(); });
 }
 
+// A tooltip as the user reads it: Qt renders one that looks like markup.
+QString shownToolTip(const QString& tip)
+{
+    if (!Qt::mightBeRichText(tip))
+        return tip;
+    QTextDocument document;
+    document.setHtml(tip);
+    return document.toPlainText();
+}
+
+// Names from files, calendars and the user are shown as they are, never as markup: a label
+// with text is plain text, and a tooltip that Qt reads as markup holds escaped text only.
+QString markupFault(QWidget* widget)
+{
+    auto* label = qobject_cast<QLabel*>(widget);
+    if (label && !label->text().isEmpty() && label->textFormat() != Qt::PlainText)
+        return "label reads markup: " + label->text();
+    const QString tip = widget->toolTip();
+    if (Qt::mightBeRichText(tip) && tip.contains(QRegularExpression("<(b|i|u)>")))
+        return "tooltip reads markup: " + tip;
+    return {};
+}
+
 // What a shown widget says to the user: its texts, help, accessible name and its actions'.
 QStringList visibleTexts(QWidget* widget)
 {
-    QStringList texts { widget->toolTip(), widget->accessibleName(), widget->accessibleDescription() };
+    QStringList texts { shownToolTip(widget->toolTip()), widget->accessibleName(), widget->accessibleDescription() };
     if (widget->isWindow())
         texts << widget->windowTitle();
     if (auto* label = qobject_cast<QLabel*>(widget))
@@ -108,6 +133,8 @@ class TestLanguageSweep : public QObject {
         for (QWidget* widget : QApplication::allWidgets()) {
             if (!widget->isVisible())
                 continue;
+            if (const QString fault = markupFault(widget); !fault.isEmpty())
+                faults << widget->objectName() + ": " + fault;
             for (const QString& text : visibleTexts(widget)) {
                 swept += language == "en" || hasHan(text);
                 const bool fault
@@ -138,15 +165,23 @@ private slots:
         services.notifications = new NotificationService(std::make_unique<ScriptedNotificationBackend>());
         services.folderChooser = std::make_shared<ScriptedChooser>();
         WorkspaceStore store(profile.preferences(), services);
-        QVERIFY(store.addTask("Water the plants"));
+        // Names that look like markup, as a user or a dropped file may give them.
+        QVERIFY(store.addTask("Water <b>the</b> plants"));
         store.setTaskReminder(store.tasks().first().id, QDateTime::currentDateTime().addDays(1));
-        NotePage page { .title = "Plans" };
+        NotePage page { .title = "<i>Plans</i>" };
         for (const auto status : { TranscriptionStatus::queued, TranscriptionStatus::transcribing,
                  TranscriptionStatus::completed, TranscriptionStatus::failed })
             page.attachments.append(
                 { QString::number(int(status)) + ".m4a", QDateTime::currentDateTime(), status, {} });
-        page.files = { { .filename = "agenda-1.txt", .originalName = "agenda.txt" } };
+        page.files = { { .filename = "agenda-1.txt", .originalName = "<u>agenda</u>.txt" } };
         store.setPages({ page });
+
+        const auto recordings = store.audio()->directory();
+        QVERIFY(recordings);
+        QFile call(QDir(recordings.value()).filePath("<b>Call.m4a"));
+        QVERIFY2(call.open(QIODevice::WriteOnly), qPrintable(call.fileName()));
+        call.close();
+        store.audio()->reload();
 
         ContentView view(&store);
         view.resize(420, 800);

@@ -18,6 +18,7 @@ namespace {
 QLabel* heading(QWidget* parent)
 {
     auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
     QFont font = label->font();
     font.setBold(true);
     label->setFont(font);
@@ -27,6 +28,7 @@ QLabel* heading(QWidget* parent)
 QLabel* footnote(QWidget* parent)
 {
     auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
     label->setForegroundRole(QPalette::PlaceholderText);
     return label;
@@ -56,7 +58,9 @@ SettingsView::SettingsView(WorkspaceStore* store, QWidget* parent)
     layout->addWidget(m_notificationsHeading);
     auto* notifications = new QFormLayout;
     m_statusName = new QLabel(this);
+    m_statusName->setTextFormat(Qt::PlainText);
     m_status = new QLabel(this);
+    m_status->setTextFormat(Qt::PlainText);
     m_status->setObjectName("notificationStatus");
     m_status->setForegroundRole(QPalette::PlaceholderText);
     notifications->addRow(m_statusName, m_status);
@@ -74,6 +78,7 @@ SettingsView::SettingsView(WorkspaceStore* store, QWidget* parent)
     auto* destinations = new QFormLayout;
     const auto destinationPicker = [this, destinations](QLabel*& name, QComboBox*& picker, const char* objectName) {
         name = new QLabel(this);
+        name->setTextFormat(Qt::PlainText);
         picker = new QComboBox(this);
         picker->setObjectName(QLatin1String(objectName));
         name->setBuddy(picker);
@@ -108,10 +113,12 @@ SettingsView::SettingsView(WorkspaceStore* store, QWidget* parent)
     vaultRow->addWidget(m_vaultPath, 1);
     vaultRow->addWidget(m_chooseVault);
     m_vaultName = new QLabel(this);
+    m_vaultName->setTextFormat(Qt::PlainText);
     vault->addRow(m_vaultName, vaultRow);
     StorageLocations* storage = m_store->storage();
     const auto folderField = [this, vault](QLabel*& name, QLineEdit*& field, const char* objectName) {
         name = new QLabel(this);
+        name->setTextFormat(Qt::PlainText);
         field = new QLineEdit(this);
         field->setObjectName(QLatin1String(objectName));
         name->setBuddy(field);

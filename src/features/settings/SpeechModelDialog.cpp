@@ -31,12 +31,14 @@ SpeechModelDialog::SpeechModelDialog(ModelManager* models, FolderChooser* choose
 
     auto* layout = new QVBoxLayout(this);
     m_status = new QLabel(this);
+    m_status->setTextFormat(Qt::PlainText);
     m_status->setObjectName("modelStatusLabel");
     QFont bold = m_status->font();
     bold.setBold(true);
     m_status->setFont(bold);
     layout->addWidget(m_status);
     m_installed = new QLabel(this);
+    m_installed->setTextFormat(Qt::PlainText);
     m_installed->setObjectName("installedModelLabel");
     m_installed->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(m_installed);
@@ -51,8 +53,10 @@ SpeechModelDialog::SpeechModelDialog(ModelManager* models, FolderChooser* choose
         auto* rowLayout = new QHBoxLayout(row);
         rowLayout->setContentsMargins(10, 6, 10, 6);
         auto* name = new QLabel(row);
+        name->setTextFormat(Qt::PlainText);
         name->setObjectName("modelName");
         auto* badge = new QLabel(row);
+        badge->setTextFormat(Qt::PlainText);
         badge->setObjectName("modelInstalledBadge");
         badge->setForegroundRole(QPalette::PlaceholderText);
         auto* download = new QPushButton(row);
@@ -79,6 +83,7 @@ SpeechModelDialog::SpeechModelDialog(ModelManager* models, FolderChooser* choose
     layout->addLayout(progressRow);
 
     m_message = new QLabel(this);
+    m_message->setTextFormat(Qt::PlainText);
     m_message->setObjectName("modelMessageLabel");
     m_message->setWordWrap(true);
     QPalette warning = m_message->palette();
