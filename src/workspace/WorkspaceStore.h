@@ -89,6 +89,8 @@ public:
     StorageLocations* storage() const { return m_storage; }
     NotificationService* notifications() const { return m_notifications; }
     RecordingStore* audio() const { return m_audio; }
+    // Writes again whatever could not be saved so far (the program is about to end).
+    void flush() { writeUnsaved(); }
     TranscriptionProviding* speech() const { return m_speech; }
     Preferences* preferences() const { return m_preferences; }
     FolderChooser* folderChooser() const { return m_folderChooser.get(); }

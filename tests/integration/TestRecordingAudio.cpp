@@ -3,14 +3,18 @@
 
 #include "platform/audio/AudioFileDecoder.h"
 #include "platform/audio/RecordingStore.h"
+#include "platform/preferences/Preferences.h"
 #include "support/TemporaryProfile.h"
 #include "support/ToneAnalysis.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
 
 class TestRecordingAudio : public QObject {
     Q_OBJECT
@@ -120,6 +124,45 @@ private slots:
         // At most the last second is lost.
         const double seconds = secondsOfTone(QDir(folder).filePath(files.first()));
         QVERIFY2(seconds >= 1.0, qPrintable(QString::number(seconds)));
+    }
+
+    // The program, recording from its shortcut, is ended by the desktop: it keeps the
+    // recording in the current note before it goes.
+    void terminatedWhileRecordingKeepsItInItsNote()
+    {
+        const QString home = m_profile->makeFolder("program");
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("QT_QPA_PLATFORM");
+        environment.insert("XDG_DATA_HOME", home);
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.setProcessChannelMode(QProcess::ForwardedChannels);
+        program.start(TANDREL_EXECUTABLE, {});
+        QVERIFY2(program.waitForStarted(), qPrintable(program.errorString()));
+        startTone();
+        const auto recordings = [&] {
+            QStringList found;
+            for (QDirIterator it(home, { "*.m4a" }, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+                found << it.next();
+            return found;
+        };
+        // The hot key works once the window has shown; a press that starts a recording makes its file at once.
+        for (int press = 0; press < 30; ++press) {
+            QCOMPARE(QProcess::execute("xdotool", { "key", "ctrl+alt+r" }), 0);
+            if (QTest::qWaitFor([&] { return !recordings().isEmpty(); }, 1000))
+                break;
+        }
+        QCOMPARE(recordings().size(), 1);
+        const QString path = recordings().first();
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(path).size() > 16000, 10000);
+
+        QCOMPARE(::kill(pid_t(program.processId()), SIGTERM), 0);
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(std::tuple(program.exitStatus(), program.exitCode()), std::tuple(QProcess::NormalExit, 0));
+        QVERIFY(secondsOfTone(path) >= 0.5);
+        Preferences stored(home + "/Tandrel/preferences.sqlite");
+        const QByteArray embed = "![[" + QFileInfo(path).fileName().toUtf8() + "]]";
+        QVERIFY2(stored.data("notePages").value_or(QByteArray()).contains(embed), embed.constData());
     }
 
     // Last, because the audio server is gone afterwards.
