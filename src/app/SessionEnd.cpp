@@ -39,7 +39,8 @@ SessionEnd::SessionEnd(WorkspaceStore* store, QObject* parent)
     connect(&m_recordingDeadline, &QTimer::timeout, this, &SessionEnd::finish);
     if (auto* application = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         // The session may still be cancelled: the data is saved, the program goes on.
-        connect(application, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { end(false); });
+        connect(application, &QGuiApplication::commitDataRequest, this,
+                [this](QSessionManager&) { end(false); });
     }
 
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, g_pipe) != 0) {

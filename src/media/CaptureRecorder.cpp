@@ -203,6 +203,8 @@ private:
         m_meter->power.store(AudioLevel::averagePower(samples.data(), qsizetype(samples.size())));
         if (!m_writer.write(samples.data(), qsizetype(samples.size()))) {
             end(false);
+            // After a stop only `completed` is heard.
+            m_completed = false;
             emit encodingFailed();
             return;
         }

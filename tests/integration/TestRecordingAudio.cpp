@@ -15,6 +15,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <sys/resource.h>
 
 class TestRecordingAudio : public QObject {
     Q_OBJECT
@@ -104,6 +105,30 @@ private slots:
         QVERIFY(secondsOfTone(published.first().first().value<AudioRecording>().path) > 0);
     }
 
+    // The disk refuses the last of a recording (a file-size limit stands in for a full disk):
+    // the user is told, and the file is still handed on.
+    void aFailedEndIsReported()
+    {
+        RecordingStore audio(m_profile->path("limited"), nullptr);
+        QSignalSpy published(&audio, &RecordingStore::recordingFinished);
+        startTone();
+        audio.toggle();
+        QTRY_VERIFY_WITH_TIMEOUT(audio.elapsed() >= 1.0, 10000);
+        audio.toggle();
+        const QString path = audio.recordings().value(0).path;
+        rlimit previous {};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &previous), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        const auto restore = qScopeGuard([&] {
+            setrlimit(RLIMIT_FSIZE, &previous);
+            std::signal(SIGXFSZ, oldHandler);
+        });
+        const rlimit limited { rlim_t(QFileInfo(path).size()), previous.rlim_max };
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(published.count(), 1, 5000);
+        QCOMPARE(audio.errorText(), QString("录音的结尾未能写入磁盘（磁盘可能已满），之前的部分已保存。"));
+    }
+
     void killedRecordingKeepsItsAudio()
     {
         const QString folder = m_profile->makeFolder("killed");
@@ -152,7 +177,8 @@ private slots:
         QCOMPARE(std::tuple(program.exitStatus(), program.exitCode()), std::tuple(QProcess::NormalExit, 0));
         QVERIFY(secondsOfTone(path) >= 0.5);
         const QByteArray embed = "![[" + QFileInfo(path).fileName().toUtf8() + "]]";
-        QVERIFY(Preferences(home + "/Tandrel/preferences.sqlite").data("notePages").value_or("").contains(embed));
+        const Preferences stored(home + "/Tandrel/preferences.sqlite");
+        QVERIFY(stored.data("notePages").value_or("").contains(embed));
     }
 
     // Last, because the audio server is gone afterwards.

@@ -78,7 +78,8 @@ bool readsMarkup(QWidget* widget)
 // What a shown widget says to the user: its texts, help, accessible name and its actions'.
 QStringList visibleTexts(QWidget* widget)
 {
-    QStringList texts { shownToolTip(widget->toolTip()), widget->accessibleName(), widget->accessibleDescription() };
+    QStringList texts { shownToolTip(widget->toolTip()), widget->accessibleName(),
+        widget->accessibleDescription() };
     if (widget->isWindow())
         texts << widget->windowTitle();
     if (auto* label = qobject_cast<QLabel*>(widget))

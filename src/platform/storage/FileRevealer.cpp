@@ -10,7 +10,8 @@ namespace {
 const QString kService = QStringLiteral("org.freedesktop.FileManager1");
 }
 
-DesktopFileRevealer::DesktopFileRevealer(std::shared_ptr<FileOpener> folderOpener, std::chrono::milliseconds answerTime)
+DesktopFileRevealer::DesktopFileRevealer(std::shared_ptr<FileOpener> folderOpener,
+                                         std::chrono::milliseconds answerTime)
     : m_folderOpener(folderOpener ? std::move(folderOpener) : std::make_shared<DesktopFileOpener>())
     , m_answerTime(answerTime)
 {

@@ -89,8 +89,8 @@ private slots:
         QTest::newRow("quitting keeps but does not announce") << ask << "quit" << 2.0 << true << false << QString();
         QTest::newRow("interrupted") << ask << "interrupted" << 2.0 << false << true
                                      << "Recording was interrupted. Check the saved audio.";
-        QTest::newRow("interrupted before any sound")
-            << ask << "interrupted" << 0.0 << false << false << "Nothing was recorded. Check your microphone and retry.";
+        QTest::newRow("interrupted before any sound") << ask << "interrupted" << 0.0 << false << false
+                                                      << "Nothing was recorded. Check your microphone and retry.";
         QTest::newRow("end not written") << ask << "unwritten end" << 3.0 << true << true
                                          << "The end of the recording could not be written to disk (it may be "
                                             "full). The part before it was saved.";

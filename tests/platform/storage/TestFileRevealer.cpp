@@ -46,13 +46,15 @@ private slots:
         QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, answer);
         const auto disconnect = qScopeGuard([&] { QDBusConnection::disconnectFromBus(answer); });
         QVERIFY(answer.isEmpty()
-            || (bus.registerObject("/org/freedesktop/FileManager1", &fileManager, QDBusConnection::ExportAllSlots)
+            || (bus.registerObject("/org/freedesktop/FileManager1", &fileManager,
+                    QDBusConnection::ExportAllSlots)
                 && bus.registerService("org.freedesktop.FileManager1")));
         auto opener = std::make_shared<ScriptedFileOpener>();
         DesktopFileRevealer revealer(opener, std::chrono::milliseconds(300));
         revealer.reveal("/data/recordings/a.m4a");
         // A second request, refused: once its folder opens, the first has been answered.
-        QTRY_COMPARE(fileManager.asked, answer.isEmpty() ? QStringList() : QStringList { "file:///data/recordings/a.m4a" });
+        const QString first = "file:///data/recordings/a.m4a";
+        QTRY_COMPARE(fileManager.asked, answer.isEmpty() ? QStringList() : QStringList { first });
         fileManager.answer = "refuses";
         revealer.reveal("/data/other/b.m4a");
         QTRY_VERIFY(opener->opened.contains("/data/other"));
