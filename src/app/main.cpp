@@ -1,3 +1,4 @@
+#include "SessionEnd.h"
 #include "SidebarApp.h"
 #include "SingleInstance.h"
 #include "platform/localization/L10n.h"
@@ -43,6 +44,7 @@ int main(int argc, char* argv[])
         SidebarApp sidebar(&preferences);
         sidebar.setPanelsAfterFirstPaint(true);
         sidebar.start();
+        SessionEnd sessionEnd(sidebar.store());
         QObject::connect(&instance, &SingleInstance::activationRequested, sidebar.windowController(),
             &SidebarWindowController::showWindow);
         status = QApplication::exec();

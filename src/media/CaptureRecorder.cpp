@@ -164,21 +164,19 @@ public:
         emit started(true);
     }
 
-    void finish(bool discard)
+    void finish()
     {
-        if (discard || m_ended) {
-            end(false);
-            if (discard)
-                QFile::remove(m_path);
-            emit completed();
+        if (m_ended) {
+            emit completed(m_completed);
             thread()->quit();
             return;
         }
         // What arrives in the next moments was spoken before the stop: the input runs a
-        // little behind, and stopping it at once would cut off the last words.
+        // little behind, and stopping it at once would cut off the last words (or, for a
+        // stop right after the start, all of them).
         QTimer::singleShot(kDrainMilliseconds, this, [this] {
             end(true);
-            emit completed();
+            emit completed(m_completed);
             thread()->quit();
         });
     }
@@ -187,7 +185,8 @@ signals:
     void started(bool success);
     void finished(bool success);
     void encodingFailed();
-    void completed();
+    // The file is complete (`written`) or its end could not be written; an empty one is gone.
+    void completed(bool written);
 
 private:
     void readAvailable()
@@ -198,21 +197,22 @@ private:
         if (bytes.isEmpty())
             return;
         m_lastInput.start();
-        if (m_meter->discarded.load())
-            return;
         const std::vector<float>& samples = m_converter.convert(bytes);
         if (samples.empty())
             return;
         m_meter->power.store(AudioLevel::averagePower(samples.data(), qsizetype(samples.size())));
         if (!m_writer.write(samples.data(), qsizetype(samples.size()))) {
             end(false);
+            // After a stop only `completed` is heard.
+            m_completed = false;
             emit encodingFailed();
             return;
         }
         m_meter->samples.store(m_writer.samplesWritten());
     }
 
-    // Stops capturing; completes the file when `complete`, else only closes it.
+    // Stops capturing; completes the file when `complete`, else only closes it. A file
+    // without a single sample is not kept.
     void end(bool complete)
     {
         if (m_ended)
@@ -229,10 +229,14 @@ private:
             m_source = nullptr;
             m_input = nullptr;
         }
-        if (complete)
-            m_writer.finish();
-        else
-            m_writer.abandon();
+        const bool empty = m_writer.samplesWritten() == 0;
+        if (complete && !empty) {
+            m_completed = m_writer.finish();
+            return;
+        }
+        m_writer.abandon();
+        if (empty)
+            QFile::remove(m_path);
     }
 
     QAudioDevice m_device;
@@ -246,6 +250,8 @@ private:
     QTimer* m_watchdog = nullptr;
     QElapsedTimer m_lastInput;
     bool m_ended = false;
+    // False once the end of the file could not be written.
+    bool m_completed = true;
 };
 
 CaptureRecorder::CaptureRecorder(const QAudioDevice& device, const QString& path, QtAudioBackend* threads,
@@ -260,7 +266,7 @@ CaptureRecorder::CaptureRecorder(const QAudioDevice& device, const QString& path
 
 CaptureRecorder::~CaptureRecorder()
 {
-    requestFinish(false);
+    requestFinish();
 }
 
 void CaptureRecorder::start()
@@ -282,17 +288,10 @@ void CaptureRecorder::stop()
         return;
     disconnect(m_worker, nullptr, this, nullptr);
     connect(m_worker, &RecordingWorker::completed, this, &AudioRecorder::completed);
-    const bool empty = m_meter->samples.load() == 0;
-    // A recording without a single sample is not kept; removing it here, before the
-    // caller lists the folder, keeps it from ever being seen.
-    if (empty) {
-        m_meter->discarded.store(true);
-        QFile::remove(m_path);
-    }
-    requestFinish(empty);
+    requestFinish();
 }
 
-void CaptureRecorder::requestFinish(bool discard)
+void CaptureRecorder::requestFinish()
 {
     // Without the backend its threads are gone, and the worker with them (a recorder that
     // failed to start may outlive the backend while it waits for its deferred deletion).
@@ -300,7 +299,7 @@ void CaptureRecorder::requestFinish(bool discard)
         return;
     m_finishRequested = true;
     RecordingWorker* worker = m_worker;
-    QMetaObject::invokeMethod(m_worker, [worker, discard] { worker->finish(discard); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(m_worker, [worker] { worker->finish(); }, Qt::QueuedConnection);
 }
 
 double CaptureRecorder::currentTime() const

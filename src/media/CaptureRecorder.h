@@ -15,7 +15,6 @@ class QtAudioBackend;
 struct CaptureMeter {
     std::atomic<qint64> samples { 0 };
     std::atomic<float> power { -160.0f };
-    std::atomic<bool> discarded { false };
 };
 
 // Records the input device into an AAC file. The capture and the encoder live on a
@@ -35,7 +34,7 @@ public:
     float averagePower() const override;
 
 private:
-    void requestFinish(bool discard);
+    void requestFinish();
 
     QAudioDevice m_device;
     QString m_path;

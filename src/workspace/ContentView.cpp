@@ -57,6 +57,7 @@ ContentView::ContentView(WorkspaceStore* store, Build build, QWidget* parent)
     layout->setSpacing(16);
 
     m_title = new QLabel(QStringLiteral("Tandrel"), this);
+    m_title->setTextFormat(Qt::PlainText);
     m_title->setObjectName("windowTitleLabel");
     QFont titleFont = m_title->font();
     titleFont.setBold(true);

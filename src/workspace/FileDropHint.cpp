@@ -25,6 +25,7 @@ FileDropHint::FileDropHint(WorkspaceStore* store, QWidget* parent)
     m_icon->setPixmap(Symbols::icon(Symbol::Attachment).pixmap(32, 32));
     layout->addWidget(m_icon);
     m_text = new QLabel(this);
+    m_text->setTextFormat(Qt::PlainText);
     m_text->setObjectName("fileDropHintText");
     m_text->setAlignment(Qt::AlignCenter);
     m_text->setWordWrap(true);

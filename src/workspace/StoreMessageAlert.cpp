@@ -1,5 +1,6 @@
 #include "StoreMessageAlert.h"
 
+#include "PlainText.h"
 #include "WorkspaceStore.h"
 #include "platform/localization/L10n.h"
 
@@ -14,6 +15,8 @@ void showStoreMessageAlert(
     if (!alert) {
         alert = new QMessageBox(parent);
         alert->setObjectName(objectName);
+        // The messages name files and folders.
+        PlainText::apply(alert);
         alert->setAttribute(Qt::WA_DeleteOnClose);
         QPushButton* ok = alert->addButton(L10n::tr("好"), QMessageBox::AcceptRole);
         ok->setObjectName("okButton");

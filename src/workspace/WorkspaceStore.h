@@ -97,6 +97,8 @@ public:
     StorageLocations* storage() const { return m_storage; }
     NotificationService* notifications() const { return m_notifications; }
     RecordingStore* audio() const { return m_audio; }
+    // Writes again whatever could not be saved so far (the program is about to end).
+    void flush() { writeUnsaved(); }
     TranscriptionProviding* speech() const { return m_speech; }
     ModelManager* models() const { return m_models; }
     Preferences* preferences() const { return m_preferences; }

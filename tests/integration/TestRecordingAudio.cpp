@@ -3,14 +3,19 @@
 
 #include "platform/audio/AudioFileDecoder.h"
 #include "platform/audio/RecordingStore.h"
+#include "platform/preferences/Preferences.h"
 #include "support/TemporaryProfile.h"
 #include "support/ToneAnalysis.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
 
 class TestRecordingAudio : public QObject {
     Q_OBJECT
@@ -87,6 +92,43 @@ private slots:
         QVERIFY(secondsOfTone(captured.first().first().value<AudioRecording>().path) > 1.0);
     }
 
+    // Stopped the moment it starts, before the input's first buffer: what the input
+    // delivers after the stop is kept.
+    void aStopAtTheStartKeepsWhatFollows()
+    {
+        RecordingStore audio(m_profile->path("short"), nullptr);
+        QSignalSpy published(&audio, &RecordingStore::recordingFinished);
+        startTone();
+        connect(&audio, &RecordingStore::startFinished, &audio, &RecordingStore::toggle);
+        audio.toggle();
+        QTRY_COMPARE_WITH_TIMEOUT(published.count(), 1, 5000);
+        QVERIFY(secondsOfTone(published.first().first().value<AudioRecording>().path) > 0);
+    }
+
+    // The disk refuses the last of a recording (a file-size limit stands in for a full disk):
+    // the user is told, and the file is still handed on.
+    void aFailedEndIsReported()
+    {
+        RecordingStore audio(m_profile->path("limited"), nullptr);
+        QSignalSpy published(&audio, &RecordingStore::recordingFinished);
+        startTone();
+        audio.toggle();
+        QTRY_VERIFY_WITH_TIMEOUT(audio.elapsed() >= 1.0, 10000);
+        audio.toggle();
+        const QString path = audio.recordings().value(0).path;
+        rlimit previous {};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &previous), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        const auto restore = qScopeGuard([&] {
+            setrlimit(RLIMIT_FSIZE, &previous);
+            std::signal(SIGXFSZ, oldHandler);
+        });
+        const rlimit limited { rlim_t(QFileInfo(path).size()), previous.rlim_max };
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(published.count(), 1, 5000);
+        QCOMPARE(audio.errorText(), QString("录音的结尾未能写入磁盘（磁盘可能已满），之前的部分已保存。"));
+    }
+
     void killedRecordingKeepsItsAudio()
     {
         const QString folder = m_profile->makeFolder("killed");
@@ -106,6 +148,37 @@ private slots:
         // At most the last second is lost.
         const double seconds = secondsOfTone(QDir(folder).filePath(files.first()));
         QVERIFY2(seconds >= 1.0, qPrintable(QString::number(seconds)));
+    }
+
+    // The program, recording from its shortcut, is ended by the desktop: the recording is in
+    // the current note before it goes.
+    void terminatedWhileRecordingKeepsItInItsNote()
+    {
+        const QString home = m_profile->makeFolder("program");
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("QT_QPA_PLATFORM");
+        environment.insert("XDG_DATA_HOME", home);
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(TANDREL_EXECUTABLE, {});
+        startTone();
+        QString path;
+        // The hot key works once the window shows; a press that starts a recording makes its file at once.
+        for (int press = 0; press < 30 && path.isEmpty(); ++press) {
+            QCOMPARE(QProcess::execute("xdotool", { "key", "ctrl+alt+r" }), 0);
+            std::ignore = QTest::qWaitFor([&] {
+                QDirIterator files(home, { "*.m4a" }, QDir::Files, QDirIterator::Subdirectories);
+                return !(path = files.hasNext() ? files.next() : QString()).isEmpty();
+            }, 1000);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(path).size() > 16000, 10000);
+        QCOMPARE(::kill(pid_t(program.processId()), SIGTERM), 0);
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(std::tuple(program.exitStatus(), program.exitCode()), std::tuple(QProcess::NormalExit, 0));
+        QVERIFY(secondsOfTone(path) >= 0.5);
+        const QByteArray embed = "![[" + QFileInfo(path).fileName().toUtf8() + "]]";
+        const Preferences stored(home + "/Tandrel/preferences.sqlite");
+        QVERIFY(stored.data("notePages").value_or("").contains(embed));
     }
 
     // Last, because the audio server is gone afterwards.

@@ -32,7 +32,7 @@ public:
     double currentTime() const override { return time; }
     float averagePower() const override { return power; }
     // The last of the audio is in the file (for a recorder that completes later).
-    void complete() { emit completed(); }
+    void complete(bool written = true) { emit completed(written); }
 
     double time = 0;
     float power = -160;

@@ -2,6 +2,7 @@
 #include "features/notes/NotesView.h"
 #include "features/recording/RecordingView.h"
 #include "features/tasks/TaskReminderView.h"
+#include "platform/audio/RecordingStore.h"
 #include "platform/localization/L10n.h"
 #include "platform/notifications/NotificationService.h"
 #include "support/ScriptedChooser.h"
@@ -19,6 +20,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QtTest>
 
@@ -56,10 +58,28 @@ bool isRenderedFromAKey(const QString& text)
             [&](const QRegularExpression& pattern) { return pattern.match(text).hasMatch(); });
 }
 
+// A tooltip as the user reads it: Qt renders one that looks like markup.
+QString shownToolTip(const QString& tip)
+{
+    QTextDocument document;
+    document.setHtml(tip);
+    return Qt::mightBeRichText(tip) ? document.toPlainText() : tip;
+}
+
+// Names from files, calendars and the user are shown as they are: a label with text is plain
+// text, and no tooltip holds markup Qt would render.
+bool readsMarkup(QWidget* widget)
+{
+    auto* label = qobject_cast<QLabel*>(widget);
+    return (label && !label->text().isEmpty() && label->textFormat() != Qt::PlainText)
+        || widget->toolTip().contains(QRegularExpression("<[biu]>"));
+}
+
 // What a shown widget says to the user: its texts, help, accessible name and its actions'.
 QStringList visibleTexts(QWidget* widget)
 {
-    QStringList texts { widget->toolTip(), widget->accessibleName(), widget->accessibleDescription() };
+    QStringList texts { shownToolTip(widget->toolTip()), widget->accessibleName(),
+        widget->accessibleDescription() };
     if (widget->isWindow())
         texts << widget->windowTitle();
     if (auto* label = qobject_cast<QLabel*>(widget))
@@ -108,6 +128,8 @@ class TestLanguageSweep : public QObject {
         for (QWidget* widget : QApplication::allWidgets()) {
             if (!widget->isVisible())
                 continue;
+            if (readsMarkup(widget))
+                faults << widget->objectName() + " reads markup";
             for (const QString& text : visibleTexts(widget)) {
                 swept += language == "en" || hasHan(text);
                 // The language picker names Chinese in Chinese whatever the interface language.
@@ -146,8 +168,14 @@ private slots:
                  TranscriptionStatus::completed, TranscriptionStatus::failed })
             page.attachments.append(
                 { QString::number(int(status)) + ".m4a", QDateTime::currentDateTime(), status, {} });
-        page.files = { { .filename = "agenda-1.txt", .originalName = "agenda.txt" } };
+        // Names that look like markup, as a dropped file may have.
+        page.files = { { .filename = "agenda-1.txt", .originalName = "<u>agenda</u>.txt" } };
         store.setPages({ page });
+
+        QFile call(QDir(store.audio()->directory().value()).filePath("<b>Call.m4a"));
+        QVERIFY(call.open(QIODevice::WriteOnly));
+        call.close();
+        store.audio()->reload();
 
         ContentView view(&store);
         view.resize(420, 800);

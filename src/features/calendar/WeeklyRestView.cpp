@@ -147,6 +147,7 @@ void WeeklyRestView::buildPopover()
     layout->setSpacing(8);
 
     m_headline = new QLabel(m_popover);
+    m_headline->setTextFormat(Qt::PlainText);
     m_headline->setObjectName("weeklyRestHeadline");
     m_headline->setWordWrap(true);
     QFont headline = m_headline->font();
@@ -157,11 +158,13 @@ void WeeklyRestView::buildPopover()
     QFont small = captionFont(m_headline->font());
     small.setBold(false);
     m_caption = new QLabel(m_popover);
+    m_caption->setTextFormat(Qt::PlainText);
     m_caption->setObjectName("weeklyRestCaption");
     m_caption->setFont(small);
     m_caption->setWordWrap(true);
     layout->addWidget(m_caption);
     m_estimate = new QLabel(m_popover);
+    m_estimate->setTextFormat(Qt::PlainText);
     m_estimate->setObjectName("weeklyRestEstimate");
     m_estimate->setFont(small);
     m_estimate->setWordWrap(true);
@@ -177,12 +180,14 @@ void WeeklyRestView::buildPopover()
         rowLayout->setContentsMargins(0, 0, 0, 0);
         for (const char* name : { "weeklyRestDayWeekday", "weeklyRestDayDate" }) {
             auto* label = new QLabel(row);
+            label->setTextFormat(Qt::PlainText);
             label->setObjectName(name);
             label->setMinimumWidth(48);
             rowLayout->addWidget(label);
         }
         rowLayout->addStretch(1);
         auto* detail = new QLabel(row);
+        detail->setTextFormat(Qt::PlainText);
         detail->setObjectName("weeklyRestDayDetail");
         rowLayout->addWidget(detail);
         m_rows->addWidget(row);

@@ -37,6 +37,7 @@ InlineTimeDigit::InlineTimeDigit(bool isSeconds, QWidget* parent)
     digits.setPointSizeF(font().pointSizeF() * 1.6);
 
     m_label = new QLabel(this);
+    m_label->setTextFormat(Qt::PlainText);
     m_label->setObjectName("durationLabel");
     m_label->setAlignment(Qt::AlignCenter);
     m_label->setFont(digits);

@@ -44,6 +44,7 @@ PomodoroView::PomodoroView(PomodoroTimer* timer, QWidget* parent)
     m_titleIcon = new QLabel(m_full);
     m_titleIcon->setPixmap(Symbols::icon(Symbol::Timer).pixmap(16, 16));
     m_title = new QLabel(m_full);
+    m_title->setTextFormat(Qt::PlainText);
     m_title->setObjectName("timerTitleLabel");
     QFont titleFont = m_title->font();
     titleFont.setWeight(QFont::Medium);
@@ -123,6 +124,7 @@ QWidget* PomodoroView::buildRow(bool isBreak, ModeRow& row)
     row.minutes->setObjectName(isBreak ? "breakMinutesDigit" : "focusMinutesDigit");
     row.minutes->setOnCommit([this, isBreak](int value) { commit(isBreak, false, value); });
     row.colon = new QLabel(QStringLiteral(":"), container);
+    row.colon->setTextFormat(Qt::PlainText);
     row.colon->setFont(row.minutes->field()->font());
     row.seconds = new InlineTimeDigit(true, container);
     row.seconds->setObjectName(isBreak ? "breakSecondsDigit" : "focusSecondsDigit");

@@ -2,6 +2,7 @@
 
 #include "design/Symbols.h"
 #include "platform/localization/L10n.h"
+#include "workspace/PlainText.h"
 #include "workspace/WorkspaceStore.h"
 
 #include <QEvent>
@@ -62,7 +63,7 @@ void NoteFilesView::rebuild()
         open->setIcon(Symbols::icon(Symbol::Attachment));
         open->setStyleSheet(QStringLiteral("text-align: left"));
         const QString help = L10n::tr("打开附件：{0}", { file.originalName });
-        open->setToolTip(help);
+        open->setToolTip(PlainText::toolTip(help));
         open->setAccessibleName(help);
         connect(open, &QPushButton::clicked, this, [this, file] { m_store->openFile(file); });
         m_rows->addWidget(open);

@@ -8,6 +8,7 @@
 #include "platform/audio/RecordingStore.h"
 #include "platform/localization/L10n.h"
 #include "platform/speech/ModelManager.h"
+#include "workspace/PlainText.h"
 #include "workspace/WorkspaceStore.h"
 
 #include <QHBoxLayout>
@@ -157,6 +158,7 @@ NotesView::NotesView(WorkspaceStore* store, QWidget* parent, ModelManager* model
     layout->addWidget(new NoteFilesView(m_store, this));
 
     m_footer = new QLabel(this);
+    m_footer->setTextFormat(Qt::PlainText);
     m_footer->setObjectName("noteFooterLabel");
     m_exportButton = new QPushButton(this);
     m_exportButton->setObjectName("exportNoteButton");
@@ -319,6 +321,7 @@ void NotesView::confirmDeletePage(const QUuid& id)
                                 QMessageBox::NoButton, this);
     box->setObjectName("deletePageConfirmation");
     box->setInformativeText(WorkspaceStore::deletionConfirmationText(*it));
+    PlainText::apply(box);
     QPushButton* cancel = box->addButton(L10n::tr("取消"), QMessageBox::RejectRole);
     cancel->setObjectName("cancelButton");
     QPushButton* remove = box->addButton(L10n::tr("删除"), QMessageBox::DestructiveRole);
@@ -411,9 +414,11 @@ void NotesView::rebuildRecordings()
         auto* texts = new QVBoxLayout;
         texts->setSpacing(1);
         auto* title = new QLabel(L10n::tr("录音 · {0}", { shortTime(audio.createdAt) }), row);
+        title->setTextFormat(Qt::PlainText);
         title->setObjectName("recordingTitle");
         auto* status = new QLabel(
             audio.error ? *audio.error : audio.status == TranscriptionStatus::queued ? queued : statusText(audio.status), row);
+        status->setTextFormat(Qt::PlainText);
         status->setObjectName("recordingStatus");
         status->setWordWrap(true);
         status->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -486,6 +491,7 @@ void NotesView::retranslateTranscriptionHelp()
     m_transcriptionHelp->setWindowTitle(L10n::tr("语音识别帮助"));
     m_transcriptionHelp->setText(L10n::tr("语音识别帮助"));
     m_transcriptionHelp->setInformativeText(L10n::tr(kTranscriptionHelp));
+    PlainText::apply(m_transcriptionHelp);
     if (auto* manage = m_transcriptionHelp->findChild<QPushButton*>("manageSpeechModelsButton"))
         manage->setText(L10n::tr("管理语音模型…"));
     if (auto* ok = m_transcriptionHelp->findChild<QPushButton*>("okButton"))

@@ -31,6 +31,7 @@ RecordingLibraryDialog::RecordingLibraryDialog(WorkspaceStore* store, std::share
     auto* layout = new QVBoxLayout(this);
     auto* header = new QHBoxLayout;
     m_heading = new QLabel(this);
+    m_heading->setTextFormat(Qt::PlainText);
     m_heading->setObjectName("libraryHeading");
     QFont headingFont = m_heading->font();
     headingFont.setBold(true);
@@ -59,13 +60,16 @@ RecordingLibraryDialog::RecordingLibraryDialog(WorkspaceStore* store, std::share
     m_empty->setObjectName("libraryEmpty");
     auto* emptyLayout = new QVBoxLayout(m_empty);
     m_emptyTitle = new QLabel(m_empty);
+    m_emptyTitle->setTextFormat(Qt::PlainText);
     m_emptyTitle->setObjectName("libraryEmptyTitle");
     QFont emptyFont = m_emptyTitle->font();
     emptyFont.setBold(true);
     m_emptyTitle->setFont(emptyFont);
     m_emptyPrompt = new QLabel(m_empty);
+    m_emptyPrompt->setTextFormat(Qt::PlainText);
     m_emptyPrompt->setObjectName("libraryEmptyPrompt");
     m_emptyDetail = new QLabel(m_empty);
+    m_emptyDetail->setTextFormat(Qt::PlainText);
     m_emptyDetail->setObjectName("libraryEmptyDetail");
     for (QLabel* label : { m_emptyTitle, m_emptyPrompt, m_emptyDetail }) {
         label->setAlignment(Qt::AlignCenter);
@@ -136,9 +140,11 @@ void RecordingLibraryDialog::rebuildRows()
         auto* texts = new QVBoxLayout;
         texts->setSpacing(2);
         auto* name = new QLabel(recording.filename(), row);
+        name->setTextFormat(Qt::PlainText);
         name->setObjectName("recordingName");
         name->setTextInteractionFlags(Qt::TextSelectableByMouse);
         auto* date = new QLabel(formattedDate(recording.createdAt), row);
+        date->setTextFormat(Qt::PlainText);
         date->setObjectName("recordingDate");
         date->setForegroundRole(QPalette::PlaceholderText);
         texts->addWidget(name);

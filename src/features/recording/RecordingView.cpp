@@ -8,6 +8,7 @@
 #include "platform/localization/L10n.h"
 #include "platform/preferences/Preferences.h"
 #include "platform/storage/FileRevealer.h"
+#include "workspace/PlainText.h"
 #include "workspace/WorkspaceStore.h"
 
 #include <QEvent>
@@ -43,11 +44,13 @@ RecordingView::RecordingView(WorkspaceStore* store, QWidget* parent, std::shared
     m_titleIcon = new QLabel(m_card);
     m_titleIcon->setPixmap(Symbols::icon(Symbol::Waveform).pixmap(16, 16));
     m_title = new QLabel(m_card);
+    m_title->setTextFormat(Qt::PlainText);
     m_title->setObjectName("recordingTitleLabel");
     QFont titleFont = m_title->font();
     titleFont.setBold(true);
     m_title->setFont(titleFont);
     m_elapsed = new QLabel(m_card);
+    m_elapsed->setTextFormat(Qt::PlainText);
     m_elapsed->setObjectName("recordingElapsedLabel");
     m_elapsed->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     header->addWidget(m_titleIcon);
@@ -209,6 +212,7 @@ void RecordingView::showError()
         QWidget* owner = isShowingLibrary() ? static_cast<QWidget*>(m_library) : this;
         m_errorAlert = new QMessageBox(owner);
         m_errorAlert->setObjectName("recordingErrorAlert");
+        PlainText::apply(m_errorAlert);
         m_errorAlert->setAttribute(Qt::WA_DeleteOnClose);
         QPushButton* ok = m_errorAlert->addButton(L10n::tr("好"), QMessageBox::AcceptRole);
         ok->setObjectName("okButton");

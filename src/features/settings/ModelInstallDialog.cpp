@@ -32,6 +32,7 @@ void ModelInstallDialog::ask(
         L10n::tr("转写录音需要语音识别模型，它只需下载一次，识别全部在本机进行。请选择要下载的模型："),
         dialog);
     intro->setWordWrap(true);
+    intro->setTextFormat(Qt::PlainText);
     layout->addWidget(intro);
     auto* choice = new QComboBox(dialog);
     choice->setObjectName("modelChoice");
@@ -49,6 +50,7 @@ void ModelInstallDialog::ask(
     if (!recommended.isEmpty()) {
         auto* why = new QLabel(recommended, dialog);
         why->setWordWrap(true);
+        why->setTextFormat(Qt::PlainText);
         layout->addWidget(why);
     }
     auto* from = new QLabel(L10n::tr("下载来源：{0}", { source }), dialog);

@@ -12,6 +12,7 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -19,6 +20,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <tuple>
@@ -40,6 +42,7 @@ const QList<std::pair<QString, QString>> kSpeechLanguages { { "zh-CN", "普通�
 QLabel* newLabel(QWidget* parent, bool bold = false, bool secondary = false)
 {
     auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
     label->setWordWrap(!bold);
     if (bold) {
         QFont font = label->font();
@@ -306,12 +309,17 @@ void SettingsView::buildHolidaySection(QVBoxLayout* layout)
     m_importCalendar->setAutoDefault(false);
     m_texts.insert(m_importCalendar, "导入年度日历 JSON…");
     connect(m_importCalendar, &QPushButton::clicked, m_store->holidays(), &HolidayCalendar::importCalendar);
-    m_scheduleLink = new QLabel(parent);
+    // A flat button drawn as a link: reachable by keyboard, and no markup in a label.
+    m_scheduleLink = new QPushButton(parent);
     m_scheduleLink->setObjectName("officialScheduleLink");
-    m_scheduleLink->setTextFormat(Qt::RichText);
-    m_scheduleLink->setOpenExternalLinks(true);
-    m_scheduleLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-    m_scheduleLink->setFocusPolicy(Qt::StrongFocus);
+    m_scheduleLink->setFlat(true);
+    m_scheduleLink->setAutoDefault(false);
+    m_scheduleLink->setCursor(Qt::PointingHandCursor);
+    m_scheduleLink->setForegroundRole(QPalette::Link);
+    m_scheduleLink->setToolTip(HolidayCalendar::officialNoticeURL());
+    m_texts.insert(m_scheduleLink, "查看 2026 年官方安排");
+    connect(m_scheduleLink, &QPushButton::clicked, this,
+        [] { QDesktopServices::openUrl(QUrl(HolidayCalendar::officialNoticeURL())); });
     row->addWidget(m_importCalendar);
     row->addWidget(m_scheduleLink);
     row->addStretch();
@@ -467,10 +475,6 @@ void SettingsView::retranslate()
         row.reset->setAccessibleName(row.title->text() + QStringLiteral(": ") + row.reset->text());
         row.path->setAccessibleName(row.title->text());
     }
-    m_scheduleLink->setText(QStringLiteral("<a href=\"%1\">%2</a>")
-                                .arg(HolidayCalendar::officialNoticeURL().toHtmlEscaped(),
-                                    L10n::tr("查看 2026 年官方安排").toHtmlEscaped()));
-    m_scheduleLink->setAccessibleName(L10n::tr("查看 2026 年官方安排"));
     refresh();
 }
 

@@ -63,7 +63,7 @@ private:
     QComboBox* m_speechLanguage = nullptr;
     QLabel* m_calendarDescription = nullptr;
     QPushButton* m_importCalendar = nullptr;
-    QLabel* m_scheduleLink = nullptr;
+    QPushButton* m_scheduleLink = nullptr;
     QLabel* m_calendarIssue = nullptr;
     struct StorageRow {
         QLabel* title = nullptr;

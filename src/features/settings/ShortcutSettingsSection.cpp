@@ -35,6 +35,7 @@ ShortcutSettingsSection::ShortcutSettingsSection(ShortcutManager* manager, QWidg
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     m_heading = new QLabel(this);
+    m_heading->setTextFormat(Qt::PlainText);
     QFont bold = m_heading->font();
     bold.setBold(true);
     m_heading->setFont(bold);
@@ -45,6 +46,7 @@ ShortcutSettingsSection::ShortcutSettingsSection(ShortcutManager* manager, QWidg
         const QString id = ShortcutActions::id(action);
         Row row;
         row.name = new QLabel(this);
+        row.name->setTextFormat(Qt::PlainText);
         row.field = new ShortcutRecorderField(this);
         row.field->setObjectName(id + "ShortcutField");
         row.name->setBuddy(row.field);
@@ -53,6 +55,7 @@ ShortcutSettingsSection::ShortcutSettingsSection(ShortcutManager* manager, QWidg
         row.clear->setIcon(Symbols::icon(Symbol::Close));
         row.clear->setAutoRaise(true);
         row.issue = new QLabel(this);
+        row.issue->setTextFormat(Qt::PlainText);
         row.issue->setObjectName(id + "ShortcutIssue");
         row.issue->setWordWrap(true);
         row.issue->setForegroundRole(QPalette::PlaceholderText);
@@ -78,6 +81,7 @@ ShortcutSettingsSection::ShortcutSettingsSection(ShortcutManager* manager, QWidg
     grid->setColumnStretch(1, 1);
     layout->addLayout(grid);
     m_explanation = new QLabel(this);
+    m_explanation->setTextFormat(Qt::PlainText);
     m_explanation->setWordWrap(true);
     m_explanation->setForegroundRole(QPalette::PlaceholderText);
     layout->addWidget(m_explanation);

@@ -25,11 +25,13 @@ TaskListView::TaskListView(WorkspaceStore* store, QWidget* parent)
     auto* icon = new QLabel(this);
     icon->setPixmap(Symbols::icon(Symbol::TaskList).pixmap(16, 16));
     m_title = new QLabel(this);
+    m_title->setTextFormat(Qt::PlainText);
     m_title->setObjectName("taskTitleLabel");
     QFont titleFont = m_title->font();
     titleFont.setBold(true);
     m_title->setFont(titleFont);
     m_remaining = new QLabel(this);
+    m_remaining->setTextFormat(Qt::PlainText);
     m_remaining->setObjectName("taskRemainingLabel");
     header->addWidget(icon);
     header->addWidget(m_title);
@@ -57,6 +59,7 @@ TaskListView::TaskListView(WorkspaceStore* store, QWidget* parent)
     layout->addLayout(input);
 
     m_emptyLabel = new QLabel(this);
+    m_emptyLabel->setTextFormat(Qt::PlainText);
     m_emptyLabel->setObjectName("taskEmptyLabel");
     m_emptyLabel->setAlignment(Qt::AlignCenter);
     m_emptyLabel->setWordWrap(true);

@@ -64,6 +64,7 @@ TaskReminderView::TaskReminderView(const TaskItem& task, SetReminder setReminder
     popover->setSpacing(10);
 
     m_heading = new QLabel(m_editor);
+    m_heading->setTextFormat(Qt::PlainText);
     m_heading->setObjectName("reminderHeadingLabel");
     QFont headline = m_heading->font();
     headline.setBold(true);
@@ -103,6 +104,7 @@ TaskReminderView::TaskReminderView(const TaskItem& task, SetReminder setReminder
 
     auto* pickerRow = new QHBoxLayout;
     m_pickerLabel = new QLabel(m_editor);
+    m_pickerLabel->setTextFormat(Qt::PlainText);
     m_picker = new QDateTimeEdit(m_editor);
     m_picker->setObjectName("reminderDateField");
     m_picker->setCalendarPopup(true);

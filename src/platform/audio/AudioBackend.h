@@ -19,8 +19,8 @@ public:
     virtual QString path() const = 0;
     virtual void start() = 0;
     // Ends the recording; the file is completed in the background. An empty recording
-    // (no samples at all) is removed before this returns. Emits nothing afterwards but
-    // `completed`, and that only when `completesAfterStop()`.
+    // (no samples at all) is removed, at the latest before `completed`. Emits nothing
+    // afterwards but `completed`, and that only when `completesAfterStop()`.
     virtual void stop() = 0;
     // True when the file is still being written for a moment after stop() returns; the
     // recorder then says `completed` once the last of the audio is in it.
@@ -37,8 +37,9 @@ signals:
     void finished(bool success);
     // Encoding or writing failed; recording has ended.
     void encodingFailed();
-    // After stop(): the file is complete (or was removed, for an empty recording).
-    void completed();
+    // After stop(): the file is complete (or was removed, for an empty recording); without
+    // `written` its end could not be written, and only what reached the disk before is kept.
+    void completed(bool written);
 };
 
 // Plays one file once. Main thread only.

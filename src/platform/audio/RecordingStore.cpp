@@ -235,8 +235,10 @@ void RecordingStore::end(Ending ending)
 void RecordingStore::recorderFinished(bool success)
 {
     end(Ending::interrupted);
+    // An input that never delivered a sample leaves no audio to check.
     if (!success)
-        setErrorMessage(L10n::tr("录音意外中断，请检查已保存的音频。"));
+        setErrorMessage(m_elapsed > 0 ? L10n::tr("录音意外中断，请检查已保存的音频。")
+                                      : L10n::tr("没有录到声音，请检查麦克风后重试。"));
 }
 
 void RecordingStore::recorderEncodingFailed()
@@ -259,15 +261,22 @@ void RecordingStore::release(AudioRecorder* recorder, Ending ending)
     const QString path = recorder->path();
     const QDateTime stoppedAt = now();
     const bool heardNothing = m_elapsed <= 0;
-    const auto announce = [this, recorder, path, stoppedAt, heardNothing, ending] {
+    const auto announce = [this, recorder, path, stoppedAt, heardNothing, ending](bool written) {
         recorder->deleteLater();
         if (ending == Ending::quit)
             return;
+        if (!written)
+            setErrorMessage(L10n::tr("录音的结尾未能写入磁盘（磁盘可能已满），之前的部分已保存。"));
         if (QFileInfo::exists(path)) {
             emit recordingFinished(AudioRecording { path, stoppedAt });
-        } else if (ending == Ending::stopped && heardNothing) {
-            // The input delivered nothing at all, so there is no file to hand on; saying so
-            // keeps the user from looking for a recording that does not exist.
+            return;
+        }
+        // An empty recording is removed only once the last of the input is in: it leaves
+        // the list now.
+        reload();
+        if (ending == Ending::stopped && written && heardNothing) {
+            // There is no file to hand on; saying so keeps the user from looking for a
+            // recording that does not exist.
             setErrorMessage(L10n::tr("没有录到声音，请检查麦克风后重试。"));
         }
     };
@@ -277,7 +286,7 @@ void RecordingStore::release(AudioRecorder* recorder, Ending ending)
     if (recorder->completesAfterStop())
         connect(recorder, &AudioRecorder::completed, this, announce);
     else
-        QTimer::singleShot(0, this, announce);
+        QTimer::singleShot(0, this, [announce] { announce(true); });
     recorder->stop();
 }
 

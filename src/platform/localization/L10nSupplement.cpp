@@ -28,6 +28,7 @@ const QHash<QString, QString>& supplement()
         { QStringLiteral("无法加载 Tandrel 的音频和网络组件（{0}），请重新安装 Tandrel。"), QStringLiteral("Tandrel’s audio and network part could not be loaded ({0}). Reinstall Tandrel.") },
         { QStringLiteral("没有可用的音频输出设备。"), QStringLiteral("No audio output device is available.") },
         { QStringLiteral("没有录到声音，请检查麦克风后重试。"), QStringLiteral("Nothing was recorded. Check your microphone and retry.") },
+        { QStringLiteral("录音的结尾未能写入磁盘（磁盘可能已满），之前的部分已保存。"), QStringLiteral("The end of the recording could not be written to disk (it may be full). The part before it was saved.") },
         { QStringLiteral("无法读取录音文件。"), QStringLiteral("The recording file could not be read.") },
         { QStringLiteral("无法加载语音识别模型。"), QStringLiteral("The speech recognition model could not be loaded.") },
         { QStringLiteral("本地语音识别出错。"), QStringLiteral("On-device speech recognition failed.") },

@@ -150,6 +150,9 @@ void DesktopNotificationBackend::remove(const QStringList& ids)
         m_pending.remove(id);
         m_waiting.remove(id);
         m_toShow.removeIf([&](const ScheduledAlert& alert) { return alert.id == id; });
+        // Already on its way to the server: closed as soon as the server numbers it.
+        if (m_inFlight.contains(id))
+            m_closeOnArrival.insert(id);
     }
     arm();
 }
@@ -248,14 +251,15 @@ void DesktopNotificationBackend::notify(const ScheduledAlert& alert)
         call->deleteLater();
         m_inFlight.remove(alert.id);
         const QDBusPendingReply<uint> reply = *call;
+        const bool withdrawn = m_closeOnArrival.remove(alert.id);
         if (reply.isError()) {
-            // No server took it: keep it until one appears, unless it was rescheduled meanwhile.
-            if (!m_pending.contains(alert.id))
+            // No server took it: keep it until one appears, unless it was rescheduled or
+            // withdrawn meanwhile.
+            if (!m_pending.contains(alert.id) && !withdrawn)
                 m_waiting.insert(alert.id, alert);
-            m_closeOnArrival.remove(alert.id);
             return;
         }
-        if (m_closeOnArrival.remove(alert.id)) {
+        if (withdrawn) {
             QDBusMessage close = QDBusMessage::createMethodCall(serviceName, kPath, kInterface,
                                                                 QStringLiteral("CloseNotification"));
             close << reply.value();

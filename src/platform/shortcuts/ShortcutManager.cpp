@@ -55,20 +55,27 @@ void ShortcutManager::load()
     const QJsonDocument document = data ? QJsonDocument::fromJson(*data, &error) : QJsonDocument();
     if (data && error.error == QJsonParseError::NoError && document.isObject()) {
         // A readable stored form is taken as it is: invalid or repeated entries leave their
-        // action unbound, and nothing is filled in or written back.
+        // action unbound, and nothing is filled in or written back. A member naming an action
+        // this version does not know (another version's) is skipped and written back untouched.
         const QJsonObject stored = document.object();
         bool decodable = true;
         QMap<ShortcutAction, KeyboardShortcutBinding> decoded;
+        QJsonObject otherMembers;
         for (auto it = stored.begin(); it != stored.end(); ++it) {
             const auto action = ShortcutActions::fromId(it.key());
+            if (!action) {
+                otherMembers.insert(it.key(), it.value());
+                continue;
+            }
             const auto binding = KeyboardShortcutBinding::fromJson(it.value());
-            if (!action || !binding) {
+            if (!binding) {
                 decodable = false;
                 break;
             }
             decoded.insert(*action, *binding);
         }
         if (decodable) {
+            m_otherVersionMembers = otherMembers;
             for (ShortcutAction action : ShortcutActions::allCases()) {
                 const auto entry = decoded.constFind(action);
                 if (entry == decoded.cend() || !entry->isValid())
@@ -99,7 +106,7 @@ void ShortcutManager::load()
 
 void ShortcutManager::persist()
 {
-    QJsonObject object;
+    QJsonObject object = m_otherVersionMembers;
     for (auto it = m_bindings.cbegin(); it != m_bindings.cend(); ++it)
         object.insert(ShortcutActions::id(it.key()), it.value().toJson());
     // The bindings stay in memory; a failed write is written again by the preferences.

@@ -3,6 +3,7 @@
 #include "HotKeyRegistering.h"
 #include "core/KeyboardShortcutBinding.h"
 
+#include <QJsonObject>
 #include <QMap>
 #include <QObject>
 #include <QSet>
@@ -68,6 +69,8 @@ private:
 
     QMap<ShortcutAction, KeyboardShortcutBinding> m_bindings;
     QMap<ShortcutAction, ShortcutIssue> m_issues;
+    // Members of the stored form that name actions of another version, kept for rewriting.
+    QJsonObject m_otherVersionMembers;
     Preferences* m_preferences;
     std::unique_ptr<HotKeyRegistering> m_backend;
     bool m_connected = false;

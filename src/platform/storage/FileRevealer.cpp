@@ -1,9 +1,8 @@
 #include "FileRevealer.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDesktopServices>
+#include <QDBusPendingCallWatcher>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -11,20 +10,32 @@ namespace {
 const QString kService = QStringLiteral("org.freedesktop.FileManager1");
 }
 
+DesktopFileRevealer::DesktopFileRevealer(std::shared_ptr<FileOpener> folderOpener,
+                                         std::chrono::milliseconds answerTime)
+    : m_folderOpener(folderOpener ? std::move(folderOpener) : std::make_shared<DesktopFileOpener>())
+    , m_answerTime(answerTime)
+{
+}
+
 void DesktopFileRevealer::reveal(const QString& path)
 {
     const QFileInfo file(path);
+    const QString folder = file.absolutePath();
     QDBusConnection bus = QDBusConnection::sessionBus();
-    const QDBusConnectionInterface* names = bus.isConnected() ? bus.interface() : nullptr;
-    // A file manager may own the name already or be started by the bus on the first call.
-    if (names
-        && (names->isServiceRegistered(kService).value() || names->activatableServiceNames().value().contains(kService))) {
-        QDBusMessage call = QDBusMessage::createMethodCall(kService, QStringLiteral("/org/freedesktop/FileManager1"),
-                                                           kService, QStringLiteral("ShowItems"));
-        call << QStringList { QUrl::fromLocalFile(file.absoluteFilePath()).toString() } << QString();
-        // The file manager raises its own window; there is nothing to wait for.
-        if (bus.send(call))
-            return;
+    if (!bus.isConnected()) {
+        m_folderOpener->open(folder);
+        return;
     }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(file.absolutePath()));
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, QStringLiteral("/org/freedesktop/FileManager1"),
+                                                       kService, QStringLiteral("ShowItems"));
+    call << QStringList { QUrl::fromLocalFile(file.absoluteFilePath()).toString() } << QString();
+    // Only the file manager's answer says the file is shown: no owner of the name and nothing
+    // the bus can start, a refusal, or silence past the answer time all open the folder.
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, int(m_answerTime.count())));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+                     [opener = m_folderOpener, folder](QDBusPendingCallWatcher* answer) {
+                         answer->deleteLater();
+                         if (answer->isError())
+                             opener->open(folder);
+                     });
 }

@@ -32,6 +32,7 @@ QRect fromTabBottom(int tabHeight, int x, int y, int width, int height)
 QLabel* passiveLabel(QWidget* parent, const QString& name)
 {
     auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
     label->setObjectName(name);
     // Clicks fall through to the button beneath.
     label->setAttribute(Qt::WA_TransparentForMouseEvents);

@@ -6,6 +6,7 @@
 #include "features/focus/PomodoroTimer.h"
 #include "platform/audio/RecordingStore.h"
 #include "platform/localization/L10n.h"
+#include "workspace/PlainText.h"
 
 #include <QEvent>
 #include <QFontDatabase>
@@ -57,6 +58,7 @@ QuickControls::QuickControls(PomodoroTimer* timer, RecordingStore* recorder)
     auto* header = new QHBoxLayout;
     header->setSpacing(6);
     m_title = new QLabel(controls);
+    m_title->setTextFormat(Qt::PlainText);
     m_title->setObjectName("quickTitleLabel");
     QFont titleFont = m_title->font();
     titleFont.setBold(true);
@@ -79,8 +81,10 @@ QuickControls::QuickControls(PomodoroTimer* timer, RecordingStore* recorder)
     m_modeIcon->setObjectName("quickTimerModeIcon");
     m_modeIcon->setFixedSize(16, 16);
     m_modeCaption = new QLabel(controls);
+    m_modeCaption->setTextFormat(Qt::PlainText);
     m_modeCaption->setObjectName("quickTimerCaption");
     m_remaining = new QLabel(controls);
+    m_remaining->setTextFormat(Qt::PlainText);
     m_remaining->setObjectName("quickTimerRemaining");
     QFont digits = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     digits.setWeight(QFont::DemiBold);
@@ -116,8 +120,10 @@ QuickControls::QuickControls(PomodoroTimer* timer, RecordingStore* recorder)
     auto* recordingText = new QVBoxLayout;
     recordingText->setSpacing(1);
     m_recordingTitle = new QLabel(controls);
+    m_recordingTitle->setTextFormat(Qt::PlainText);
     m_recordingTitle->setObjectName("quickRecordingTitle");
     m_recordingDetail = new QLabel(controls);
+    m_recordingDetail->setTextFormat(Qt::PlainText);
     m_recordingDetail->setObjectName("quickRecordingDetail");
     QFont small = m_recordingDetail->font();
     small.setPixelSize(11);
@@ -133,6 +139,7 @@ QuickControls::QuickControls(PomodoroTimer* timer, RecordingStore* recorder)
     layout->addLayout(recordingRow);
 
     m_error = new QLabel(controls);
+    m_error->setTextFormat(Qt::PlainText);
     m_error->setObjectName("quickRecordingError");
     m_error->setWordWrap(true);
     m_error->setFont(small);
@@ -258,7 +265,7 @@ void QuickControls::refresh()
     const std::optional<QString> error = m_recorder ? m_recorder->errorMessage() : std::nullopt;
     m_error->setVisible(error.has_value());
     m_error->setText(error.value_or(QString()));
-    m_error->setToolTip(error.value_or(QString()));
+    m_error->setToolTip(PlainText::toolTip(error.value_or(QString())));
 }
 
 void QuickControls::showEvent(QShowEvent* event)

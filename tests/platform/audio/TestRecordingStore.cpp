@@ -89,6 +89,11 @@ private slots:
         QTest::newRow("quitting keeps but does not announce") << ask << "quit" << 2.0 << true << false << QString();
         QTest::newRow("interrupted") << ask << "interrupted" << 2.0 << false << true
                                      << "Recording was interrupted. Check the saved audio.";
+        QTest::newRow("interrupted before any sound") << ask << "interrupted" << 0.0 << false << false
+                                                      << "Nothing was recorded. Check your microphone and retry.";
+        QTest::newRow("end not written") << ask << "unwritten end" << 3.0 << true << true
+                                         << "The end of the recording could not be written to disk (it may be "
+                                            "full). The part before it was saved.";
         QTest::newRow("encoding failed")
             << ask << "encoding" << 2.0 << true << true << "Audio encoding failed. Check your microphone and retry.";
     }
@@ -138,7 +143,9 @@ private slots:
         recorder->power = 6; // above full scale: the meter is capped
         recorder->time = time;
         QTRY_VERIFY(store->level() == 1.0f && store->elapsed() == time);
-        if (what == "remove")
+        // A recorder removes a file without audio.
+        const bool removed = what == "remove" || time == 0;
+        if (removed)
             QVERIFY(QFile::remove(path));
         if (what == "quit")
             store->prepareForQuit();
@@ -151,12 +158,12 @@ private slots:
 
         QCOMPARE(std::tuple(store->isRecording(), store->level(), store->elapsed(), recorder->stopCalls),
             std::tuple(false, 0.0f, time, 1));
-        QCOMPARE(bool(store->recording(QFileInfo(path).fileName())), what != "remove");
+        QCOMPARE(bool(store->recording(QFileInfo(path).fileName())), !removed);
         if (completesLater) {
             // Nobody hears of the file before its last audio is in it.
             QCoreApplication::processEvents();
             QCOMPARE(finished.count(), 0);
-            recorder->complete();
+            recorder->complete(what != "unwritten end");
         }
         QTRY_VERIFY(!recorder); // let go of once complete
         QCOMPARE(finished.count(), published ? 1 : 0);
@@ -164,7 +171,7 @@ private slots:
             const auto recording = finished.first().first().value<AudioRecording>();
             QCOMPARE(std::tuple(recording.path, recording.createdAt), std::tuple(path, m_now));
         }
-        QCOMPARE(std::tuple(store->errorText(), QFileInfo::exists(path)), std::tuple(message, what != "remove"));
+        QCOMPARE(std::tuple(store->errorText(), QFileInfo::exists(path)), std::tuple(message, !removed));
     }
 
     void playbackEndings_data()

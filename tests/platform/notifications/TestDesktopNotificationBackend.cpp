@@ -3,6 +3,7 @@
 
 #include <QDBusConnection>
 #include <QDBusContext>
+#include <QDBusMessage>
 #include <QProcess>
 #include <QtTest>
 
@@ -19,6 +20,9 @@ public:
     QStringList capabilities { "body", "body-markup" };
     uint nextID = 40;
     int refusals = 0; // the next this many Notify calls fail
+    bool holdReplies = false; // Notify calls wait in `held` for the test to answer them
+    QList<QDBusMessage> held;
+    QList<uint> closed;
 
     QStringList bodies;
 
@@ -31,12 +35,18 @@ public slots:
             sendErrorReply(QDBusError::Failed, "busy");
             return 0;
         }
+        if (holdReplies) {
+            setDelayedReply(true);
+            held.append(message());
+            return 0;
+        }
         bodies.append(body);
         shown.append({ app, summary, body, hints.value("sound-name").toString(), QString::number(replaces),
             QString::number(timeout) });
         return replaces ? replaces : ++nextID;
     }
     QStringList GetCapabilities() { return capabilities; }
+    void CloseNotification(uint id) { closed.append(id); }
 
 signals:
     void NotificationClosed(uint id, uint reason);
@@ -118,6 +128,17 @@ class TestDesktopNotificationBackend : public QObject {
         QVERIFY(QMetaObject::invokeMethod(&backend, "onPrepareForSleep", Q_ARG(bool, false)));
     }
 
+    FakeNotificationServer& startServer()
+    {
+        startBus(false);
+        m_server = std::make_unique<FakeNotificationServer>();
+        QDBusConnection bus = connection("server");
+        bus.registerObject("/org/freedesktop/Notifications", m_server.get(),
+            QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals);
+        bus.registerService(DesktopNotificationBackend::serviceName);
+        return *m_server;
+    }
+
 private slots:
     void cleanup()
     {
@@ -189,14 +210,42 @@ private slots:
         QCOMPARE(answer<Request>(backend, &DesktopNotificationBackend::requestAccess), Request(canStart, {}));
     }
 
+    // Withdrawn while the server was still answering: taken off the desktop as soon as it
+    // is numbered, and not shown later when the server refused it.
+    void withdrawnWhileBeingShown_data()
+    {
+        QTest::addColumn<bool>("scheduled");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("withdrawn, shown") << true << false;
+        QTest::newRow("withdrawn, refused") << true << true;
+        QTest::newRow("taken off, refused") << false << true;
+    }
+    void withdrawnWhileBeingShown()
+    {
+        QFETCH(bool, scheduled);
+        QFETCH(bool, refused);
+        FakeNotificationServer& server = startServer();
+        server.holdReplies = true;
+        DesktopNotificationBackend backend(connection("client"), m_clock);
+        add(backend, "sidebar.task.A", "A", m_now);
+        add(backend, "sidebar.task.B", "B", m_now);
+        QTRY_COMPARE(server.held.size(), 2);
+        scheduled ? backend.remove({ "sidebar.task.A" }) : backend.removeDelivered({ "sidebar.task.A" });
+        // A's answer, then B's: once B counts as shown, A's answer has been read.
+        for (const QDBusMessage& call : std::exchange(server.held, {})) {
+            const bool isA = call.arguments().at(4) == "A";
+            connection("server").send(isA && refused ? call.createErrorReply(QDBusError::Failed, "busy")
+                                                     : call.createReply(QVariant::fromValue(isA ? 7u : 8u)));
+        }
+        QTRY_COMPARE(backend.deliveredIDs(), QStringList { "sidebar.task.B" });
+        QVERIFY(pendingOf(backend).isEmpty());
+        QTRY_COMPARE(server.closed, refused ? QList<uint>() : QList<uint> { 7 });
+    }
+
     void alertsAreShownAtTheirTimeOnce()
     {
-        startBus(false);
-        FakeNotificationServer& server = *(m_server = std::make_unique<FakeNotificationServer>());
+        FakeNotificationServer& server = startServer();
         QDBusConnection bus = connection("server");
-        bus.registerObject("/org/freedesktop/Notifications", m_server.get(),
-            QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals);
-        bus.registerService(DesktopNotificationBackend::serviceName);
         DesktopNotificationBackend backend(connection("client"), m_clock);
         add(backend, "sidebar.task.A", "a < b", m_now.addSecs(600));
         add(backend, "sidebar.task.B", "B", m_now.addSecs(900));
