@@ -86,7 +86,8 @@ public:
         QStringList mayChange { "new" };
         for (const NotePage& page : pages.value_or(QList<NotePage>())) {
             for (const NoteAudio& audio : page.attachments) {
-                if (audio.status == TranscriptionStatus::queued || audio.status == TranscriptionStatus::transcribing)
+                if (audio.status == TranscriptionStatus::queued
+                    || audio.status == TranscriptionStatus::transcribing)
                     mayChange << "P:" + Uuid::text(page.id);
             }
         }
@@ -170,7 +171,8 @@ private:
         case 10: {
             begin("attach recording", { pageKey, "new" });
             m_store->selectPage(page);
-            const QString path = QString("%1/Recordings/%2.m4a").arg(m_folder, Uuid::text(QUuid::createUuid()));
+            const QString path
+                = QString("%1/Recordings/%2.m4a").arg(m_folder, Uuid::text(QUuid::createUuid()));
             QFile file(path);
             if (!file.open(QIODevice::WriteOnly) || file.write("audio") != 5)
                 qFatal("cannot write %s", qPrintable(path));
@@ -209,7 +211,8 @@ private:
         if (m_store) {
             for (const NotePage& page : m_store->pages()) {
                 for (const NoteAudio& audio : page.attachments) {
-                    if (audio.status == TranscriptionStatus::queued || audio.status == TranscriptionStatus::transcribing)
+                    if (audio.status == TranscriptionStatus::queued
+                        || audio.status == TranscriptionStatus::transcribing)
                         mayChange << "P:" + Uuid::text(page.id);
                 }
             }
@@ -309,7 +312,8 @@ int parent(int operations, quint32 seed)
             const QByteArray name = QFile::encodeName(program);
             const QByteArray where = QFile::encodeName(folder.path());
             const QByteArray childSeed = QByteArray::number(seed * 7919 + generation);
-            execl(name.constData(), name.constData(), "--child", where.constData(), childSeed.constData(), nullptr);
+            execl(name.constData(), name.constData(), "--child", where.constData(), childSeed.constData(),
+                nullptr);
             _exit(127);
         }
         // Anywhere from the middle of start-up to a few dozen operations in; while start-up
@@ -326,7 +330,8 @@ int parent(int operations, quint32 seed)
 
         const int before = tally.operations;
         const QSet<QString> mayChange = readLog(log, &offset, &expected, &tally);
-        window = tally.operations == before ? std::min(window + 100000, 5000000u) : std::max(window * 15 / 16, 200000u);
+        window = tally.operations == before ? std::min(window + 100000, 5000000u)
+                                            : std::max(window * 15 / 16, 200000u);
         const std::optional<Records> stored = storedRecords(folder.filePath("preferences.sqlite"));
         if (!stored) {
             std::fprintf(stderr, "after kill %d the stored workspace does not decode\n", tally.kills);
@@ -336,11 +341,12 @@ int parent(int operations, quint32 seed)
         keys.unite(QSet<QString>(stored->keyBegin(), stored->keyEnd()));
         for (const QString& key : keys) {
             const QByteArray want = expected.value(key, "-");
-            if (stored->value(key, "-") == want || mayChange.contains(key) || (want == "-" && mayChange.contains("new")))
+            if (stored->value(key, "-") == want || mayChange.contains(key)
+                || (want == "-" && mayChange.contains("new")))
                 continue;
             ++tally.losses;
-            std::fprintf(stderr, "after kill %d: %s is stored as %s, logged as %s\n", tally.kills, qPrintable(key),
-                stored->value(key, "-").constData(), want.constData());
+            std::fprintf(stderr, "after kill %d: %s is stored as %s, logged as %s\n", tally.kills,
+                qPrintable(key), stored->value(key, "-").constData(), want.constData());
         }
         // The next run starts from what is there.
         expected = *stored;

@@ -1,11 +1,12 @@
 // A preferences database of any bytes: it opens (or is set aside, or left alone), every read
 // of every kind answers, and a value written afterwards reads back after the store is opened
 // again, with every other key as it was.
-#include "FuzzInput.h"
 #include "platform/preferences/Preferences.h"
+#include "FuzzInput.h"
 
 namespace {
-const QStringList keys { "sidebarWindowPinned", "focusDuration", "taskPaneRatio", "interfaceLanguage", "tasks" };
+const QStringList keys { "sidebarWindowPinned", "focusDuration", "taskPaneRatio", "interfaceLanguage",
+    "tasks" };
 
 // Every read but the double one (NaN is a stored double that equals nothing).
 QVariantList reads(const Preferences& preferences)
@@ -38,6 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             return 0;
     }
     const Preferences reopened(path);
-    FuzzInput::require(reopened.data("notePages") == QByteArray("[{\"id\":\"a\"},2]") && reads(reopened) == before);
+    FuzzInput::require(
+        reopened.data("notePages") == QByteArray("[{\"id\":\"a\"},2]") && reads(reopened) == before);
     return 0;
 }

@@ -10,7 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FuzzInput::require(WorkspaceJson::decodeTasks(WorkspaceJson::encodeTasks(*tasks)) == tasks);
     if (const auto pages = WorkspaceJson::decodePages(input)) {
         const QByteArray stored = WorkspaceJson::encodePages(*pages);
-        FuzzInput::require(WorkspaceJson::decodePages(stored) == pages && PageListEncoder().encode(*pages) == stored);
+        FuzzInput::require(
+            WorkspaceJson::decodePages(stored) == pages && PageListEncoder().encode(*pages) == stored);
     }
     return 0;
 }
