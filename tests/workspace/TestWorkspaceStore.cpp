@@ -166,32 +166,42 @@ private slots:
         QCOMPARE(storedPages(prefs), store->pages());
     }
 
-    // The database fills up while the user types: the user is told, the text stays, and it
-    // is stored once there is room again, on the next keystroke or by the retry.
+    // The database fills up while the user types (at once, or part-way through a write):
+    // the user is told, the text stays, what was saved stays whole, and the text is stored
+    // once there is room again, on the next keystroke or by the retry.
     void unwritableDatabaseWhileTyping_data()
     {
         QTest::addColumn<bool>("retryByTimer");
-        QTest::newRow("next keystroke") << false;
-        QTest::newRow("retry timer, newer message kept") << true;
+        QTest::addColumn<int>("roomKiB");
+        QTest::newRow("next keystroke") << false << 0;
+        QTest::newRow("retry timer, newer message kept") << true << 0;
+        QTest::newRow("room for part of the typing") << false << 10;
     }
     void unwritableDatabaseWhileTyping()
     {
         RUN_IN_PRIVATE_TMPFS();
         QFETCH(bool, retryByTimer);
+        QFETCH(int, roomKiB);
         TemporaryProfile& profile = fresh("en", PrivateTmpfs::folder());
         auto store = open(retryByTimer ? 10ms : 24h);
         QString typed = "before the disk filled up";
         store->setNote(typed);
-        QVERIFY(PrivateTmpfs::fill());
-        for (QChar letter : QString("abc")) {
+        QStringList saved { typed };
+        QFile room(PrivateTmpfs::folder() + "/room");
+        QVERIFY(room.open(QIODevice::WriteOnly) && room.write(QByteArray(roomKiB * 1024, 0)) == roomKiB * 1024
+            && room.flush() && PrivateTmpfs::fill() && room.remove());
+        for (QChar letter : QString("abcd")) {
             typed += QString(3000, letter);
             store->setNote(typed);
+            if (!store->message())
+                saved << typed;
         }
         // A setting written by another part of the program fails as visibly, and is kept too.
         store->timer()->setFocusDuration(50 * 60);
         QCOMPARE(store->message(), kSaveFailed);
         QCOMPARE(store->note(), typed);
-        QCOMPARE(storedPages(*profile.preferences()).first().content, QString("before the disk filled up"));
+        // What was saved last is whole in the file, for the next run to read.
+        QCOMPARE(pagesInFile().first().content, saved.last());
 
         QVERIFY(PrivateTmpfs::release());
         if (retryByTimer) {

@@ -243,9 +243,11 @@ Preferences::OpenResult Preferences::openFile(const QString& path)
     // delete the log: a damaged file is kept byte for byte, with its log.
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
 
+    // Not quick_check: it does not compare the indexes with their tables, and a damaged key
+    // index reads and writes a value under another key.
     QByteArray verdict;
     rc = sqlite3_exec(
-        m_db, "PRAGMA quick_check(1)",
+        m_db, "PRAGMA integrity_check(1)",
         [](void* out, int, char** values, char**) {
             *static_cast<QByteArray*>(out) = values[0] ? QByteArray(values[0]) : QByteArray();
             return 0;
