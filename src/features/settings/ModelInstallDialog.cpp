@@ -20,10 +20,16 @@ QString ModelInstallDialog::recommendation(const WhisperModel& model)
         { model.id, QString::number(qRound64(double(model.bytes) / 1e6)) });
 }
 
+ModelInstallDialog::~ModelInstallDialog()
+{
+    delete m_dialog;
+}
+
 void ModelInstallDialog::ask(
     const QList<WhisperModel>& models, const QString& source, std::function<void(QString)> answer)
 {
     auto* dialog = new QDialog(QApplication::activeWindow());
+    m_dialog = dialog;
     dialog->setObjectName("modelInstallDialog");
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowTitle(L10n::tr("下载语音识别模型"));
