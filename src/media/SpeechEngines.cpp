@@ -94,6 +94,13 @@ void SpeechEngines::prepare(const SpeechRequest& request)
     // A short pass over silence after the load: an engine's first recognition on this
     // thread also sets up its threads and working memory, which would otherwise be paid
     // for after the recording stops.
+    // Only after a load: an engine that has run before is ready, and a pass now would only
+    // delay the recording that follows.
+    const int loadsBefore = m_whisperLoads + m_pocketsphinxLoads;
+    if (!request.whisperModel.isEmpty() ? !whisperFor(request.whisperModel) : !pocketsphinxFor(request.pocketsphinx))
+        return;
+    if (m_whisperLoads + m_pocketsphinxLoads == loadsBefore)
+        return;
     const std::vector<float> silence(SpeechAudio::sampleRate / 2, 0.0f);
     const std::atomic_bool never = false;
     if (!request.whisperModel.isEmpty())
