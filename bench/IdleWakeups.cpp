@@ -6,6 +6,8 @@
 // settling time that covers start-up work and a text caret's blinking (it stops after 10 s
 // without input), the context switches of all threads of each are counted over `seconds`
 // (60 by default), sampled once a second. Tandrel runs with private data and runtime folders.
+#include "PrivateDesktopFolders.h"
+
 #include <xcb/xcb.h>
 
 #include <algorithm>
@@ -115,22 +117,13 @@ int main(int argc, char* argv[])
         return 2;
     }
     const int seconds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 60;
-    char folder[] = "/tmp/tandrel-bench-XXXXXX";
-    if (!mkdtemp(folder))
+    const auto folders = usePrivateDesktopFolders();
+    if (!folders)
         return 1;
-    const std::string base = folder;
-    for (const char* sub : { "/data", "/config", "/cache", "/run" })
-        mkdir((base + sub).c_str(), 0700);
-    setenv("XDG_DATA_HOME", (base + "/data").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (base + "/config").c_str(), 1);
-    setenv("XDG_CACHE_HOME", (base + "/cache").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (base + "/run").c_str(), 1);
-
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(c)) {
-        std::fprintf(stderr, "no X server (DISPLAY)\n");
+    const std::string& base = *folders;
+    xcb_connection_t* c = connectToDisplay();
+    if (!c)
         return 1;
-    }
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
     const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
     xcb_change_window_attributes(c, root, XCB_CW_EVENT_MASK, &mask);

@@ -9,6 +9,8 @@
 // watched for three seconds after the first paint), and its resident memory then.
 // Medians over the runs, after one warm-up run of each; the two programs run by turns.
 // Tandrel runs with private data and runtime folders.
+#include "PrivateDesktopFolders.h"
+
 #include <xcb/xcb.h>
 
 #include <algorithm>
@@ -261,22 +263,13 @@ int main(int argc, char* argv[])
         return 2;
     }
     const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 5;
-    char folder[] = "/tmp/tandrel-bench-XXXXXX";
-    if (!mkdtemp(folder))
+    const auto folders = usePrivateDesktopFolders();
+    if (!folders)
         return 1;
-    const std::string base = folder;
-    for (const char* sub : { "/data", "/config", "/cache", "/run" })
-        mkdir((base + sub).c_str(), 0700);
-    setenv("XDG_DATA_HOME", (base + "/data").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (base + "/config").c_str(), 1);
-    setenv("XDG_CACHE_HOME", (base + "/cache").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (base + "/run").c_str(), 1);
-
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(c)) {
-        std::fprintf(stderr, "no X server (DISPLAY)\n");
+    const std::string& base = *folders;
+    xcb_connection_t* c = connectToDisplay();
+    if (!c)
         return 1;
-    }
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
     const auto figures = series(c, root, argv[1], argv[2], runs);
     xcb_disconnect(c);
