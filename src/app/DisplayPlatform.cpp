@@ -22,6 +22,7 @@ DisplayPlatform DisplayPlatform::choose(const DisplayEnvironment& environment)
     return choice;
 }
 
+// clang-format off
 QString DisplayPlatform::message(Problem problem, AppLanguage language)
 {
     // Before the application exists the preferences are not open: "system" follows the
@@ -34,3 +35,4 @@ QString DisplayPlatform::message(Problem problem, AppLanguage language)
     }
     return {};
 }
+// clang-format on

@@ -17,16 +17,18 @@ private slots:
         QTest::addColumn<int>("problem"); // -1: none
         const int none = -1, noXWayland = int(DisplayPlatform::Problem::noXWayland),
                   noDisplay = int(DisplayPlatform::Problem::noDisplay);
-        QTest::newRow("X only") << DisplayEnvironment { "", "", ":0", "x11" } << QByteArray("xcb") << false << none;
+        QTest::newRow("X only") << DisplayEnvironment { "", "", ":0", "x11" } << QByteArray("xcb") << false
+                                << none;
         QTest::newRow("Wayland with XWayland")
             << DisplayEnvironment { "", "wayland-0", ":1", "wayland" } << QByteArray("xcb") << true << none;
         QTest::newRow("Wayland without X")
             << DisplayEnvironment { "", "wayland-0", "", "wayland" } << QByteArray() << true << noXWayland;
         QTest::newRow("Wayland session named only")
             << DisplayEnvironment { "", "", "", "wayland" } << QByteArray() << true << noXWayland;
-        QTest::newRow("no display") << DisplayEnvironment { "", "", "", "tty" } << QByteArray() << false << noDisplay;
-        QTest::newRow("offscreen chosen") << DisplayEnvironment { "offscreen", "", "", "" } << QByteArray() << false
-                                          << none;
+        QTest::newRow("no display") << DisplayEnvironment { "", "", "", "tty" } << QByteArray() << false
+                                    << noDisplay;
+        QTest::newRow("offscreen chosen")
+            << DisplayEnvironment { "offscreen", "", "", "" } << QByteArray() << false << none;
         QTest::newRow("native Wayland chosen")
             << DisplayEnvironment { "wayland", "wayland-0", "", "wayland" } << QByteArray() << true << none;
     }
@@ -48,8 +50,12 @@ private slots:
         QTest::addColumn<QString>("wayland");
         QTest::addColumn<QString>("language");
         QTest::addColumn<QString>("says");
-        QTest::newRow("Wayland without X") << "wayland-0" << "en_GB" << "Enable XWayland";
-        QTest::newRow("no display") << "" << "zh_CN" << "请在图形桌面会话中启动";
+        QTest::newRow("Wayland without X") << "wayland-0"
+                                           << "en_GB"
+                                           << "Enable XWayland";
+        QTest::newRow("no display") << ""
+                                    << "zh_CN"
+                                    << "请在图形桌面会话中启动";
     }
     void refusedStart()
     {

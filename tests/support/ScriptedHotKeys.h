@@ -11,15 +11,22 @@ public:
     QSet<ShortcutAction> refuse;
     QList<QPair<ShortcutAction, KeyboardShortcutBinding>> registered;
     QList<ShortcutAction> unregistered;
+    QSet<ShortcutAction> held;
 
     bool registerBinding(const KeyboardShortcutBinding& binding, ShortcutAction action) override
     {
         if (refuse.contains(action))
             return false;
         registered.append({ action, binding });
+        held.insert(action);
         return true;
     }
-    void unregisterAction(ShortcutAction action) override { unregistered.append(action); }
+    void unregisterAction(ShortcutAction action) override
+    {
+        unregistered.append(action);
+        held.remove(action);
+    }
+    bool isRegistered(ShortcutAction action) const override { return held.contains(action); }
     void press(ShortcutAction action)
     {
         if (onAction)
