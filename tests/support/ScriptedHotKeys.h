@@ -11,22 +11,17 @@ public:
     QSet<ShortcutAction> refuse;
     QList<QPair<ShortcutAction, KeyboardShortcutBinding>> registered;
     QList<ShortcutAction> unregistered;
-    QSet<ShortcutAction> held;
 
     bool registerBinding(const KeyboardShortcutBinding& binding, ShortcutAction action) override
     {
         if (refuse.contains(action))
             return false;
         registered.append({ action, binding });
-        held.insert(action);
         return true;
     }
-    void unregisterAction(ShortcutAction action) override
-    {
-        unregistered.append(action);
-        held.remove(action);
-    }
-    bool isRegistered(ShortcutAction action) const override { return held.contains(action); }
+    void unregisterAction(ShortcutAction action) override { unregistered.append(action); }
+    // Answers at once: a registration stands unless refused.
+    bool isRegistered(ShortcutAction action) const override { return !refuse.contains(action); }
     void press(ShortcutAction action)
     {
         if (onAction)

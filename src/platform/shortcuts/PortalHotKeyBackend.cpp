@@ -19,28 +19,6 @@ const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString kInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
 
-// One entry of the portal's a(sa{sv}) shortcut lists.
-struct PortalShortcut {
-    QString id;
-    QVariantMap properties;
-};
-
-QDBusArgument& operator<<(QDBusArgument& argument, const PortalShortcut& shortcut)
-{
-    argument.beginStructure();
-    argument << shortcut.id << shortcut.properties;
-    argument.endStructure();
-    return argument;
-}
-
-const QDBusArgument& operator>>(const QDBusArgument& argument, PortalShortcut& shortcut)
-{
-    argument.beginStructure();
-    argument >> shortcut.id >> shortcut.properties;
-    argument.endStructure();
-    return argument;
-}
-
 QString description(ShortcutAction action)
 {
     switch (action) {
@@ -94,7 +72,21 @@ private:
 
 } // namespace
 
-Q_DECLARE_METATYPE(PortalShortcut)
+QDBusArgument& operator<<(QDBusArgument& argument, const PortalShortcut& shortcut)
+{
+    argument.beginStructure();
+    argument << shortcut.id << shortcut.properties;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, PortalShortcut& shortcut)
+{
+    argument.beginStructure();
+    argument >> shortcut.id >> shortcut.properties;
+    argument.endStructure();
+    return argument;
+}
 
 PortalHotKeyBackend::PortalHotKeyBackend(QDBusConnection bus, QObject* parent)
     : QObject(parent)
@@ -152,7 +144,8 @@ bool PortalHotKeyBackend::registerBinding(const KeyboardShortcutBinding& binding
         return false;
     m_wanted.insert(action, binding);
     bindLater();
-    return true;
+    // The portal is not asked the same again (the user would be asked again): its refusal stands.
+    return !(m_refused.contains(action) && m_sessionBindings.value(action) == binding);
 }
 
 void PortalHotKeyBackend::unregisterAction(ShortcutAction action)

@@ -6,10 +6,21 @@
 #include <QMap>
 #include <QObject>
 #include <QSet>
+#include <QVariantMap>
 
 #include <optional>
 
+class QDBusArgument;
 class QDBusMessage;
+
+// One entry of the portal's shortcut lists (D-Bus a(sa{sv})): an id and its properties.
+struct PortalShortcut {
+    QString id;
+    QVariantMap properties;
+};
+QDBusArgument& operator<<(QDBusArgument& argument, const PortalShortcut& shortcut);
+const QDBusArgument& operator>>(const QDBusArgument& argument, PortalShortcut& shortcut);
+Q_DECLARE_METATYPE(PortalShortcut)
 
 // Global shortcuts through the desktop's GlobalShortcuts portal, for Wayland sessions:
 // there X11 key grabs see keys only while an X11 window has focus. The portal settles the
