@@ -18,6 +18,7 @@ public:
     QSet<QString> decline;
     QMap<QString, QString> triggers; // id -> preferred trigger, of the last bind
     QString session; // of the last bind
+    bool opensSessions = true; // false: its desktop part fails, as one that is not running
 
     explicit FakeGlobalShortcutsPortal(bool offered)
         : m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, "fakePortal"))
@@ -70,7 +71,7 @@ private:
         const QString request = path(call, "request", options["handle_token"]);
         QTimer::singleShot(0, this, [this, request, results] {
             m_bus.send(QDBusMessage::createSignal(request, "org.freedesktop.portal.Request", "Response")
-                << 0u << results);
+                << uint(opensSessions ? 0 : 2) << results);
         });
         return QDBusObjectPath(request);
     }

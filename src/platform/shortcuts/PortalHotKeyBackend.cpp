@@ -195,6 +195,9 @@ void PortalHotKeyBackend::bind()
                 ? handle.value<QDBusObjectPath>().path()
                 : handle.toString();
             if (response != 0 || session.isEmpty()) {
+                // A portal that lists the interface but whose desktop part cannot open a
+                // session (a backend that is not running) offers no shortcuts either.
+                m_state = State::absent;
                 refuseAll();
                 return;
             }
