@@ -8,7 +8,6 @@
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
-#include <QDBusVariant>
 #include <QTimer>
 
 #include <X11/Xlib.h>
