@@ -1,3 +1,4 @@
+#include "DisplayPlatform.h"
 #include "SessionEnd.h"
 #include "SidebarApp.h"
 #include "SingleInstance.h"
@@ -13,9 +14,13 @@
 
 int main(int argc, char* argv[])
 {
-    // Wayland clients cannot place their own windows; a sidebar needs to.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
+    const DisplayPlatform display = DisplayPlatform::choose(DisplayEnvironment::current());
+    if (display.problem) {
+        std::fprintf(stderr, "%s\n", qUtf8Printable(DisplayPlatform::message(*display.problem)));
+        return 1;
+    }
+    if (!display.platform.isEmpty())
+        qputenv("QT_QPA_PLATFORM", display.platform);
 
     // Reading the font configuration takes several milliseconds before the first text can
     // be laid out; it is done while the application connects to the display.
