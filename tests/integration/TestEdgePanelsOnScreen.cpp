@@ -47,6 +47,7 @@ private slots:
         EdgeTab* tab = shell.app->edgeControls()->tab();
         QTRY_VERIFY_WITH_TIMEOUT(controller->isCollapsed() && !controller->isTransitioning(), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(viewable(tab), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(tab->geometry(), controller->tabGeometry(), 5000);
         xdotool({ "mousemove", "--sync", "900", "700" });
         ScopedProcess other(
             "xmessage", { "-geometry", "1280x800+0+0", "-name", "otherapp", "other program" });
