@@ -19,6 +19,8 @@ public:
     bool primaryButtonHeld() const override { return buttonHeld; }
     QPoint pointerPosition() const override { return pointer; }
     void setOnAllDesktops(QWidget* window, bool all) override { onAllDesktops[window] = all; }
+    // Offscreen windows have no window manager to tell.
+    void makeDesktopPanel(QWidget*) override { }
     void activate(QWidget* window) override
     {
         ++activations;

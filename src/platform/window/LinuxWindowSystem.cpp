@@ -230,6 +230,24 @@ void LinuxWindowSystem::setOnAllDesktops(QWidget* window, bool all)
     xcb_flush(connection);
 }
 
+void LinuxWindowSystem::makeDesktopPanel(QWidget* panel)
+{
+    xcb_connection_t* connection = x11Connection();
+    if (!connection || !panel)
+        return;
+    // Qt makes a tool window a "utility" window, and KWin hides the utility windows of an
+    // application that is not active. A dock, as a desktop's own panels are, stays on screen
+    // with every window manager, above normal windows; taskbars, pagers and window cycling
+    // leave docks out by their type, and a dock takes the focus only when asked to. Bypassing
+    // the window manager (override-redirect) would leave the panels under every window raised
+    // after them, and the quick controls without the focus their menu gives them.
+    const xcb_window_t id = nativeWindow(panel);
+    const xcb_atom_t dock = internAtom(connection, "_NET_WM_WINDOW_TYPE_DOCK");
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, internAtom(connection, "_NET_WM_WINDOW_TYPE"),
+        XCB_ATOM_ATOM, 32, 1, &dock);
+    xcb_flush(connection);
+}
+
 void LinuxWindowSystem::activate(QWidget* window)
 {
     if (!window)

@@ -21,6 +21,7 @@ public:
     bool primaryButtonHeld() const override;
     QPoint pointerPosition() const override;
     void setOnAllDesktops(QWidget* window, bool all) override;
+    void makeDesktopPanel(QWidget* panel) override;
     void activate(QWidget* window) override;
 
 private:

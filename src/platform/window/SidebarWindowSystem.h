@@ -19,6 +19,10 @@ public:
     virtual QPoint pointerPosition() const = 0;
     // Shows the top-level `window` on every virtual desktop, or on its own desktop only.
     virtual void setOnAllDesktops(QWidget* window, bool all) = 0;
+    // Makes the top-level `panel` (not shown yet) a desktop panel: above other windows, on every
+    // desktop, out of the taskbar, pager and window cycling, and left on screen whichever
+    // application is active.
+    virtual void makeDesktopPanel(QWidget* panel) = 0;
     // Shows and raises the top-level `window` and gives it the keyboard focus, even while
     // another application is active.
     virtual void activate(QWidget* window) = 0;

@@ -24,6 +24,7 @@ EdgeControls::EdgeControls(SidebarWindowController* controller, WorkspaceStore* 
     , m_store(store)
     , m_tab(std::make_unique<EdgeTab>(store->timer(), store->audio(), store, controller->windowSystem()))
 {
+    controller->windowSystem()->makeDesktopPanel(m_tab.get());
     controller->setTab(m_tab.get());
     connect(m_tab.get(), &EdgeTab::hoverChanged, this, &EdgeControls::tabHover);
     connect(m_tab.get(), &EdgeTab::showWindowRequested, controller, &SidebarWindowController::showWindow);
@@ -159,6 +160,7 @@ void EdgeControls::showQuickControls()
     if (!m_quickControls) {
         m_quickControls = std::make_unique<QuickControls>(m_store->timer(), m_store->audio());
         QuickControls* panel = m_quickControls.get();
+        m_controller->windowSystem()->makeDesktopPanel(panel);
         connect(panel, &QuickControls::hoverChanged, this, &EdgeControls::controlsHover);
         connect(panel, &QuickControls::acted, m_tab.get(), &EdgeTab::refresh);
         connect(
