@@ -1,8 +1,10 @@
 #include "platform/window/DelayedJob.h"
 #include "platform/window/ScreenCoordinates.h"
 #include "platform/window/SidebarWindowController.h"
+#include "support/FakeScreenList.h"
 #include "support/FakeWindowSystem.h"
 #include "support/TemporaryProfile.h"
+#include "support/XDesktop.h"
 
 #include <QScreen>
 #include <QtTest>
@@ -10,6 +12,17 @@
 namespace {
 QRectF frameOf(const QWidget* window) { return ScreenCoordinates::toSidebar(window->frameGeometry()); }
 QRectF visible() { return ScreenCoordinates::visibleFrame(QGuiApplication::primaryScreen()); }
+
+// Two monitors side by side, each with a panel; at a scale of 2, as Qt lays them out: each
+// keeps its position in device pixels, and its size halves.
+QList<ScreenInfo> twoMonitors(int scale)
+{
+    const auto at = [scale](int x, int y, int w, int h) { return QRect(x, y / scale, w / scale, h / scale); };
+    return { { "A", at(0, 0, 1280, 800), at(0, 0, 1280, 770), qreal(scale) },
+        { "B", at(1280, 0, 1280, 1024), at(1280, 24, 1280, 1000), qreal(scale) } };
+}
+// The monitor tests also run on the X server's own monitors (scripts/with-monitors), changed with xrandr.
+bool realMonitors() { return QGuiApplication::platformName() == "xcb"; }
 } // namespace
 
 // Plain window and tab on the offscreen platform; the desktop is a double, the test runs the delays.
@@ -19,12 +32,12 @@ struct Session : TemporaryProfile {
     FakeWindowSystem* system = new FakeWindowSystem;
     std::unique_ptr<SidebarWindowController> controller; // let go of before the windows
 
-    explicit Session(bool reduceMotion = true)
+    explicit Session(bool reduceMotion = true, std::unique_ptr<ScreenList> screens = {})
         : TemporaryProfile(QStringLiteral("en"))
     {
         system->reduce = reduceMotion;
         controller = std::make_unique<SidebarWindowController>(
-            preferences(), std::unique_ptr<SidebarWindowSystem>(system));
+            preferences(), std::unique_ptr<SidebarWindowSystem>(system), std::move(screens));
         controller->setAnimationScale(0.05);
         controller->setTab(&tab);
         window.resize(420, 300);
@@ -43,6 +56,21 @@ struct Session : TemporaryProfile {
         QTRY_VERIFY(job("moveDebounce")->isPending());
         job("moveDebounce")->fire();
     }
+    // How far the window (and its tab, when collapsed) is from docked on `edge` of monitor
+    // `name`, flush with it and as tall as its visible area: all zeros when docked.
+    QList<int> offDock(const QString& name, const QString& edge) const
+    {
+        const std::optional<ScreenInfo> screen = controller->screens()->screen(name);
+        if (!screen)
+            return { -1 };
+        const QRect area = screen->availableGeometry, frame = window.frameGeometry(), tab = tabGeometry();
+        const auto side = [&](QRect r) { return edge == "left" ? r.left() - area.left() : r.right() - area.right(); };
+        const bool collapsed = controller->isCollapsed();
+        return { int(controller->dockedEdgeRawValue() != edge), side(frame), frame.top() - area.top(),
+            frame.height() - area.height(), int(collapsed == window.isVisible() || collapsed != this->tab.isVisible()),
+            collapsed ? side(tab) : 0, int(collapsed && !area.contains(tab)) };
+    }
+    QRect tabGeometry() const { return controller->tabGeometry(); }
     void dockOpen(SidebarEdge edge)
     {
         controller->collapse(edge);
@@ -53,6 +81,37 @@ struct Session : TemporaryProfile {
 
 class TestSidebarWindowController : public QObject {
     Q_OBJECT
+
+    // Two monitors side by side at the given scale: the double's, or the X server's.
+    static std::unique_ptr<Session> onTwoMonitors(int scale)
+    {
+        if (!realMonitors())
+            return std::make_unique<Session>(true, std::make_unique<FakeScreenList>(twoMonitors(scale)));
+        run("xrandr", { "--output", "DUMMY0", "--mode", "1280x800", "--pos", "0x0", "--primary", "--output",
+                          "DUMMY1", "--mode", "1280x800", "--pos", "1280x0" });
+        // Anything else shows in the checks that follow.
+        std::ignore = QTest::qWaitFor([] {
+            const QList<QScreen*> screens = QGuiApplication::screens();
+            return screens.size() == 2 && screens.at(1)->geometry().size() == screens.at(0)->geometry().size();
+        });
+        return std::make_unique<Session>();
+    }
+    // Removes, shrinks or adds back a monitor.
+    static void changeMonitor(Session& s, const ScreenInfo& screen, const QString& change)
+    {
+        if (realMonitors()) {
+            const QString position = QString("%1x%2").arg(screen.geometry.x()).arg(screen.geometry.y());
+            run("xrandr", QStringList { "--output", screen.name }
+                    + (change == "remove" ? QStringList { "--off" }
+                            : QStringList { "--mode", change == "add" ? "1280x800" : "1024x768", "--pos", position }));
+            return;
+        }
+        auto* screens = static_cast<FakeScreenList*>(s.controller->screens());
+        ScreenInfo smaller = screen;
+        smaller.geometry.setSize({ 1024, 768 });
+        smaller.availableGeometry = smaller.geometry.adjusted(0, 30, 0, 0);
+        change == "remove" ? screens->remove(screen.name) : change == "add" ? screens->add(screen) : screens->change(smaller);
+    }
 
 private slots:
     void storedSettings_data()
@@ -202,6 +261,75 @@ private slots:
         QTRY_VERIFY(!s.controller->isTransitioning());
         QCOMPARE(std::tuple(s.controller->dockedEdge(), s.window.isVisible()), std::tuple(std::nullopt, true));
         QCOMPARE(frameOf(&s.window), docked.translated(reduceMotion ? 48 : -48, 0));
+    }
+
+    // Dropped near an edge of either monitor (the inner edge between them too) it docks there
+    // at that monitor's full visible height, and its tab sits on that edge.
+    void dockOnEitherMonitor_data()
+    {
+        QTest::addColumn<int>("scale");
+        QTest::addColumn<int>("monitor"); // 0 is the primary one
+        QTest::addColumn<QString>("edge");
+        QTest::newRow("second, inner left") << 1 << 1 << "left";
+        QTest::newRow("second, right") << 1 << 1 << "right";
+        QTest::newRow("first, inner right") << 1 << 0 << "right";
+        QTest::newRow("scale 2, second, inner left") << 2 << 1 << "left";
+        QTest::newRow("scale 2, second, right") << 2 << 1 << "right";
+    }
+    void dockOnEitherMonitor()
+    {
+        QFETCH(int, scale);
+        QFETCH(int, monitor);
+        QFETCH(QString, edge);
+        if (realMonitors() && scale != QGuiApplication::primaryScreen()->devicePixelRatio())
+            QSKIP("another scale's run");
+        const std::unique_ptr<Session> s = onTwoMonitors(scale);
+        const ScreenInfo screen = s->controller->screens()->screens().at(monitor);
+        const QRect area = screen.availableGeometry;
+        const int x = edge == "left" ? area.left() + 10 : area.right() - 10 - s->window.frameGeometry().width();
+        s->userMove(x);
+        s->dragEnds();
+        QTRY_COMPARE(s->offDock(screen.name, edge), QList<int>(7, 0));
+    }
+
+    // A monitor removed, shrunk or added: the window (collapsed or not) stays docked on the
+    // same edge, on its monitor or the one left, never off-screen.
+    void monitorChanges_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("monitor"); // docked on, and changed (added: the other one)
+        QTest::addColumn<QString>("edge");
+        QTest::addColumn<bool>("collapsed");
+        QTest::newRow("its monitor removed, collapsed") << "remove" << 1 << "right" << true;
+        QTest::newRow("its monitor removed, open") << "remove" << 1 << "left" << false;
+        QTest::newRow("the primary removed, collapsed") << "remove" << 0 << "left" << true;
+        QTest::newRow("its monitor shrunk") << "shrink" << 1 << "right" << true;
+        QTest::newRow("a monitor added beside") << "add" << 0 << "right" << true;
+    }
+    void monitorChanges()
+    {
+        QFETCH(QString, change);
+        QFETCH(int, monitor);
+        QFETCH(QString, edge);
+        QFETCH(bool, collapsed);
+        const std::unique_ptr<Session> s = onTwoMonitors(int(QGuiApplication::primaryScreen()->devicePixelRatio()));
+        const QList<ScreenInfo> before = s->controller->screens()->screens();
+        const ScreenInfo on = before.at(monitor), other = before.at(1 - monitor);
+        if (change == "add") {
+            changeMonitor(*s, other, "remove");
+            QTRY_COMPARE(s->controller->screens()->screens().size(), 1);
+        }
+        s->userMove(on.availableGeometry.center().x() - 100);
+        s->dragEnds();
+        s->controller->collapse(*sidebarEdgeFromRawValue(edge));
+        if (!collapsed)
+            s->controller->expand();
+        QTRY_COMPARE(s->offDock(on.name, edge), QList<int>(7, 0));
+        changeMonitor(*s, change == "add" ? other : on, change);
+        const QString after = change == "remove" ? other.name : on.name;
+        QTRY_COMPARE_WITH_TIMEOUT(s->offDock(after, edge), QList<int>(7, 0), 5000);
+        s->controller->expand();
+        QTRY_COMPARE(s->offDock(after, edge), QList<int>(7, 0));
     }
 
     // The window is never hidden without a tab to bring it back, nor while a dialog is open;
