@@ -227,8 +227,9 @@ void SidebarWindowController::placeWindow(const QRectF& frame)
     // Noted first: a window system that reports the move at once does so inside setGeometry.
     m_placedFrame = geometry.marginsAdded(m_frameMargins);
     m_window->setGeometry(geometry);
-    // A hidden widget's native window stays where it was last shown, and Qt moves the widget
-    // back there when it next syncs the two (the collapsed window, moved to another screen).
+    // A hidden widget's native window stays where it was last shown, and Qt takes the widget
+    // back there when the window system reports that place late (the offscreen platform
+    // does): the collapsed window, moved to another screen, must stay moved.
     if (QWindow* handle = m_window->windowHandle(); handle && !m_window->isVisible())
         handle->setGeometry(geometry);
     m_placedFrame = desktopFrame();

@@ -319,7 +319,7 @@ private slots:
             changeMonitor(*s, other, "remove");
             QTRY_COMPARE(s->controller->screens()->screens().size(), 1);
         }
-        s->userMove(on.availableGeometry.center().x() - 100);
+        s->userMove(on.availableGeometry.center().x() - s->window.frameGeometry().width() / 2);
         s->dragEnds();
         s->controller->collapse(*sidebarEdgeFromRawValue(edge));
         if (!collapsed)
