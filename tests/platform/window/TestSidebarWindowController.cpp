@@ -13,15 +13,15 @@ namespace {
 QRectF frameOf(const QWidget* window) { return ScreenCoordinates::toSidebar(window->frameGeometry()); }
 QRectF visible() { return ScreenCoordinates::visibleFrame(QGuiApplication::primaryScreen()); }
 
-// Two monitors side by side, each with a panel; at a scale of 2, as Qt lays them out: each
-// keeps its position in device pixels, and its size halves.
-QList<ScreenInfo> twoMonitors(int scale)
+// Two monitors side by side, each with a panel; at a scale of 2 as Qt lays them out: each
+// keeps its position in device pixels, and its size halves. The monitor tests also run on the
+// X server's own monitors (scripts/with-monitors), changed with xrandr.
+QList<ScreenInfo> sideBySide(int n)
 {
-    const auto at = [scale](int x, int y, int w, int h) { return QRect(x, y / scale, w / scale, h / scale); };
-    return { { "A", at(0, 0, 1280, 800), at(0, 0, 1280, 770), qreal(scale) },
-        { "B", at(1280, 0, 1280, 1024), at(1280, 24, 1280, 1000), qreal(scale) } };
+    const auto at = [n](int x, int y, int w, int h) { return QRect(x, y / n, w / n, h / n); };
+    return { { "A", at(0, 0, 1280, 800), at(0, 0, 1280, 770), qreal(n) },
+        { "B", at(1280, 0, 1280, 1024), at(1280, 24, 1280, 1000), qreal(n) } };
 }
-// The monitor tests also run on the X server's own monitors (scripts/with-monitors), changed with xrandr.
 bool realMonitors() { return QGuiApplication::platformName() == "xcb"; }
 } // namespace
 
@@ -56,21 +56,16 @@ struct Session : TemporaryProfile {
         QTRY_VERIFY(job("moveDebounce")->isPending());
         job("moveDebounce")->fire();
     }
-    // How far the window (and its tab, when collapsed) is from docked on `edge` of monitor
-    // `name`, flush with it and as tall as its visible area: all zeros when docked.
+    // How far the window is from docked on `edge` of monitor `name`, as tall as its visible
+    // area, flush with the edge (or, collapsed, its tab is): all zeros when docked.
     QList<int> offDock(const QString& name, const QString& edge) const
     {
-        const std::optional<ScreenInfo> screen = controller->screens()->screen(name);
-        if (!screen)
-            return { -1 };
-        const QRect area = screen->availableGeometry, frame = window.frameGeometry(), tab = tabGeometry();
-        const auto side = [&](QRect r) { return edge == "left" ? r.left() - area.left() : r.right() - area.right(); };
-        const bool collapsed = controller->isCollapsed();
-        return { int(controller->dockedEdgeRawValue() != edge), side(frame), frame.top() - area.top(),
-            frame.height() - area.height(), int(collapsed == window.isVisible() || collapsed != this->tab.isVisible()),
-            collapsed ? side(tab) : 0, int(collapsed && !area.contains(tab)) };
+        const QRect area = controller->screens()->screen(name).value_or(ScreenInfo {}).availableGeometry;
+        const QRect on = controller->isCollapsed() ? controller->tabGeometry() : window.frameGeometry();
+        return { int(controller->dockedEdgeRawValue() != edge), int(controller->isCollapsed() != tab.isVisible()),
+            edge == "left" ? on.left() - area.left() : on.right() - area.right(), int(!area.contains(on)),
+            window.frameGeometry().height() - area.height() };
     }
-    QRect tabGeometry() const { return controller->tabGeometry(); }
     void dockOpen(SidebarEdge edge)
     {
         controller->collapse(edge);
@@ -82,11 +77,10 @@ struct Session : TemporaryProfile {
 class TestSidebarWindowController : public QObject {
     Q_OBJECT
 
-    // Two monitors side by side at the given scale: the double's, or the X server's.
     static std::unique_ptr<Session> onTwoMonitors(int scale)
     {
         if (!realMonitors())
-            return std::make_unique<Session>(true, std::make_unique<FakeScreenList>(twoMonitors(scale)));
+            return std::make_unique<Session>(true, std::make_unique<FakeScreenList>(sideBySide(scale)));
         run("xrandr", { "--output", "DUMMY0", "--mode", "1280x800", "--pos", "0x0", "--primary", "--output",
                           "DUMMY1", "--mode", "1280x800", "--pos", "1280x0" });
         // Anything else shows in the checks that follow.
@@ -97,20 +91,21 @@ class TestSidebarWindowController : public QObject {
         return std::make_unique<Session>();
     }
     // Removes, shrinks or adds back a monitor.
-    static void changeMonitor(Session& s, const ScreenInfo& screen, const QString& change)
+    static void changeMonitor(Session& s, ScreenInfo screen, const QString& change)
     {
+        const QString position = QString("%1x%2").arg(screen.geometry.x()).arg(screen.geometry.y());
+        const QString mode = change == "add" ? "1280x800" : "1024x768";
         if (realMonitors()) {
-            const QString position = QString("%1x%2").arg(screen.geometry.x()).arg(screen.geometry.y());
             run("xrandr", QStringList { "--output", screen.name }
-                    + (change == "remove" ? QStringList { "--off" }
-                            : QStringList { "--mode", change == "add" ? "1280x800" : "1024x768", "--pos", position }));
+                    + (change == "remove" ? QStringList { "--off" } : QStringList { "--mode", mode, "--pos", position }));
             return;
         }
         auto* screens = static_cast<FakeScreenList*>(s.controller->screens());
-        ScreenInfo smaller = screen;
-        smaller.geometry.setSize({ 1024, 768 });
-        smaller.availableGeometry = smaller.geometry.adjusted(0, 30, 0, 0);
-        change == "remove" ? screens->remove(screen.name) : change == "add" ? screens->add(screen) : screens->change(smaller);
+        if (change == "remove")
+            return screens->remove(screen.name);
+        if (change == "shrink")
+            screen.availableGeometry = screen.geometry = QRect(screen.geometry.topLeft(), QSize(1024, 768));
+        change == "add" ? screens->add(screen) : screens->change(screen);
     }
 
 private slots:
@@ -263,73 +258,50 @@ private slots:
         QCOMPARE(frameOf(&s.window), docked.translated(reduceMotion ? 48 : -48, 0));
     }
 
-    // Dropped near an edge of either monitor (the inner edge between them too) it docks there
-    // at that monitor's full visible height, and its tab sits on that edge.
-    void dockOnEitherMonitor_data()
+    // Dropped near an edge of either monitor (the inner edge between them too) the window docks
+    // there at that monitor's full visible height, its tab on that edge. A monitor removed,
+    // shrunk or added: still docked on that edge, on its monitor or the one left, never off-screen.
+    void dockOnTwoMonitors_data()
     {
-        QTest::addColumn<int>("scale");
-        QTest::addColumn<int>("monitor"); // 0 is the primary one
+        QTest::addColumn<int>("scale"); // of the described monitors; on the X server, the run's
+        QTest::addColumn<int>("monitor"); // docked on; 0 is the primary one
         QTest::addColumn<QString>("edge");
-        QTest::newRow("second, inner left") << 1 << 1 << "left";
-        QTest::newRow("second, right") << 1 << 1 << "right";
-        QTest::newRow("first, inner right") << 1 << 0 << "right";
-        QTest::newRow("scale 2, second, inner left") << 2 << 1 << "left";
-        QTest::newRow("scale 2, second, right") << 2 << 1 << "right";
+        QTest::addColumn<bool>("collapsed");
+        QTest::addColumn<QString>("change"); // of the monitor docked on (added: the other one)
+        QTest::newRow("second, inner left") << 1 << 1 << "left" << true << "";
+        QTest::newRow("first, inner right, open") << 1 << 0 << "right" << false << "";
+        QTest::newRow("scale 2, second, right") << 2 << 1 << "right" << true << "";
+        QTest::newRow("its monitor removed") << 1 << 1 << "right" << true << "remove";
+        QTest::newRow("its monitor removed, open") << 1 << 1 << "left" << false << "remove";
+        QTest::newRow("scale 2, the primary removed") << 2 << 0 << "left" << true << "remove";
+        QTest::newRow("its monitor shrunk") << 1 << 1 << "right" << true << "shrink";
+        QTest::newRow("a monitor added beside") << 1 << 0 << "right" << true << "add";
     }
-    void dockOnEitherMonitor()
+    void dockOnTwoMonitors()
     {
         QFETCH(int, scale);
         QFETCH(int, monitor);
         QFETCH(QString, edge);
-        if (realMonitors() && scale != QGuiApplication::primaryScreen()->devicePixelRatio())
-            QSKIP("another scale's run");
-        const std::unique_ptr<Session> s = onTwoMonitors(scale);
-        const ScreenInfo screen = s->controller->screens()->screens().at(monitor);
-        const QRect area = screen.availableGeometry;
-        const int x = edge == "left" ? area.left() + 10 : area.right() - 10 - s->window.frameGeometry().width();
-        s->userMove(x);
-        s->dragEnds();
-        QTRY_COMPARE(s->offDock(screen.name, edge), QList<int>(7, 0));
-    }
-
-    // A monitor removed, shrunk or added: the window (collapsed or not) stays docked on the
-    // same edge, on its monitor or the one left, never off-screen.
-    void monitorChanges_data()
-    {
-        QTest::addColumn<QString>("change");
-        QTest::addColumn<int>("monitor"); // docked on, and changed (added: the other one)
-        QTest::addColumn<QString>("edge");
-        QTest::addColumn<bool>("collapsed");
-        QTest::newRow("its monitor removed, collapsed") << "remove" << 1 << "right" << true;
-        QTest::newRow("its monitor removed, open") << "remove" << 1 << "left" << false;
-        QTest::newRow("the primary removed, collapsed") << "remove" << 0 << "left" << true;
-        QTest::newRow("its monitor shrunk") << "shrink" << 1 << "right" << true;
-        QTest::newRow("a monitor added beside") << "add" << 0 << "right" << true;
-    }
-    void monitorChanges()
-    {
-        QFETCH(QString, change);
-        QFETCH(int, monitor);
-        QFETCH(QString, edge);
         QFETCH(bool, collapsed);
-        const std::unique_ptr<Session> s = onTwoMonitors(int(QGuiApplication::primaryScreen()->devicePixelRatio()));
+        QFETCH(QString, change);
+        const std::unique_ptr<Session> s = onTwoMonitors(scale);
+        s->controller->setAutoCollapse(collapsed);
         const QList<ScreenInfo> before = s->controller->screens()->screens();
         const ScreenInfo on = before.at(monitor), other = before.at(1 - monitor);
-        if (change == "add") {
+        if (change == "add")
             changeMonitor(*s, other, "remove");
-            QTRY_COMPARE(s->controller->screens()->screens().size(), 1);
-        }
-        s->userMove(on.availableGeometry.center().x() - s->window.frameGeometry().width() / 2);
+        QTRY_COMPARE(s->controller->screens()->screens().size(), change == "add" ? 1 : 2);
+        const QRect area = on.availableGeometry;
+        s->userMove(edge == "left" ? area.left() + 10 : area.right() - 10 - s->window.frameGeometry().width());
         s->dragEnds();
-        s->controller->collapse(*sidebarEdgeFromRawValue(edge));
-        if (!collapsed)
-            s->controller->expand();
-        QTRY_COMPARE(s->offDock(on.name, edge), QList<int>(7, 0));
+        QTRY_COMPARE(s->offDock(on.name, edge), QList<int>(5, 0));
+        if (change.isEmpty())
+            return;
         changeMonitor(*s, change == "add" ? other : on, change);
         const QString after = change == "remove" ? other.name : on.name;
-        QTRY_COMPARE_WITH_TIMEOUT(s->offDock(after, edge), QList<int>(7, 0), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(s->offDock(after, edge), QList<int>(5, 0), 5000);
         s->controller->expand();
-        QTRY_COMPARE(s->offDock(after, edge), QList<int>(7, 0));
+        QTRY_COMPARE(s->offDock(after, edge), QList<int>(5, 0));
     }
 
     // The window is never hidden without a tab to bring it back, nor while a dialog is open;
