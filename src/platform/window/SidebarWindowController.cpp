@@ -34,9 +34,8 @@ void setStaysOnTop(QWidget* window, bool onTop)
 }
 } // namespace
 
-SidebarWindowController::SidebarWindowController(
-    Preferences* preferences, std::unique_ptr<SidebarWindowSystem> windowSystem,
-    std::unique_ptr<ScreenList> screens, QObject* parent)
+SidebarWindowController::SidebarWindowController(Preferences* preferences,
+    std::unique_ptr<SidebarWindowSystem> windowSystem, std::unique_ptr<ScreenList> screens, QObject* parent)
     : QObject(parent)
     , m_preferences(preferences)
     , m_system(std::move(windowSystem))
@@ -257,7 +256,8 @@ bool SidebarWindowController::updateFrameMargins()
         if (const std::optional<ScreenInfo> screen = windowScreen()) {
             fitHeight(*screen);
             if (m_dockedEdge)
-                placeWindow(SidebarGeometry::dockedFrame(windowFrame(), visibleFrame(*screen), *m_dockedEdge));
+                placeWindow(
+                    SidebarGeometry::dockedFrame(windowFrame(), visibleFrame(*screen), *m_dockedEdge));
         }
     }
     return true;
@@ -511,8 +511,8 @@ void SidebarWindowController::expand()
 
     const SidebarEdge e = m_dockedEdge.value_or(SidebarEdge::right);
     const std::optional<ScreenInfo> screen = targetScreen();
-    const QRectF target = screen ? SidebarGeometry::dockedFrame(windowFrame(), visibleFrame(*screen), e)
-                                 : windowFrame();
+    const QRectF target
+        = screen ? SidebarGeometry::dockedFrame(windowFrame(), visibleFrame(*screen), e) : windowFrame();
 
     setTransitioning(true);
     setCollapsed(false);

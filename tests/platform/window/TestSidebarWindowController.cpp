@@ -10,8 +10,14 @@
 #include <QtTest>
 
 namespace {
-QRectF frameOf(const QWidget* window) { return ScreenCoordinates::toSidebar(window->frameGeometry()); }
-QRectF visible() { return ScreenCoordinates::visibleFrame(QGuiApplication::primaryScreen()); }
+QRectF frameOf(const QWidget* window)
+{
+    return ScreenCoordinates::toSidebar(window->frameGeometry());
+}
+QRectF visible()
+{
+    return ScreenCoordinates::visibleFrame(QGuiApplication::primaryScreen());
+}
 
 // Two monitors side by side, each with a panel; at a scale of 2 as Qt lays them out: each
 // keeps its position in device pixels, and its size halves. The monitor tests also run on the
@@ -22,7 +28,10 @@ QList<ScreenInfo> sideBySide(int n)
     return { { "A", at(0, 0, 1280, 800), at(0, 0, 1280, 770), qreal(n) },
         { "B", at(1280, 0, 1280, 1024), at(1280, 24, 1280, 1000), qreal(n) } };
 }
-bool realMonitors() { return QGuiApplication::platformName() == "xcb"; }
+bool realMonitors()
+{
+    return QGuiApplication::platformName() == "xcb";
+}
 } // namespace
 
 // Plain window and tab on the offscreen platform; the desktop is a double, the test runs the delays.
@@ -62,7 +71,8 @@ struct Session : TemporaryProfile {
     {
         const QRect area = controller->screens()->screen(name).value_or(ScreenInfo {}).availableGeometry;
         const QRect on = controller->isCollapsed() ? controller->tabGeometry() : window.frameGeometry();
-        return { int(controller->dockedEdgeRawValue() != edge), int(controller->isCollapsed() != tab.isVisible()),
+        return { int(controller->dockedEdgeRawValue() != edge),
+            int(controller->isCollapsed() != tab.isVisible()),
             edge == "left" ? on.left() - area.left() : on.right() - area.right(), int(!area.contains(on)),
             window.frameGeometry().height() - area.height() };
     }
@@ -79,33 +89,41 @@ class TestSidebarWindowController : public QObject {
 
     static std::unique_ptr<Session> onTwoMonitors(int scale)
     {
-        if (!realMonitors())
-            return std::make_unique<Session>(true, std::make_unique<FakeScreenList>(sideBySide(scale)));
-        run("xrandr", { "--output", "DUMMY0", "--mode", "1280x800", "--pos", "0x0", "--primary", "--output",
-                          "DUMMY1", "--mode", "1280x800", "--pos", "1280x0" });
-        // Anything else shows in the checks that follow.
-        std::ignore = QTest::qWaitFor([] {
-            const QList<QScreen*> screens = QGuiApplication::screens();
-            return screens.size() == 2 && screens.at(1)->geometry().size() == screens.at(0)->geometry().size();
-        });
-        return std::make_unique<Session>();
-    }
-    // Removes, shrinks or adds back a monitor.
-    static void changeMonitor(Session& s, ScreenInfo screen, const QString& change)
-    {
-        const QString position = QString("%1x%2").arg(screen.geometry.x()).arg(screen.geometry.y());
-        const QString mode = change == "add" ? "1280x800" : "1024x768";
         if (realMonitors()) {
-            run("xrandr", QStringList { "--output", screen.name }
-                    + (change == "remove" ? QStringList { "--off" } : QStringList { "--mode", mode, "--pos", position }));
-            return;
+            run("xrandr",
+                { "--output", "DUMMY0", "--mode", "1280x800", "--pos", "0x0", "--primary", "--output",
+                    "DUMMY1", "--mode", "1280x800", "--pos", "1280x0" });
+            std::ignore = QTest::qWaitFor([] { // anything else shows in the checks that follow
+                const QList<QScreen*> all = QGuiApplication::screens();
+                return all.size() == 2 && all.first()->size() == all.last()->size();
+            });
+            return std::make_unique<Session>();
         }
-        auto* screens = static_cast<FakeScreenList*>(s.controller->screens());
-        if (change == "remove")
-            return screens->remove(screen.name);
-        if (change == "shrink")
-            screen.availableGeometry = screen.geometry = QRect(screen.geometry.topLeft(), QSize(1024, 768));
-        change == "add" ? screens->add(screen) : screens->change(screen);
+        auto screens = std::make_unique<FakeScreenList>();
+        screens->list = sideBySide(scale);
+        return std::make_unique<Session>(true, std::move(screens));
+    }
+    // Removes a monitor, shrinks the second one or adds it back on the right.
+    static void changeMonitor(Session& s, const ScreenInfo& screen, const QString& change)
+    {
+        auto* fake = dynamic_cast<FakeScreenList*>(s.controller->screens());
+        if (!fake) {
+            const QString mode = change == "add" ? "1280x800" : "1024x768";
+            run("xrandr",
+                QStringList { "--output", screen.name }
+                    + (change == "remove" ? QStringList { "--off" }
+                                          : QStringList { "--mode", mode, "--pos", "1280x0" }));
+        } else if (change == "remove") {
+            fake->list.removeOne(screen);
+            emit fake->screenRemoved(screen.name);
+        } else if (change == "add") {
+            fake->list << screen;
+            emit fake->screenAdded(screen.name);
+        } else {
+            fake->list[1].availableGeometry = fake->list[1].geometry
+                = { screen.geometry.topLeft(), QSize(1024, 768) };
+            emit fake->screenChanged(screen.name);
+        }
     }
 
 private slots:
@@ -143,11 +161,15 @@ private slots:
         QTest::addColumn<QString>("before"); // pinned (with auto-collapse), or docked right by the controller
         QTest::addColumn<QString>("edge");
         // The left side's 24/25 boundary is the desktop test's.
-        QTest::newRow("24 from the right") << -24 << "" << "right";
-        QTest::newRow("25 from the right") << -25 << "" << "";
-        QTest::newRow("auto-collapse, pinned") << 20 << "pinned" << "left";
+        QTest::newRow("24 from the right") << -24 << ""
+                                           << "right";
+        QTest::newRow("25 from the right") << -25 << ""
+                                           << "";
+        QTest::newRow("auto-collapse, pinned") << 20 << "pinned"
+                                               << "left";
         // The user's drop right after one of the controller's own moves counts.
-        QTest::newRow("after an own move, other edge") << 5 << "docked" << "left";
+        QTest::newRow("after an own move, other edge") << 5 << "docked"
+                                                       << "left";
     }
     void dropNearAnEdge()
     {
@@ -254,7 +276,8 @@ private slots:
         QTRY_VERIFY(!s.controller->isTransitioning());
         s.controller->undock();
         QTRY_VERIFY(!s.controller->isTransitioning());
-        QCOMPARE(std::tuple(s.controller->dockedEdge(), s.window.isVisible()), std::tuple(std::nullopt, true));
+        QCOMPARE(
+            std::tuple(s.controller->dockedEdge(), s.window.isVisible()), std::tuple(std::nullopt, true));
         QCOMPARE(frameOf(&s.window), docked.translated(reduceMotion ? 48 : -48, 0));
     }
 
@@ -292,7 +315,8 @@ private slots:
             changeMonitor(*s, other, "remove");
         QTRY_COMPARE(s->controller->screens()->screens().size(), change == "add" ? 1 : 2);
         const QRect area = on.availableGeometry;
-        s->userMove(edge == "left" ? area.left() + 10 : area.right() - 10 - s->window.frameGeometry().width());
+        s->userMove(
+            edge == "left" ? area.left() + 10 : area.right() - 10 - s->window.frameGeometry().width());
         s->dragEnds();
         QTRY_COMPARE(s->offDock(on.name, edge), QList<int>(5, 0));
         if (change.isEmpty())
@@ -326,7 +350,8 @@ private slots:
         s.controller->showWindow();
         QVERIFY(!s.controller->isCollapsed() && s.window.isVisible());
         s.window.close();
-        QCOMPARE(std::tuple(s.controller->window(), s.controller->dockedEdge()), std::tuple(nullptr, std::nullopt));
+        QCOMPARE(std::tuple(s.controller->window(), s.controller->dockedEdge()),
+            std::tuple(nullptr, std::nullopt));
         // No longer kept on top or on every desktop (the window manager's view is the desktop test's).
         QVERIFY(!s.window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QVERIFY(!s.system->onAllDesktops.value(&s.window));
