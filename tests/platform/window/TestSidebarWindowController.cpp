@@ -10,14 +10,8 @@
 #include <QtTest>
 
 namespace {
-QRectF frameOf(const QWidget* window)
-{
-    return ScreenCoordinates::toSidebar(window->frameGeometry());
-}
-QRectF visible()
-{
-    return ScreenCoordinates::visibleFrame(QGuiApplication::primaryScreen());
-}
+QRectF frameOf(const QWidget* window) { return ScreenCoordinates::toSidebar(window->frameGeometry()); }
+QRectF visible() { return ScreenCoordinates::visibleFrame(QGuiApplication::primaryScreen()); }
 
 // Two monitors side by side, each with a panel; at a scale of 2 as Qt lays them out: each
 // keeps its position in device pixels, and its size halves. The monitor tests also run on the
@@ -161,15 +155,11 @@ private slots:
         QTest::addColumn<QString>("before"); // pinned (with auto-collapse), or docked right by the controller
         QTest::addColumn<QString>("edge");
         // The left side's 24/25 boundary is the desktop test's.
-        QTest::newRow("24 from the right") << -24 << ""
-                                           << "right";
-        QTest::newRow("25 from the right") << -25 << ""
-                                           << "";
-        QTest::newRow("auto-collapse, pinned") << 20 << "pinned"
-                                               << "left";
+        QTest::newRow("24 from the right") << -24 << "" << "right";
+        QTest::newRow("25 from the right") << -25 << "" << "";
+        QTest::newRow("auto-collapse, pinned") << 20 << "pinned" << "left";
         // The user's drop right after one of the controller's own moves counts.
-        QTest::newRow("after an own move, other edge") << 5 << "docked"
-                                                       << "left";
+        QTest::newRow("after an own move, other edge") << 5 << "docked" << "left";
     }
     void dropNearAnEdge()
     {
@@ -276,8 +266,7 @@ private slots:
         QTRY_VERIFY(!s.controller->isTransitioning());
         s.controller->undock();
         QTRY_VERIFY(!s.controller->isTransitioning());
-        QCOMPARE(
-            std::tuple(s.controller->dockedEdge(), s.window.isVisible()), std::tuple(std::nullopt, true));
+        QCOMPARE(std::tuple(s.controller->dockedEdge(), s.window.isVisible()), std::tuple(std::nullopt, true));
         QCOMPARE(frameOf(&s.window), docked.translated(reduceMotion ? 48 : -48, 0));
     }
 
@@ -350,8 +339,7 @@ private slots:
         s.controller->showWindow();
         QVERIFY(!s.controller->isCollapsed() && s.window.isVisible());
         s.window.close();
-        QCOMPARE(std::tuple(s.controller->window(), s.controller->dockedEdge()),
-            std::tuple(nullptr, std::nullopt));
+        QCOMPARE(std::tuple(s.controller->window(), s.controller->dockedEdge()), std::tuple(nullptr, std::nullopt));
         // No longer kept on top or on every desktop (the window manager's view is the desktop test's).
         QVERIFY(!s.window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QVERIFY(!s.system->onAllDesktops.value(&s.window));
