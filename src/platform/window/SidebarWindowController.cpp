@@ -7,7 +7,6 @@
 
 #include <tuple>
 #include <QApplication>
-#include <QGuiApplication>
 #include <QParallelAnimationGroup>
 #include <QPropertyAnimation>
 #include <QWidget>
