@@ -59,16 +59,18 @@ struct Session : TemporaryProfile {
         QTRY_VERIFY(job("moveDebounce")->isPending());
         job("moveDebounce")->fire();
     }
-    // How far the window is from docked on `edge` of monitor `name`, as tall as its visible
-    // area, flush with the edge (or, collapsed, its tab is): all zeros when docked.
+    // How far the window (or, collapsed, its tab) is from docked on `edge` of monitor `name`,
+    // flush with the edge, the window as tall as the visible area: all zeros when docked.
     QList<int> offDock(const QString& name, const QString& edge) const
     {
         const QRect area = controller->screens()->screen(name).value_or(ScreenInfo {}).availableGeometry;
-        const QRect on = controller->isCollapsed() ? controller->tabGeometry() : window.frameGeometry();
+        // The native window's frame: the widget's goes stale once a hidden window changes screens.
+        const QRect frame = window.windowHandle()->frameGeometry();
+        const QRect on = controller->isCollapsed() ? controller->tabGeometry() : frame;
         return { int(controller->dockedEdgeRawValue() != edge),
             int(controller->isCollapsed() != tab.isVisible()),
             edge == "left" ? on.left() - area.left() : on.right() - area.right(), int(!area.contains(on)),
-            window.frameGeometry().height() - area.height() };
+            controller->isCollapsed() ? 0 : frame.height() - area.height() };
     }
     void dockOpen(SidebarEdge edge)
     {
@@ -308,9 +310,8 @@ private slots:
             edge == "left" ? area.left() + 10 : area.right() - 10 - s->window.frameGeometry().width());
         s->dragEnds();
         QTRY_COMPARE(s->offDock(on.name, edge), QList<int>(5, 0));
-        if (change.isEmpty())
-            return;
-        changeMonitor(*s, change == "add" ? other : on, change);
+        if (!change.isEmpty())
+            changeMonitor(*s, change == "add" ? other : on, change);
         const QString after = change == "remove" ? other.name : on.name;
         QTRY_COMPARE_WITH_TIMEOUT(s->offDock(after, edge), QList<int>(5, 0), 5000);
         s->controller->expand();
