@@ -1,5 +1,7 @@
 #include "ScreenCoordinates.h"
 
+#include "ScreenList.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -46,6 +48,11 @@ QRect toDesktop(const QRectF& sidebar)
 QRectF visibleFrame(const QScreen* screen)
 {
     return screen ? toSidebar(screen->availableGeometry()) : QRectF();
+}
+
+QRectF visibleFrame(const ScreenInfo& screen, double reference)
+{
+    return toSidebar(screen.availableGeometry, reference);
 }
 
 } // namespace ScreenCoordinates

@@ -4,6 +4,7 @@
 #include <QRectF>
 
 class QScreen;
+struct ScreenInfo;
 
 // The one place that converts between Qt's desktop coordinates (origin at the top left of
 // the primary screen, y down, whole pixels) and the coordinates SidebarGeometry works in
@@ -22,5 +23,6 @@ QRect toDesktop(const QRectF& sidebar);
 
 // The screen's visible area (without panels and docks), y up.
 QRectF visibleFrame(const QScreen* screen);
+QRectF visibleFrame(const ScreenInfo& screen, double reference);
 
 } // namespace ScreenCoordinates

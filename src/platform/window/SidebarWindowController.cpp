@@ -7,10 +7,8 @@
 
 #include <tuple>
 #include <QApplication>
-#include <QGuiApplication>
 #include <QParallelAnimationGroup>
 #include <QPropertyAnimation>
-#include <QScreen>
 #include <QWidget>
 #include <QWindow>
 
@@ -35,14 +33,17 @@ void setStaysOnTop(QWidget* window, bool onTop)
 }
 } // namespace
 
-SidebarWindowController::SidebarWindowController(
-    Preferences* preferences, std::unique_ptr<SidebarWindowSystem> windowSystem, QObject* parent)
+SidebarWindowController::SidebarWindowController(Preferences* preferences,
+    std::unique_ptr<SidebarWindowSystem> windowSystem, std::unique_ptr<ScreenList> screens, QObject* parent)
     : QObject(parent)
     , m_preferences(preferences)
     , m_system(std::move(windowSystem))
+    , m_screens(std::move(screens))
 {
     if (!m_system)
         m_system = std::make_unique<LinuxWindowSystem>();
+    if (!m_screens)
+        m_screens = std::make_unique<QtScreenList>();
     m_isPinned = m_preferences->boolValue(kPinnedKey);
     m_autoCollapse = m_preferences->kind(kAutoCollapseKey) == Preferences::Kind::Bool
         ? m_preferences->boolValue(kAutoCollapseKey)
@@ -132,32 +133,18 @@ void SidebarWindowController::attach(QWidget* window)
     m_window = window;
     m_closedWindow = nullptr;
     updateFrameMargins();
-    QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-    if (screen)
-        fitHeight(screen);
-    m_placedFrame = windowFrame();
+    if (const std::optional<ScreenInfo> screen = windowScreen())
+        fitHeight(*screen);
+    m_placedFrame = desktopFrame();
     applyWindowLevel();
 
     window->installEventFilter(this);
     if (QWindow* handle = window->windowHandle())
         handle->installEventFilter(this);
-    m_observers << connect(qGuiApp, &QGuiApplication::screenAdded, this, [this](QScreen* added) {
-        observeScreen(added);
-        m_screensChanged->start();
-    });
-    m_observers << connect(
-        qGuiApp, &QGuiApplication::screenRemoved, this, [this] { m_screensChanged->start(); });
-    m_observers << connect(
-        qGuiApp, &QGuiApplication::primaryScreenChanged, this, [this] { m_screensChanged->start(); });
-    for (QScreen* each : QGuiApplication::screens())
-        observeScreen(each);
-}
-
-void SidebarWindowController::observeScreen(QScreen* screen)
-{
-    m_observers << connect(
-        screen, &QScreen::availableGeometryChanged, this, [this] { m_screensChanged->start(); });
-    m_observers << connect(screen, &QScreen::geometryChanged, this, [this] { m_screensChanged->start(); });
+    const auto changed = [this] { m_screensChanged->start(); };
+    m_observers << connect(m_screens.get(), &ScreenList::screenAdded, this, changed);
+    m_observers << connect(m_screens.get(), &ScreenList::screenRemoved, this, changed);
+    m_observers << connect(m_screens.get(), &ScreenList::screenChanged, this, changed);
 }
 
 void SidebarWindowController::detach()
@@ -202,28 +189,53 @@ void SidebarWindowController::applyWindowLevel()
 
 // MARK: frames
 
+QRectF SidebarWindowController::toSidebar(const QRect& desktop) const
+{
+    return ScreenCoordinates::toSidebar(desktop, m_screens->referenceHeight());
+}
+
+QRect SidebarWindowController::toDesktop(const QRectF& sidebar) const
+{
+    return ScreenCoordinates::toDesktop(sidebar, m_screens->referenceHeight());
+}
+
+QRectF SidebarWindowController::visibleFrame(const ScreenInfo& screen) const
+{
+    return ScreenCoordinates::visibleFrame(screen, m_screens->referenceHeight());
+}
+
+QRect SidebarWindowController::desktopFrame() const
+{
+    return m_window->geometry().marginsAdded(m_frameMargins);
+}
+
 QRectF SidebarWindowController::windowFrame() const
 {
-    return ScreenCoordinates::toSidebar(m_window->geometry().marginsAdded(m_frameMargins));
+    return toSidebar(desktopFrame());
 }
 
 QRect SidebarWindowController::clientGeometry(const QRectF& frame) const
 {
-    return ScreenCoordinates::toDesktop(frame).marginsRemoved(m_frameMargins);
+    return toDesktop(frame).marginsRemoved(m_frameMargins);
 }
 
 void SidebarWindowController::placeWindow(const QRectF& frame)
 {
     const QRect geometry = clientGeometry(frame);
     // Noted first: a window system that reports the move at once does so inside setGeometry.
-    m_placedFrame = ScreenCoordinates::toSidebar(geometry.marginsAdded(m_frameMargins));
+    m_placedFrame = geometry.marginsAdded(m_frameMargins);
     m_window->setGeometry(geometry);
-    m_placedFrame = windowFrame();
+    // A hidden widget's native window stays where it was last shown, and Qt takes the widget
+    // back there when the window system reports that place late (the offscreen platform
+    // does): the collapsed window, moved to another screen, must stay moved.
+    if (QWindow* handle = m_window->windowHandle(); handle && !m_window->isVisible())
+        handle->setGeometry(geometry);
+    m_placedFrame = desktopFrame();
 }
 
 bool SidebarWindowController::isOwnPlacement() const
 {
-    return m_placedFrame && windowFrame() == *m_placedFrame;
+    return m_placedFrame && desktopFrame() == *m_placedFrame;
 }
 
 bool SidebarWindowController::updateFrameMargins()
@@ -240,21 +252,21 @@ bool SidebarWindowController::updateFrameMargins()
     // The decoration appeared (or changed): the frame, not the client area, spans the
     // screen and meets the edge.
     if (!m_isTransitioning && !m_isCollapsed) {
-        if (QScreen* screen = m_window->screen()) {
-            fitHeight(screen);
+        if (const std::optional<ScreenInfo> screen = windowScreen()) {
+            fitHeight(*screen);
             if (m_dockedEdge)
-                placeWindow(SidebarGeometry::dockedFrame(
-                    windowFrame(), ScreenCoordinates::visibleFrame(screen), *m_dockedEdge));
+                placeWindow(
+                    SidebarGeometry::dockedFrame(windowFrame(), visibleFrame(*screen), *m_dockedEdge));
         }
     }
     return true;
 }
 
-void SidebarWindowController::fitHeight(QScreen* screen)
+void SidebarWindowController::fitHeight(const ScreenInfo& screen)
 {
-    if (!m_window || !screen)
+    if (!m_window)
         return;
-    const QRectF visible = ScreenCoordinates::visibleFrame(screen);
+    const QRectF visible = visibleFrame(screen);
     const QRectF frame = windowFrame();
     const double x
         = std::min(std::max(SidebarGeometry::minX(visible), SidebarGeometry::maxX(visible) - frame.width()),
@@ -262,20 +274,23 @@ void SidebarWindowController::fitHeight(QScreen* screen)
     placeWindow(QRectF(x, visible.y(), frame.width(), visible.height()));
 }
 
-QScreen* SidebarWindowController::targetScreen() const
+std::optional<ScreenInfo> SidebarWindowController::targetScreen() const
 {
-    const QList<QScreen*> screens = QGuiApplication::screens();
     if (m_screenName) {
-        for (QScreen* screen : screens) {
-            if (screen->name() == *m_screenName)
-                return screen;
-        }
+        if (std::optional<ScreenInfo> docked = m_screens->screen(*m_screenName))
+            return docked;
     }
-    if (m_window && m_window->screen())
-        return m_window->screen();
-    if (QScreen* primary = QGuiApplication::primaryScreen())
-        return primary;
-    return screens.isEmpty() ? nullptr : screens.first();
+    return windowScreen();
+}
+
+std::optional<ScreenInfo> SidebarWindowController::windowScreen() const
+{
+    // A window left where a removed screen was lies on none: it belongs to the primary one.
+    if (m_window) {
+        if (std::optional<ScreenInfo> holding = m_screens->screenFor(desktopFrame()))
+            return holding;
+    }
+    return m_screens->primary();
 }
 
 bool SidebarWindowController::canCollapse() const
@@ -354,11 +369,11 @@ void SidebarWindowController::snapAfterMove()
 {
     if (!m_window || !m_window->isVisible() || !canCollapse())
         return;
-    QScreen* screen = m_window->screen();
+    const std::optional<ScreenInfo> screen = windowScreen();
     if (!screen)
         return;
-    fitHeight(screen);
-    const QRectF visible = ScreenCoordinates::visibleFrame(screen);
+    fitHeight(*screen);
+    const QRectF visible = visibleFrame(*screen);
     const std::optional<SidebarEdge> edge
         = SidebarGeometry::nearbyEdge(windowFrame(), visible, snapThreshold);
     if (!edge) {
@@ -367,7 +382,7 @@ void SidebarWindowController::snapAfterMove()
         return;
     }
     setDockedEdge(edge);
-    m_screenName = screen->name();
+    m_screenName = screen->name;
     if (m_autoCollapse && !m_isPinned)
         collapse(edge);
     else
@@ -385,26 +400,24 @@ void SidebarWindowController::screensChanged()
 {
     if (!m_window)
         return;
-    QScreen* screen = targetScreen();
+    const std::optional<ScreenInfo> screen = targetScreen();
     if (!screen)
         return;
-    fitHeight(screen);
+    fitHeight(*screen);
     if (!m_dockedEdge)
         return;
-    m_screenName = screen->name();
-    placeWindow(
-        SidebarGeometry::dockedFrame(windowFrame(), ScreenCoordinates::visibleFrame(screen), *m_dockedEdge));
-    if (m_isCollapsed && !showTab(screen, *m_dockedEdge))
+    m_screenName = screen->name;
+    placeWindow(SidebarGeometry::dockedFrame(windowFrame(), visibleFrame(*screen), *m_dockedEdge));
+    if (m_isCollapsed && !showTab(*screen, *m_dockedEdge))
         expand();
 }
 
-bool SidebarWindowController::showTab(QScreen* screen, SidebarEdge edge)
+bool SidebarWindowController::showTab(const ScreenInfo& screen, SidebarEdge edge)
 {
-    if (!m_window || !m_tab || !screen)
+    if (!m_window || !m_tab)
         return false;
-    const QRectF visible = ScreenCoordinates::visibleFrame(screen);
-    const QRect frame
-        = ScreenCoordinates::toDesktop(SidebarGeometry::handleFrame(windowFrame(), visible, edge));
+    const QRectF visible = visibleFrame(screen);
+    const QRect frame = toDesktop(SidebarGeometry::handleFrame(windowFrame(), visible, edge));
     m_tab->setFixedSize(frame.size());
     m_tab->setGeometry(frame);
     if (m_tabGeometry != frame) {
@@ -415,7 +428,7 @@ bool SidebarWindowController::showTab(QScreen* screen, SidebarEdge edge)
         m_system->setOnAllDesktops(m_tab, true);
     m_tab->show();
     m_tab->raise();
-    return m_tab->isVisible() && ScreenCoordinates::toSidebar(m_tab->geometry()).intersects(visible);
+    return m_tab->isVisible() && toSidebar(m_tab->geometry()).intersects(visible);
 }
 
 // MARK: collapse and expand
@@ -424,21 +437,21 @@ void SidebarWindowController::collapse(std::optional<SidebarEdge> edge)
 {
     if (m_isTransitioning || !m_window || !m_window->isVisible() || !canCollapse())
         return;
-    QScreen* screen = m_window->screen() ? m_window->screen() : targetScreen();
+    const std::optional<ScreenInfo> screen = windowScreen();
     if (!screen)
         return;
     m_moveDebounce->stop();
     m_focusLossDelay->stop();
 
-    const QRectF visible = ScreenCoordinates::visibleFrame(screen);
+    const QRectF visible = visibleFrame(*screen);
     const SidebarEdge e = edge.value_or(SidebarGeometry::nearestEdge(windowFrame(), visible));
     setDockedEdge(e);
-    m_screenName = screen->name();
+    m_screenName = screen->name;
     const QRectF docked = SidebarGeometry::dockedFrame(windowFrame(), visible, e);
     placeWindow(docked);
 
     // Never hide the window without a tab to bring it back.
-    if (!showTab(screen, e))
+    if (!showTab(*screen, e))
         return;
 
     setCollapsed(true);
@@ -496,10 +509,9 @@ void SidebarWindowController::expand()
     m_focusLossDelay->stop();
 
     const SidebarEdge e = m_dockedEdge.value_or(SidebarEdge::right);
-    QScreen* screen = targetScreen();
-    const QRectF target = screen
-        ? SidebarGeometry::dockedFrame(windowFrame(), ScreenCoordinates::visibleFrame(screen), e)
-        : windowFrame();
+    const std::optional<ScreenInfo> screen = targetScreen();
+    const QRectF target
+        = screen ? SidebarGeometry::dockedFrame(windowFrame(), visibleFrame(*screen), e) : windowFrame();
 
     setTransitioning(true);
     setCollapsed(false);
@@ -514,7 +526,7 @@ void SidebarWindowController::expand()
     auto completion = [this, token, window = m_window] {
         if (token != m_transitionID || !window || window != m_window)
             return;
-        m_placedFrame = windowFrame();
+        m_placedFrame = desktopFrame();
         m_pendingExpansion = false;
         setTransitioning(false);
     };
@@ -535,10 +547,10 @@ void SidebarWindowController::undock()
     expand();
     setDockedEdge(std::nullopt);
     m_screenName.reset();
-    QScreen* screen = m_window->screen();
+    const std::optional<ScreenInfo> screen = windowScreen();
     if (!screen)
         return;
-    const QRectF visible = ScreenCoordinates::visibleFrame(screen);
+    const QRectF visible = visibleFrame(*screen);
     const QRectF frame = windowFrame();
     const double x = edge == SidebarEdge::left ? SidebarGeometry::minX(visible) + undockInset
                                                : SidebarGeometry::maxX(visible) - frame.width() - undockInset;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ScreenList.h"
 #include "SidebarWindowSystem.h"
 #include "core/SidebarGeometry.h"
 
@@ -19,7 +20,6 @@
 class DelayedJob;
 class Preferences;
 class QAbstractAnimation;
-class QScreen;
 
 // Gives the main window its shape on the desktop: full visible height, snapped to the
 // left or right screen edge when dropped near it, collapsed to a narrow tab on that edge
@@ -45,9 +45,11 @@ public:
     static constexpr double undockInset = 48;
 
     // `preferences` holds "sidebarWindowPinned" and "sidebarAutoCollapse" and must outlive
-    // the controller. The desktop is the X11 one unless a test hands in its own.
+    // the controller. The desktop and its screens are the real ones unless a test hands in
+    // its own.
     explicit SidebarWindowController(Preferences* preferences,
-        std::unique_ptr<SidebarWindowSystem> windowSystem = {}, QObject* parent = nullptr);
+        std::unique_ptr<SidebarWindowSystem> windowSystem = {}, std::unique_ptr<ScreenList> screens = {},
+        QObject* parent = nullptr);
     ~SidebarWindowController() override;
 
     bool isPinned() const { return m_isPinned; }
@@ -64,6 +66,7 @@ public:
     bool pendingExpansion() const { return m_pendingExpansion; }
     QWidget* window() const { return m_window; }
     SidebarWindowSystem* windowSystem() const { return m_system.get(); }
+    ScreenList* screens() const { return m_screens.get(); }
     // Scales the collapse and expand slides; tests shorten them.
     void setAnimationScale(double scale) { m_animationScale = scale; }
 
@@ -104,18 +107,26 @@ private:
     void setCollapsed(bool collapsed);
     void setTransitioning(bool transitioning);
     void applyWindowLevel();
-    void fitHeight(QScreen* screen);
-    QScreen* targetScreen() const;
+    void fitHeight(const ScreenInfo& screen);
+    // The screen the window is docked on, else the window's screen, else the primary one.
+    std::optional<ScreenInfo> targetScreen() const;
+    // The screen holding most of the window, else the primary one.
+    std::optional<ScreenInfo> windowScreen() const;
     bool canCollapse() const;
     void windowMoved();
     void snapAfterMove();
     void focusLost();
     void screensChanged();
-    void observeScreen(QScreen* screen);
     // Places and shows the tab; whether it is visible on the screen's visible area.
-    bool showTab(QScreen* screen, SidebarEdge edge);
+    bool showTab(const ScreenInfo& screen, SidebarEdge edge);
 
-    // The window's frame (with the window manager's decoration), bottom-left based.
+    // Conversions to and from the bottom-left based coordinates of SidebarGeometry.
+    QRectF toSidebar(const QRect& desktop) const;
+    QRect toDesktop(const QRectF& sidebar) const;
+    QRectF visibleFrame(const ScreenInfo& screen) const;
+    // The window's frame (with the window manager's decoration), in desktop coordinates.
+    QRect desktopFrame() const;
+    // The same, bottom-left based.
     QRectF windowFrame() const;
     // Every change of the window's frame by the controller goes through here: it notes
     // where it put the window, so that the move events it causes (at once or late, from
@@ -142,6 +153,7 @@ private:
     std::optional<QString> m_screenName;
     Preferences* m_preferences;
     std::unique_ptr<SidebarWindowSystem> m_system;
+    std::unique_ptr<ScreenList> m_screens;
     DelayedJob* m_moveDebounce;
     DelayedJob* m_focusLossDelay;
     DelayedJob* m_screensChanged;
@@ -150,8 +162,9 @@ private:
     // (an unmapped window reports none).
     QMargins m_frameMargins;
     // Where the controller itself last put the window's frame: a move that ends there is
-    // the controller's own (or its echo), any other is the user's.
-    std::optional<QRectF> m_placedFrame;
+    // the controller's own (or its echo), any other is the user's. In desktop coordinates,
+    // which stay put when another screen becomes the primary one.
+    std::optional<QRect> m_placedFrame;
     QPointer<QAbstractAnimation> m_windowAnimation;
     QList<QMetaObject::Connection> m_observers;
 };

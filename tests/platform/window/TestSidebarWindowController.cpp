@@ -1,8 +1,10 @@
 #include "platform/window/DelayedJob.h"
 #include "platform/window/ScreenCoordinates.h"
 #include "platform/window/SidebarWindowController.h"
+#include "support/FakeScreenList.h"
 #include "support/FakeWindowSystem.h"
 #include "support/TemporaryProfile.h"
+#include "support/XDesktop.h"
 
 #include <QScreen>
 #include <QtTest>
@@ -10,6 +12,20 @@
 namespace {
 QRectF frameOf(const QWidget* window) { return ScreenCoordinates::toSidebar(window->frameGeometry()); }
 QRectF visible() { return ScreenCoordinates::visibleFrame(QGuiApplication::primaryScreen()); }
+
+// Two monitors side by side, each with a panel; at a scale of 2 as Qt lays them out: each
+// keeps its position in device pixels, and its size halves. The monitor tests also run on the
+// X server's own monitors (scripts/with-monitors), changed with xrandr.
+QList<ScreenInfo> sideBySide(int n)
+{
+    const auto at = [n](int x, int y, int w, int h) { return QRect(x, y / n, w / n, h / n); };
+    return { { "A", at(0, 0, 1280, 800), at(0, 0, 1280, 770), qreal(n) },
+        { "B", at(1280, 0, 1280, 1024), at(1280, 24, 1280, 1000), qreal(n) } };
+}
+bool realMonitors()
+{
+    return QGuiApplication::platformName() == "xcb";
+}
 } // namespace
 
 // Plain window and tab on the offscreen platform; the desktop is a double, the test runs the delays.
@@ -19,12 +35,12 @@ struct Session : TemporaryProfile {
     FakeWindowSystem* system = new FakeWindowSystem;
     std::unique_ptr<SidebarWindowController> controller; // let go of before the windows
 
-    explicit Session(bool reduceMotion = true)
+    explicit Session(bool reduceMotion = true, std::unique_ptr<ScreenList> screens = {})
         : TemporaryProfile(QStringLiteral("en"))
     {
         system->reduce = reduceMotion;
         controller = std::make_unique<SidebarWindowController>(
-            preferences(), std::unique_ptr<SidebarWindowSystem>(system));
+            preferences(), std::unique_ptr<SidebarWindowSystem>(system), std::move(screens));
         controller->setAnimationScale(0.05);
         controller->setTab(&tab);
         window.resize(420, 300);
@@ -43,6 +59,19 @@ struct Session : TemporaryProfile {
         QTRY_VERIFY(job("moveDebounce")->isPending());
         job("moveDebounce")->fire();
     }
+    // How far the window (or, collapsed, its tab) is from docked on `edge` of monitor `name`,
+    // flush with the edge, the window as tall as the visible area: all zeros when docked.
+    QList<int> offDock(const QString& name, const QString& edge) const
+    {
+        const QRect area = controller->screens()->screen(name).value_or(ScreenInfo {}).availableGeometry;
+        // The native window's frame: the widget's goes stale once a hidden window changes screens.
+        const QRect frame = window.windowHandle()->frameGeometry();
+        const QRect on = controller->isCollapsed() ? controller->tabGeometry() : frame;
+        return { int(controller->dockedEdgeRawValue() != edge),
+            int(controller->isCollapsed() != tab.isVisible()),
+            edge == "left" ? on.left() - area.left() : on.right() - area.right(), int(!area.contains(on)),
+            controller->isCollapsed() ? 0 : frame.height() - area.height() };
+    }
     void dockOpen(SidebarEdge edge)
     {
         controller->collapse(edge);
@@ -53,6 +82,45 @@ struct Session : TemporaryProfile {
 
 class TestSidebarWindowController : public QObject {
     Q_OBJECT
+
+    static std::unique_ptr<Session> onTwoMonitors(int scale)
+    {
+        if (realMonitors()) {
+            run("xrandr",
+                { "--output", "DUMMY0", "--mode", "1280x800", "--pos", "0x0", "--primary", "--output",
+                    "DUMMY1", "--mode", "1280x800", "--pos", "1280x0" });
+            std::ignore = QTest::qWaitFor([] { // anything else shows in the checks that follow
+                const QList<QScreen*> all = QGuiApplication::screens();
+                return all.size() == 2 && all.first()->size() == all.last()->size();
+            });
+            return std::make_unique<Session>();
+        }
+        auto screens = std::make_unique<FakeScreenList>();
+        screens->list = sideBySide(scale);
+        return std::make_unique<Session>(true, std::move(screens));
+    }
+    // Removes a monitor, shrinks the second one or adds it back on the right.
+    static void changeMonitor(Session& s, const ScreenInfo& screen, const QString& change)
+    {
+        auto* fake = dynamic_cast<FakeScreenList*>(s.controller->screens());
+        if (!fake) {
+            const QString mode = change == "add" ? "1280x800" : "1024x768";
+            run("xrandr",
+                QStringList { "--output", screen.name }
+                    + (change == "remove" ? QStringList { "--off" }
+                                          : QStringList { "--mode", mode, "--pos", "1280x0" }));
+        } else if (change == "remove") {
+            fake->list.removeOne(screen);
+            emit fake->screenRemoved(screen.name);
+        } else if (change == "add") {
+            fake->list << screen;
+            emit fake->screenAdded(screen.name);
+        } else {
+            fake->list[1].availableGeometry = fake->list[1].geometry
+                = { screen.geometry.topLeft(), QSize(1024, 768) };
+            emit fake->screenChanged(screen.name);
+        }
+    }
 
 private slots:
     void storedSettings_data()
@@ -202,6 +270,52 @@ private slots:
         QTRY_VERIFY(!s.controller->isTransitioning());
         QCOMPARE(std::tuple(s.controller->dockedEdge(), s.window.isVisible()), std::tuple(std::nullopt, true));
         QCOMPARE(frameOf(&s.window), docked.translated(reduceMotion ? 48 : -48, 0));
+    }
+
+    // Dropped near an edge of either monitor (the inner edge between them too) the window docks
+    // there at that monitor's full visible height, its tab on that edge. A monitor removed,
+    // shrunk or added: still docked on that edge, on its monitor or the one left, never off-screen.
+    void dockOnTwoMonitors_data()
+    {
+        QTest::addColumn<int>("scale"); // of the described monitors; on the X server, the run's
+        QTest::addColumn<int>("monitor"); // docked on; 0 is the primary one
+        QTest::addColumn<QString>("edge");
+        QTest::addColumn<bool>("collapsed");
+        QTest::addColumn<QString>("change"); // of the monitor docked on (added: the other one)
+        QTest::newRow("second, inner left") << 1 << 1 << "left" << true << "";
+        QTest::newRow("first, inner right, open") << 1 << 0 << "right" << false << "";
+        QTest::newRow("scale 2, second, right") << 2 << 1 << "right" << true << "";
+        QTest::newRow("its monitor removed") << 1 << 1 << "right" << true << "remove";
+        QTest::newRow("its monitor removed, open") << 1 << 1 << "left" << false << "remove";
+        QTest::newRow("scale 2, the primary removed") << 2 << 0 << "left" << true << "remove";
+        QTest::newRow("its monitor shrunk") << 1 << 1 << "right" << true << "shrink";
+        QTest::newRow("a monitor added beside") << 1 << 0 << "right" << true << "add";
+    }
+    void dockOnTwoMonitors()
+    {
+        QFETCH(int, scale);
+        QFETCH(int, monitor);
+        QFETCH(QString, edge);
+        QFETCH(bool, collapsed);
+        QFETCH(QString, change);
+        const std::unique_ptr<Session> s = onTwoMonitors(scale);
+        s->controller->setAutoCollapse(collapsed);
+        const QList<ScreenInfo> before = s->controller->screens()->screens();
+        const ScreenInfo on = before.at(monitor), other = before.at(1 - monitor);
+        if (change == "add")
+            changeMonitor(*s, other, "remove");
+        QTRY_COMPARE(s->controller->screens()->screens().size(), change == "add" ? 1 : 2);
+        const QRect area = on.availableGeometry;
+        s->userMove(
+            edge == "left" ? area.left() + 10 : area.right() - 10 - s->window.frameGeometry().width());
+        s->dragEnds();
+        QTRY_COMPARE(s->offDock(on.name, edge), QList<int>(5, 0));
+        if (!change.isEmpty())
+            changeMonitor(*s, change == "add" ? other : on, change);
+        const QString after = change == "remove" ? other.name : on.name;
+        QTRY_COMPARE_WITH_TIMEOUT(s->offDock(after, edge), QList<int>(5, 0), 5000);
+        s->controller->expand();
+        QTRY_COMPARE(s->offDock(after, edge), QList<int>(5, 0));
     }
 
     // The window is never hidden without a tab to bring it back, nor while a dialog is open;
