@@ -1,4 +1,4 @@
-#include "SessionEnd.h"
+#include "CommandLine.h"
 #include "SidebarApp.h"
 #include "SingleInstance.h"
 #include "platform/localization/L10n.h"
@@ -11,11 +11,31 @@
 #include <cstdio>
 #include <thread>
 
+namespace {
+// Prints what --help, --version or a wrong option asks for; no display is needed.
+int printOnly(int argc, char* argv[])
+{
+    QCoreApplication application(argc, argv);
+    // Read again now that there is an application object to name the program in the usage.
+    const CommandLine command = CommandLine::parse(QCoreApplication::arguments());
+    const bool invalid = command.outcome == CommandLine::Outcome::invalid;
+    std::fprintf(invalid ? stderr : stdout, "%s\n", qUtf8Printable(command.text.trimmed()));
+    return invalid ? 1 : 0;
+}
+} // namespace
+
 int main(int argc, char* argv[])
 {
     // Wayland clients cannot place their own windows; a sidebar needs to.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "xcb");
+
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine command = CommandLine::parse(arguments);
+    if (command.outcome != CommandLine::Outcome::run)
+        return printOnly(argc, argv);
 
     // Reading the font configuration takes several milliseconds before the first text can
     // be laid out; it is done while the application connects to the display.
@@ -27,7 +47,7 @@ int main(int argc, char* argv[])
 
     fonts.join();
     SingleInstance instance;
-    switch (instance.start()) {
+    switch (instance.start(command.action ? CommandLine::optionName(*command.action) : QString())) {
     case SingleInstance::Role::primary:
         break;
     case SingleInstance::Role::secondary:
@@ -44,9 +64,9 @@ int main(int argc, char* argv[])
         SidebarApp sidebar(&preferences);
         sidebar.setPanelsAfterFirstPaint(true);
         sidebar.start();
-        SessionEnd sessionEnd(sidebar.store());
-        QObject::connect(&instance, &SingleInstance::activationRequested, sidebar.windowController(),
-            &SidebarWindowController::showWindow);
+        sidebar.answer(&instance);
+        if (command.action)
+            sidebar.runAction(*command.action);
         status = QApplication::exec();
     }
     Preferences::setStandard(nullptr);
