@@ -124,12 +124,20 @@ void SidebarApp::start()
     m_window->installEventFilter(this);
     if (QWindow* handle = m_window->windowHandle())
         handle->installEventFilter(this);
-    // From any of Tandrel's windows.
-    auto* quitKey = new QShortcut(QKeySequence::Quit, m_window.get(), this, &SidebarApp::quit);
+    // From any of Tandrel's windows; Ctrl+Q where the desktop's key scheme names no key.
+    auto* quitKey = new QShortcut(m_window.get());
     quitKey->setObjectName("quitShortcut");
     quitKey->setContext(Qt::ApplicationShortcut);
+    const QList<QKeySequence> quitKeys = QKeySequence::keyBindings(QKeySequence::Quit);
+    quitKey->setKeys(quitKeys.isEmpty() ? QList { QKeySequence(Qt::CTRL | Qt::Key_Q) } : quitKeys);
+    connect(quitKey, &QShortcut::activated, this, &SidebarApp::quit);
     connect(SettingsWindowHost::of(m_store.get()), &SettingsWindowHost::quitRequested, this, &SidebarApp::quit);
     m_sessionEnd = std::make_unique<SessionEnd>(m_store.get());
+    connect(m_sessionEnd.get(), &SessionEnd::quitting, this, [this] {
+        // Quitting closes the windows at once; should something refuse, it did not quit.
+        m_quitting = true;
+        QTimer::singleShot(0, this, [this] { m_quitting = false; });
+    });
     m_edgeControls = std::make_unique<EdgeControls>(m_windowController.get(), m_store.get());
     if (m_window->hasPanels())
         panelsBuilt();
@@ -184,15 +192,15 @@ bool SidebarApp::eventFilter(QObject* watched, QEvent* event)
         if (QWindow* handle = m_window->windowHandle())
             handle->installEventFilter(this);
     } else if (m_window && watched == m_window->windowHandle() && event->type() == QEvent::Close
-        && takeOverClose()) {
+        && !m_quitting && takeOverClose()) {
         event->ignore();
         return true;
     }
     return QObject::eventFilter(watched, event);
 }
 
-// The window manager closes the window (the program's own closes, such as quitting's, go
-// to the widget and are not seen here). Whether the shell took the close over.
+// The user closes the window (the window manager's close button, Alt+F4). Whether the
+// shell took the close over.
 bool SidebarApp::takeOverClose()
 {
     if (m_trayAvailable())

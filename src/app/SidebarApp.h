@@ -97,6 +97,7 @@ private:
     std::unique_ptr<SidebarRecoveryMenu> m_recoveryMenu;
     std::unique_ptr<SessionEnd> m_sessionEnd;
     std::function<bool()> m_trayAvailable;
+    bool m_quitting = false;
     // Actions asked for before the panels were built.
     QList<ShortcutAction> m_waitingActions;
 };
