@@ -6,6 +6,7 @@
 #include "support/StoreHarness.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -93,6 +94,39 @@ private slots:
             const bool named = !control->accessibleName().isEmpty() || (button && !iconOnly);
             QVERIFY2(!control->objectName().isEmpty() && named && (!iconOnly || !control->toolTip().isEmpty()),
                 qPrintable(control->objectName() + " " + control->metaObject()->className()));
+        }
+    }
+
+    // The box shows what the desktop will do at login: the entry written and removed, or,
+    // when it cannot be written, a sentence saying so and the box back as it was.
+    void startAtLogin_data()
+    {
+        QTest::addColumn<bool>("writable");
+        QTest::newRow("writable") << true;
+        QTest::newRow("the autostart folder is a file") << false;
+    }
+    void startAtLogin()
+    {
+        QFETCH(bool, writable);
+        QTemporaryDir config;
+        const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+        const auto restore = qScopeGuard([&saved] { qputenv("XDG_CONFIG_HOME", saved); });
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+        if (!writable)
+            QVERIFY(QFile(config.filePath("autostart")).open(QIODevice::WriteOnly));
+        StoreHarness h;
+        SettingsView view(h.store.get());
+        view.show();
+        auto* box = find<QCheckBox>(view, "startAtLoginCheckBox");
+        const QString entry = config.filePath("autostart/tandrel.desktop");
+        QVERIFY(!box->isChecked());
+        box->click();
+        QCOMPARE(box->isChecked(), writable);
+        QCOMPARE(QFile::exists(entry), writable);
+        QCOMPARE(find<QLabel>(view, "startAtLoginIssue")->isVisible(), !writable);
+        if (writable) {
+            box->click();
+            QVERIFY(!box->isChecked() && !QFile::exists(entry));
         }
     }
 
