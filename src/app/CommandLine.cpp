@@ -57,7 +57,8 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     if (!parser.parse(arguments)) {
         result.outcome = Outcome::invalid;
         const QStringList unknown = parser.unknownOptionNames();
-        result.text = unknown.isEmpty() ? parser.errorText() : L10n::tr("无法识别的选项：{0}", { unknown.constFirst() });
+        result.text = unknown.isEmpty() ? parser.errorText()
+                                        : L10n::tr("无法识别的选项：{0}", { unknown.constFirst() });
         return result;
     }
     if (parser.isSet(help)) {

@@ -131,7 +131,8 @@ void SidebarApp::start()
     const QList<QKeySequence> quitKeys = QKeySequence::keyBindings(QKeySequence::Quit);
     quitKey->setKeys(quitKeys.isEmpty() ? QList { QKeySequence(Qt::CTRL | Qt::Key_Q) } : quitKeys);
     connect(quitKey, &QShortcut::activated, this, &SidebarApp::quit);
-    connect(SettingsWindowHost::of(m_store.get()), &SettingsWindowHost::quitRequested, this, &SidebarApp::quit);
+    connect(
+        SettingsWindowHost::of(m_store.get()), &SettingsWindowHost::quitRequested, this, &SidebarApp::quit);
     m_sessionEnd = std::make_unique<SessionEnd>(m_store.get());
     connect(m_sessionEnd.get(), &SessionEnd::quitting, this, [this] {
         // Quitting closes the windows at once; should something refuse, it did not quit.
@@ -169,8 +170,8 @@ void SidebarApp::runAction(ShortcutAction action)
 
 void SidebarApp::answer(SingleInstance* instance)
 {
-    connect(instance, &SingleInstance::activationRequested, this,
-        [this] { runAction(ShortcutAction::sidebar); });
+    connect(
+        instance, &SingleInstance::activationRequested, this, [this] { runAction(ShortcutAction::sidebar); });
     connect(instance, &SingleInstance::actionRequested, this, [this](const QString& name) {
         if (const std::optional<ShortcutAction> action = CommandLine::actionFromOptionName(name))
             runAction(*action);

@@ -92,33 +92,28 @@ private slots:
     void launchActionsReachTheRunningInstance_data()
     {
         QTest::addColumn<QStringList>("options");
-        QTest::addColumn<bool>("collapsed");
-        QTest::addColumn<bool>("timing");
-        QTest::addColumn<bool>("recording");
-        QTest::newRow("plain launch") << QStringList() << false << false << false;
-        QTest::newRow("--show-sidebar") << QStringList { "--show-sidebar" } << false << false << false;
-        QTest::newRow("--toggle-timer") << QStringList { "--toggle-timer" } << true << true << false;
-        QTest::newRow("--toggle-recording") << QStringList { "--toggle-recording" } << true << false << true;
+        QTest::addColumn<QString>("effect");
+        QTest::newRow("plain launch") << QStringList() << "shown";
+        QTest::newRow("--show-sidebar") << QStringList { "--show-sidebar" } << "shown";
+        QTest::newRow("--toggle-timer") << QStringList { "--toggle-timer" } << "timer";
+        QTest::newRow("--toggle-recording") << QStringList { "--toggle-recording" } << "recording";
     }
     void launchActionsReachTheRunningInstance()
     {
         QFETCH(QStringList, options);
-        QFETCH(bool, collapsed);
-        QFETCH(bool, timing);
-        QFETCH(bool, recording);
+        QFETCH(QString, effect);
         Shell shell("en");
         QTemporaryDir folder;
         SingleInstance running(QStringLiteral("Tandrel"), folder.path());
         QCOMPARE(running.start(), SingleInstance::Role::primary);
         shell.app->answer(&running);
         shell.controller()->collapse(SidebarEdge::right);
-        const CommandLine command = CommandLine::parse(QStringList { "tandrel" } + options);
-        QCOMPARE(command.outcome, CommandLine::Outcome::run);
-        const QString action = command.action ? CommandLine::optionName(*command.action) : QString();
-        QCOMPARE(askFromAnotherThread(folder.path(), action), SingleInstance::Role::secondary);
-        QTRY_COMPARE(shell.store()->audio()->isRecording(), recording);
-        QCOMPARE(shell.controller()->isCollapsed(), collapsed);
-        QCOMPARE(shell.store()->timer()->isRunning(), timing);
+        const std::optional<ShortcutAction> action = CommandLine::parse(QStringList { "tandrel" } + options).action;
+        const QString name = action ? CommandLine::optionName(*action) : QString();
+        QCOMPARE(askFromAnotherThread(folder.path(), name), SingleInstance::Role::secondary);
+        QTRY_COMPARE(shell.store()->audio()->isRecording(), effect == "recording");
+        QCOMPARE(shell.controller()->isCollapsed(), effect != "shown");
+        QCOMPARE(shell.store()->timer()->isRunning(), effect == "timer");
     }
 
     void aRunningInstanceThatDoesNotAnswer()
@@ -192,17 +187,17 @@ private slots:
         QTRY_VERIFY(recorder->isRecording());
         QSignalSpy kept(recorder, &RecordingStore::recordingFinished);
         SettingsWindowHost* settings = SettingsWindowHost::of(shell.store());
+        if (how == "settings")
+            settings->open();
         const auto act = [&] {
-            if (how == "close") {
+            if (how == "close")
                 shell.window()->windowHandle()->close();
-            } else if (how == "ctrl+q") {
+            else if (how == "ctrl+q")
                 QTest::keyClick(shell.window(), Qt::Key_Q, Qt::ControlModifier);
-            } else if (how == "settings") {
-                settings->open();
-                settings->window()->findChild<QAbstractButton*>("quitButton")->click();
-            } else {
+            else if (how == "tray")
                 shell.app->recoveryMenu()->menu()->findChild<QAction*>("quitTandrelAction")->trigger();
-            }
+            else
+                settings->window()->findChild<QAbstractButton*>("quitButton")->click();
         };
         if (outcome != "quit") {
             act();

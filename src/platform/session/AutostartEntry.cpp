@@ -39,7 +39,7 @@ bool switchedOff(const QByteArray& contents)
 AutostartEntry::AutostartEntry(const QString& configFolder, const QString& program)
     : m_path((configFolder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
                                      : configFolder)
-          + QStringLiteral("/autostart/") + kFileName)
+        + QStringLiteral("/autostart/") + kFileName)
     , m_program(program.isEmpty() ? QCoreApplication::applicationFilePath() : program)
 {
 }
@@ -54,7 +54,8 @@ Result<bool> AutostartEntry::setEnabled(bool enabled) const
 {
     if (!enabled) {
         if (QFileInfo::exists(m_path) && !QFile::remove(m_path))
-            return StorageError { L10n::tr("无法删除登录启动项“{0}”。", { QDir::toNativeSeparators(m_path) }) };
+            return StorageError { L10n::tr(
+                "无法删除登录启动项“{0}”。", { QDir::toNativeSeparators(m_path) }) };
         return true;
     }
     const QString contents = QStringLiteral("[Desktop Entry]\n"
@@ -74,7 +75,8 @@ Result<bool> AutostartEntry::setEnabled(bool enabled) const
 QString AutostartEntry::execArgument(const QString& program)
 {
     static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
-    const bool quoted = std::any_of(program.begin(), program.end(), [](QChar c) { return reserved.contains(c); });
+    const bool quoted
+        = std::any_of(program.begin(), program.end(), [](QChar c) { return reserved.contains(c); });
     QString argument;
     for (QChar c : program) {
         if (quoted && (c == u'"' || c == u'`' || c == u'$' || c == u'\\'))
