@@ -1,6 +1,7 @@
 #include "SidebarApp.h"
 
 #include "CommandLine.h"
+#include "DisplayPlatform.h"
 #include "SessionEnd.h"
 #include "ShortcutLifecycle.h"
 #include "SidebarRecoveryMenu.h"
@@ -11,6 +12,7 @@
 #include "platform/notifications/NotificationService.h"
 #include "platform/preferences/Preferences.h"
 #include "platform/shortcuts/HotKeyRegistering.h"
+#include "platform/shortcuts/PortalHotKeyBackend.h"
 #include "platform/shortcuts/ShortcutManager.h"
 #include "workspace/ContentView.h"
 #include "workspace/edge/EdgeControls.h"
@@ -90,6 +92,9 @@ void SidebarApp::start()
     QApplication::setQuitOnLastWindowClosed(false);
     m_store = std::make_unique<WorkspaceStore>(m_preferences, std::move(m_services));
     m_windowController = std::make_unique<SidebarWindowController>(m_preferences, std::move(m_windowSystem));
+    // X11 grabs see no keys under XWayland while a Wayland window has focus.
+    if (!m_hotKeyBackend && DisplayPlatform::choose(DisplayEnvironment::current()).waylandSession)
+        m_hotKeyBackend = std::make_unique<PortalHotKeyBackend>();
     m_shortcuts = std::make_unique<ShortcutManager>(m_preferences, std::move(m_hotKeyBackend));
     SettingsWindowHost::of(m_store.get())->setShortcutManager(m_shortcuts.get());
 

@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "DisplayPlatform.h"
 #include "SidebarApp.h"
 #include "SingleInstance.h"
 #include "platform/localization/L10n.h"
@@ -26,16 +27,20 @@ int printOnly(int argc, char* argv[])
 
 int main(int argc, char* argv[])
 {
-    // Wayland clients cannot place their own windows; a sidebar needs to.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
-
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     const CommandLine command = CommandLine::parse(arguments);
     if (command.outcome != CommandLine::Outcome::run)
         return printOnly(argc, argv);
+
+    const DisplayPlatform display = DisplayPlatform::choose(DisplayEnvironment::current());
+    if (display.problem) {
+        std::fprintf(stderr, "%s\n", qUtf8Printable(DisplayPlatform::message(*display.problem)));
+        return 1;
+    }
+    if (!display.platform.isEmpty())
+        qputenv("QT_QPA_PLATFORM", display.platform);
 
     // Reading the font configuration takes several milliseconds before the first text can
     // be laid out; it is done while the application connects to the display.

@@ -20,6 +20,8 @@ public:
         return true;
     }
     void unregisterAction(ShortcutAction action) override { unregistered.append(action); }
+    // Answers at once: a registration stands unless refused.
+    bool isRegistered(ShortcutAction action) const override { return !refuse.contains(action); }
     void press(ShortcutAction action)
     {
         if (onAction)

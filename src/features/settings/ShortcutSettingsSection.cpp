@@ -156,7 +156,7 @@ void ShortcutSettingsSection::refresh()
         QString issue = it->refusal;
         if (issue.isEmpty() && m_manager && !m_manager->isSuspended()
             && m_manager->issues().contains(it.key()))
-            issue = ShortcutIssues::message(m_manager->issues().value(it.key()));
+            issue = ShortcutIssues::message(m_manager->issues().value(it.key()), it.key());
         it->issue->setText(issue);
         it->issue->setVisible(!issue.isEmpty());
     }

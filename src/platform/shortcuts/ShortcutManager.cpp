@@ -12,10 +12,24 @@
 namespace {
 const QString kBindingsKey = QStringLiteral("keyboardShortcuts.v1");
 const QString kOlderFocusKey = QStringLiteral("timerShortcut");
+
+// What a desktop's own keyboard settings can run instead (the running instance does it).
+QString commandLine(ShortcutAction action)
+{
+    switch (action) {
+    case ShortcutAction::focus:
+        return QStringLiteral("tandrel --toggle-timer");
+    case ShortcutAction::recording:
+        return QStringLiteral("tandrel --toggle-recording");
+    case ShortcutAction::sidebar:
+        return QStringLiteral("tandrel --show-sidebar");
+    }
+    return {};
+}
 } // namespace
 
 namespace ShortcutIssues {
-QString message(ShortcutIssue issue)
+QString message(ShortcutIssue issue, std::optional<ShortcutAction> action)
 {
     switch (issue) {
     case ShortcutIssue::invalid:
@@ -24,6 +38,15 @@ QString message(ShortcutIssue issue)
         return L10n::tr("这个组合已用于其他动作，请换一个。");
     case ShortcutIssue::unavailable:
         return L10n::tr("无法注册这个快捷键，可能已被系统或其他应用占用，请换一个。");
+    case ShortcutIssue::notOffered: {
+        QStringList commands;
+        for (ShortcutAction each : ShortcutActions::allCases()) {
+            if (!action || each == *action)
+                commands.append(commandLine(each));
+        }
+        return L10n::tr("这个 Wayland 桌面不允许应用注册全局快捷键。请在桌面的键盘设置中为命令 {0} 添加快捷键。",
+            { commands.join(QStringLiteral(", ")) });
+    }
     }
     return {};
 }
@@ -40,12 +63,17 @@ ShortcutManager::ShortcutManager(Preferences* preferences, std::unique_ptr<HotKe
         if (weakSelf)
             weakSelf->perform(action);
     };
+    m_backend->onRegistrationsChanged = [weakSelf] {
+        if (weakSelf)
+            weakSelf->registrationsChanged();
+    };
 }
 
 ShortcutManager::~ShortcutManager()
 {
     // The backend may still deliver an event while it releases its grabs.
     m_backend->onAction = nullptr;
+    m_backend->onRegistrationsChanged = nullptr;
 }
 
 void ShortcutManager::load()
@@ -180,12 +208,38 @@ void ShortcutManager::registerAll()
         m_backend->unregisterAction(action);
         m_issues.remove(action);
         const auto binding = m_bindings.constFind(action);
-        if (binding == m_bindings.cend())
+        if (binding == m_bindings.cend()) {
+            // Even an unbound action can still be had through the desktop's own settings.
+            if (!m_backend->offersHotKeys())
+                m_issues.insert(action, ShortcutIssue::notOffered);
             continue;
+        }
         if (m_backend->registerBinding(*binding, action))
             m_activeActions.insert(action);
         else
-            m_issues.insert(action, ShortcutIssue::unavailable);
+            m_issues.insert(action, refusal());
+    }
+    if (m_issues != issuesBefore)
+        emit issuesChanged();
+}
+
+ShortcutIssue ShortcutManager::refusal() const
+{
+    return m_backend->offersHotKeys() ? ShortcutIssue::unavailable : ShortcutIssue::notOffered;
+}
+
+void ShortcutManager::registrationsChanged()
+{
+    if (!m_connected || m_suspended)
+        return;
+    const auto issuesBefore = m_issues;
+    for (ShortcutAction action : ShortcutActions::allCases()) {
+        if (m_activeActions.contains(action) && !m_backend->isRegistered(action)) {
+            m_activeActions.remove(action);
+            m_issues.insert(action, refusal());
+        } else if (!m_bindings.contains(action) && !m_backend->offersHotKeys()) {
+            m_issues.insert(action, ShortcutIssue::notOffered);
+        }
     }
     if (m_issues != issuesBefore)
         emit issuesChanged();

@@ -10,14 +10,18 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class Preferences;
 
-enum class ShortcutIssue { invalid, duplicate, unavailable };
+// `notOffered`: the desktop lets no application register global shortcuts (a Wayland
+// session without the global-shortcuts portal).
+enum class ShortcutIssue { invalid, duplicate, unavailable, notOffered };
 
 namespace ShortcutIssues {
-// The sentence for the user, in the current interface language.
-QString message(ShortcutIssue issue);
+// The sentence for the user, in the current interface language; `notOffered` names the
+// command line that does the action (every action's when none is given).
+QString message(ShortcutIssue issue, std::optional<ShortcutAction> action = std::nullopt);
 } // namespace ShortcutIssues
 
 // Owns the live bindings of the three shortcut actions, stores them, and registers them
@@ -66,6 +70,8 @@ private:
     void load();
     void persist();
     void bindingsEdited();
+    void registrationsChanged();
+    ShortcutIssue refusal() const;
 
     QMap<ShortcutAction, KeyboardShortcutBinding> m_bindings;
     QMap<ShortcutAction, ShortcutIssue> m_issues;

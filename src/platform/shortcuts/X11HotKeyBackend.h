@@ -25,6 +25,7 @@ public:
 
     bool registerBinding(const KeyboardShortcutBinding& binding, ShortcutAction action) override;
     void unregisterAction(ShortcutAction action) override;
+    bool isRegistered(ShortcutAction action) const override { return m_grabs.contains(action); }
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
