@@ -34,6 +34,41 @@ bool switchedOff(const QByteArray& contents)
     }
     return false;
 }
+
+// `program` as one argument of a desktop file's Exec line: quoted when it holds a reserved
+// character, with the value's own escapes applied on top.
+QString execArgument(const QString& program)
+{
+    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    const bool quoted
+        = std::any_of(program.begin(), program.end(), [](QChar c) { return reserved.contains(c); });
+    QString argument;
+    for (QChar c : program) {
+        if (quoted && (c == u'"' || c == u'`' || c == u'$' || c == u'\\'))
+            argument += u'\\';
+        // A lone % would start a field code.
+        if (c == u'%')
+            argument += u'%';
+        argument += c;
+    }
+    if (quoted)
+        argument = u'"' + argument + u'"';
+    // The value's own escapes apply before the Exec quoting is read.
+    QString value;
+    for (QChar c : argument) {
+        if (c == u'\\')
+            value += QStringLiteral("\\\\");
+        else if (c == u'\n')
+            value += QStringLiteral("\\n");
+        else if (c == u'\t')
+            value += QStringLiteral("\\t");
+        else if (c == u'\r')
+            value += QStringLiteral("\\r");
+        else
+            value += c;
+    }
+    return value;
+}
 } // namespace
 
 AutostartEntry::AutostartEntry(const QString& configFolder, const QString& program)
@@ -70,37 +105,4 @@ Result<bool> AutostartEntry::setEnabled(bool enabled) const
         || file.write(contents.toUtf8()) < 0 || !file.commit())
         return StorageError { L10n::tr("无法写入登录启动项“{0}”。", { QDir::toNativeSeparators(m_path) }) };
     return true;
-}
-
-QString AutostartEntry::execArgument(const QString& program)
-{
-    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
-    const bool quoted
-        = std::any_of(program.begin(), program.end(), [](QChar c) { return reserved.contains(c); });
-    QString argument;
-    for (QChar c : program) {
-        if (quoted && (c == u'"' || c == u'`' || c == u'$' || c == u'\\'))
-            argument += u'\\';
-        // A lone % would start a field code.
-        if (c == u'%')
-            argument += u'%';
-        argument += c;
-    }
-    if (quoted)
-        argument = u'"' + argument + u'"';
-    // The value's own escapes apply before the Exec quoting is read.
-    QString value;
-    for (QChar c : argument) {
-        if (c == u'\\')
-            value += QStringLiteral("\\\\");
-        else if (c == u'\n')
-            value += QStringLiteral("\\n");
-        else if (c == u'\t')
-            value += QStringLiteral("\\t");
-        else if (c == u'\r')
-            value += QStringLiteral("\\r");
-        else
-            value += c;
-    }
-    return value;
 }

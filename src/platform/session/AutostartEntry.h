@@ -21,10 +21,6 @@ public:
     // Writes or removes the entry; a failure carries a sentence for the user.
     [[nodiscard]] Result<bool> setEnabled(bool enabled) const;
 
-    // `program` as one argument of a desktop file's Exec line: quoted when it holds a
-    // reserved character, with the value's own escapes applied on top.
-    static QString execArgument(const QString& program);
-
 private:
     QString m_path;
     QString m_program;
