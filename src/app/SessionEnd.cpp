@@ -107,6 +107,8 @@ void SessionEnd::finish()
     m_store->audio()->disconnect(this);
     m_store->flush();
     m_ending = false;
-    if (m_quit)
+    if (m_quit) {
+        emit quitting();
         QCoreApplication::quit();
+    }
 }

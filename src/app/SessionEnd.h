@@ -21,6 +21,10 @@ public:
     // Keeps the recording and the unsaved changes, then quits when `quit`.
     void end(bool quit);
 
+signals:
+    // Everything is kept; the event loop is asked to end right after (and the windows close).
+    void quitting();
+
 private:
     void signalArrived();
     void finish();

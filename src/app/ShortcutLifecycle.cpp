@@ -59,6 +59,21 @@ void ShortcutLifecycle::contentShown()
     });
 }
 
+void ShortcutLifecycle::run(ShortcutAction action)
+{
+    switch (action) {
+    case ShortcutAction::focus:
+        focusAction();
+        break;
+    case ShortcutAction::recording:
+        recordingAction();
+        break;
+    case ShortcutAction::sidebar:
+        sidebarAction();
+        break;
+    }
+}
+
 void ShortcutLifecycle::focusAction()
 {
     // Typing ends first, so the keys that started the timer never land in a field.

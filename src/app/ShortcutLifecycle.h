@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/KeyboardShortcutBinding.h"
 #include "features/focus/FocusShortcutSource.h"
 
 #include <QObject>
@@ -24,6 +25,7 @@ public:
     void contentShown();
 
     // The actions themselves, as the hot keys run them.
+    void run(ShortcutAction action);
     void focusAction();
     void recordingAction();
     void sidebarAction();

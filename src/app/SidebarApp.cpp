@@ -1,8 +1,11 @@
 #include "SidebarApp.h"
 
+#include "CommandLine.h"
 #include "DisplayPlatform.h"
+#include "SessionEnd.h"
 #include "ShortcutLifecycle.h"
 #include "SidebarRecoveryMenu.h"
+#include "SingleInstance.h"
 #include "features/focus/PomodoroView.h"
 #include "features/settings/SettingsWindowHost.h"
 #include "platform/localization/AppLanguage.h"
@@ -17,7 +20,10 @@
 #include <QApplication>
 #include <QEvent>
 #include <QScreen>
+#include <QShortcut>
+#include <QSystemTrayIcon>
 #include <QTimer>
+#include <QWindow>
 
 namespace {
 // Says once, after the widget's first paint, that it has been painted.
@@ -52,11 +58,13 @@ SidebarApp::SidebarApp(Preferences* preferences, WorkspaceServices services,
     , m_preferences(preferences)
     , m_services(std::move(services))
     , m_windowSystem(std::move(windowSystem))
+    , m_trayAvailable([] { return QSystemTrayIcon::isSystemTrayAvailable(); })
 {
 }
 
 SidebarApp::~SidebarApp()
 {
+    m_sessionEnd.reset();
     // The window reads the store and the controller; it goes first.
     m_window.reset();
     m_recoveryMenu.reset();
@@ -79,7 +87,8 @@ void SidebarApp::start()
 {
     if (m_window)
         return;
-    // Closing the window leaves Tandrel running in the tray.
+    // Closing the window leaves Tandrel running in the tray; without a tray the shell
+    // decides what a close means.
     QApplication::setQuitOnLastWindowClosed(false);
     m_store = std::make_unique<WorkspaceStore>(m_preferences, std::move(m_services));
     m_windowController = std::make_unique<SidebarWindowController>(m_preferences, std::move(m_windowSystem));
@@ -117,6 +126,24 @@ void SidebarApp::start()
         connect(m_window.get(), &ContentView::panelsBuilt, this, &SidebarApp::panelsBuilt);
     }
     m_window->show();
+    m_window->installEventFilter(this);
+    if (QWindow* handle = m_window->windowHandle())
+        handle->installEventFilter(this);
+    // From any of Tandrel's windows; Ctrl+Q where the desktop's key scheme names no key.
+    auto* quitKey = new QShortcut(m_window.get());
+    quitKey->setObjectName("quitShortcut");
+    quitKey->setContext(Qt::ApplicationShortcut);
+    const QList<QKeySequence> quitKeys = QKeySequence::keyBindings(QKeySequence::Quit);
+    quitKey->setKeys(quitKeys.isEmpty() ? QList { QKeySequence(Qt::CTRL | Qt::Key_Q) } : quitKeys);
+    connect(quitKey, &QShortcut::activated, this, &SidebarApp::quit);
+    connect(
+        SettingsWindowHost::of(m_store.get()), &SettingsWindowHost::quitRequested, this, &SidebarApp::quit);
+    m_sessionEnd = std::make_unique<SessionEnd>(m_store.get());
+    connect(m_sessionEnd.get(), &SessionEnd::quitting, this, [this] {
+        // Quitting closes the windows at once; should something refuse, it did not quit.
+        m_quitting = true;
+        QTimer::singleShot(0, this, [this] { m_quitting = false; });
+    });
     m_edgeControls = std::make_unique<EdgeControls>(m_windowController.get(), m_store.get());
     if (m_window->hasPanels())
         panelsBuilt();
@@ -132,7 +159,65 @@ void SidebarApp::panelsBuilt()
         &SidebarWindowController::showWindow);
     connect(m_recoveryMenu.get(), &SidebarRecoveryMenu::settingsRequested, this,
         [this] { SettingsWindowHost::of(m_store.get())->open(); });
+    connect(m_recoveryMenu.get(), &SidebarRecoveryMenu::quitRequested, this, &SidebarApp::quit);
     m_shortcutLifecycle->watch(m_window.get());
+    for (ShortcutAction action : std::exchange(m_waitingActions, {}))
+        m_shortcutLifecycle->run(action);
+}
+
+void SidebarApp::runAction(ShortcutAction action)
+{
+    if (m_recoveryMenu)
+        m_shortcutLifecycle->run(action);
+    else
+        m_waitingActions.append(action);
+}
+
+void SidebarApp::answer(SingleInstance* instance)
+{
+    connect(
+        instance, &SingleInstance::activationRequested, this, [this] { runAction(ShortcutAction::sidebar); });
+    connect(instance, &SingleInstance::actionRequested, this, [this](const QString& name) {
+        if (const std::optional<ShortcutAction> action = CommandLine::actionFromOptionName(name))
+            runAction(*action);
+    });
+}
+
+void SidebarApp::quit()
+{
+    if (m_sessionEnd)
+        m_sessionEnd->end(true);
+    else
+        QCoreApplication::quit();
+}
+
+bool SidebarApp::eventFilter(QObject* watched, QEvent* event)
+{
+    if (m_window && watched == m_window.get() && event->type() == QEvent::Show) {
+        // A window shown anew may have a new native window.
+        if (QWindow* handle = m_window->windowHandle())
+            handle->installEventFilter(this);
+    } else if (m_window && watched == m_window->windowHandle() && event->type() == QEvent::Close
+        && !m_quitting && takeOverClose()) {
+        event->ignore();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+// The user closes the window (the window manager's close button, Alt+F4). Whether the
+// shell took the close over.
+bool SidebarApp::takeOverClose()
+{
+    if (m_trayAvailable())
+        return false;
+    if (const std::optional<SidebarEdge> edge = m_windowController->dockedEdge()) {
+        m_windowController->collapse(edge);
+        // Should it not collapse (a modal dialog is open), it stays rather than vanishing.
+        return true;
+    }
+    quit();
+    return true;
 }
 
 void SidebarApp::setHotKeyBackend(std::unique_ptr<HotKeyRegistering> backend)

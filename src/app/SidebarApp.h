@@ -1,10 +1,12 @@
 #pragma once
 
+#include "core/KeyboardShortcutBinding.h"
 #include "platform/window/SidebarWindowController.h"
 #include "workspace/WorkspaceStore.h"
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 
 class ContentView;
@@ -12,6 +14,8 @@ class EdgeControls;
 class HotKeyRegistering;
 class ManagerFocusShortcutSource;
 class Preferences;
+class SessionEnd;
+class SingleInstance;
 class ShortcutLifecycle;
 class ShortcutManager;
 class SidebarRecoveryMenu;
@@ -19,7 +23,10 @@ class SidebarRecoveryMenu;
 // The application shell: creates the three long-lived objects (the workspace store, the
 // window controller and the shortcut manager) once, in that order, on
 // the standard preferences store; builds and shows the sidebar window; keeps the tray
-// menu; re-applies the interface language; and answers a later launch.
+// menu; re-applies the interface language; answers a later launch; and quits in order.
+// Where no tray can bring a closed window back, closing it (the window manager's close
+// button, Alt+F4) collapses it to its edge tab when docked and otherwise quits, so that
+// nothing keeps running unseen with the hot keys and the microphone.
 class SidebarApp : public QObject {
     Q_OBJECT
 public:
@@ -37,8 +44,22 @@ public:
     // moment later. Set by the program before start(); tests get everything at once.
     void setPanelsAfterFirstPaint(bool later) { m_panelsAfterFirstPaint = later; }
 
+    // Whether a tray can show Tandrel's icon, asked each time the window is closed (a tray
+    // may start or stop at any time). The desktop's answer unless a test sets its own.
+    void setTrayAvailable(std::function<bool()> available) { m_trayAvailable = std::move(available); }
+
     // Creates the objects and opens the window at its default size.
     void start();
+
+    // Runs a global shortcut action as its hot key does (for a launch given the action);
+    // before the window's panels exist it waits for them.
+    void runAction(ShortcutAction action);
+    // Answers a later launch: a plain one brings the sidebar forward, one given an action runs it.
+    void answer(SingleInstance* instance);
+    // The one way to quit (Quit in the tray or the settings window, Ctrl+Q, a close with no
+    // tray, the end of the session): a running recording is stopped and kept, whatever is
+    // unsaved is written, then the event loop ends.
+    void quit();
 
     WorkspaceStore* store() const { return m_store.get(); }
     // Its showWindow() is what the tray menu, a later launch, the sidebar shortcut and the
@@ -53,8 +74,12 @@ public:
     // Width 420; the height of the primary screen's visible area, or 800 without a screen.
     static QSize defaultWindowSize();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void panelsBuilt();
+    bool takeOverClose();
     void interfaceLanguageChanged();
 
     Preferences* m_preferences;
@@ -70,4 +95,9 @@ private:
     std::unique_ptr<ManagerFocusShortcutSource> m_focusShortcutSource;
     std::unique_ptr<ContentView> m_window;
     std::unique_ptr<SidebarRecoveryMenu> m_recoveryMenu;
+    std::unique_ptr<SessionEnd> m_sessionEnd;
+    std::function<bool()> m_trayAvailable;
+    bool m_quitting = false;
+    // Actions asked for before the panels were built.
+    QList<ShortcutAction> m_waitingActions;
 };

@@ -23,8 +23,7 @@ SidebarRecoveryMenu::SidebarRecoveryMenu(QObject* parent)
     m_menu->addSeparator();
     m_quit = m_menu->addAction(QString());
     m_quit->setObjectName("quitTandrelAction");
-    connect(m_quit, &QAction::triggered, QCoreApplication::instance(), &QCoreApplication::quit,
-        Qt::QueuedConnection);
+    connect(m_quit, &QAction::triggered, this, &SidebarRecoveryMenu::quitRequested, Qt::QueuedConnection);
 
     m_tray->setObjectName("trayIcon");
     m_tray->setIcon(Symbols::icon(Symbol::Note));

@@ -24,6 +24,8 @@ signals:
     void showWindowRequested();
     // "Settings…".
     void settingsRequested();
+    // "Quit Tandrel".
+    void quitRequested();
 
 private:
     void retranslate();

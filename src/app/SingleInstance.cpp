@@ -8,6 +8,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -20,6 +21,7 @@
 
 namespace {
 const QByteArray kShowRequest = "show\n";
+const QByteArray kActionRequest = "action ";
 const QByteArray kAnswer = "ok\n";
 // How long the running instance waits for a caller to finish its request.
 constexpr int kServeForMs = 2000;
@@ -90,6 +92,17 @@ QByteArray readLine(int fd, int timeoutMs)
     }
     return {};
 }
+
+// The action named in `request`, or empty when it names none.
+QString requestedAction(const QByteArray& request)
+{
+    if (!request.startsWith(kActionRequest) || !request.endsWith('\n'))
+        return {};
+    const QByteArray name = request.sliced(kActionRequest.size()).chopped(1);
+    const bool wellFormed = !name.isEmpty()
+        && std::all_of(name.begin(), name.end(), [](char c) { return (c >= 'a' && c <= 'z') || c == '-'; });
+    return wellFormed ? QString::fromLatin1(name) : QString();
+}
 } // namespace
 
 SingleInstance::SingleInstance(const QString& name, const QString& folder, QObject* parent)
@@ -109,7 +122,7 @@ SingleInstance::~SingleInstance()
         ::close(m_lock);
 }
 
-SingleInstance::Role SingleInstance::start()
+SingleInstance::Role SingleInstance::start(const QString& action)
 {
     QDir().mkpath(m_folder);
     m_lock = ::open(QFile::encodeName(lockPath()).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
@@ -121,7 +134,8 @@ SingleInstance::Role SingleInstance::start()
         ::close(m_lock);
         m_lock = -1;
     }
-    return askRunningInstance() ? Role::secondary : Role::unreachable;
+    const QByteArray request = action.isEmpty() ? kShowRequest : kActionRequest + action.toLatin1() + '\n';
+    return askRunningInstance(request) ? Role::secondary : Role::unreachable;
 }
 
 void SingleInstance::listen()
@@ -178,18 +192,21 @@ void SingleInstance::serve(int client)
         const bool ended = n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
         if (!request->contains('\n') && !ended && request->size() < 64)
             return;
-        const bool asked = request->startsWith(kShowRequest);
-        if (asked)
+        const bool shown = request->startsWith(kShowRequest);
+        const QString action = requestedAction(request->left(request->indexOf('\n') + 1));
+        if (shown || !action.isEmpty())
             writeAll(client, kAnswer, 500);
         finish();
-        if (asked)
+        if (shown)
             emit activationRequested();
+        else if (!action.isEmpty())
+            emit actionRequested(action);
     });
     expiry->setSingleShot(true);
     expiry->start(kServeForMs);
 }
 
-bool SingleInstance::askRunningInstance() const
+bool SingleInstance::askRunningInstance(const QByteArray& request) const
 {
     sockaddr_un address {};
     if (!socketAddress(socketPath(), address))
@@ -203,7 +220,7 @@ bool SingleInstance::askRunningInstance() const
             return false;
         bool answered = false;
         if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
-            answered = writeAll(fd, kShowRequest, 1000) && readLine(fd, 2000) == kAnswer;
+            answered = writeAll(fd, request, 1000) && readLine(fd, 2000) == kAnswer;
         ::close(fd);
         if (answered)
             return true;

@@ -7,8 +7,12 @@ class QSocketNotifier;
 
 // Keeps Tandrel to one running instance per user. The first instance holds a lock on a
 // file and listens on a local socket in the user's runtime folder; a later launch finds
-// the lock taken, asks the running instance to show its window, and exits. The lock is
-// the kernel's: it ends with the process, so nothing a crash leaves behind blocks a start.
+// the lock taken, asks the running instance to show its window (or to run the action it
+// was started with), and exits. The lock is the kernel's: it ends with the process, so
+// nothing a crash leaves behind blocks a start.
+//
+// A request is one line: "show" for a plain launch, "action <name>" for an action; the
+// running instance answers "ok" to what it understood.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -21,8 +25,9 @@ public:
     ~SingleInstance() override;
 
     // Becomes the running instance (primary), or hands the launch to the running one
-    // (secondary). Unreachable: another instance holds the lock but does not answer.
-    Role start();
+    // (secondary), handing over `action` when given (letters and dashes). Unreachable:
+    // another instance holds the lock but does not answer.
+    Role start(const QString& action = QString());
     // How long a later launch keeps trying while the running instance may still be starting.
     void setAskDuration(int ms) { m_askForMs = ms; }
 
@@ -32,9 +37,11 @@ public:
 signals:
     // A later launch asked for the window.
     void activationRequested();
+    // A later launch asked for the action `name`.
+    void actionRequested(const QString& name);
 
 private:
-    bool askRunningInstance() const;
+    bool askRunningInstance(const QByteArray& request) const;
     void listen();
     void accept();
     void serve(int client);

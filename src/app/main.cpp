@@ -1,5 +1,5 @@
+#include "CommandLine.h"
 #include "DisplayPlatform.h"
-#include "SessionEnd.h"
 #include "SidebarApp.h"
 #include "SingleInstance.h"
 #include "platform/localization/L10n.h"
@@ -12,8 +12,28 @@
 #include <cstdio>
 #include <thread>
 
+namespace {
+// Prints what --help, --version or a wrong option asks for; no display is needed.
+int printOnly(int argc, char* argv[])
+{
+    QCoreApplication application(argc, argv);
+    // Read again now that there is an application object to name the program in the usage.
+    const CommandLine command = CommandLine::parse(QCoreApplication::arguments());
+    const bool invalid = command.outcome == CommandLine::Outcome::invalid;
+    std::fprintf(invalid ? stderr : stdout, "%s\n", qUtf8Printable(command.text.trimmed()));
+    return invalid ? 1 : 0;
+}
+} // namespace
+
 int main(int argc, char* argv[])
 {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine command = CommandLine::parse(arguments);
+    if (command.outcome != CommandLine::Outcome::run)
+        return printOnly(argc, argv);
+
     const DisplayPlatform display = DisplayPlatform::choose(DisplayEnvironment::current());
     if (display.problem) {
         std::fprintf(stderr, "%s\n", qUtf8Printable(DisplayPlatform::message(*display.problem)));
@@ -32,7 +52,7 @@ int main(int argc, char* argv[])
 
     fonts.join();
     SingleInstance instance;
-    switch (instance.start()) {
+    switch (instance.start(command.action ? CommandLine::optionName(*command.action) : QString())) {
     case SingleInstance::Role::primary:
         break;
     case SingleInstance::Role::secondary:
@@ -49,9 +69,9 @@ int main(int argc, char* argv[])
         SidebarApp sidebar(&preferences);
         sidebar.setPanelsAfterFirstPaint(true);
         sidebar.start();
-        SessionEnd sessionEnd(sidebar.store());
-        QObject::connect(&instance, &SingleInstance::activationRequested, sidebar.windowController(),
-            &SidebarWindowController::showWindow);
+        sidebar.answer(&instance);
+        if (command.action)
+            sidebar.runAction(*command.action);
         status = QApplication::exec();
     }
     Preferences::setStandard(nullptr);

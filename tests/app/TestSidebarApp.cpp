@@ -1,3 +1,4 @@
+#include "app/CommandLine.h"
 #include "app/SidebarRecoveryMenu.h"
 #include "app/SingleInstance.h"
 #include "features/focus/PomodoroTimer.h"
@@ -43,12 +44,12 @@ class TestSidebarApp : public QObject {
     Q_OBJECT
 
     // Asks from another thread, as a second process would, while this one answers.
-    static SingleInstance::Role askFromAnotherThread(const QString& folder)
+    static SingleInstance::Role askFromAnotherThread(const QString& folder, const QString& action = {})
     {
         std::atomic<int> role { -1 };
         const std::unique_ptr<QThread> thread(QThread::create([&] {
             SingleInstance later(QStringLiteral("Tandrel"), folder);
-            role = int(later.start());
+            role = int(later.start(action));
         }));
         thread->start();
         // Answering needs this thread's event loop, so it runs while the other one asks.
@@ -87,6 +88,34 @@ private slots:
         ::close(other);
     }
 
+    // A later launch with an action does what the hot key does; a plain one shows the sidebar.
+    void launchActionsReachTheRunningInstance_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("effect");
+        QTest::newRow("plain launch") << QStringList() << "shown";
+        QTest::newRow("--show-sidebar") << QStringList { "--show-sidebar" } << "shown";
+        QTest::newRow("--toggle-timer") << QStringList { "--toggle-timer" } << "timer";
+        QTest::newRow("--toggle-recording") << QStringList { "--toggle-recording" } << "recording";
+    }
+    void launchActionsReachTheRunningInstance()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QString, effect);
+        Shell shell("en");
+        QTemporaryDir folder;
+        SingleInstance running(QStringLiteral("Tandrel"), folder.path());
+        QCOMPARE(running.start(), SingleInstance::Role::primary);
+        shell.app->answer(&running);
+        shell.controller()->collapse(SidebarEdge::right);
+        const std::optional<ShortcutAction> action = CommandLine::parse(QStringList { "tandrel" } + options).action;
+        const QString name = action ? CommandLine::optionName(*action) : QString();
+        QCOMPARE(askFromAnotherThread(folder.path(), name), SingleInstance::Role::secondary);
+        QTRY_COMPARE(shell.store()->audio()->isRecording(), effect == "recording");
+        QCOMPARE(shell.controller()->isCollapsed(), effect != "shown");
+        QCOMPARE(shell.store()->timer()->isRunning(), effect == "timer");
+    }
+
     void aRunningInstanceThatDoesNotAnswer()
     {
         QTemporaryDir folder;
@@ -106,6 +135,7 @@ private slots:
     void theTrayBringsAClosedWindowBack()
     {
         Shell shell("en");
+        shell.app->setTrayAvailable([] { return true; });
         QVERIFY(!QApplication::quitOnLastWindowClosed());
         shell.window()->close();
         QCOMPARE(shell.controller()->window(), nullptr);
@@ -120,6 +150,68 @@ private slots:
         QTRY_VERIFY(field->hasFocus());
         shell.hotKeys->press(ShortcutAction::focus);
         QVERIFY(!field->hasFocus() && shell.store()->timer()->isRunning());
+    }
+
+    // Without a tray the window manager's close collapses a docked window and quits otherwise
+    // (with a tray: theTrayBringsAClosedWindowBack); every Quit stops a running recording and hands it to its note first.
+    void closingAndQuitting_data()
+    {
+        QTest::addColumn<bool>("tray");
+        QTest::addColumn<bool>("docked");
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("no tray, docked: close") << false << true << "close" << "collapsed";
+        QTest::newRow("no tray, floating: close") << false << false << "close" << "quit";
+        QTest::newRow("Ctrl+Q") << true << false << "ctrl+q" << "quit";
+        QTest::newRow("settings window") << false << true << "settings" << "quit";
+        QTest::newRow("tray menu") << true << false << "tray" << "quit";
+    }
+    void closingAndQuitting()
+    {
+        QFETCH(bool, tray);
+        QFETCH(bool, docked);
+        QFETCH(QString, how);
+        QFETCH(QString, outcome);
+        Shell shell("en");
+        shell.app->setTrayAvailable([tray] { return tray; });
+        if (docked) {
+            shell.controller()->collapse(SidebarEdge::left);
+            shell.controller()->showWindow();
+        }
+        QTRY_VERIFY(!shell.controller()->isCollapsed() && !shell.controller()->isTransitioning());
+        shell.window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(shell.window()));
+        RecordingStore* recorder = shell.store()->audio();
+        recorder->toggle();
+        QTRY_VERIFY(recorder->isRecording());
+        QSignalSpy kept(recorder, &RecordingStore::recordingFinished);
+        SettingsWindowHost* settings = SettingsWindowHost::of(shell.store());
+        if (how == "settings")
+            settings->open();
+        const auto act = [&] {
+            if (how == "close")
+                shell.window()->windowHandle()->close();
+            else if (how == "ctrl+q")
+                QTest::keyClick(shell.window(), Qt::Key_Q, Qt::ControlModifier);
+            else if (how == "tray")
+                shell.app->recoveryMenu()->menu()->findChild<QAction*>("quitTandrelAction")->trigger();
+            else
+                settings->window()->findChild<QAbstractButton*>("quitButton")->click();
+        };
+        if (outcome == "collapsed") {
+            act();
+            QTRY_VERIFY(shell.controller()->isCollapsed() && recorder->isRecording());
+            QCOMPARE(shell.controller()->window(), shell.window());
+            return;
+        }
+        // Quitting ends the event loop, so it runs inside one (and one that does not end fails).
+        QTimer::singleShot(0, this, act);
+        QTimer tooLong;
+        connect(&tooLong, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+        tooLong.start(5000);
+        QCOMPARE(QApplication::exec(), 0);
+        QCOMPARE(kept.count(), 1);
+        QVERIFY(!recorder->isRecording() && !shell.window()->isVisible());
     }
 
     void languageChangeReachesTheTrayAndTheReminders()
@@ -164,7 +256,10 @@ private slots:
     {
         Shell shell("zh-Hans", true);
         QVERIFY(shell.window()->isVisible() && !shell.window()->hasPanels());
+        // A launch given an action runs it once the window is up.
+        shell.app->runAction(ShortcutAction::focus);
         QTRY_VERIFY(shell.window()->hasPanels());
+        QVERIFY(shell.store()->timer()->isRunning());
         shell.window()->buildPanels(); // built once, whatever comes later
         QCOMPARE(shell.window()->findChildren<QWidget*>("taskDraftField").size(), 1);
     }

@@ -7,10 +7,12 @@
 #include "platform/notifications/NotificationService.h"
 #include "platform/notifications/NotificationSettingsOpener.h"
 #include "platform/preferences/Preferences.h"
+#include "platform/session/AutostartEntry.h"
 #include "platform/storage/StorageLocations.h"
 #include "workspace/WorkspaceStore.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QEvent>
@@ -76,6 +78,7 @@ SettingsView::SettingsView(WorkspaceStore* store, ShortcutManager* shortcuts,
     , m_store(store)
     , m_notificationSettings(notificationSettings ? std::move(notificationSettings)
                                                   : std::make_shared<DesktopNotificationSettingsOpener>())
+    , m_autostart(std::make_unique<AutostartEntry>())
 {
     setObjectName("settingsView");
     setModal(false);
@@ -103,6 +106,7 @@ SettingsView::SettingsView(WorkspaceStore* store, ShortcutManager* shortcuts,
     auto* content = new QWidget(scroll);
     auto* layout = new QVBoxLayout(content);
     buildLanguageSections(layout);
+    buildStartupSection(layout);
     buildNotificationSection(layout);
     buildDestinationSection(layout);
     buildTranscriptionSection(layout);
@@ -121,6 +125,17 @@ SettingsView::SettingsView(WorkspaceStore* store, ShortcutManager* shortcuts,
     layout->addStretch();
     scroll->setWidget(content);
     outer->addWidget(scroll);
+    // Quitting sits in this window because it is reachable from the sidebar on every
+    // desktop, including those without a tray; at the bottom, away from "Done".
+    auto* bottom = new QHBoxLayout;
+    m_quit = new QPushButton(this);
+    m_quit->setObjectName("quitButton");
+    m_quit->setAutoDefault(false);
+    m_texts.insert(m_quit, "退出Tandrel");
+    connect(m_quit, &QPushButton::clicked, this, &SettingsView::quitRequested);
+    bottom->addWidget(m_quit);
+    bottom->addStretch();
+    outer->addLayout(bottom);
 
     connect(m_store->preferences(), &Preferences::changed, this, &SettingsView::preferenceChanged);
     NotificationService* service = m_store->notifications();
@@ -194,6 +209,36 @@ void SettingsView::buildLanguageSections(QVBoxLayout* layout)
         std::ignore = m_store->preferences()->setString(
             kAppearanceMode, choice->property("appearanceMode").toString());
     });
+}
+
+void SettingsView::buildStartupSection(QVBoxLayout* layout)
+{
+    QWidget* parent = layout->parentWidget();
+    auto* heading = newLabel(parent, true);
+    m_texts.insert(heading, "启动");
+    layout->addWidget(heading);
+    m_startAtLogin = new QCheckBox(parent);
+    m_startAtLogin->setObjectName("startAtLoginCheckBox");
+    m_texts.insert(m_startAtLogin, "登录时启动 Tandrel");
+    layout->addWidget(m_startAtLogin);
+    auto* help = newLabel(parent, false, true);
+    help->setObjectName("startAtLoginHelp");
+    m_texts.insert(help, "登录桌面后自动启动 Tandrel，全局快捷键随即可用。");
+    layout->addWidget(help);
+    m_startAtLoginIssue = newLabel(parent);
+    m_startAtLoginIssue->setObjectName("startAtLoginIssue");
+    m_startAtLoginIssue->hide();
+    layout->addWidget(m_startAtLoginIssue);
+    connect(m_startAtLogin, &QCheckBox::toggled, this, &SettingsView::startAtLoginToggled);
+}
+
+void SettingsView::startAtLoginToggled(bool enabled)
+{
+    const Result<bool> written = m_autostart->setEnabled(enabled);
+    m_startAtLoginIssue->setText(written ? QString() : written.error().text());
+    m_startAtLoginIssue->setVisible(!written);
+    // The box shows what the desktop will do, also after a failure.
+    refresh();
 }
 
 void SettingsView::buildNotificationSection(QVBoxLayout* layout)
@@ -464,6 +509,9 @@ void SettingsView::retranslate()
         { m_audioFolder, "录音附件目录" } };
     for (const auto& [widget, name] : names)
         widget->setAccessibleName(L10n::tr(QString::fromUtf8(name)));
+    m_startAtLogin->setAccessibleName(m_startAtLogin->text());
+    m_startAtLogin->setAccessibleDescription(L10n::tr("登录桌面后自动启动 Tandrel，全局快捷键随即可用。"));
+    m_quit->setAccessibleName(m_quit->text());
     m_chooseVault->setAccessibleName(L10n::tr("仓库位置") + QStringLiteral(": ") + L10n::tr("选择文件夹…"));
     for (QAbstractButton* choice : m_appearance->buttons())
         choice->setAccessibleName(L10n::tr("界面主题") + QStringLiteral(": ") + choice->text());
@@ -486,6 +534,10 @@ void SettingsView::refresh()
     for (QAbstractButton* choice : m_appearance->buttons())
         choice->setChecked(choice->property("appearanceMode").toString() == appearance);
     selectValue(m_speechLanguage, preferences->string(kSpeechLanguage).value_or(QStringLiteral("zh-CN")));
+    {
+        const QSignalBlocker blocker(m_startAtLogin);
+        m_startAtLogin->setChecked(m_autostart->isEnabled());
+    }
 
     NotificationService* service = m_store->notifications();
     const bool allowed = service->authorization() == NotificationAccess::allowed;

@@ -6,8 +6,10 @@
 
 #include <memory>
 
+class AutostartEntry;
 class NotificationSettingsOpener;
 class QButtonGroup;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -19,14 +21,19 @@ class WorkspaceStore;
 // The settings window, a top-level window of its own (not modal): the interface language,
 // appearance, notifications, where new recordings and dropped files go, the recognition
 // language, the holiday calendar, the local attachment folders, the Obsidian vault, the
-// global shortcuts (when a manager is given) and a word about the program. Edits go
-// straight to the preferences and the services; the window holds no state of its own.
+// global shortcuts (when a manager is given), starting at login, a word about the program
+// and a way to quit. Edits go straight to the preferences and the services; the window
+// holds no state of its own.
 class SettingsView : public QDialog {
     Q_OBJECT
 public:
     explicit SettingsView(WorkspaceStore* store, ShortcutManager* shortcuts = nullptr,
         std::shared_ptr<NotificationSettingsOpener> notificationSettings = {}, QWidget* parent = nullptr);
     ~SettingsView() override;
+
+signals:
+    // "Quit Tandrel".
+    void quitRequested();
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -35,6 +42,7 @@ protected:
 
 private:
     void buildLanguageSections(QVBoxLayout* layout);
+    void buildStartupSection(QVBoxLayout* layout);
     void buildNotificationSection(QVBoxLayout* layout);
     void buildDestinationSection(QVBoxLayout* layout);
     void buildTranscriptionSection(QVBoxLayout* layout);
@@ -45,6 +53,7 @@ private:
     void refresh();
     void preferenceChanged(const QString& key);
     void exportPathEdited(QLineEdit* field);
+    void startAtLoginToggled(bool enabled);
 
     WorkspaceStore* m_store;
     std::shared_ptr<NotificationSettingsOpener> m_notificationSettings;
@@ -78,4 +87,8 @@ private:
     QLineEdit* m_fileFolder = nullptr;
     QLineEdit* m_audioFolder = nullptr;
     QLabel* m_exportPathIssue = nullptr;
+    std::unique_ptr<AutostartEntry> m_autostart;
+    QCheckBox* m_startAtLogin = nullptr;
+    QLabel* m_startAtLoginIssue = nullptr;
+    QPushButton* m_quit = nullptr;
 };

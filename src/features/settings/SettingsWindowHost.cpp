@@ -38,8 +38,10 @@ void SettingsWindowHost::setNotificationSettingsOpener(std::shared_ptr<Notificat
 
 void SettingsWindowHost::open(QWidget* origin)
 {
-    if (!m_window)
+    if (!m_window) {
         m_window = new SettingsView(m_store, m_shortcuts, m_notificationSettings);
+        connect(m_window, &SettingsView::quitRequested, this, &SettingsWindowHost::quitRequested);
+    }
     m_window->winId();
     if (QWindow* handle = m_window->windowHandle())
         handle->setTransientParent(origin ? origin->window()->windowHandle() : nullptr);

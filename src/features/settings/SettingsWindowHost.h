@@ -31,6 +31,10 @@ public:
     void open(QWidget* origin = nullptr);
     SettingsView* window() const { return m_window; }
 
+signals:
+    // The window's "Quit Tandrel".
+    void quitRequested();
+
 private:
     explicit SettingsWindowHost(WorkspaceStore* store);
 

@@ -106,6 +106,20 @@ const QHash<QString, QString>& supplement()
         { QStringLiteral("自己的下载来源"), QStringLiteral("Your own download source") },
         { QStringLiteral("使用此来源"), QStringLiteral("Use This Source") },
         { QStringLiteral("下载进度"), QStringLiteral("Download progress") },
+        { QStringLiteral("Tandrel：停靠在屏幕边缘的待办、速记、专注计时与录音侧边栏。下面的操作交给正在运行的 Tandrel；它没有运行时先启动它。"), QStringLiteral("Tandrel: a sidebar on the screen edge for tasks, notes, a focus timer and recordings. The actions below go to the running Tandrel; when it is not running, it starts first.") },
+        { QStringLiteral("显示此帮助。"), QStringLiteral("Show this help.") },
+        { QStringLiteral("显示版本号。"), QStringLiteral("Show the version.") },
+        { QStringLiteral("开始或暂停专注计时。"), QStringLiteral("Start or pause the focus timer.") },
+        { QStringLiteral("开始或停止录音。"), QStringLiteral("Start or stop recording.") },
+        { QStringLiteral("显示侧边栏。"), QStringLiteral("Show the sidebar.") },
+        { QStringLiteral("无法识别的选项：{0}"), QStringLiteral("Unknown option: {0}") },
+        { QStringLiteral("无法识别的参数：{0}"), QStringLiteral("Unexpected argument: {0}") },
+        { QStringLiteral("一次只能给出一个操作。"), QStringLiteral("Give only one action at a time.") },
+        { QStringLiteral("启动"), QStringLiteral("Startup") },
+        { QStringLiteral("登录时启动 Tandrel"), QStringLiteral("Start Tandrel at Login") },
+        { QStringLiteral("登录桌面后自动启动 Tandrel，全局快捷键随即可用。"), QStringLiteral("Tandrel starts when you log in to the desktop, so its global shortcuts work right away.") },
+        { QStringLiteral("无法写入登录启动项“{0}”。"), QStringLiteral("Could not write the login startup entry “{0}”.") },
+        { QStringLiteral("无法删除登录启动项“{0}”。"), QStringLiteral("Could not remove the login startup entry “{0}”.") },
     };
     return table;
 }

@@ -6,6 +6,7 @@
 #include "support/StoreHarness.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -94,6 +95,31 @@ private slots:
             QVERIFY2(!control->objectName().isEmpty() && named && (!iconOnly || !control->toolTip().isEmpty()),
                 qPrintable(control->objectName() + " " + control->metaObject()->className()));
         }
+    }
+
+    // The box shows what the desktop will do at login: the entry written and removed, or,
+    // when it cannot be written (the autostart folder is a file), a sentence saying so and
+    // the box back as it was.
+    void startAtLogin()
+    {
+        QTemporaryDir config;
+        const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+        const auto restore = qScopeGuard([&saved] { qputenv("XDG_CONFIG_HOME", saved); });
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+        StoreHarness h;
+        SettingsView view(h.store.get());
+        view.show();
+        auto* box = find<QCheckBox>(view, "startAtLoginCheckBox");
+        auto* issue = find<QLabel>(view, "startAtLoginIssue");
+        const QString entry = config.filePath("autostart/tandrel.desktop");
+        box->click();
+        QVERIFY(box->isChecked() && QFile::exists(entry) && !issue->isVisible());
+        box->click();
+        QVERIFY(!box->isChecked() && !QFile::exists(entry));
+        QVERIFY(QDir(config.path()).rmdir("autostart"));
+        QVERIFY(QFile(config.filePath("autostart")).open(QIODevice::WriteOnly));
+        box->click();
+        QVERIFY(!box->isChecked() && issue->isVisible() && issue->text().contains(entry));
     }
 
     void desktopNotificationSettings_data()
