@@ -49,6 +49,8 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Tandrel"));
     QApplication::setOrganizationName(QString());
     QApplication::setApplicationDisplayName(QStringLiteral("Tandrel"));
+    // Lets the desktop match the window to its installed entry (name, icon, actions).
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.tandrel.Tandrel"));
 
     fonts.join();
     SingleInstance instance;

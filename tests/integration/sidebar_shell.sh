@@ -32,8 +32,9 @@ alive() { kill -0 "$app" 2>/dev/null; }
 found_window() { win=$(xdotool search --onlyvisible --name '^Tandrel$' 2>/dev/null | head -n1); [ -n "$win" ]; }
 closed() { ! found_window; }
 
-# 1. No tray host: the program runs; closing the window keeps it running; a second launch
-#    opens the window again and exits.
+# 1. No tray host: closing the floating window quits after saving, leaving nothing behind;
+#    once started again, a second launch hands over to the running program and exits.
+ended() { ! alive; }
 "$exe" >"$home/tandrel.log" 2>&1 &
 app=$!
 wait_for 300 found_window || fail "no window titled Tandrel appeared"
@@ -41,11 +42,16 @@ wait_for 300 found_window || fail "no window titled Tandrel appeared"
 wait_for 50 managed "$win" || fail "the window manager did not take the window"
 wait_for 50 active "$win" || fail "the window has no focus"
 xdotool key --clearmodifiers alt+F4
-wait_for 50 closed || fail "the window did not close"
-alive || fail "closing the window ended the program"
+wait_for 100 ended || fail "closing the window without a tray left the program running"
+wait "$app"
+status=$?
+[ $status -eq 0 ] || fail "the program ended with status $status after its window closed"
+"$exe" >>"$home/tandrel.log" 2>&1 &
+app=$!
+wait_for 300 found_window || fail "no window after starting again"
 timeout 20 "$exe" >>"$home/second.log" 2>&1 || fail "the second launch ended with status $?"
-wait_for 50 found_window || fail "the second launch did not open the closed window"
-echo "closed window reopened by a second launch"
+alive || fail "the second launch ended the running program"
+echo "closing without a tray quit; a second launch handed over"
 
 # 2. With a tray host the tray menu's last entry quits the program.
 trayer --SetDockType true --SetPartialStrut true --edge top --align right --widthtype request \
@@ -62,7 +68,6 @@ xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 3
 menu_open() { [ "$(visible_windows)" -gt "$before" ]; }
 wait_for 50 menu_open || fail "the tray menu did not open"
 xdotool key Up Return
-ended() { ! alive; }
 wait_for 100 ended || fail "Quit Tandrel from the tray menu did not end the program"
 wait "$app"
 status=$?

@@ -12,7 +12,7 @@
 #include <algorithm>
 
 namespace {
-const QString kFileName = QStringLiteral("tandrel.desktop");
+const QString kFileName = QStringLiteral("io.github.tandrel.Tandrel.desktop");
 
 // The keys of the entry's [Desktop Entry] group that switch it off.
 bool switchedOff(const QByteArray& contents)
@@ -97,7 +97,7 @@ Result<bool> AutostartEntry::setEnabled(bool enabled) const
                                             "Type=Application\n"
                                             "Name=Tandrel\n"
                                             "Exec=%1\n"
-                                            "Icon=tandrel\n"
+                                            "Icon=io.github.tandrel.Tandrel\n"
                                             "X-GNOME-Autostart-enabled=true\n")
                                  .arg(execArgument(m_program));
     QSaveFile file(m_path);

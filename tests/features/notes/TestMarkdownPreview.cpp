@@ -85,7 +85,7 @@ private slots:
             const QTextCharFormat format = it.fragment().charFormat();
             QString kind = format.isAnchor() ? QString("a(%1)").arg(format.anchorHref()) : QString();
             kind += QString(format.fontWeight() >= QFont::Bold ? "b" : "") + (format.fontItalic() ? "i" : "")
-                + (QFontInfo(format.font()).fixedPitch() ? "code" : "");
+                + (format.fontFamilies().toStringList().contains("monospace") ? "code" : "");
             if (!kind.isEmpty())
                 seen << kind + ':' + it.fragment().text();
         }

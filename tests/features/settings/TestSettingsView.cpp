@@ -111,7 +111,7 @@ private slots:
         view.show();
         auto* box = find<QCheckBox>(view, "startAtLoginCheckBox");
         auto* issue = find<QLabel>(view, "startAtLoginIssue");
-        const QString entry = config.filePath("autostart/tandrel.desktop");
+        const QString entry = config.filePath("autostart/io.github.tandrel.Tandrel.desktop");
         box->click();
         QVERIFY(box->isChecked() && QFile::exists(entry) && !issue->isVisible());
         box->click();

@@ -38,7 +38,7 @@ private slots:
         QFETCH(QString, exec);
         QTemporaryDir config;
         const AutostartEntry entry(config.path(), program);
-        QCOMPARE(entry.path(), config.filePath("autostart/tandrel.desktop"));
+        QCOMPARE(entry.path(), config.filePath("autostart/io.github.tandrel.Tandrel.desktop"));
         QFile file(entry.path());
         if (!contents.isNull())
             QVERIFY(QDir(config.path()).mkdir("autostart") && file.open(QIODevice::WriteOnly)
@@ -48,7 +48,7 @@ private slots:
         QVERIFY(entry.setEnabled(true).ok() && entry.isEnabled() && file.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = file.readAll().split('\n');
         for (const QString& line : { QString("[Desktop Entry]"), QString("Type=Application"),
-                 QString("Name=Tandrel"), "Exec=" + exec, QString("Icon=tandrel"),
+                 QString("Name=Tandrel"), "Exec=" + exec, QString("Icon=io.github.tandrel.Tandrel"),
                  QString("X-GNOME-Autostart-enabled=true") })
             QVERIFY2(lines.contains(line.toUtf8()), qPrintable(line));
         QVERIFY(entry.setEnabled(false).ok() && !file.exists() && !entry.isEnabled());
