@@ -11,7 +11,6 @@
 namespace {
 QRectF frameOf(const QWidget* window) { return ScreenCoordinates::toSidebar(window->frameGeometry()); }
 QRectF visible() { return ScreenCoordinates::visibleFrame(QGuiApplication::primaryScreen()); }
-
 } // namespace
 
 // Plain window and tab on the offscreen platform; the desktop is a double, the test runs the delays.
@@ -52,7 +51,8 @@ struct Session : TemporaryProfile {
         const QRect area = controller->screens()->screen(name).value_or(ScreenInfo {}).availableGeometry;
         const QRect frame = window.windowHandle()->frameGeometry(); // the widget's lags once hidden
         const QRect on = controller->isCollapsed() ? controller->tabGeometry() : frame;
-        return { int(controller->dockedEdgeRawValue() != edge), int(controller->isCollapsed() != tab.isVisible()),
+        return { int(controller->dockedEdgeRawValue() != edge),
+            int(controller->isCollapsed() != tab.isVisible()),
             edge == "left" ? on.left() - area.left() : on.right() - area.right(), int(!area.contains(on)),
             controller->isCollapsed() ? 0 : frame.height() - area.height() };
     }
