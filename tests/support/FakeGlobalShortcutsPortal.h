@@ -4,7 +4,6 @@
 
 #include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <QTimer>
 
 // The desktop's GlobalShortcuts portal on a bus connection of its own, so that calls cross the
 // bus as to a real one. It binds all but the `declined` shortcuts and presses one on request.
@@ -59,16 +58,14 @@ public slots:
 
 private:
     static constexpr const char* kPath = "/org/freedesktop/portal/desktop";
-    // The answer follows the reply, from the request object named after the caller.
+    // The answer comes before the reply, so a client that listens only once it has the reply misses it.
     QDBusObjectPath respond(const QDBusMessage& call, const QVariantMap& options, const QVariantMap& results)
     {
         const QString request
             = QStringLiteral("%1/request/%2/%3")
                   .arg(kPath, call.service().mid(1).replace('.', '_'), options["handle_token"].toString());
-        QTimer::singleShot(0, this, [this, request, results] {
-            m_bus.send(QDBusMessage::createSignal(request, "org.freedesktop.portal.Request", "Response")
-                << uint(opensSessions ? 0 : 2) << results);
-        });
+        m_bus.send(QDBusMessage::createSignal(request, "org.freedesktop.portal.Request", "Response")
+            << uint(opensSessions ? 0 : 2) << results);
         return QDBusObjectPath(request);
     }
 
