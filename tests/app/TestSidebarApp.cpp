@@ -166,8 +166,6 @@ private slots:
             shell.controller()->showWindow();
         }
         QTRY_VERIFY(!shell.controller()->isCollapsed() && !shell.controller()->isTransitioning());
-        shell.window()->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(shell.window()));
         RecordingStore* recorder = shell.store()->audio();
         recorder->toggle();
         QTRY_VERIFY(recorder->isRecording());
