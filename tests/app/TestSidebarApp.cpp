@@ -243,6 +243,9 @@ private slots:
         QVERIFY(shell.store()->timer()->isRunning());
         shell.window()->buildPanels(); // built once, whatever comes later
         QCOMPARE(shell.window()->findChildren<QWidget*>("taskDraftField").size(), 1);
+        QCOMPARE(shell.window()->findChildren<QWidget*>("windowTitleLabel").size(), 1);
+        // The edge tab and the tray icon follow the panels.
+        QTRY_VERIFY(shell.app->edgeControls() && shell.app->recoveryMenu());
     }
 
     // A start that fails brings the collapsed sidebar forward to show why.
