@@ -144,7 +144,6 @@ void SidebarApp::start()
         m_quitting = true;
         QTimer::singleShot(0, this, [this] { m_quitting = false; });
     });
-    m_edgeControls = std::make_unique<EdgeControls>(m_windowController.get(), m_store.get());
     if (m_window->hasPanels())
         panelsBuilt();
 }
@@ -152,15 +151,32 @@ void SidebarApp::start()
 void SidebarApp::panelsBuilt()
 {
     m_window->timerPanel()->setShortcutSource(m_focusShortcutSource.get());
-    // The tray icon and the global shortcuts talk to the desktop, which the window's first
-    // paint need not wait for.
+    // The global shortcuts work as soon as the panels they act on exist.
+    m_shortcutLifecycle->watch(m_window.get());
+    if (!m_panelsAfterFirstPaint) {
+        addDesktopParts();
+        return;
+    }
+    // The edge tab (hidden while the window floats, as every launch starts) and the tray
+    // icon, which draw nothing in the window, follow the panels' first paint, or a second
+    // without one.
+    auto* panelsPainted = new FirstPaintWatcher(m_window.get());
+    connect(panelsPainted, &FirstPaintWatcher::painted, this, &SidebarApp::addDesktopParts,
+        Qt::QueuedConnection);
+    QTimer::singleShot(1000, this, &SidebarApp::addDesktopParts);
+}
+
+void SidebarApp::addDesktopParts()
+{
+    if (m_edgeControls)
+        return;
+    m_edgeControls = std::make_unique<EdgeControls>(m_windowController.get(), m_store.get());
     m_recoveryMenu = std::make_unique<SidebarRecoveryMenu>();
     connect(m_recoveryMenu.get(), &SidebarRecoveryMenu::showWindowRequested, m_windowController.get(),
         &SidebarWindowController::showWindow);
     connect(m_recoveryMenu.get(), &SidebarRecoveryMenu::settingsRequested, this,
         [this] { SettingsWindowHost::of(m_store.get())->open(); });
     connect(m_recoveryMenu.get(), &SidebarRecoveryMenu::quitRequested, this, &SidebarApp::quit);
-    m_shortcutLifecycle->watch(m_window.get());
     for (ShortcutAction action : std::exchange(m_waitingActions, {}))
         m_shortcutLifecycle->run(action);
 }

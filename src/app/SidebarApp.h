@@ -39,8 +39,9 @@ public:
     // The global hot keys to use instead of the desktop's; before start().
     void setHotKeyBackend(std::unique_ptr<HotKeyRegistering> backend);
 
-    // With this set, start() shows the window with its header alone and adds the panels
-    // right after the window's first paint: the window is there at once, its content a
+    // With this set, start() shows the window's surface alone and adds the header and the
+    // panels right after the window's first paint, and the edge tab and the tray icon after
+    // the panels' first paint: the window is there at once, its content a
     // moment later. Set by the program before start(); tests get everything at once.
     void setPanelsAfterFirstPaint(bool later) { m_panelsAfterFirstPaint = later; }
 
@@ -79,6 +80,7 @@ protected:
 
 private:
     void panelsBuilt();
+    void addDesktopParts();
     bool takeOverClose();
     void interfaceLanguageChanged();
 

@@ -2,6 +2,7 @@
 #include "DisplayPlatform.h"
 #include "SidebarApp.h"
 #include "SingleInstance.h"
+#include "design/FontWarmUp.h"
 #include "platform/localization/L10n.h"
 #include "platform/preferences/Preferences.h"
 
@@ -64,6 +65,8 @@ int main(int argc, char* argv[])
         return 1;
     }
 
+    // The fonts load on a worker while the data is opened and the window built.
+    FontWarmUp fontWarmUp;
     Preferences preferences(Preferences::standardDatabasePath());
     Preferences::setStandard(&preferences);
     int status = 0;

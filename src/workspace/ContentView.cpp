@@ -52,31 +52,9 @@ ContentView::ContentView(WorkspaceStore* store, Build build, QWidget* parent)
     setMinimumSize(420, 620);
     setMaximumWidth(520);
 
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(20, 8, 20, 20);
-    layout->setSpacing(16);
-
-    m_title = new QLabel(QStringLiteral("Tandrel"), this);
-    m_title->setTextFormat(Qt::PlainText);
-    m_title->setObjectName("windowTitleLabel");
-    QFont titleFont = m_title->font();
-    titleFont.setBold(true);
-    titleFont.setPointSize(19);
-    m_title->setFont(titleFont);
-    // The title above the week's days off; the window's buttons to their right.
-    auto* heading = new QVBoxLayout;
-    heading->setSpacing(2);
-    heading->addWidget(m_title);
-    heading->addWidget(new WeeklyRestView(store->holidays(), this));
-    auto* headerRow = new QHBoxLayout;
-    headerRow->addLayout(heading, 1);
-    // Made before the panels, so that the keyboard reaches them first, as they are read.
-    m_headerButtons = new SidebarHeaderButtons(nullptr, this);
-    connect(m_headerButtons, &SidebarHeaderButtons::settingsRequested, this, &ContentView::showSettings);
-    headerRow->addWidget(m_headerButtons, 0, Qt::AlignTop);
-    layout->addLayout(headerRow);
-
-    m_layout = layout;
+    m_layout = new QVBoxLayout(this);
+    m_layout->setContentsMargins(20, 8, 20, 20);
+    m_layout->setSpacing(16);
     setAcceptDrops(true);
     m_dropHint = new FileDropHint(store, this);
     // Set before the first paint, so that a dark desktop never sees the window flash light.
@@ -94,10 +72,34 @@ ContentView::ContentView(WorkspaceStore* store, Build build, QWidget* parent)
         QMetaObject::invokeMethod(this, &ContentView::showMessage, Qt::QueuedConnection);
 }
 
+void ContentView::buildHeader()
+{
+    m_title = new QLabel(QStringLiteral("Tandrel"), this);
+    m_title->setTextFormat(Qt::PlainText);
+    m_title->setObjectName("windowTitleLabel");
+    QFont titleFont = m_title->font();
+    titleFont.setBold(true);
+    titleFont.setPointSize(19);
+    m_title->setFont(titleFont);
+    // The title above the week's days off; the window's buttons to their right.
+    auto* heading = new QVBoxLayout;
+    heading->setSpacing(2);
+    heading->addWidget(m_title);
+    heading->addWidget(new WeeklyRestView(m_store->holidays(), this));
+    auto* headerRow = new QHBoxLayout;
+    headerRow->addLayout(heading, 1);
+    // Made before the panels, so that the keyboard reaches them first, as they are read.
+    m_headerButtons = new SidebarHeaderButtons(m_controller, this);
+    connect(m_headerButtons, &SidebarHeaderButtons::settingsRequested, this, &ContentView::showSettings);
+    headerRow->addWidget(m_headerButtons, 0, Qt::AlignTop);
+    m_layout->addLayout(headerRow);
+}
+
 void ContentView::buildPanels()
 {
     if (m_panes)
         return;
+    buildHeader();
     WorkspaceStore* store = m_store;
     m_workArea = new QVBoxLayout;
     m_workArea->setSpacing(12);
@@ -295,7 +297,9 @@ void ContentView::showSettings()
 
 void ContentView::setWindowController(SidebarWindowController* controller)
 {
-    m_headerButtons->setController(controller);
+    m_controller = controller;
+    if (m_headerButtons)
+        m_headerButtons->setController(controller);
 }
 
 void ContentView::changeEvent(QEvent* event)

@@ -28,13 +28,15 @@ class WorkspaceStore;
 class ContentView : public QWidget {
     Q_OBJECT
 public:
-    // `later`: only the header is built now, so that the window can be shown at once;
-    // buildPanels() adds the rest (the program does so right after the first paint).
+    // `later`: only the window's surface is made now, so that the window can be shown at
+    // once, before any text is laid out (the first layout loads the fonts); buildPanels()
+    // adds the header and the panels (the program does so right after the first paint).
     enum class Build { now, later };
     explicit ContentView(WorkspaceStore* store, QWidget* parent = nullptr);
     ContentView(WorkspaceStore* store, Build build, QWidget* parent = nullptr);
 
-    // Adds the timer, recorder, task and notes panels; does nothing once they exist.
+    // Adds the header and the timer, recorder, task and notes panels; does nothing once
+    // they exist.
     void buildPanels();
     bool hasPanels() const { return m_panes != nullptr; }
 
@@ -70,6 +72,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    void buildHeader();
     void showMessage();
     void applyPaneRatio();
     double paneRatio() const;
@@ -80,8 +83,9 @@ private:
 
     WorkspaceStore* m_store;
     Preferences* m_preferences;
-    QLabel* m_title;
-    SidebarHeaderButtons* m_headerButtons;
+    SidebarWindowController* m_controller = nullptr;
+    QLabel* m_title = nullptr;
+    SidebarHeaderButtons* m_headerButtons = nullptr;
     QVBoxLayout* m_layout = nullptr;
     QVBoxLayout* m_workArea = nullptr;
     QWidget* m_panes = nullptr;

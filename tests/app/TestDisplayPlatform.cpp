@@ -11,6 +11,7 @@ class TestDisplayPlatform : public QObject {
 private slots:
     void choice_data()
     {
+        // QT_QPA_PLATFORM, WAYLAND_DISPLAY, DISPLAY, XDG_SESSION_TYPE
         QTest::addColumn<DisplayEnvironment>("environment");
         QTest::addColumn<QByteArray>("platform");
         QTest::addColumn<bool>("wayland");
@@ -20,7 +21,6 @@ private slots:
             QTest::newRow(name) << environment << QByteArray(platform) << wayland << problem;
         };
         const int noXWayland = int(DisplayPlatform::Problem::noXWayland);
-        // Environment: QT_QPA_PLATFORM, WAYLAND_DISPLAY, DISPLAY, XDG_SESSION_TYPE.
         row("X only", { "", "", ":0", "x11" }, "xcb", false, -1);
         row("Wayland with X", { "", "wl-0", ":1", "wayland" }, "xcb", true, -1);
         row("Wayland without X", { "", "wl-0", "", "" }, "", true, noXWayland);
@@ -32,31 +32,22 @@ private slots:
     void choice()
     {
         QFETCH(DisplayEnvironment, environment);
-        QFETCH(QByteArray, platform);
-        QFETCH(bool, wayland);
-        QFETCH(int, problem);
         const DisplayPlatform choice = DisplayPlatform::choose(environment);
-        QCOMPARE(choice.platform, platform);
-        QCOMPARE(choice.waylandSession, wayland);
-        QCOMPARE(choice.problem ? int(*choice.problem) : -1, problem);
-        if (!choice.problem)
-            return;
+        QTEST(choice.platform, "platform");
+        QTEST(choice.waylandSession, "wayland");
+        QTEST(choice.problem ? int(*choice.problem) : -1, "problem");
+    }
 
-        // The program says why, in the user's language, and stops instead of Qt aborting.
-        QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
-        const std::pair<const char*, QByteArray> values[] = { { "QT_QPA_PLATFORM", environment.qpaPlatform },
-            { "WAYLAND_DISPLAY", environment.waylandDisplay }, { "DISPLAY", environment.x11Display },
-            { "XDG_SESSION_TYPE", environment.sessionType }, { "LANGUAGE", "zh_CN" } };
-        for (const auto& [name, value] : values)
-            value.isEmpty() ? variables.remove(name) : variables.insert(name, value);
-        QProcess tandrel;
-        tandrel.setProcessEnvironment(variables);
-        tandrel.start(TANDREL_PROGRAM, {});
+    // The program says why, in the user's language, and stops instead of Qt aborting.
+    void aWaylandSessionWithoutXStopsWithASentence()
+    {
+        QProcess tandrel; // nothing but a Wayland display, and a Chinese-speaking user
+        tandrel.start("env", { "-i", "WAYLAND_DISPLAY=wl-0", "LANGUAGE=zh_CN", TANDREL_PROGRAM });
         QVERIFY(tandrel.waitForFinished(30000));
         QCOMPARE(tandrel.exitStatus(), QProcess::NormalExit);
         QCOMPARE(tandrel.exitCode(), 1);
         QCOMPARE(tandrel.readAllStandardError().trimmed(),
-            DisplayPlatform::message(*choice.problem, AppLanguage::chinese).toUtf8());
+            DisplayPlatform::message(DisplayPlatform::Problem::noXWayland, AppLanguage::chinese).toUtf8());
     }
 };
 

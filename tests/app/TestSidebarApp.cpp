@@ -80,40 +80,26 @@ private slots:
         for (int caller : { silent, other })
             QCOMPARE(::connect(caller, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
         QCOMPARE(::write(other, "hello\n", 6), 6);
-        for (int launch : { 1, 2 }) {
-            QCOMPARE(askFromAnotherThread(folder.path()), SingleInstance::Role::secondary);
-            QCOMPARE(asked.count(), launch);
-        }
+        // A plain launch shows the sidebar; one with an action does what its hot key does.
+        Shell shell("en");
+        shell.app->answer(&first);
+        shell.controller()->collapse(SidebarEdge::right);
+        QCOMPARE(askFromAnotherThread(folder.path()), SingleInstance::Role::secondary);
+        QCOMPARE(asked.count(), 1);
+        QTRY_VERIFY(!shell.controller()->isCollapsed() && !shell.controller()->isTransitioning());
+        const auto launch = [&folder](const QString& option) {
+            const ShortcutAction action = CommandLine::parse({ "tandrel", option }).action.value();
+            askFromAnotherThread(folder.path(), CommandLine::optionName(action));
+        };
+        launch("--toggle-timer");
+        launch("--toggle-recording");
+        QTRY_VERIFY(shell.store()->timer()->isRunning() && shell.store()->audio()->isRecording());
+        shell.controller()->collapse(SidebarEdge::right);
+        launch("--show-sidebar");
+        QTRY_VERIFY(!shell.controller()->isCollapsed());
+        QCOMPARE(asked.count(), 1);
         ::close(silent);
         ::close(other);
-    }
-
-    // A later launch with an action does what the hot key does; a plain one shows the sidebar.
-    void launchActionsReachTheRunningInstance_data()
-    {
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<QString>("effect");
-        QTest::newRow("plain launch") << QStringList() << "shown";
-        QTest::newRow("--show-sidebar") << QStringList { "--show-sidebar" } << "shown";
-        QTest::newRow("--toggle-timer") << QStringList { "--toggle-timer" } << "timer";
-        QTest::newRow("--toggle-recording") << QStringList { "--toggle-recording" } << "recording";
-    }
-    void launchActionsReachTheRunningInstance()
-    {
-        QFETCH(QStringList, options);
-        QFETCH(QString, effect);
-        Shell shell("en");
-        QTemporaryDir folder;
-        SingleInstance running(QStringLiteral("Tandrel"), folder.path());
-        QCOMPARE(running.start(), SingleInstance::Role::primary);
-        shell.app->answer(&running);
-        shell.controller()->collapse(SidebarEdge::right);
-        const std::optional<ShortcutAction> action = CommandLine::parse(QStringList { "tandrel" } + options).action;
-        const QString name = action ? CommandLine::optionName(*action) : QString();
-        QCOMPARE(askFromAnotherThread(folder.path(), name), SingleInstance::Role::secondary);
-        QTRY_COMPARE(shell.store()->audio()->isRecording(), effect == "recording");
-        QCOMPARE(shell.controller()->isCollapsed(), effect != "shown");
-        QCOMPARE(shell.store()->timer()->isRunning(), effect == "timer");
     }
 
     void aRunningInstanceThatDoesNotAnswer()
@@ -152,35 +138,32 @@ private slots:
         QVERIFY(!field->hasFocus() && shell.store()->timer()->isRunning());
     }
 
-    // Without a tray the window manager's close collapses a docked window and quits otherwise
-    // (with a tray: theTrayBringsAClosedWindowBack); every Quit stops a running recording and hands it to its note first.
+    // Without a tray the window manager's close collapses a docked window and quits a floating
+    // one (with a tray: theTrayBringsAClosedWindowBack); every Quit first ends a running
+    // recording and hands it to its note.
     void closingAndQuitting_data()
     {
         QTest::addColumn<bool>("tray");
-        QTest::addColumn<bool>("docked");
         QTest::addColumn<QString>("how");
-        QTest::addColumn<QString>("outcome");
-        QTest::newRow("no tray, docked: close") << false << true << "close" << "collapsed";
-        QTest::newRow("no tray, floating: close") << false << false << "close" << "quit";
-        QTest::newRow("Ctrl+Q") << true << false << "ctrl+q" << "quit";
-        QTest::newRow("settings window") << false << true << "settings" << "quit";
-        QTest::newRow("tray menu") << true << false << "tray" << "quit";
+        QTest::addColumn<bool>("quits"); // or else, docked, collapses
+        QTest::newRow("no tray, docked: close") << false << "close" << false;
+        QTest::newRow("no tray, floating: close") << false << "close" << true;
+        QTest::newRow("Ctrl+Q") << true << "ctrl+q" << true;
+        QTest::newRow("settings window") << false << "settings" << true;
+        QTest::newRow("tray menu") << true << "tray" << true;
     }
     void closingAndQuitting()
     {
         QFETCH(bool, tray);
-        QFETCH(bool, docked);
         QFETCH(QString, how);
-        QFETCH(QString, outcome);
+        QFETCH(bool, quits);
         Shell shell("en");
         shell.app->setTrayAvailable([tray] { return tray; });
-        if (docked) {
+        if (!quits) {
             shell.controller()->collapse(SidebarEdge::left);
             shell.controller()->showWindow();
         }
         QTRY_VERIFY(!shell.controller()->isCollapsed() && !shell.controller()->isTransitioning());
-        shell.window()->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(shell.window()));
         RecordingStore* recorder = shell.store()->audio();
         recorder->toggle();
         QTRY_VERIFY(recorder->isRecording());
@@ -198,7 +181,7 @@ private slots:
             else
                 settings->window()->findChild<QAbstractButton*>("quitButton")->click();
         };
-        if (outcome == "collapsed") {
+        if (!quits) {
             act();
             QTRY_VERIFY(shell.controller()->isCollapsed() && recorder->isRecording());
             QCOMPARE(shell.controller()->window(), shell.window());
@@ -206,12 +189,10 @@ private slots:
         }
         // Quitting ends the event loop, so it runs inside one (and one that does not end fails).
         QTimer::singleShot(0, this, act);
-        QTimer tooLong;
-        connect(&tooLong, &QTimer::timeout, [] { QCoreApplication::exit(1); });
-        tooLong.start(5000);
+        QObject loop;
+        QTimer::singleShot(5000, &loop, [] { QCoreApplication::exit(1); });
         QCOMPARE(QApplication::exec(), 0);
-        QCOMPARE(kept.count(), 1);
-        QVERIFY(!recorder->isRecording() && !shell.window()->isVisible());
+        QVERIFY(kept.count() == 1 && !recorder->isRecording() && !shell.window()->isVisible());
     }
 
     void languageChangeReachesTheTrayAndTheReminders()
@@ -262,6 +243,9 @@ private slots:
         QVERIFY(shell.store()->timer()->isRunning());
         shell.window()->buildPanels(); // built once, whatever comes later
         QCOMPARE(shell.window()->findChildren<QWidget*>("taskDraftField").size(), 1);
+        QCOMPARE(shell.window()->findChildren<QWidget*>("windowTitleLabel").size(), 1);
+        // The edge tab and the tray icon follow the panels.
+        QTRY_VERIFY(shell.app->edgeControls() && shell.app->recoveryMenu());
     }
 
     // A start that fails brings the collapsed sidebar forward to show why.

@@ -4,21 +4,20 @@
 
 #include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <QTimer>
 
-// The desktop's GlobalShortcuts portal on a bus connection of its own, so that calls cross
-// the bus as they do to a real portal. It binds every shortcut but those in `decline` (as a
-// user declining them would) and presses one on request. Not `offered`, it owns the
-// portal's name without the interface, as Debian 12's portal does.
+// The desktop's GlobalShortcuts portal on a bus connection of its own, so that calls cross the
+// bus as to a real one. It binds all but the `declined` shortcuts and presses one on request.
+// Not `offered`, it owns the portal's name without the interface, as Debian 12's portal does;
+// not `opensSessions`, its desktop part fails, as one that is not running.
 class FakeGlobalShortcutsPortal : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.GlobalShortcuts")
     Q_PROPERTY(uint version READ version)
 public:
-    QSet<QString> decline;
+    QString declined;
+    bool opensSessions = true;
     QMap<QString, QString> triggers; // id -> preferred trigger, of the last bind
     QString session; // of the last bind
-    bool opensSessions = true; // false: its desktop part fails, as one that is not running
 
     explicit FakeGlobalShortcutsPortal(bool offered)
         : m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, "fakePortal"))
@@ -32,17 +31,16 @@ public:
     uint version() const { return 1; }
     void press(const QString& id, const QString& inSession = {})
     {
-        auto signal
-            = QDBusMessage::createSignal(kPath, "org.freedesktop.portal.GlobalShortcuts", "Activated");
-        signal << QVariant::fromValue(QDBusObjectPath(inSession.isEmpty() ? session : inSession)) << id;
-        m_bus.send(signal << qulonglong(0) << QVariantMap());
+        m_bus.send(QDBusMessage::createSignal(kPath, "org.freedesktop.portal.GlobalShortcuts", "Activated")
+            << QVariant::fromValue(QDBusObjectPath(inSession.isEmpty() ? session : inSession)) << id
+            << qulonglong(0) << QVariantMap());
     }
 
 public slots:
     QDBusObjectPath CreateSession(const QVariantMap& options, const QDBusMessage& call)
     {
-        return respond(
-            call, options, { { "session_handle", path(call, "session", options["session_handle_token"]) } });
+        const QString handle = QString(kPath) + "/session/" + options["session_handle_token"].toString();
+        return respond(call, options, { { "session_handle", handle } });
     }
     QDBusObjectPath BindShortcuts(const QDBusObjectPath& handle, const QList<PortalShortcut>& shortcuts,
         const QString&, const QVariantMap& options, const QDBusMessage& call)
@@ -52,7 +50,7 @@ public slots:
         QList<PortalShortcut> bound;
         for (const PortalShortcut& shortcut : shortcuts) {
             triggers.insert(shortcut.id, shortcut.properties["preferred_trigger"].toString());
-            if (!decline.contains(shortcut.id))
+            if (shortcut.id != declined)
                 bound.append(shortcut);
         }
         return respond(call, options, { { "shortcuts", QVariant::fromValue(bound) } });
@@ -60,19 +58,14 @@ public slots:
 
 private:
     static constexpr const char* kPath = "/org/freedesktop/portal/desktop";
-    static QString path(const QDBusMessage& call, const char* kind, const QVariant& token)
-    {
-        const QString client = call.service().mid(1).replace('.', '_');
-        return QStringLiteral("%1/%2/%3/%4").arg(kPath, kind, client, token.toString());
-    }
-    // The answer follows the reply, from the request object, as a portal's does.
+    // The answer comes before the reply, so a client that listens only once it has the reply misses it.
     QDBusObjectPath respond(const QDBusMessage& call, const QVariantMap& options, const QVariantMap& results)
     {
-        const QString request = path(call, "request", options["handle_token"]);
-        QTimer::singleShot(0, this, [this, request, results] {
-            m_bus.send(QDBusMessage::createSignal(request, "org.freedesktop.portal.Request", "Response")
-                << uint(opensSessions ? 0 : 2) << results);
-        });
+        const QString request
+            = QStringLiteral("%1/request/%2/%3")
+                  .arg(kPath, call.service().mid(1).replace('.', '_'), options["handle_token"].toString());
+        m_bus.send(QDBusMessage::createSignal(request, "org.freedesktop.portal.Request", "Response")
+            << uint(opensSessions ? 0 : 2) << results);
         return QDBusObjectPath(request);
     }
 

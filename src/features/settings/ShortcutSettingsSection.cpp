@@ -12,21 +12,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-namespace {
-QString actionName(ShortcutAction action)
-{
-    switch (action) {
-    case ShortcutAction::focus:
-        return L10n::tr("开始 / 暂停专注");
-    case ShortcutAction::recording:
-        return L10n::tr("开始 / 结束录音");
-    case ShortcutAction::sidebar:
-        return L10n::tr("快速打开侧边栏");
-    }
-    return {};
-}
-} // namespace
-
 ShortcutSettingsSection::ShortcutSettingsSection(ShortcutManager* manager, QWidget* parent)
     : QWidget(parent)
     , m_manager(manager)
@@ -137,7 +122,7 @@ void ShortcutSettingsSection::retranslate()
         "点击输入框后按下组合键，松开按键保存。Esc 取消，Delete 清除。应用运行时全局生效，无需辅助功能权限；与系统或其他应用冲突时请重新设置。"));
     m_restore->setText(L10n::tr("恢复默认快捷键"));
     for (auto it = m_rows.begin(); it != m_rows.end(); ++it) {
-        const QString name = actionName(it.key());
+        const QString name = ShortcutActions::title(it.key());
         it->name->setText(name);
         it->field->setAccessibleName(name);
         it->clear->setToolTip(L10n::tr("清除快捷键"));

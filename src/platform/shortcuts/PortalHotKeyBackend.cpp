@@ -1,5 +1,6 @@
 #include "PortalHotKeyBackend.h"
 
+#include "ShortcutManager.h"
 #include "X11HotKeyBackend.h"
 #include "platform/localization/L10n.h"
 
@@ -17,19 +18,6 @@ namespace {
 const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString kInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
-
-QString description(ShortcutAction action)
-{
-    switch (action) {
-    case ShortcutAction::focus:
-        return L10n::tr("开始 / 暂停专注");
-    case ShortcutAction::recording:
-        return L10n::tr("开始 / 结束录音");
-    case ShortcutAction::sidebar:
-        return L10n::tr("快速打开侧边栏");
-    }
-    return {};
-}
 
 // The answer to one call: the portal's Request object emits Response once.
 class PortalRequest : public QObject {
@@ -210,7 +198,7 @@ void PortalHotKeyBackend::bindShortcuts()
     QList<PortalShortcut> shortcuts;
     for (auto it = m_sessionBindings.cbegin(); it != m_sessionBindings.cend(); ++it) {
         shortcuts.append({ ShortcutActions::id(it.key()),
-            { { QStringLiteral("description"), description(it.key()) },
+            { { QStringLiteral("description"), ShortcutActions::title(it.key()) },
                 { QStringLiteral("preferred_trigger"), trigger(*it).value_or(QString()) } } });
     }
     const QString token = QStringLiteral("tandrel%1").arg(++m_requests);

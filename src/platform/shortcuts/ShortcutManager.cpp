@@ -52,6 +52,19 @@ QString message(ShortcutIssue issue, std::optional<ShortcutAction> action)
 }
 } // namespace ShortcutIssues
 
+QString ShortcutActions::title(ShortcutAction action)
+{
+    switch (action) {
+    case ShortcutAction::focus:
+        return L10n::tr("开始 / 暂停专注");
+    case ShortcutAction::recording:
+        return L10n::tr("开始 / 结束录音");
+    case ShortcutAction::sidebar:
+        return L10n::tr("快速打开侧边栏");
+    }
+    return {};
+}
+
 ShortcutManager::ShortcutManager(Preferences* preferences, std::unique_ptr<HotKeyRegistering> backend, QObject* parent)
     : QObject(parent)
     , m_preferences(preferences)

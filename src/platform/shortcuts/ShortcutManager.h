@@ -24,6 +24,11 @@ namespace ShortcutIssues {
 QString message(ShortcutIssue issue, std::optional<ShortcutAction> action = std::nullopt);
 } // namespace ShortcutIssues
 
+namespace ShortcutActions {
+// What the action does, in the current interface language.
+QString title(ShortcutAction action);
+} // namespace ShortcutActions
+
 // Owns the live bindings of the three shortcut actions, stores them, and registers them
 // as global hot keys once the application has said what each action does.
 class ShortcutManager : public QObject {

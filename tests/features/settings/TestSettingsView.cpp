@@ -97,29 +97,27 @@ private slots:
         }
     }
 
-    // The box shows what the desktop will do at login: the entry written and removed, or,
-    // when it cannot be written (the autostart folder is a file), a sentence saying so and
-    // the box back as it was.
+    // The box shows what the desktop will do at login: the entry written and removed, or, when
+    // it cannot be written, a sentence saying so and the box as it was.
     void startAtLogin()
     {
         QTemporaryDir config;
         const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
         const auto restore = qScopeGuard([&saved] { qputenv("XDG_CONFIG_HOME", saved); });
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+        QVERIFY(QFile(config.filePath("autostart")).open(QIODevice::WriteOnly)); // where the folder goes
         StoreHarness h;
         SettingsView view(h.store.get());
-        view.show();
         auto* box = find<QCheckBox>(view, "startAtLoginCheckBox");
         auto* issue = find<QLabel>(view, "startAtLoginIssue");
         const QString entry = config.filePath("autostart/io.github.tandrel.Tandrel.desktop");
         box->click();
-        QVERIFY(box->isChecked() && QFile::exists(entry) && !issue->isVisible());
+        QVERIFY(!box->isChecked() && !issue->isHidden() && issue->text().contains(entry));
+        QVERIFY(QFile::remove(config.filePath("autostart")));
+        box->click();
+        QVERIFY(box->isChecked() && QFile::exists(entry) && issue->isHidden());
         box->click();
         QVERIFY(!box->isChecked() && !QFile::exists(entry));
-        QVERIFY(QDir(config.path()).rmdir("autostart"));
-        QVERIFY(QFile(config.filePath("autostart")).open(QIODevice::WriteOnly));
-        box->click();
-        QVERIFY(!box->isChecked() && issue->isVisible() && issue->text().contains(entry));
     }
 
     void desktopNotificationSettings_data()

@@ -33,8 +33,7 @@ private slots:
         TemporaryProfile profile;
         profile.setLanguage("en");
         FakeGlobalShortcutsPortal fake(portal != 0);
-        if (portal == 2)
-            fake.decline = { "recording" };
+        fake.declined = portal == 2 ? "recording" : "";
         fake.opensSessions = portal != 3;
         ShortcutManager manager(profile.preferences(), std::make_unique<PortalHotKeyBackend>());
         QMap<ShortcutAction, int> performed;
@@ -55,13 +54,11 @@ private slots:
             fake.press(ShortcutActions::id(action));
         QTRY_COMPARE(performed.value(ShortcutAction::sidebar), 1);
         QCOMPARE(performed.value(ShortcutAction::recording), portal == 1 ? 1 : 0);
-
         // A new combination is a new session; a press in the old one is stale.
         const QString before = fake.session;
-        const auto commandShift
-            = ShortcutModifiers::of({ ShortcutModifiers::command, ShortcutModifiers::shift });
-        QVERIFY(
-            !manager.setBinding(ShortcutAction::sidebar, KeyboardShortcutBinding { 40, commandShift, "K" }));
+        const KeyboardShortcutBinding superShiftK { 40,
+            ShortcutModifiers::of({ ShortcutModifiers::command, ShortcutModifiers::shift }), "K" };
+        QVERIFY(!manager.setBinding(ShortcutAction::sidebar, superShiftK));
         QTRY_COMPARE(fake.triggers["sidebar"], QString("SHIFT+LOGO+k"));
         fake.press("sidebar", before);
         fake.press("focus");
