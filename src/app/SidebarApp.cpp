@@ -90,22 +90,17 @@ void SidebarApp::start()
     // Closing the window leaves Tandrel running in the tray; without a tray the shell
     // decides what a close means.
     QApplication::setQuitOnLastWindowClosed(false);
-    m_store = std::make_unique<WorkspaceStore>(m_preferences, std::move(m_services));
     m_windowController = std::make_unique<SidebarWindowController>(m_preferences, std::move(m_windowSystem));
     // X11 grabs see no keys under XWayland while a Wayland window has focus.
     if (!m_hotKeyBackend && DisplayPlatform::choose(DisplayEnvironment::current()).waylandSession)
         m_hotKeyBackend = std::make_unique<PortalHotKeyBackend>();
     m_shortcuts = std::make_unique<ShortcutManager>(m_preferences, std::move(m_hotKeyBackend));
-    SettingsWindowHost::of(m_store.get())->setShortcutManager(m_shortcuts.get());
 
-    m_window = std::make_unique<ContentView>(
-        m_store.get(), m_panelsAfterFirstPaint ? ContentView::Build::later : ContentView::Build::now);
+    m_window = std::make_unique<ContentView>(m_preferences);
     m_window->setWindowTitle(QStringLiteral("Tandrel"));
     m_window->setWindowController(m_windowController.get());
     new SidebarWindowAccessor(m_window.get(), m_windowController.get());
     m_focusShortcutSource = std::make_unique<ManagerFocusShortcutSource>(m_shortcuts.get());
-    m_shortcutLifecycle
-        = std::make_unique<ShortcutLifecycle>(m_shortcuts.get(), m_store.get(), m_windowController.get());
     connect(
         LanguageChanges::instance(), &LanguageChanges::changed, this, &SidebarApp::interfaceLanguageChanged);
 
@@ -116,19 +111,6 @@ void SidebarApp::start()
         const QRect visible = screen->availableGeometry();
         m_window->move(visible.x() + (visible.width() - size.width()) / 2, visible.y());
     }
-    if (!m_window->hasPanels()) {
-        // The panels follow the first paint; should no paint come (a window system that
-        // never exposes the window), they follow anyway.
-        auto* firstPaint = new FirstPaintWatcher(m_window.get());
-        connect(firstPaint, &FirstPaintWatcher::painted, m_window.get(), &ContentView::buildPanels,
-            Qt::QueuedConnection);
-        QTimer::singleShot(1000, m_window.get(), &ContentView::buildPanels);
-        connect(m_window.get(), &ContentView::panelsBuilt, this, &SidebarApp::panelsBuilt);
-    }
-    m_window->show();
-    m_window->installEventFilter(this);
-    if (QWindow* handle = m_window->windowHandle())
-        handle->installEventFilter(this);
     // From any of Tandrel's windows; Ctrl+Q where the desktop's key scheme names no key.
     auto* quitKey = new QShortcut(m_window.get());
     quitKey->setObjectName("quitShortcut");
@@ -136,20 +118,41 @@ void SidebarApp::start()
     const QList<QKeySequence> quitKeys = QKeySequence::keyBindings(QKeySequence::Quit);
     quitKey->setKeys(quitKeys.isEmpty() ? QList { QKeySequence(Qt::CTRL | Qt::Key_Q) } : quitKeys);
     connect(quitKey, &QShortcut::activated, this, &SidebarApp::quit);
-    connect(
-        SettingsWindowHost::of(m_store.get()), &SettingsWindowHost::quitRequested, this, &SidebarApp::quit);
+
+    if (m_panelsAfterFirstPaint) {
+        // The data and the panels follow the first paint; should no paint come (a window
+        // system that never exposes the window), they follow anyway.
+        auto* firstPaint = new FirstPaintWatcher(m_window.get());
+        connect(
+            firstPaint, &FirstPaintWatcher::painted, this, &SidebarApp::openWorkspace, Qt::QueuedConnection);
+        QTimer::singleShot(1000, this, &SidebarApp::openWorkspace);
+    } else {
+        openWorkspace();
+    }
+    m_window->show();
+    m_window->installEventFilter(this);
+    if (QWindow* handle = m_window->windowHandle())
+        handle->installEventFilter(this);
+}
+
+void SidebarApp::openWorkspace()
+{
+    if (m_store)
+        return;
+    m_store = std::make_unique<WorkspaceStore>(m_preferences, std::move(m_services));
+    SettingsWindowHost* settings = SettingsWindowHost::of(m_store.get());
+    settings->setShortcutManager(m_shortcuts.get());
+    connect(settings, &SettingsWindowHost::quitRequested, this, &SidebarApp::quit);
+    m_shortcutLifecycle
+        = std::make_unique<ShortcutLifecycle>(m_shortcuts.get(), m_store.get(), m_windowController.get());
     m_sessionEnd = std::make_unique<SessionEnd>(m_store.get());
     connect(m_sessionEnd.get(), &SessionEnd::quitting, this, [this] {
         // Quitting closes the windows at once; should something refuse, it did not quit.
         m_quitting = true;
         QTimer::singleShot(0, this, [this] { m_quitting = false; });
     });
-    if (m_window->hasPanels())
-        panelsBuilt();
-}
+    m_window->attach(m_store.get());
 
-void SidebarApp::panelsBuilt()
-{
     m_window->timerPanel()->setShortcutSource(m_focusShortcutSource.get());
     // The global shortcuts work as soon as the panels they act on exist.
     m_shortcutLifecycle->watch(m_window.get());
@@ -161,8 +164,8 @@ void SidebarApp::panelsBuilt()
     // icon, which draw nothing in the window, follow the panels' first paint, or a second
     // without one.
     auto* panelsPainted = new FirstPaintWatcher(m_window.get());
-    connect(panelsPainted, &FirstPaintWatcher::painted, this, &SidebarApp::addDesktopParts,
-        Qt::QueuedConnection);
+    connect(
+        panelsPainted, &FirstPaintWatcher::painted, this, &SidebarApp::addDesktopParts, Qt::QueuedConnection);
     QTimer::singleShot(1000, this, &SidebarApp::addDesktopParts);
 }
 
@@ -243,7 +246,8 @@ void SidebarApp::setHotKeyBackend(std::unique_ptr<HotKeyRegistering> backend)
 
 void SidebarApp::interfaceLanguageChanged()
 {
-    m_store->notifications()->refreshLanguage(m_store->tasks());
+    if (m_store)
+        m_store->notifications()->refreshLanguage(m_store->tasks());
 }
 
 #include "SidebarApp.moc"

@@ -37,15 +37,9 @@ const QString kTaskPaneRatio = QStringLiteral("taskPaneRatio");
 constexpr int kCompactHeight = 44;
 } // namespace
 
-ContentView::ContentView(WorkspaceStore* store, QWidget* parent)
-    : ContentView(store, Build::now, parent)
-{
-}
-
-ContentView::ContentView(WorkspaceStore* store, Build build, QWidget* parent)
+ContentView::ContentView(Preferences* preferences, QWidget* parent)
     : QWidget(parent)
-    , m_store(store)
-    , m_preferences(store->preferences())
+    , m_preferences(preferences)
 {
     setObjectName("contentView");
     setWindowTitle(QStringLiteral("Tandrel"));
@@ -56,20 +50,32 @@ ContentView::ContentView(WorkspaceStore* store, Build build, QWidget* parent)
     m_layout->setContentsMargins(20, 8, 20, 20);
     m_layout->setSpacing(16);
     setAcceptDrops(true);
-    m_dropHint = new FileDropHint(store, this);
     // Set before the first paint, so that a dark desktop never sees the window flash light.
     m_appearance = new Appearance(m_preferences, new PortalDesktopAppearance, this);
     connect(m_appearance, &Appearance::changed, this, qOverload<>(&QWidget::update));
     m_appearance->apply();
     new CaretRest(this);
-    if (build == Build::now)
-        buildPanels();
+}
 
+ContentView::ContentView(WorkspaceStore* store, QWidget* parent)
+    : ContentView(store->preferences(), parent)
+{
+    attach(store);
+}
+
+void ContentView::attach(WorkspaceStore* store)
+{
+    if (m_store)
+        return;
+    m_store = store;
+    buildPanels();
     connect(m_store, &WorkspaceStore::messageChanged, this, &ContentView::showMessage);
     // A message from start-up (a damaged file kept aside, for instance) shows once the
     // window is up.
     if (m_store->message())
         QMetaObject::invokeMethod(this, &ContentView::showMessage, Qt::QueuedConnection);
+    if (m_shownOnce)
+        m_store->notifications()->refreshAuthorization();
 }
 
 void ContentView::buildHeader()
@@ -97,8 +103,6 @@ void ContentView::buildHeader()
 
 void ContentView::buildPanels()
 {
-    if (m_panes)
-        return;
     buildHeader();
     WorkspaceStore* store = m_store;
     m_workArea = new QVBoxLayout;
@@ -181,7 +185,6 @@ void ContentView::buildPanels()
     // Text fields (task rows come and go) take drops of text themselves; dropped files are
     // the window's wherever they land.
     qApp->installEventFilter(this);
-    emit panelsBuilt();
 }
 
 void ContentView::setNotesExpanded(bool expanded)
@@ -286,13 +289,14 @@ void ContentView::retranslate()
 void ContentView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (!std::exchange(m_shownOnce, true))
+    if (!std::exchange(m_shownOnce, true) && m_store)
         m_store->notifications()->refreshAuthorization();
 }
 
 void ContentView::showSettings()
 {
-    SettingsWindowHost::of(m_store)->open(this);
+    if (m_store)
+        SettingsWindowHost::of(m_store)->open(this);
 }
 
 void ContentView::setWindowController(SidebarWindowController* controller)
@@ -339,7 +343,7 @@ bool ContentView::eventFilter(QObject* watched, QEvent* event)
         return true;
     case QEvent::DragLeave:
         if (watched->isWidgetType() && isAncestorOf(static_cast<QWidget*>(watched)))
-            m_dropHint->hide();
+            hideDropHint();
         break;
     default:
         break;
@@ -349,18 +353,27 @@ bool ContentView::eventFilter(QObject* watched, QEvent* event)
 
 void ContentView::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!FileDropHint::offersFiles(event->mimeData())) {
+    if (!m_store || !FileDropHint::offersFiles(event->mimeData())) {
         event->ignore();
         return;
     }
+    // Made on the first drag: most sessions never see it, and its style sheet is slow to build.
+    if (!m_dropHint)
+        m_dropHint = new FileDropHint(m_store, this);
     m_dropHint->showOverParent();
     event->setDropAction(Qt::CopyAction);
     event->accept();
 }
 
+void ContentView::hideDropHint()
+{
+    if (m_dropHint)
+        m_dropHint->hide();
+}
+
 void ContentView::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (!FileDropHint::offersFiles(event->mimeData())) {
+    if (!m_store || !FileDropHint::offersFiles(event->mimeData())) {
         event->ignore();
         return;
     }
@@ -370,14 +383,14 @@ void ContentView::dragMoveEvent(QDragMoveEvent* event)
 
 void ContentView::dragLeaveEvent(QDragLeaveEvent* event)
 {
-    m_dropHint->hide();
+    hideDropHint();
     QWidget::dragLeaveEvent(event);
 }
 
 void ContentView::dropEvent(QDropEvent* event)
 {
-    m_dropHint->hide();
-    if (!m_store->receiveFiles(event->mimeData())) {
+    hideDropHint();
+    if (!m_store || !m_store->receiveFiles(event->mimeData())) {
         event->ignore();
         return;
     }

@@ -28,16 +28,15 @@ class WorkspaceStore;
 class ContentView : public QWidget {
     Q_OBJECT
 public:
-    // `later`: only the window's surface is made now, so that the window can be shown at
-    // once, before any text is laid out (the first layout loads the fonts); buildPanels()
-    // adds the header and the panels (the program does so right after the first paint).
-    enum class Build { now, later };
+    // The window's surface alone, so that it can be shown before the data is opened and any
+    // text is laid out (the first layout loads the fonts); attach() adds the rest.
+    explicit ContentView(Preferences* preferences, QWidget* parent = nullptr);
+    // The whole window, at once.
     explicit ContentView(WorkspaceStore* store, QWidget* parent = nullptr);
-    ContentView(WorkspaceStore* store, Build build, QWidget* parent = nullptr);
 
-    // Adds the header and the timer, recorder, task and notes panels; does nothing once
-    // they exist.
-    void buildPanels();
+    // Adds the header and the timer, recorder, task and notes panels for `store`, whose
+    // preferences are the window's; does nothing once they exist.
+    void attach(WorkspaceStore* store);
     bool hasPanels() const { return m_panes != nullptr; }
 
     void retranslate();
@@ -57,7 +56,6 @@ public:
     Appearance* appearance() const { return m_appearance; }
 
 signals:
-    void panelsBuilt();
     void notesExpandedChanged(bool expanded);
 
 protected:
@@ -72,7 +70,9 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    void buildPanels();
     void buildHeader();
+    void hideDropHint();
     void showMessage();
     void applyPaneRatio();
     double paneRatio() const;
@@ -81,7 +81,7 @@ private:
     void refreshCompactTasks();
     void applyNotesExpanded();
 
-    WorkspaceStore* m_store;
+    WorkspaceStore* m_store = nullptr;
     Preferences* m_preferences;
     SidebarWindowController* m_controller = nullptr;
     QLabel* m_title = nullptr;
@@ -99,7 +99,7 @@ private:
     NotificationIssueView* m_notificationIssue = nullptr;
     bool m_shownOnce = false;
     QPointer<QMessageBox> m_alert;
-    FileDropHint* m_dropHint;
+    FileDropHint* m_dropHint = nullptr;
     Appearance* m_appearance;
     TaskPaneSizing m_sizing;
     bool m_notesExpanded = false;

@@ -241,7 +241,7 @@ private slots:
         shell.app->runAction(ShortcutAction::focus);
         QTRY_VERIFY(shell.window()->hasPanels());
         QVERIFY(shell.store()->timer()->isRunning());
-        shell.window()->buildPanels(); // built once, whatever comes later
+        shell.window()->attach(shell.store()); // built once, whatever comes later
         QCOMPARE(shell.window()->findChildren<QWidget*>("taskDraftField").size(), 1);
         QCOMPARE(shell.window()->findChildren<QWidget*>("windowTitleLabel").size(), 1);
         // The edge tab and the tray icon follow the panels.

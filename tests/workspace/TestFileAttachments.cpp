@@ -7,8 +7,8 @@
 #include "workspace/ContentView.h"
 #include "workspace/WorkspaceStore.h"
 
-#include <QMimeData>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QtTest>
 
@@ -56,15 +56,22 @@ private slots:
         QTest::addColumn<QString>("original");
         QTest::addColumn<QString>("base");
         QTest::addColumn<QString>("extension");
-        QTest::newRow("colon, embed, path and pipe marks, line break")
-            << "Q3 plan:x#y[1]\nb\\c|d^e.key" << "Q3 plan-x-y-1--b-c-d-e" << ".key";
-        QTest::newRow("long extension") << "a.abcdefghijklmnopqrstuvwxyz" << "a" << ".abcdefghijklmnopqrst";
-        QTest::newRow("odd extension") << "a.t-a_r.g~z" << "a.t-a_r" << ".gz";
-        QTest::newRow("dot dot") << ".." << ".." << "";
+        QTest::newRow("colon, embed, path and pipe marks, line break") << "Q3 plan:x#y[1]\nb\\c|d^e.key"
+                                                                       << "Q3 plan-x-y-1--b-c-d-e"
+                                                                       << ".key";
+        QTest::newRow("long extension") << "a.abcdefghijklmnopqrstuvwxyz"
+                                        << "a"
+                                        << ".abcdefghijklmnopqrst";
+        QTest::newRow("odd extension") << "a.t-a_r.g~z"
+                                       << "a.t-a_r"
+                                       << ".gz";
+        QTest::newRow("dot dot") << ".."
+                                 << ".."
+                                 << "";
         QTest::newRow("255 bytes of ASCII") << QString(251, 'a') + ".txt" << QString(80, 'a') << ".txt";
         // 85 Chinese characters are 255 bytes; 80 of them and the UUID would not fit in a name.
-        QTest::newRow("255 bytes of Chinese") << QString(85, QChar(0x6587)) << QString(72, QChar(0x6587))
-                                              << "";
+        QTest::newRow("255 bytes of Chinese")
+            << QString(85, QChar(0x6587)) << QString(72, QChar(0x6587)) << "";
     }
     void storedName()
     {
@@ -91,8 +98,8 @@ private slots:
         QFETCH(bool, toCurrentNote);
         QFETCH(bool, deleteCurrent);
         Workspace w;
-        w.store->setFileDropNoteDestination(toCurrentNote ? NoteDestination::currentNote
-                                                          : NoteDestination::newNote);
+        w.store->setFileDropNoteDestination(
+            toCurrentNote ? NoteDestination::currentNote : NoteDestination::newNote);
         const QUuid current = w.store->currentPage()->id;
         const QList<QUrl> files { w.file("Report.final.pdf", "first"), w.file("b.txt", "second"),
             w.file("c", "third") };
@@ -130,9 +137,12 @@ private slots:
         const QString irregular = "Drop regular files. Folders and symbolic links are not supported yet.";
         QTest::newRow("pipe") << "pipe" << irregular;
         QTest::newRow("symbolic link") << "link" << irregular;
-        QTest::newRow("unreadable") << "unreadable" << "Could not read the file “%1”.";
-        QTest::newRow("gone") << "gone" << "The file “%1” no longer exists.";
-        QTest::newRow("disk full") << "full" << "There is not enough disk space for a copy of “%1”.";
+        QTest::newRow("unreadable") << "unreadable"
+                                    << "Could not read the file “%1”.";
+        QTest::newRow("gone") << "gone"
+                              << "The file “%1” no longer exists.";
+        QTest::newRow("disk full") << "full"
+                                   << "There is not enough disk space for a copy of “%1”.";
     }
     void refusedFileLeavesTheOthers()
     {
@@ -172,7 +182,6 @@ private slots:
         w.store->setFileDropNoteDestination(NoteDestination::currentNote);
         ContentView view(w.store.get());
         view.show();
-        auto* hint = view.findChild<QWidget*>("fileDropHint");
         QMimeData data;
         // Whether the window takes the drop (-1: the hint or the drop disagree with the drag).
         const auto drop = [&](const QList<QUrl>& urls, QWidget* target = nullptr) {
@@ -180,11 +189,12 @@ private slots:
             target = target ? target : &view;
             QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
             QApplication::sendEvent(target, &enter);
-            const bool hinted = hint->isVisible();
+            const auto* hint = view.findChild<QWidget*>("fileDropHint");
+            const bool hinted = hint && hint->isVisible();
             QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
             QApplication::sendEvent(target, &drop);
             const bool same = hinted == enter.isAccepted() && drop.isAccepted() == enter.isAccepted();
-            return same && !hint->isVisible() ? int(enter.isAccepted()) : -1;
+            return same && !(hint && hint->isVisible()) ? int(enter.isAccepted()) : -1;
         };
         QCOMPARE(drop({ QUrl("https://example.com/a.txt") }), 0);
         QCOMPARE(drop({ QUrl("file://elsewhere/a.txt") }), 1);

@@ -9,7 +9,6 @@
 #include "support/ScriptedNotificationBackend.h"
 #include "support/TemporaryProfile.h"
 #include "workspace/ContentView.h"
-#include "workspace/FileDropHint.h"
 #include "workspace/WorkspaceStore.h"
 
 #include <QAbstractButton>
@@ -18,6 +17,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QTextDocument>
@@ -118,7 +118,13 @@ class TestLanguageSweep : public QObject {
             [&view] { view.findChild<TaskReminderView*>()->openEditor(); },
             [notes] { notes->showTranscriptionHelp(); }, [notes] { notes->showSpeechModels(); },
             [&view] { view.findChild<RecordingView*>()->showLibrary(); },
-            [&view] { view.findChild<FileDropHint*>()->showOverParent(); }, [&view] { view.showSettings(); } };
+            [&view] {
+                QMimeData files;
+                files.setUrls({ QUrl::fromLocalFile("/tmp/a.txt") });
+                QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+                QApplication::sendEvent(&view, &enter);
+            },
+            [&view] { view.showSettings(); } };
     }
 
     static void check(const QString& language)
@@ -149,8 +155,10 @@ private slots:
     {
         QTest::addColumn<QString>("built");
         QTest::addColumn<QString>("switched");
-        QTest::newRow("built in Chinese") << "zh-Hans" << "en";
-        QTest::newRow("built in English") << "en" << "zh-Hans";
+        QTest::newRow("built in Chinese") << "zh-Hans"
+                                          << "en";
+        QTest::newRow("built in English") << "en"
+                                          << "zh-Hans";
     }
     void sweep()
     {
