@@ -7,8 +7,8 @@
 #include "workspace/ContentView.h"
 #include "workspace/WorkspaceStore.h"
 
-#include <QLineEdit>
 #include <QMimeData>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
 
@@ -56,22 +56,15 @@ private slots:
         QTest::addColumn<QString>("original");
         QTest::addColumn<QString>("base");
         QTest::addColumn<QString>("extension");
-        QTest::newRow("colon, embed, path and pipe marks, line break") << "Q3 plan:x#y[1]\nb\\c|d^e.key"
-                                                                       << "Q3 plan-x-y-1--b-c-d-e"
-                                                                       << ".key";
-        QTest::newRow("long extension") << "a.abcdefghijklmnopqrstuvwxyz"
-                                        << "a"
-                                        << ".abcdefghijklmnopqrst";
-        QTest::newRow("odd extension") << "a.t-a_r.g~z"
-                                       << "a.t-a_r"
-                                       << ".gz";
-        QTest::newRow("dot dot") << ".."
-                                 << ".."
-                                 << "";
+        QTest::newRow("colon, embed, path and pipe marks, line break")
+            << "Q3 plan:x#y[1]\nb\\c|d^e.key" << "Q3 plan-x-y-1--b-c-d-e" << ".key";
+        QTest::newRow("long extension") << "a.abcdefghijklmnopqrstuvwxyz" << "a" << ".abcdefghijklmnopqrst";
+        QTest::newRow("odd extension") << "a.t-a_r.g~z" << "a.t-a_r" << ".gz";
+        QTest::newRow("dot dot") << ".." << ".." << "";
         QTest::newRow("255 bytes of ASCII") << QString(251, 'a') + ".txt" << QString(80, 'a') << ".txt";
         // 85 Chinese characters are 255 bytes; 80 of them and the UUID would not fit in a name.
-        QTest::newRow("255 bytes of Chinese")
-            << QString(85, QChar(0x6587)) << QString(72, QChar(0x6587)) << "";
+        QTest::newRow("255 bytes of Chinese") << QString(85, QChar(0x6587)) << QString(72, QChar(0x6587))
+                                              << "";
     }
     void storedName()
     {
@@ -98,8 +91,8 @@ private slots:
         QFETCH(bool, toCurrentNote);
         QFETCH(bool, deleteCurrent);
         Workspace w;
-        w.store->setFileDropNoteDestination(
-            toCurrentNote ? NoteDestination::currentNote : NoteDestination::newNote);
+        w.store->setFileDropNoteDestination(toCurrentNote ? NoteDestination::currentNote
+                                                          : NoteDestination::newNote);
         const QUuid current = w.store->currentPage()->id;
         const QList<QUrl> files { w.file("Report.final.pdf", "first"), w.file("b.txt", "second"),
             w.file("c", "third") };
@@ -137,12 +130,9 @@ private slots:
         const QString irregular = "Drop regular files. Folders and symbolic links are not supported yet.";
         QTest::newRow("pipe") << "pipe" << irregular;
         QTest::newRow("symbolic link") << "link" << irregular;
-        QTest::newRow("unreadable") << "unreadable"
-                                    << "Could not read the file “%1”.";
-        QTest::newRow("gone") << "gone"
-                              << "The file “%1” no longer exists.";
-        QTest::newRow("disk full") << "full"
-                                   << "There is not enough disk space for a copy of “%1”.";
+        QTest::newRow("unreadable") << "unreadable" << "Could not read the file “%1”.";
+        QTest::newRow("gone") << "gone" << "The file “%1” no longer exists.";
+        QTest::newRow("disk full") << "full" << "There is not enough disk space for a copy of “%1”.";
     }
     void refusedFileLeavesTheOthers()
     {
