@@ -28,14 +28,11 @@ class TestNotificationService : public QObject {
         return *m_service;
     }
 
-    TaskItem task(const QString& title, std::optional<qint64> reminderInSeconds, bool completed = false) const
+    TaskItem task(const QString& title, std::optional<qint64> reminderIn, bool completed = false) const
     {
-        TaskItem item;
-        item.title = title;
-        item.isCompleted = completed;
-        if (reminderInSeconds)
-            item.reminderAt = m_now.addSecs(*reminderInSeconds);
-        return item;
+        return { .title = title,
+            .isCompleted = completed,
+            .reminderAt = reminderIn ? std::optional(m_now.addSecs(*reminderIn)) : std::nullopt };
     }
 
     QStringList addedIDs() const
@@ -55,14 +52,10 @@ private slots:
         auto& s = service();
         const QDateTime deadline = m_now.addSecs(1500);
         s.setPomodoro(deadline, false);
-        QCOMPARE(m_centre->removedDelivered.first(), QStringList { timerID });
         const QList<TaskItem> tasks { task("", 60), task("Water the plants", 120) };
         s.updateTasks(tasks, false);
-        m_centre->added.clear();
-
         m_profile->setLanguage("en");
         s.refreshLanguage(tasks);
-        QCOMPARE(m_centre->added.size(), 3);
         const auto& byID = m_centre->scheduled;
         QCOMPARE(byID.value(idOf(tasks[1])).body, QString("Water the plants"));
         QCOMPARE(byID.value(timerID),
