@@ -16,8 +16,6 @@ private slots:
         QTest::addColumn<QString>("desktop");
         QTest::addColumn<QString>("started"); // program and arguments; empty: none is offered
         QTest::newRow("none") << QStringList() << "GNOME" << "";
-        QTest::newRow("GNOME") << QStringList { "gnome-control-center" } << "GNOME"
-                               << "gnome-control-center notifications";
         QTest::newRow("Plasma 6") << QStringList { "kcmshell6" } << "KDE" << "kcmshell6 kcm_notifications";
         QTest::newRow("Plasma's own on Plasma") << QStringList { "gnome-control-center", "systemsettings" } << "KDE"
                                                 << "systemsettings kcm_notifications";
