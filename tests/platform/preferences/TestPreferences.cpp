@@ -144,7 +144,6 @@ private slots:
             QVERIFY(writer.setString("neighbour", "untouched"));
             QVERIFY(!written.isValid() || store(writer, QString(), written));
         }
-        // Read from the file by a new store, after the writing one has closed.
         Preferences p(dbPath());
         QCOMPARE(p.contains(QString()), written.isValid());
         QCOMPARE(p.boolValue(QString()), asBool);
@@ -279,7 +278,6 @@ private slots:
             QVERIFY(p.setArray("pages", elements));
             QCOMPARE(p.object("pages")->toByteArray(), joined(elements));
             QCOMPARE(p.kind("pages"), Preferences::Kind::Data);
-            // Reordered, one changed, one removed, one added.
             elements.move(0, 2);
             elements[0].json = "[1]";
             elements.removeAt(1);

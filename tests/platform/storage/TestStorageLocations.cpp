@@ -61,7 +61,6 @@ private slots:
         QCOMPARE(makeLocations()->attachmentExportPath() + makeLocations()->recordingExportPath(),
             "Files/InAudio");
 
-        // A default folder that cannot be created.
         QVERIFY(!m_profile->writeFile("blocked", "x").isEmpty());
         StorageLocations blocked(prefs(), path("blocked"), m_chooser);
         QCOMPARE(blocked.defaultDirectory(Kind::recordings).error().text(),
