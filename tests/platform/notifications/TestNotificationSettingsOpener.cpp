@@ -30,7 +30,8 @@ private slots:
         QTemporaryDir bin;
         for (const QString& program : installed) {
             QFile script(bin.filePath(program));
-            QVERIFY(script.open(QIODevice::WriteOnly) && script.setPermissions(QFile::ReadOwner | QFile::ExeOwner)
+            QVERIFY(script.open(QIODevice::WriteOnly)
+                && script.setPermissions(QFile::ReadOwner | QFile::ExeOwner)
                 && script.write("#!/bin/sh\necho \"${0##*/} $*\" > \"${0%/*}/started\"\n") > 0);
         }
         qputenv("PATH", bin.path().toUtf8());
