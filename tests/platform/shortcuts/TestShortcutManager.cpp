@@ -43,8 +43,8 @@ private slots:
             stored.isEmpty() ? std::nullopt : std::optional(stored));
     }
 
-    // An invalid entry (no Control or Option) or a repeated one leaves its action unbound; an
-    // action of another version is skipped.
+    // An invalid (no Control or Option) or repeated entry leaves its action unbound; another version's
+    // action is skipped.
     void storedFormIsTakenAsIs()
     {
         TemporaryProfile profile;
@@ -63,8 +63,7 @@ private slots:
         QCOMPARE(manager.displayTitle(ShortcutAction::sidebar), std::nullopt);
     }
 
-    // Nothing is registered before the content shows; showing it again replaces the callbacks
-    // without registering again.
+    // Registered once the content shows; showing it again replaces the callbacks, registering nothing.
     void connectRegistersOnceAndPerforms()
     {
         TemporaryProfile profile;

@@ -108,8 +108,7 @@ private slots:
         QCOMPARE(SpeechTranscriber::readableError(StorageError {}), "Transcription Failed");
     }
 
-    // Quitting does not wait for a recognition that cannot stop at once (a model being loaded),
-    // and its late answer goes nowhere.
+    // Quitting does not wait for a recognition that cannot stop (a model loading); its late answer is lost.
     void destroyedWhileBusy()
     {
         QSemaphore gate;
@@ -219,8 +218,7 @@ private slots:
         QTRY_COMPARE(first->calls, 1);
         QTEST(first->error, "expected");
         QCOMPARE(second->error, QStringLiteral("Speech recognition is temporarily unavailable. Try again later."));
-        // The next job waits for the worker longer than its own time-out, which counts only
-        // once it runs.
+        // The next job waits for the worker longer than its own time-out, which counts once it runs.
         transcriber.setTimeout(400ms);
         auto third = start(transcriber, path("silence.m4a"), "en-US");
         QTimer::singleShot(1000ms, this, [&] { gate.release(2); });

@@ -36,7 +36,6 @@ struct Session : TemporaryProfile {
     }
 
     DelayedJob* job(const char* name) const { return controller->findChild<DelayedJob*>(name); }
-    // The user drops the window with its frame's left side at `x`.
     void userMove(int x) { window.move(x, window.frameGeometry().y()); }
     // The drag ended: the debounce runs now instead of in 150 ms.
     void dragEnds()
@@ -68,13 +67,14 @@ class TestSidebarWindowController : public QObject {
     Q_OBJECT
 
 private slots:
-    // The choices are stored as booleans and read back; a stored value of another kind is the default.
+    // The choices are stored as booleans and read back; a value of another kind reads as the default.
     void storedSettings()
     {
         TemporaryProfile profile(QStringLiteral("en"));
         Preferences* prefs = profile.preferences();
         QVERIFY(prefs->setInteger("sidebarAutoCollapse", 0));
-        auto controller = std::make_unique<SidebarWindowController>(prefs, std::make_unique<FakeWindowSystem>());
+        auto controller
+            = std::make_unique<SidebarWindowController>(prefs, std::make_unique<FakeWindowSystem>());
         QVERIFY(!controller->isPinned() && controller->autoCollapse());
         controller->setPinned(true);
         controller->setAutoCollapse(false);
@@ -120,8 +120,7 @@ private slots:
             QCOMPARE(s.window.frameGeometry().x(), dropX);
     }
 
-    // A busy window system reports a step of the slide after the slide ended, then the final
-    // place: no drop. A drop while the button is still held waits for its release.
+    // A step of the slide reported after it ended is no drop; a drop with the button held waits for it.
     void lateEchoesAndAHeldButtonDelayTheSnap()
     {
         Session s;
@@ -142,8 +141,7 @@ private slots:
         QCOMPARE(s.controller->dockedEdgeRawValue(), QString("left"));
     }
 
-    // Focus coming back before the delay ends, or the window pinned, keeps it open when focus
-    // leaves it (the collapse itself is the desktop test's).
+    // Focus back before the delay ends, or pinned: it stays open (the collapse is the desktop test's).
     void focusLossKeepsItOpen()
     {
         Session s;
@@ -202,9 +200,8 @@ private slots:
         QCOMPARE(frameOf(&s.window), docked.translated(reduceMotion ? 48 : -48, 0));
     }
 
-    // Dropped near an edge of either monitor (the inner edge between them too) the window docks
-    // there at that monitor's full visible height, its tab on that edge; that monitor removed, it
-    // docks on the same edge of the other one. The monitors are scripts/with-monitors' X server's.
+    // Dropped near an edge of either monitor (the inner one too) it docks there at that monitor's full
+    // height; that monitor removed, on the same edge of the other (monitors from scripts/with-monitors).
     void dockOnTwoMonitors_data()
     {
         QTest::addColumn<int>("monitor"); // docked on; 0 is the primary one
@@ -241,8 +238,7 @@ private slots:
         QTRY_COMPARE(s.offDock(other.name, edge), QList<int>(5, 0));
     }
 
-    // The window is never hidden without a tab to bring it back, nor while a dialog is open;
-    // closed, it is let go of, and showing it takes it back.
+    // Never hidden without a tab to bring it back, nor under a dialog; closed, let go of until shown.
     void collapseGuardsAndShowingAClosedWindow()
     {
         Session s;
