@@ -16,11 +16,6 @@ bool xdotool(const QStringList& arguments)
     return QProcess::execute("xdotool", arguments) == 0;
 }
 
-bool registerDefault(X11HotKeyBackend& backend, ShortcutAction action)
-{
-    return backend.registerBinding(KeyboardShortcutBinding::defaults(action), action);
-}
-
 // Counts key presses, auto-repeated ones included; installed last, it sees them first.
 struct PressCounter : QAbstractNativeEventFilter {
     int presses = 0;
@@ -62,7 +57,7 @@ private slots:
     // NumLock does not matter; unregistered keys are free again.
     void firesOncePerPress()
     {
-        const std::unique_ptr<Display, decltype(&XCloseDisplay)> holder(XOpenDisplay(nullptr), &XCloseDisplay);
+        const std::unique_ptr<Display, int (*)(Display*)> holder(XOpenDisplay(nullptr), XCloseDisplay);
         QVERIFY(holder);
         XGrabKey(holder.get(), XKeysymToKeycode(holder.get(), XK_r), ControlMask | Mod1Mask,
             DefaultRootWindow(holder.get()), True, GrabModeAsync, GrabModeAsync);
@@ -71,7 +66,8 @@ private slots:
         QMap<ShortcutAction, int> fired;
         backend.onAction = [&](ShortcutAction action) { ++fired[action]; };
         for (ShortcutAction action : ShortcutActions::allCases())
-            QCOMPARE(registerDefault(backend, action), action != ShortcutAction::recording);
+            QCOMPARE(backend.registerBinding(KeyboardShortcutBinding::defaults(action), action),
+                action != ShortcutAction::recording);
         QVERIFY(xdotool({ "key", "ctrl+alt+p" }));
         QTRY_COMPARE(fired.value(ShortcutAction::focus), 1);
         PressCounter counter;
@@ -89,7 +85,8 @@ private slots:
         QTRY_COMPARE(fired.value(ShortcutAction::sidebar), 2);
         QCOMPARE(fired.value(ShortcutAction::focus), 3);
         X11HotKeyBackend other;
-        QVERIFY(registerDefault(other, ShortcutAction::focus));
+        QVERIFY(other.registerBinding(
+            KeyboardShortcutBinding::defaults(ShortcutAction::focus), ShortcutAction::focus));
     }
 };
 
