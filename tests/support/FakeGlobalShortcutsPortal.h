@@ -5,10 +5,9 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 
-// The desktop's GlobalShortcuts portal on a bus connection of its own, so that calls cross the
-// bus as to a real one. It binds all but the `declined` shortcuts and presses one on request.
-// Not `offered`, it owns the portal's name without the interface, as Debian 12's portal does;
-// not `opensSessions`, its desktop part fails, as one that is not running.
+// The GlobalShortcuts portal on a bus connection of its own, so that calls cross the bus as to a real
+// one; it binds all but the `declined` shortcuts. Not `offered`, it owns the name without the interface
+// (as Debian 12's portal); not `opensSessions`, its desktop part fails (as one that is not running).
 class FakeGlobalShortcutsPortal : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.GlobalShortcuts")

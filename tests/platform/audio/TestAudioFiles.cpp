@@ -42,36 +42,31 @@ bool writeInPieces(AacFileWriter& writer, const std::vector<float>& values)
 class TestAudioFiles : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TemporaryProfile> m_profile;
+    TemporaryProfile m_profile { "zh-Hans" };
     static std::optional<QByteArray> decodeAll(const QString& path)
     {
         return AudioFileDecoder::decodeAll(path, { .format = AudioFileDecoder::SampleFormat::float32 });
     }
 
 private slots:
-    void init() { m_profile = std::make_unique<TemporaryProfile>("zh-Hans"); }
-    void cleanup() { m_profile.reset(); }
-
     // A recorder that could not start may still wait for its deletion when the backend goes.
     void recorderOutlivingItsBackend()
     {
         auto backend = std::make_unique<QtAudioBackend>();
         std::unique_ptr<AudioRecorder> recorder
-            = std::make_unique<CaptureRecorder>(QAudioDevice(), m_profile->path("a.m4a"), backend.get());
+            = std::make_unique<CaptureRecorder>(QAudioDevice(), m_profile.path("a.m4a"), backend.get());
         QSignalSpy started(recorder.get(), &AudioRecorder::started);
         recorder->start();
-        QVERIFY(started.wait());
-        QVERIFY(!started.first().first().toBool());
+        QVERIFY(started.wait() && !started.first().first().toBool());
         backend.reset();
         recorder->stop();
-        recorder.reset();
     }
 
     // A file cut short is the recording integration test's (killed, or the server lost).
     void aacRoundTrip()
     {
         const double frequency = 300, seconds = 0.3;
-        const QString path = m_profile->path("录音-1-ABCDEF12.m4a");
+        const QString path = m_profile.path("录音-1-ABCDEF12.m4a");
         AacFileWriter writer;
         QCOMPARE(writer.open(path), std::nullopt);
         QVERIFY(writeInPieces(writer, tone(frequency, seconds)));
@@ -98,7 +93,7 @@ private slots:
     void failuresAreReported()
     {
         // A file-size limit makes the disk refuse further writes part way, as a full disk does.
-        const QString path = m_profile->path("limited.m4a");
+        const QString path = m_profile.path("limited.m4a");
         AacFileWriter writer;
         {
             rlimit previous {};
@@ -118,18 +113,18 @@ private slots:
         QVERIFY(pcm && ToneAnalysis::samples(*pcm).size() >= size_t(AacFileWriter::sampleRate / 2));
 
         // Writer and reader report what failed; the sentence is made later, in the language of then.
-        const QString unwritable = m_profile->path("missing/folder/x.m4a");
+        const QString unwritable = m_profile.path("missing/folder/x.m4a");
         const auto writeFailure = writer.open(unwritable);
         QCOMPARE(writeFailure, (AudioFileError { AudioFileError::Kind::cannotCreate, unwritable }));
         const float sample = 0;
         QVERIFY(!writer.isOpen() && !writer.write(&sample, 1) && !QFileInfo::exists(unwritable));
 
-        const QString garbage = m_profile->writeFile("garbage.m4a", QByteArray(4096, 'x'));
+        const QString garbage = m_profile.writeFile("garbage.m4a", QByteArray(4096, 'x'));
         AudioFileDecoder decoder;
         QCOMPARE(decoder.open(garbage), (AudioFileError { AudioFileError::Kind::cannotRead, garbage }));
         QVERIFY(decoder.read().isEmpty());
         // The reading sentence in English is the media module test's.
-        m_profile->setLanguage("en");
+        m_profile.setLanguage("en");
         QCOMPARE(writeFailure->text(), QString("Could not create the audio file “%1”.").arg(unwritable));
     }
 };

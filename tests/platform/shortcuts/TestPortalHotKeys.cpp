@@ -30,8 +30,7 @@ private slots:
     {
         QFETCH(int, portal);
         QFETCH(QString, recordingIssue);
-        TemporaryProfile profile;
-        profile.setLanguage("en");
+        TemporaryProfile profile("en");
         FakeGlobalShortcutsPortal fake(portal != 0);
         fake.declined = portal == 2 ? "recording" : "";
         fake.opensSessions = portal != 3;

@@ -34,13 +34,13 @@ class TestModelManager : public QObject {
     QString m_folder;
     int m_runs = 0;
 
-    QString finalPath() const { return m_folder + "/ggml-test.bin"; }
-    QString partPath() const { return finalPath() + ".part"; }
-    bool writeModelFile(const QString& name, const QByteArray& bytes) const
+    // A file in the models folder, last written `age` seconds ago.
+    bool writeModelFile(const QString& name, const QByteArray& bytes, int age = 0) const
     {
-        const QString relative = QFileInfo(m_folder).fileName();
-        return !m_profile.makeFolder(relative).isEmpty()
-            && !m_profile.writeFile(relative + "/" + name, bytes).isEmpty();
+        QFile file(m_folder + "/" + name);
+        return QDir().mkpath(m_folder) && file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()
+            && file.flush()
+            && file.setFileTime(QDateTime::currentDateTime().addSecs(-age), QFileDevice::FileModificationTime);
     }
 
     ModelManager::Options options(
@@ -98,8 +98,7 @@ private slots:
             return;
         }
         QCOMPARE(manager.installedModelPath(), m_folder + "/" + installedAs);
-        QCOMPARE(readAll(manager.installedModelPath()), bytes);
-        QCOMPARE(readAll(source), bytes); // copied, not moved
+        QCOMPARE(std::pair(readAll(manager.installedModelPath()), readAll(source)), std::pair(bytes, bytes));
         QCOMPARE(QDir(m_folder).entryList(QDir::Files), QStringList { installedAs });
     }
 
@@ -110,12 +109,8 @@ private slots:
             QVERIFY(writeModelFile(name, whisperModelHeader(vocabulary)));
         QVERIFY(ModelManager(options()).installationRequested());
         // Of two usable ones, the most recently installed.
-        for (const auto& [name, age] : { std::pair { "ggml-small.bin", 60 }, std::pair { "ggml-base.bin", 10 } }) {
-            QVERIFY(writeModelFile(name, whisperModelHeader(51865)));
-            QFile file(m_folder + "/" + name);
-            QVERIFY(file.open(QIODevice::Append)
-                && file.setFileTime(QDateTime::currentDateTime().addSecs(-age), QFileDevice::FileModificationTime));
-        }
+        QVERIFY(writeModelFile("ggml-small.bin", whisperModelHeader(51865), 60)
+            && writeModelFile("ggml-base.bin", whisperModelHeader(51865), 10));
         QCOMPARE(ModelManager(options()).installedModelPath(), m_folder + "/ggml-base.bin");
     }
 
@@ -142,6 +137,7 @@ private slots:
     {
         QFETCH(QString, setup);
         QFETCH(QString, message);
+        const QString finalPath = m_folder + "/ggml-test.bin", partPath = finalPath + ".part";
         m_server->pieceSize = 16 * 1024;
         m_server->failWithStatus = setup == "HTTP 404" ? 404 : 0;
         ModelManager::Options chosen
@@ -171,15 +167,15 @@ private slots:
             QVERIFY(
                 writeModelFile("ggml-test.bin.part", setup == "complete" ? m_content : QByteArray(1000, 'z')));
         }
-        const QByteArray before = readAll(partPath());
-        QVERIFY(!QFile::exists(finalPath()) && before.isEmpty() != resumes);
+        const QByteArray before = readAll(partPath);
+        QVERIFY(!QFile::exists(finalPath) && before.isEmpty() != resumes);
         m_server->ignoreRange = setup == "stray";
         m_server->ranges.clear();
         QList<double> progress;
         connect(manager.get(), &ModelManager::progressChanged, this, [&] { progress << manager->progress(); });
         QVERIFY(downloaded(*manager));
         QCOMPARE(manager->message(), message);
-        QCOMPARE(std::tuple(manager->installationRequested(), QFile::exists(finalPath()), QFile::exists(partPath())),
+        QCOMPARE(std::tuple(manager->installationRequested(), QFile::exists(finalPath), QFile::exists(partPath)),
             std::tuple(!message.isEmpty(), message.isEmpty(), false));
         QCOMPARE(m_server->ranges.isEmpty(), setup.contains("://"));
         if (!message.isEmpty())

@@ -6,7 +6,6 @@
 #include "platform/speech/SpeechTranscriber.h"
 #include "support/TemporaryProfile.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QScopeGuard>
 #include <QSemaphore>
@@ -17,7 +16,6 @@
 #include <cstdio>
 
 #include <memory>
-#include <optional>
 
 using namespace std::chrono_literals;
 
@@ -110,7 +108,7 @@ private slots:
         QCOMPARE(SpeechTranscriber::readableError(StorageError {}), "Transcription Failed");
     }
 
-    // Quitting does not wait for a recognition that cannot stop at once (a model being loaded).
+    // Quitting does not wait for a recognition that cannot stop (a model loading); its late answer is lost.
     void destroyedWhileBusy()
     {
         QSemaphore gate;
@@ -122,39 +120,30 @@ private slots:
         };
         auto transcriber = std::make_unique<SpeechTranscriber>(options(false));
         auto delivery = start(*transcriber, m_goForward, "en-US");
-        QElapsedTimer clock;
-        clock.start();
         transcriber.reset();
-        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(!done);
         gate.release();
         QTRY_VERIFY(done.load() && delivery->calls == 0);
     }
 
-    // The one real recognition here: the generated whisper model writes " w1000 w1001 ...", trimmed.
+    // The one real recognition here: the generated whisper model writes " w1000 w1001 ...", trimmed;
+    // the model is loaded once, and again when another one is installed under its name.
     void whisperTranscribesAndKeepsItsModel()
     {
-        auto transcriber = std::make_unique<SpeechTranscriber>(options(true));
+        SpeechTranscriber transcriber(options(true));
         for (int round = 0; round < 2; ++round) {
-            auto delivery = start(*transcriber, m_goForward, "zh-CN");
+            auto delivery = start(transcriber, m_goForward, "zh-CN");
             QTRY_COMPARE_WITH_TIMEOUT(delivery->calls, 1, generous);
             QVERIFY2(delivery->text.startsWith("w1000 w1001 w1002"), qPrintable(delivery->error));
-            QVERIFY(delivery->onMainThread && !transcriber->isRunning());
         }
         QCOMPARE(std::tuple(m_parts.created->whisperLoads(), m_parts.created->pocketsphinxLoads()), std::tuple(1, 0));
-        // Another model installed under the same name replaces the loaded one.
         WhisperModelShape other = WhisperModelShape::tiny();
         other.script = { 2000, 2001 };
         QVERIFY(writeGeneratedWhisperModel(m_model + ".new", other));
         QVERIFY(std::rename(qPrintable(m_model + ".new"), qPrintable(m_model)) == 0);
-        auto replaced = start(*transcriber, m_goForward, "zh-CN");
+        auto replaced = start(transcriber, m_goForward, "zh-CN");
         QTRY_COMPARE_WITH_TIMEOUT(replaced->calls, 1, generous);
         QVERIFY2(replaced->text.startsWith("w2000 w2001"), qPrintable(replaced->text + replaced->error));
-        // Destroyed while running, it stops the recognition; its posted answer goes too.
-        auto delivery = start(*transcriber, m_goForward, "zh-CN");
-        QVERIFY(transcriber->isRunning());
-        transcriber.reset();
-        QCoreApplication::sendPostedEvents();
-        QCOMPARE(delivery->calls, 0);
     }
 
     // Which engine gets the recording and what becomes of its answer; the audio stays as it was.
@@ -229,8 +218,7 @@ private slots:
         QTRY_COMPARE(first->calls, 1);
         QTEST(first->error, "expected");
         QCOMPARE(second->error, QStringLiteral("Speech recognition is temporarily unavailable. Try again later."));
-        // The next job waits for the worker longer than its own time-out, which counts only
-        // once it runs.
+        // The next job waits for the worker longer than its own time-out, which counts once it runs.
         transcriber.setTimeout(400ms);
         auto third = start(transcriber, path("silence.m4a"), "en-US");
         QTimer::singleShot(1000ms, this, [&] { gate.release(2); });
