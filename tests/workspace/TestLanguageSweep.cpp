@@ -79,9 +79,7 @@ bool readsMarkup(QWidget* widget)
 QStringList visibleTexts(QWidget* widget)
 {
     QStringList texts { shownToolTip(widget->toolTip()), widget->accessibleName(),
-        widget->accessibleDescription() };
-    if (widget->isWindow())
-        texts << widget->windowTitle();
+        widget->accessibleDescription(), widget->isWindow() ? widget->windowTitle() : QString() };
     if (auto* label = qobject_cast<QLabel*>(widget))
         texts << label->text();
     if (auto* button = qobject_cast<QAbstractButton*>(widget))
@@ -90,8 +88,8 @@ QStringList visibleTexts(QWidget* widget)
         texts << field->text() << field->placeholderText();
     if (auto* editor = qobject_cast<QPlainTextEdit*>(widget))
         texts << editor->placeholderText();
-    if (auto* editor = qobject_cast<QTextEdit*>(widget))
-        texts << editor->placeholderText();
+    else if (auto* rich = qobject_cast<QTextEdit*>(widget))
+        texts << rich->placeholderText();
     if (auto* box = qobject_cast<QComboBox*>(widget))
         for (int i = 0; i < box->count(); ++i)
             texts << box->itemText(i);
@@ -180,9 +178,8 @@ private slots:
         page.files = { { .filename = "agenda-1.txt", .originalName = "<u>agenda</u>.txt" } };
         store.setPages({ page });
 
-        QFile call(QDir(store.audio()->directory().value()).filePath("<b>Call.m4a"));
-        QVERIFY(call.open(QIODevice::WriteOnly));
-        call.close();
+        QVERIFY(QFile(QDir(store.audio()->directory().value()).filePath("<b>Call.m4a"))
+                    .open(QIODevice::WriteOnly));
         store.audio()->reload();
 
         ContentView view(&store);
