@@ -26,8 +26,7 @@
 #include <QToolButton>
 #include <QtTest>
 
-// The window, the edge tab and the quick controls against the real docking controller on a
-// desktop double; the delays are run by the test. Texts are the language sweep's.
+// The window, edge tab and quick controls on the real docking controller and a desktop double.
 struct Session : TemporaryProfile {
     QDateTime now = QDateTime::currentDateTimeUtc(); // alerts are only scheduled ahead
     std::shared_ptr<ScriptedNotificationBackend::State> centre
@@ -110,8 +109,7 @@ class TestContentView : public QObject {
     Q_OBJECT
 
 private slots:
-    // Typed tasks and notes survive a restart; a task row is retitled in place (the same row
-    // widget stays so the caret is not lost), completed and deleted.
+    // Typed tasks and notes survive a restart; a task row is retitled in place, keeping the caret.
     void tasksNotesAndPages()
     {
         Session s;
@@ -173,8 +171,7 @@ private slots:
         QCOMPARE(s.store->message(), std::nullopt);
     }
 
-    // The settings hold the collapse back. While notifications are not allowed, a line under
-    // the panes says so and leads to the settings.
+    // The settings hold the collapse back; a line says notifications are off and leads there.
     void headerAndTheNotificationLine()
     {
         Session s(NotificationAccess::denied);
@@ -199,9 +196,7 @@ private slots:
         QCOMPARE(s.controller->dockedEdgeRawValue(), QString("left"));
     }
 
-    // The divider is dragged (its limits hold), reset by a double-click and stepped from the
-    // keyboard; the stored share sizes the card. The keyboard reaches the controls in the
-    // order they are laid out.
+    // The divider by mouse and keyboard; the keyboard reaches the controls in their layout order.
     void divider()
     {
         Session s;
@@ -241,9 +236,8 @@ private slots:
         }
     }
 
-    // The quick controls close once the pointer left tab and panel (6 points off the tab still
-    // counts as on it); opened from the menu, once they lose the focus. Collapsed, the tab
-    // shows the timer and a recording dot that pulses unless motion is reduced.
+    // The quick controls close once the pointer left tab and panel, or, opened from the menu, the
+    // focus; the tab shows the timer and a recording dot that pulses unless motion is reduced.
     void quickControls()
     {
         Session s;
@@ -323,8 +317,7 @@ private slots:
         QVERIFY(record->isEnabled() && s.quick<QLabel*>("quickRecordingError")->isVisibleTo(s.panel()));
     }
 
-    // Files dropped on the tab bring the window back; only files highlight it, and a drop the
-    // store does not take leaves it collapsed.
+    // Only files highlight the tab, and dropped there they bring the window back.
     void filesDroppedOnTheTab()
     {
         Session s;

@@ -15,8 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-// The store with its attachment folder in `base` (the profile's folder by default) and a
-// file opener that only remembers.
+// The store with its attachment folder in `base` (default: the profile) and a scripted opener.
 struct Workspace : TemporaryProfile {
     std::shared_ptr<ScriptedFileOpener> opener = std::make_shared<ScriptedFileOpener>();
     std::unique_ptr<WorkspaceStore> store;
@@ -207,8 +206,7 @@ private slots:
         w.store->openFile(file);
         QCOMPARE(w.store->message(), QString("Folder access expired for: a.txt"));
         QCOMPARE(w.opener->opened, QStringList({ copy, copy }));
-        // Dropped on a text field, files are attached rather than typed in as paths (file
-        // managers offer the paths as text too).
+        // On a text field files are attached, not typed in as the paths file managers also offer.
         auto* field = view.findChild<QLineEdit*>("taskDraftField");
         data.setText(w.file("d.txt").toString());
         QVERIFY(w.imports([&] { return drop({ w.file("d.txt") }, field) == 1; }));

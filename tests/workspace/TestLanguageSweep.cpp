@@ -24,8 +24,6 @@
 #include <QTextEdit>
 #include <QtTest>
 
-#include <functional>
-
 namespace {
 
 bool hasHan(const QString& text)
@@ -33,29 +31,18 @@ bool hasHan(const QString& text)
     return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.script() == QChar::Script_Han; });
 }
 
-// Every key of the table and of the supplement as a pattern: "{n}" stands for any argument.
-const QList<QRegularExpression>& keyPatterns()
-{
-    static const QList<QRegularExpression> patterns = [] {
-        QList<QRegularExpression> list;
-        for (const QString& key : L10n::english().keys() + L10n::supplement().keys()) {
-            const QString pattern = QRegularExpression::escape(key).replace(
-                QRegularExpression(QStringLiteral(R"(\\\{\d+\\\})")), QStringLiteral(".*"));
-            list.append(QRegularExpression(QRegularExpression::anchoredPattern(pattern),
-                QRegularExpression::DotMatchesEverythingOption));
-        }
-        return list;
-    }();
-    return patterns;
-}
-
+// Whether the text is one of the table's or the supplement's keys, "{n}" standing for any
+// argument, or a date the Chinese locale formats ("2月9日", "2026年2月9日 9:30"), which has no key.
 bool isRenderedFromAKey(const QString& text)
 {
-    // A date the Chinese locale formats ("2月9日", "2026年2月9日 9:30") has no key.
-    static const QRegularExpression localeDate(QStringLiteral(R"(^(\d+年)?\d+月\d+日( \d+:\d+)?$)"));
-    return localeDate.match(text).hasMatch()
-        || std::any_of(keyPatterns().cbegin(), keyPatterns().cend(),
-            [&](const QRegularExpression& pattern) { return pattern.match(text).hasMatch(); });
+    static const QRegularExpression keys = [] {
+        QStringList patterns { R"((\d+年)?\d+月\d+日( \d+:\d+)?)" };
+        for (const QString& key : L10n::english().keys() + L10n::supplement().keys())
+            patterns << QRegularExpression::escape(key).replace(QRegularExpression(R"(\\\{\d+\\\})"), ".*");
+        return QRegularExpression(QRegularExpression::anchoredPattern(patterns.join('|')),
+            QRegularExpression::DotMatchesEverythingOption);
+    }();
+    return keys.match(text).hasMatch();
 }
 
 // A tooltip as the user reads it: Qt renders one that looks like markup.
@@ -66,8 +53,7 @@ QString shownToolTip(const QString& tip)
     return Qt::mightBeRichText(tip) ? document.toPlainText() : tip;
 }
 
-// Names from files, calendars and the user are shown as they are: a label with text is plain
-// text, and no tooltip holds markup Qt would render.
+// Names from files, calendars and the user are shown as they are, never read as markup.
 bool readsMarkup(QWidget* widget)
 {
     auto* label = qobject_cast<QLabel*>(widget);
@@ -101,14 +87,12 @@ QStringList visibleTexts(QWidget* widget)
 
 } // namespace
 
-// The whole window and every panel and popup it opens, built in one language and switched
-// to the other through the stored setting: English shows no Chinese, and every Chinese text
-// is rendered from a key of the table (so it has an English form).
+// Every panel and popup, built in one language and switched to the other: English shows no
+// Chinese, and every Chinese text is rendered from a key (so it has an English form).
 class TestLanguageSweep : public QObject {
     Q_OBJECT
 
-    // What the panels keep behind a click, opened one at a time (one popup closes another)
-    // so that their texts are swept too.
+    // What the panels keep behind a click, opened one at a time (one popup closes another).
     static QList<std::function<void()>> openers(ContentView& view)
     {
         auto* notes = view.findChild<NotesView*>();
@@ -153,10 +137,8 @@ private slots:
     {
         QTest::addColumn<QString>("built");
         QTest::addColumn<QString>("switched");
-        QTest::newRow("built in Chinese") << "zh-Hans"
-                                          << "en";
-        QTest::newRow("built in English") << "en"
-                                          << "zh-Hans";
+        for (const auto& [built, switched] : { std::pair("zh-Hans", "en"), std::pair("en", "zh-Hans") })
+            QTest::addRow("built in %s", built) << QString(built) << QString(switched);
     }
     void sweep()
     {
@@ -174,7 +156,6 @@ private slots:
                  TranscriptionStatus::completed, TranscriptionStatus::failed })
             page.attachments.append(
                 { QString::number(int(status)) + ".m4a", QDateTime::currentDateTime(), status, {} });
-        // Names that look like markup, as a dropped file may have.
         page.files = { { .filename = "agenda-1.txt", .originalName = "<u>agenda</u>.txt" } };
         store.setPages({ page });
 

@@ -13,8 +13,7 @@
 namespace {
 using Setup = std::function<void(StoreHarness&, const QString& vault)>;
 
-// Every file under `root` (hidden ones too, links not followed), by relative path; `edit`
-// appends to each first, as a user editing the vault would.
+// Every file under `root` by relative path; `edit` appends to each first, as a user would.
 QMap<QString, QByteArray> filesIn(const QString& root, bool edit = false)
 {
     QMap<QString, QByteArray> files;
@@ -119,8 +118,7 @@ private slots:
         QCOMPARE(filesIn(vault), once);
     }
 
-    // Hostile names and folders, and a vault that cannot be written: one clear message, nothing
-    // outside the vault, nothing half-written.
+    // Hostile names and folders, an unwritable vault: one message, nothing outside or half-written.
     void refusals_data()
     {
         QTest::addColumn<Setup>("setup");

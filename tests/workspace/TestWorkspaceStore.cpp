@@ -109,8 +109,7 @@ class TestWorkspaceStore : public QObject {
 private slots:
     void cleanup() { m_profile.reset(); }
 
-    // A first launch, and a domain holding only the single note of earlier versions (also
-    // with an empty page array): one fresh page holding that note.
+    // A first launch, or only the single note of earlier versions: one fresh page holding it.
     void firstLaunch_data()
     {
         QTest::addColumn<QString>("oldNote");
@@ -138,8 +137,7 @@ private slots:
         QVERIFY(!prefs.contains("recordingNoteDestination") && !store->message() && !store->vaultPath());
     }
 
-    // The list is rewritten only once its unreadable bytes are stored under the key the
-    // message names, also when the disk is full at start and frees up later.
+    // An unreadable list is rewritten only once its bytes are kept under the key the message names.
     void unreadableListsAreKeptAside_data()
     {
         QTest::addColumn<QString>("key");
@@ -171,9 +169,8 @@ private slots:
         QCOMPARE(storedPages(prefs), store->pages());
     }
 
-    // The database fills up while the user types (at once, or part-way through a write):
-    // the user is told, the text stays, what was saved stays whole, and the text is stored
-    // once there is room again, on the next keystroke or by the retry.
+    // The disk fills up while the user types: they are told, nothing is lost or half-written,
+    // and the text is stored once there is room, on the next keystroke or by the retry.
     void unwritableDatabaseWhileTyping_data()
     {
         QTest::addColumn<bool>("retryByTimer");
@@ -246,8 +243,7 @@ private slots:
         QVERIFY(m_notifications->calls.size() == 5 && m_notifications->calls.last().requestPermission);
     }
 
-    // The stored selection (lower case, a deleted page) and page removal; -1 as
-    // the deleted page: none, as the expected one: a fresh page in place of the only one.
+    // The stored selection and page removal (-1: no page deleted, or a fresh page selected).
     void pageSelection_data()
     {
         QTest::addColumn<int>("pageCount");
@@ -306,8 +302,7 @@ private slots:
         QCOMPARE(store->message(), QString("Select your Obsidian vault again in Settings."));
     }
 
-    // Edits write only what changed, yet the stored bytes always equal the full encoding of
-    // both lists, also after a restart; new pages are titled in the language of the moment.
+    // Edits write only what changed, yet the stored bytes always equal the full encoding.
     void storedBytesEqualFullEncoding()
     {
         TemporaryProfile& profile = fresh();
@@ -337,8 +332,7 @@ private slots:
         check(*store);
     }
 
-    // Into the current note, then into a new one. Stored destinations are read
-    // case-sensitively and only as text.
+    // Into the current note, then a new one; stored destinations are read case-sensitively, as text.
     void attach()
     {
         Preferences& prefs = *fresh("en").preferences();
@@ -363,9 +357,8 @@ private slots:
             std::tuple(NoteDestination::newNote, NoteDestination::currentNote));
     }
 
-    // Recordings are queued at once with their sections in order and transcribed one at a time,
-    // an earlier page first; the speech language is read as each starts. A recording named twice
-    // on a page must leave neither entry queued once taken, or the queue would take it again.
+    // One at a time, an earlier page first, the speech language read as each starts; a name
+    // twice on a page leaves neither entry queued once taken, or the queue would take it again.
     void recordingsAreTranscribedInTurn()
     {
         fresh("en");
@@ -466,9 +459,8 @@ private slots:
         QCOMPARE(audioNamed(*store, "f.m4a").status, TranscriptionStatus::failed);
     }
 
-    // Recordings in a language that needs a model wait for it: the engine is readied when a
-    // recording starts, the user is asked once, and they are transcribed in order once it
-    // is installed; declined or failed, they fail with the reason, and a Retry asks again.
+    // Recordings wait for a model the user is asked for once; declined or failed, they fail
+    // with the reason, and a Retry asks again.
     void waitingForModel_data()
     {
         QTest::addColumn<QString>("failure"); // empty: transcribed
@@ -527,8 +519,7 @@ private slots:
         QTRY_COMPARE(prompt->asked, 2);
     }
 
-    // The transcriber and the recorder outliving the store reach no one. At the next start
-    // what was transcribing or queued has failed; what was done stays.
+    // Quitting mid-queue: what outlives the store reaches no one; the next start fails the rest.
     void quittingDuringTranscriptionFailsItAtNextStart()
     {
         auto store = open();
