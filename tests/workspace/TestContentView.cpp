@@ -90,8 +90,6 @@ struct Session : TemporaryProfile {
             return !tab->property("pageID").isNull() && (text.isEmpty() || tab->text() == text);
         }));
     }
-    PomodoroTimer* timer() const { return store->timer(); }
-    RecordingStore* recorder() const { return store->audio(); }
     // Clicks the button `name` found under `parent`.
     template <class T = QToolButton*> static void click(QObject* parent, const char* name)
     {
@@ -192,8 +190,8 @@ private slots:
         QTRY_VERIFY(!dialog->isVisible());
         // Nearer the left edge: collapses there.
         s.click(s.view.get(), "collapseButton");
-        QVERIFY(s.controller->isCollapsed() && !s.view->isVisible());
-        QCOMPARE(s.controller->dockedEdgeRawValue(), QString("left"));
+        QVERIFY(s.controller->isCollapsed() && !s.view->isVisible()
+            && s.controller->dockedEdgeRawValue() == "left");
     }
 
     // The divider by mouse and keyboard; the keyboard reaches the controls in their layout order.
@@ -280,18 +278,18 @@ private slots:
         auto* modeSwitch = s.quick<QPushButton*>("quickModeSwitchButton");
         QTest::mouseClick(toggle, Qt::LeftButton);
         // The tab was told at once.
-        QVERIFY(s.timer()->isRunning() && s.toolTip() == hint + "\nFocus Running 25:00");
-        QVERIFY(!modeSwitch->isVisibleTo(s.panel()));
+        QVERIFY(s.store->timer()->isRunning() && s.toolTip() == hint + "\nFocus Running 25:00"
+            && !modeSwitch->isVisibleTo(s.panel()));
         s.now = s.now.addSecs(10);
         QTest::mouseClick(toggle, Qt::LeftButton);
         QCOMPARE(std::tuple(toggle->text(), s.quick<QLabel*>("quickTimerRemaining")->text()),
             std::tuple(QString("Resume"), QString("24:50")));
         tabShows("Focus Paused 24:50", "paused");
         s.click(s.panel(), "quickTimerEndButton");
-        QVERIFY(!s.timer()->hasStarted());
+        QVERIFY(!s.store->timer()->hasStarted());
         tabShows("", "");
         QTest::mouseClick(modeSwitch, Qt::LeftButton);
-        QVERIFY(s.timer()->isBreak() && s.timer()->isRunning());
+        QVERIFY(s.store->timer()->isBreak() && s.store->timer()->isRunning());
         s.now = s.now.addSecs(60);
         tabShows("Break Running 04:00", "rest");
         auto* record = s.quick<QPushButton*>("quickRecordButton");
@@ -300,18 +298,18 @@ private slots:
             s.system->reduce = reduceMotion;
             QTest::mouseClick(record, Qt::LeftButton);
             // Starting is a job of its own.
-            QVERIFY(!s.recorder()->isRecording());
-            QTRY_VERIFY(s.recorder()->isRecording());
+            QVERIFY(!s.store->audio()->isRecording());
+            QTRY_VERIFY(s.store->audio()->isRecording());
             s.tab()->refresh();
             QVERIFY(dot->isVisible() && s.toolTip().endsWith(" 00:00") && dot->isPulsing() == !reduceMotion);
             QTest::mouseClick(record, Qt::LeftButton);
             s.tab()->refresh();
-            QVERIFY(!s.recorder()->isRecording() && !dot->isVisible() && !dot->isPulsing());
+            QVERIFY(!s.store->audio()->isRecording() && !dot->isVisible() && !dot->isPulsing());
         }
         // While the permission question is open the button waits; a refusal shows below.
         s.audio->authorization = MicrophoneAuthorization::notDetermined;
         QTest::mouseClick(record, Qt::LeftButton);
-        QVERIFY(s.recorder()->isRequestingPermission() && !record->isEnabled());
+        QVERIFY(s.store->audio()->isRequestingPermission() && !record->isEnabled());
         QTRY_COMPARE(s.audio->accessRequests.size(), 1);
         s.audio->accessRequests.takeFirst()(false);
         QVERIFY(record->isEnabled() && s.quick<QLabel*>("quickRecordingError")->isVisibleTo(s.panel()));
