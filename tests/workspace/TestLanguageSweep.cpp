@@ -2,14 +2,9 @@
 #include "features/notes/NotesView.h"
 #include "features/recording/RecordingView.h"
 #include "features/tasks/TaskReminderView.h"
-#include "platform/audio/RecordingStore.h"
 #include "platform/localization/L10n.h"
-#include "platform/notifications/NotificationService.h"
-#include "support/ScriptedChooser.h"
-#include "support/ScriptedNotificationBackend.h"
-#include "support/TemporaryProfile.h"
+#include "support/StoreHarness.h"
 #include "workspace/ContentView.h"
-#include "workspace/WorkspaceStore.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -144,11 +139,8 @@ private slots:
     {
         QFETCH(QString, built);
         QFETCH(QString, switched);
-        TemporaryProfile profile(built);
-        WorkspaceStore::Services services;
-        services.notifications = new NotificationService(std::make_unique<ScriptedNotificationBackend>());
-        services.folderChooser = std::make_shared<ScriptedChooser>();
-        WorkspaceStore store(profile.preferences(), services);
+        StoreHarness profile(built);
+        WorkspaceStore& store = *profile.store;
         QVERIFY(store.addTask("Water the plants"));
         store.setTaskReminder(store.tasks().first().id, QDateTime::currentDateTime().addDays(1));
         NotePage page { .title = "Plans" };
