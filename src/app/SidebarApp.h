@@ -42,8 +42,8 @@ public:
     // With this set, start() shows the window's surface alone, opens the data and adds the
     // header and the panels right after the window's first paint, and the edge tab and the
     // tray icon after the panels' first paint: the window is there at once, its content a
-    // moment later; store() is null until then. Set by the program before start(); tests get everything at
-    // once.
+    // moment later; store() is null until then. Set by the program before start(); tests
+    // get everything at once.
     void setPanelsAfterFirstPaint(bool later) { m_panelsAfterFirstPaint = later; }
 
     // Whether a tray can show Tandrel's icon, asked each time the window is closed (a tray

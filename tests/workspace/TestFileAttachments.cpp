@@ -6,8 +6,8 @@
 #include "workspace/ContentView.h"
 #include "workspace/WorkspaceStore.h"
 
-#include <QLineEdit>
 #include <QMimeData>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
 
@@ -88,8 +88,8 @@ private slots:
         QFETCH(bool, toCurrentNote);
         QFETCH(bool, deleteCurrent);
         Workspace w;
-        w.store->setFileDropNoteDestination(
-            toCurrentNote ? NoteDestination::currentNote : NoteDestination::newNote);
+        w.store->setFileDropNoteDestination(toCurrentNote ? NoteDestination::currentNote
+                                                          : NoteDestination::newNote);
         const QUuid current = w.store->currentPage()->id;
         const QList<QUrl> files { w.file("Report.final.pdf", "first"), w.file("b.txt", "second"),
             w.file("c", "third") };
