@@ -54,16 +54,15 @@ private slots:
         QTest::addColumn<QString>("original");
         QTest::addColumn<QString>("base");
         QTest::addColumn<QString>("extension");
-        const auto row = [](const char* tag, const QString& original, const QString& base,
-                             const QString& ext) { QTest::newRow(tag) << original << base << ext; };
-        row("colon, embed, path and pipe marks, line break", "Q3 plan:x#y[1]\nb\\c|d^e.key",
-            "Q3 plan-x-y-1--b-c-d-e", ".key");
-        row("long extension", "a.abcdefghijklmnopqrstuvwxyz", "a", ".abcdefghijklmnopqrst");
-        row("odd extension", "a.t-a_r.g~z", "a.t-a_r", ".gz");
-        row("dot dot", "..", "..", "");
-        row("255 bytes of ASCII", QString(251, 'a') + ".txt", QString(80, 'a'), ".txt");
+        QTest::newRow("colon, embed, path and pipe marks, line break")
+            << "Q3 plan:x#y[1]\nb\\c|d^e.key" << "Q3 plan-x-y-1--b-c-d-e" << ".key";
+        QTest::newRow("long extension") << "a.abcdefghijklmnopqrstuvwxyz" << "a" << ".abcdefghijklmnopqrst";
+        QTest::newRow("odd extension") << "a.t-a_r.g~z" << "a.t-a_r" << ".gz";
+        QTest::newRow("dot dot") << ".." << ".." << "";
+        QTest::newRow("255 bytes of ASCII") << QString(251, 'a') + ".txt" << QString(80, 'a') << ".txt";
         // 85 Chinese characters are 255 bytes; 80 of them and the UUID would not fit in a name.
-        row("255 bytes of Chinese", QString(85, QChar(0x6587)), QString(72, QChar(0x6587)), "");
+        QTest::newRow("255 bytes of Chinese") << QString(85, QChar(0x6587)) << QString(72, QChar(0x6587))
+                                              << "";
     }
     void storedName()
     {
@@ -123,11 +122,11 @@ private slots:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("reason");
         const QString irregular = "Drop regular files. Folders and symbolic links are not supported yet.";
-        for (const auto& [kind, reason] : { std::pair("pipe", irregular), std::pair("link", irregular),
-                 std::pair("unreadable", QString("Could not read the file “%1”.")),
-                 std::pair("gone", QString("The file “%1” no longer exists.")),
-                 std::pair("full", QString("There is not enough disk space for a copy of “%1”.")) })
-            QTest::newRow(kind) << QString(kind) << reason;
+        QTest::newRow("pipe") << "pipe" << irregular;
+        QTest::newRow("symbolic link") << "link" << irregular;
+        QTest::newRow("unreadable") << "unreadable" << "Could not read the file “%1”.";
+        QTest::newRow("gone") << "gone" << "The file “%1” no longer exists.";
+        QTest::newRow("disk full") << "full" << "There is not enough disk space for a copy of “%1”.";
     }
     void refusedFileLeavesTheOthers()
     {

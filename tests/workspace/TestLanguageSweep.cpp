@@ -148,6 +148,7 @@ private slots:
                  TranscriptionStatus::completed, TranscriptionStatus::failed })
             page.attachments.append(
                 { QString::number(int(status)) + ".m4a", QDateTime::currentDateTime(), status, {} });
+        // Names that look like markup, as a dropped file may have.
         page.files = { { .filename = "agenda-1.txt", .originalName = "<u>agenda</u>.txt" } };
         store.setPages({ page });
 

@@ -8,8 +8,8 @@
 #include "platform/audio/RecordingStore.h"
 #include "platform/preferences/Preferences.h"
 #include "platform/speech/ModelManager.h"
-#include "support/FakeAudioBackend.h"
 #include "support/FakeModelFile.h"
+#include "support/FakeAudioBackend.h"
 #include "support/PrivateTmpfs.h"
 #include "support/ScriptedChooser.h"
 #include "support/ScriptedModelPrompt.h"
@@ -482,12 +482,10 @@ private slots:
     {
         QTest::addColumn<QString>("failure"); // empty: transcribed
         QTest::newRow("installed") << "";
-        QTest::newRow("declined")
-            << "No speech recognition model is installed. Your audio was kept. Download or "
-               "choose a model in Settings, then click Retry.";
+        QTest::newRow("declined") << "No speech recognition model is installed. Your audio was kept. Download or "
+                                     "choose a model in Settings, then click Retry.";
         QTest::newRow("download fails")
-            << "The speech recognition model could not be installed: Could not download the speech "
-               "recognition "
+            << "The speech recognition model could not be installed: Could not download the speech recognition "
                "model (HTTP 404). Try again later. Your audio was kept. Click Retry to try again.";
     }
     void waitingForModel()
@@ -498,9 +496,8 @@ private slots:
         QVERIFY(server.listen());
         server.failWithStatus = QTest::currentDataTag() == QString("download fails") ? 404 : 0;
         const QByteArray sum = QCryptographicHash::hash(server.content, QCryptographicHash::Sha256).toHex();
-        auto* models
-            = new ModelManager({ m_profile->path("models"), { { "test", "ggml-test.bin", 1, {}, sum, true } },
-                {}, { { "local", server.url("") } }, m_profile->preferences() });
+        auto* models = new ModelManager({ m_profile->path("models"), { { "test", "ggml-test.bin", 1, {}, sum, true } },
+            {}, { { "local", server.url("") } }, m_profile->preferences() });
         auto prompt = std::make_shared<ScriptedModelPrompt>();
         auto store = open(5s, {}, models, prompt);
         m_speech->modelNeeded = [models](const QString& locale) {
@@ -515,11 +512,9 @@ private slots:
         store->attach(recording(*store, "a.m4a"));
         store->attach(recording(*store, "b.m4a"));
         QTRY_COMPARE(prompt->asked, 1);
-        QCOMPARE(
-            store->transcriptionStatus(), QString("Waiting for a speech recognition model to be chosen"));
+        QCOMPARE(store->transcriptionStatus(), QString("Waiting for a speech recognition model to be chosen"));
         QStringList shown;
-        connect(store.get(), &WorkspaceStore::transcriptionStatusChanged, this,
-            [&] { shown << store->transcriptionStatus(); });
+        connect(store.get(), &WorkspaceStore::transcriptionStatusChanged, this, [&] { shown << store->transcriptionStatus(); });
         prompt->answer(QTest::currentDataTag() == QString("declined") ? "" : "test");
         if (failure.isEmpty()) {
             for (const QString& name : order)
