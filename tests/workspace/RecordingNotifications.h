@@ -3,7 +3,8 @@
 #include "platform/notifications/NotificationService.h"
 #include "support/ScriptedNotificationBackend.h"
 
-// Remembers every task hand-off so tests can see what reached the notification service.
+// Remembers every task hand-off so tests can see what reached the notification service; keeps
+// the desktop out of widget and store tests.
 class RecordingNotifications : public NotificationService {
 public:
     struct Call {
@@ -12,7 +13,6 @@ public:
     };
     QList<Call> calls;
 
-    // Keeps the desktop out of widget and store tests.
     RecordingNotifications()
         : NotificationService(std::make_unique<ScriptedNotificationBackend>())
     {

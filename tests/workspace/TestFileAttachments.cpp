@@ -1,5 +1,4 @@
 #include "RecordingNotifications.h"
-#include "core/WorkspaceJson.h"
 #include "platform/storage/StorageLocations.h"
 #include "support/PrivateTmpfs.h"
 #include "support/ScriptedFileOpener.h"
@@ -15,8 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-// The store with its attachment folder in `base` (the profile's folder by default) and a
-// file opener that only remembers.
+// The store with its attachment folder in `base` (default: the profile) and a scripted opener.
 struct Workspace : TemporaryProfile {
     std::shared_ptr<ScriptedFileOpener> opener = std::make_shared<ScriptedFileOpener>();
     std::unique_ptr<WorkspaceStore> store;
@@ -73,9 +71,7 @@ private slots:
         QFETCH(QString, extension);
         const QUuid id = QUuid::createUuid();
         const QString name = WorkspaceStore::storedFileName(original, id);
-        QCOMPARE(name, base + "-" + Uuid::text(id) + extension);
-        QTemporaryDir dir;
-        QVERIFY2(QFile(dir.filePath(name)).open(QIODevice::WriteOnly), qPrintable(name));
+        QVERIFY(name == base + "-" + Uuid::text(id) + extension && name.toUtf8().size() <= 255);
     }
 
     void dropLandsOnOnePage_data()
@@ -114,13 +110,11 @@ private slots:
         for (int i = 0; i < 3; ++i) {
             QCOMPARE(page.files.at(i).originalName, QFileInfo(files.at(i).toLocalFile()).fileName());
             QFile copy(QDir(w.folder).filePath(page.files.at(i).filename));
-            QVERIFY(copy.open(QIODevice::ReadOnly));
-            QCOMPARE(copy.readAll(), QList<QByteArray>({ "first", "second", "third" }).at(i));
+            QVERIFY(copy.open(QIODevice::ReadOnly)
+                && copy.readAll() == QByteArrayList({ "first", "second", "third" }).at(i));
             embeds += "\n\n![[" + page.files.at(i).filename + "]]\n";
         }
-        QCOMPARE(page.content, embeds);
-        QCOMPARE(w.stored().size(), 3);
-        QCOMPARE(w.preferences()->data("notePages"), WorkspaceJson::encodePages(w.store->pages()));
+        QVERIFY(page.content == embeds && w.stored().size() == 3);
     }
 
     void refusedFileLeavesTheOthers_data()
@@ -206,8 +200,7 @@ private slots:
         w.store->openFile(file);
         QCOMPARE(w.store->message(), QString("Folder access expired for: a.txt"));
         QCOMPARE(w.opener->opened, QStringList({ copy, copy }));
-        // Dropped on a text field, files are attached rather than typed in as paths (file
-        // managers offer the paths as text too).
+        // On a text field files are attached, not typed in as the paths file managers also offer.
         auto* field = view.findChild<QLineEdit*>("taskDraftField");
         data.setText(w.file("d.txt").toString());
         QVERIFY(w.imports([&] { return drop({ w.file("d.txt") }, field) == 1; }));

@@ -2,14 +2,9 @@
 #include "features/notes/NotesView.h"
 #include "features/recording/RecordingView.h"
 #include "features/tasks/TaskReminderView.h"
-#include "platform/audio/RecordingStore.h"
 #include "platform/localization/L10n.h"
-#include "platform/notifications/NotificationService.h"
-#include "support/ScriptedChooser.h"
-#include "support/ScriptedNotificationBackend.h"
-#include "support/TemporaryProfile.h"
+#include "support/StoreHarness.h"
 #include "workspace/ContentView.h"
-#include "workspace/WorkspaceStore.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -24,8 +19,6 @@
 #include <QTextEdit>
 #include <QtTest>
 
-#include <functional>
-
 namespace {
 
 bool hasHan(const QString& text)
@@ -33,29 +26,18 @@ bool hasHan(const QString& text)
     return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.script() == QChar::Script_Han; });
 }
 
-// Every key of the table and of the supplement as a pattern: "{n}" stands for any argument.
-const QList<QRegularExpression>& keyPatterns()
-{
-    static const QList<QRegularExpression> patterns = [] {
-        QList<QRegularExpression> list;
-        for (const QString& key : L10n::english().keys() + L10n::supplement().keys()) {
-            const QString pattern = QRegularExpression::escape(key).replace(
-                QRegularExpression(QStringLiteral(R"(\\\{\d+\\\})")), QStringLiteral(".*"));
-            list.append(QRegularExpression(QRegularExpression::anchoredPattern(pattern),
-                QRegularExpression::DotMatchesEverythingOption));
-        }
-        return list;
-    }();
-    return patterns;
-}
-
+// Whether the text is one of the table's or the supplement's keys, "{n}" standing for any
+// argument, or a date the Chinese locale formats ("2月9日", "2026年2月9日 9:30"), which has no key.
 bool isRenderedFromAKey(const QString& text)
 {
-    // A date the Chinese locale formats ("2月9日", "2026年2月9日 9:30") has no key.
-    static const QRegularExpression localeDate(QStringLiteral(R"(^(\d+年)?\d+月\d+日( \d+:\d+)?$)"));
-    return localeDate.match(text).hasMatch()
-        || std::any_of(keyPatterns().cbegin(), keyPatterns().cend(),
-            [&](const QRegularExpression& pattern) { return pattern.match(text).hasMatch(); });
+    static const QRegularExpression keys = [] {
+        QStringList patterns { R"((\d+年)?\d+月\d+日( \d+:\d+)?)" };
+        for (const QString& key : L10n::english().keys() + L10n::supplement().keys())
+            patterns << QRegularExpression::escape(key).replace(QRegularExpression(R"(\\\{\d+\\\})"), ".*");
+        return QRegularExpression(QRegularExpression::anchoredPattern(patterns.join('|')),
+            QRegularExpression::DotMatchesEverythingOption);
+    }();
+    return keys.match(text).hasMatch();
 }
 
 // A tooltip as the user reads it: Qt renders one that looks like markup.
@@ -66,8 +48,7 @@ QString shownToolTip(const QString& tip)
     return Qt::mightBeRichText(tip) ? document.toPlainText() : tip;
 }
 
-// Names from files, calendars and the user are shown as they are: a label with text is plain
-// text, and no tooltip holds markup Qt would render.
+// Names from files, calendars and the user are shown as they are, never read as markup.
 bool readsMarkup(QWidget* widget)
 {
     auto* label = qobject_cast<QLabel*>(widget);
@@ -79,9 +60,7 @@ bool readsMarkup(QWidget* widget)
 QStringList visibleTexts(QWidget* widget)
 {
     QStringList texts { shownToolTip(widget->toolTip()), widget->accessibleName(),
-        widget->accessibleDescription() };
-    if (widget->isWindow())
-        texts << widget->windowTitle();
+        widget->accessibleDescription(), widget->isWindow() ? widget->windowTitle() : QString() };
     if (auto* label = qobject_cast<QLabel*>(widget))
         texts << label->text();
     if (auto* button = qobject_cast<QAbstractButton*>(widget))
@@ -90,8 +69,8 @@ QStringList visibleTexts(QWidget* widget)
         texts << field->text() << field->placeholderText();
     if (auto* editor = qobject_cast<QPlainTextEdit*>(widget))
         texts << editor->placeholderText();
-    if (auto* editor = qobject_cast<QTextEdit*>(widget))
-        texts << editor->placeholderText();
+    else if (auto* rich = qobject_cast<QTextEdit*>(widget))
+        texts << rich->placeholderText();
     if (auto* box = qobject_cast<QComboBox*>(widget))
         for (int i = 0; i < box->count(); ++i)
             texts << box->itemText(i);
@@ -103,14 +82,12 @@ QStringList visibleTexts(QWidget* widget)
 
 } // namespace
 
-// The whole window and every panel and popup it opens, built in one language and switched
-// to the other through the stored setting: English shows no Chinese, and every Chinese text
-// is rendered from a key of the table (so it has an English form).
+// Every panel and popup, built in one language and switched to the other: English shows no
+// Chinese, and every Chinese text is rendered from a key (so it has an English form).
 class TestLanguageSweep : public QObject {
     Q_OBJECT
 
-    // What the panels keep behind a click, opened one at a time (one popup closes another)
-    // so that their texts are swept too.
+    // What the panels keep behind a click, opened one at a time (one popup closes another).
     static QList<std::function<void()>> openers(ContentView& view)
     {
         auto* notes = view.findChild<NotesView*>();
@@ -155,20 +132,15 @@ private slots:
     {
         QTest::addColumn<QString>("built");
         QTest::addColumn<QString>("switched");
-        QTest::newRow("built in Chinese") << "zh-Hans"
-                                          << "en";
-        QTest::newRow("built in English") << "en"
-                                          << "zh-Hans";
+        for (const auto& [built, switched] : { std::pair("zh-Hans", "en"), std::pair("en", "zh-Hans") })
+            QTest::addRow("built in %s", built) << QString(built) << QString(switched);
     }
     void sweep()
     {
         QFETCH(QString, built);
         QFETCH(QString, switched);
-        TemporaryProfile profile(built);
-        WorkspaceStore::Services services;
-        services.notifications = new NotificationService(std::make_unique<ScriptedNotificationBackend>());
-        services.folderChooser = std::make_shared<ScriptedChooser>();
-        WorkspaceStore store(profile.preferences(), services);
+        StoreHarness profile(built);
+        WorkspaceStore& store = *profile.store;
         QVERIFY(store.addTask("Water the plants"));
         store.setTaskReminder(store.tasks().first().id, QDateTime::currentDateTime().addDays(1));
         NotePage page { .title = "Plans" };
@@ -180,9 +152,8 @@ private slots:
         page.files = { { .filename = "agenda-1.txt", .originalName = "<u>agenda</u>.txt" } };
         store.setPages({ page });
 
-        QFile call(QDir(store.audio()->directory().value()).filePath("<b>Call.m4a"));
-        QVERIFY(call.open(QIODevice::WriteOnly));
-        call.close();
+        QVERIFY(QFile(QDir(store.audio()->directory().value()).filePath("<b>Call.m4a"))
+                    .open(QIODevice::WriteOnly));
         store.audio()->reload();
 
         ContentView view(&store);
