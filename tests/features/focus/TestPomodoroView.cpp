@@ -8,62 +8,36 @@
 #include <QVBoxLayout>
 #include <QtTest>
 
-#include <memory>
+// The panel beside another field, so that the focus can leave the digits.
+struct Panel : StoreHarness {
+    QWidget window;
+    PomodoroView* view = new PomodoroView(timer(), &window);
+    QLineEdit* elsewhere = new QLineEdit(&window);
+    int beeps = 0;
 
-class TestPomodoroView : public QObject {
-    Q_OBJECT
-
-    std::unique_ptr<StoreHarness> h;
-    std::unique_ptr<QWidget> m_window;
-    PomodoroView* m_view = nullptr;
-    QLineEdit* m_elsewhere = nullptr;
-    int m_beeps = 0;
-
-    void build(const QString& language)
+    explicit Panel(const QString& language)
+        : StoreHarness(language)
     {
-        h = std::make_unique<StoreHarness>(language);
-        m_window = std::make_unique<QWidget>();
-        auto* layout = new QVBoxLayout(m_window.get());
-        m_view = new PomodoroView(h->timer(), m_window.get());
-        m_view->setBeep([this] { ++m_beeps; });
-        m_elsewhere = new QLineEdit(m_window.get());
-        layout->addWidget(m_view);
-        layout->addWidget(m_elsewhere);
-        m_window->resize(420, 260);
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-        m_window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        auto* layout = new QVBoxLayout(&window);
+        layout->addWidget(view);
+        layout->addWidget(elsewhere);
+        view->setBeep([this] { ++beeps; });
+        window.resize(420, 260);
+        window.show();
+        window.activateWindow();
     }
-
-    InlineTimeDigit* digit(const QString& name) const { return m_view->findChild<InlineTimeDigit*>(name); }
+    InlineTimeDigit* digit(const QString& name) const { return view->findChild<InlineTimeDigit*>(name); }
+    template <class T = QToolButton*> T find(const QString& name) const { return view->findChild<T>(name); }
     QString shown(const QString& name) const
     {
         return digit(name)->findChild<QLabel*>("durationLabel")->text();
     }
-    template <class T> T find(const QString& name) const { return m_view->findChild<T>(name); }
+};
 
-    // Double-clicks the digit and types `text` over the selected value.
-    QLineEdit* type(const QString& name, const QString& text)
-    {
-        InlineTimeDigit* target = digit(name);
-        QTest::mouseDClick(target, Qt::LeftButton, Qt::NoModifier, target->rect().center());
-        auto* field = target->field();
-        if (!target->isEditing())
-            return field;
-        [&] { QTRY_VERIFY(field->hasFocus()); }();
-        QTest::keyClicks(field, text);
-        return field;
-    }
+class TestPomodoroView : public QObject {
+    Q_OBJECT
 
 private slots:
-    void cleanup()
-    {
-        m_window.reset();
-        h.reset();
-        m_beeps = 0;
-    }
-
     // A valid entry replaces only its own part; an invalid one beeps and changes nothing;
     // Escape and leaving the field end the edit.
     void endingAnEdit_data()
@@ -93,23 +67,25 @@ private slots:
         QFETCH(QString, digitName);
         QFETCH(int, key);
         QFETCH(QString, text);
-        QFETCH(qint64, focus);
-        QFETCH(qint64, rest);
-        QFETCH(int, beeps);
-        build("en");
+        Panel p("en");
+        QVERIFY(QTest::qWaitForWindowActive(&p.window));
         // 05:30: zero break minutes still leave time.
-        h->timer()->setBreakDuration(330);
-        QLineEdit* field = type(digitName, text);
+        p.timer()->setBreakDuration(330);
+        InlineTimeDigit* target = p.digit(digitName);
+        QTest::mouseDClick(target, Qt::LeftButton, Qt::NoModifier, target->rect().center());
+        QLineEdit* field = target->field();
+        QTRY_VERIFY(field->hasFocus());
+        QTest::keyClicks(field, text);
         if (key)
             QTest::keyClick(field, Qt::Key(key));
         else
-            m_elsewhere->setFocus(Qt::MouseFocusReason);
-        QTRY_VERIFY(!digit(digitName)->isEditing());
+            p.elsewhere->setFocus(Qt::MouseFocusReason);
+        QTRY_VERIFY(!target->isEditing());
         QVERIFY(!field->hasFocus());
-        QCOMPARE(m_beeps, beeps);
-        QCOMPARE(h->timer()->focusDuration(), focus);
-        QCOMPARE(h->timer()->breakDuration(), rest);
-        QCOMPARE(h->preferences()->contains("focusDuration"), focus != 1500);
+        QTEST(p.beeps, "beeps");
+        QTEST(p.timer()->focusDuration(), "focus");
+        QTEST(p.timer()->breakDuration(), "rest");
+        QCOMPARE(p.preferences()->contains("focusDuration"), p.timer()->focusDuration() != 1500);
     }
 
     // Started, the durations and the mode are locked; the current row counts down, the other
@@ -117,36 +93,36 @@ private slots:
     // idle it starts a focus. Only a running countdown is redrawn by the second.
     void whileRunningInBothForms()
     {
-        build("zh-Hans");
-        QVERIFY(!m_view->isRefreshing());
-        h->timer()->selectMode(true);
-        QTest::mouseClick(find<QToolButton*>("timerToggleButton"), Qt::LeftButton);
-        QVERIFY(m_view->isRefreshing());
-        InlineTimeDigit* minutes = digit("focusMinutesDigit");
+        Panel p("zh-Hans");
+        QVERIFY(QTest::qWaitForWindowActive(&p.window) && !p.view->isRefreshing());
+        p.timer()->selectMode(true);
+        QTest::mouseClick(p.find("timerToggleButton"), Qt::LeftButton);
+        QVERIFY(p.view->isRefreshing());
+        InlineTimeDigit* minutes = p.digit("focusMinutesDigit");
         QTest::mouseDClick(minutes, Qt::LeftButton, Qt::NoModifier, minutes->rect().center());
         QVERIFY(!minutes->isEditing());
-        QTest::mouseClick(find<QToolButton*>("focusModeButton"), Qt::LeftButton);
-        QVERIFY(!find<QToolButton*>("focusModeButton")->isChecked() && h->timer()->isBreak());
+        QTest::mouseClick(p.find("focusModeButton"), Qt::LeftButton);
+        QVERIFY(!p.find("focusModeButton")->isChecked() && p.timer()->isBreak());
 
-        h->now = h->now.addSecs(61);
-        m_view->refresh();
-        QCOMPARE(shown("breakMinutesDigit") + shown("breakSecondsDigit"), QString("0359"));
-        QCOMPARE(shown("focusMinutesDigit") + shown("focusSecondsDigit"), QString("2500"));
+        p.now = p.now.addSecs(61);
+        p.view->refresh();
+        QCOMPARE(p.shown("breakMinutesDigit") + p.shown("breakSecondsDigit"), QString("0359"));
+        QCOMPARE(p.shown("focusMinutesDigit") + p.shown("focusSecondsDigit"), QString("2500"));
 
-        m_view->setCompact(true);
-        auto* compact = find<QToolButton*>("timerCompactButton");
-        QVERIFY(h->timer()->isBreak() && compact->isVisible()
-            && !find<QWidget*>("pomodoroFullForm")->isVisible());
-        m_view->setCompact(false);
-        h->timer()->reset();
-        QVERIFY(!m_view->isRefreshing());
-        h->timer()->selectMode(true);
-        m_view->setCompact(true);
-        QVERIFY(!h->timer()->isBreak());
+        p.view->setCompact(true);
+        auto* compact = p.find("timerCompactButton");
+        QVERIFY(p.timer()->isBreak() && compact->isVisible()
+            && !p.find<QWidget*>("pomodoroFullForm")->isVisible());
+        p.view->setCompact(false);
+        p.timer()->reset();
+        QVERIFY(!p.view->isRefreshing());
+        p.timer()->selectMode(true);
+        p.view->setCompact(true);
+        QVERIFY(!p.timer()->isBreak());
         QTest::mouseClick(compact, Qt::LeftButton);
-        QVERIFY(h->timer()->isRunning());
-        h->now = h->now.addSecs(90);
-        m_view->refresh();
+        QVERIFY(p.timer()->isRunning());
+        p.now = p.now.addSecs(90);
+        p.view->refresh();
         QCOMPARE(compact->text(), QString("23:30"));
     }
 };
