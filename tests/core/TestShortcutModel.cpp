@@ -1,6 +1,5 @@
 #include "core/KeyboardShortcutBinding.h"
 
-#include <QJsonDocument>
 #include <QtTest>
 
 namespace {

@@ -4,8 +4,6 @@
 
 #include <QFrame>
 #include <QLabel>
-#include <QTimeZone>
-#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 

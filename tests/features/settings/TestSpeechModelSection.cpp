@@ -6,7 +6,6 @@
 #include "support/TemporaryProfile.h"
 
 #include <QComboBox>
-#include <QCryptographicHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
