@@ -56,8 +56,7 @@ class TestSidebarApp : public QObject {
     }
 
 private slots:
-    // A launch that cannot reach the lock's holder says so; a crashed instance's lock and socket
-    // do not block; a silent or odd caller holds up nobody.
+    // An unreachable holder is reported; a crashed instance's files and odd callers block nobody.
     void aLaterLaunchAsksTheRunningOne()
     {
         QTemporaryDir folder;
@@ -123,9 +122,7 @@ private slots:
         QVERIFY(!field->hasFocus() && shell.store()->timer()->isRunning());
     }
 
-    // Without a tray the window manager's close collapses a docked window and quits a floating
-    // one (with a tray: theTrayBringsAClosedWindowBack); every Quit first ends a running
-    // recording and hands it to its note.
+    // Without a tray a close collapses a docked window, quits a floating one; Quit keeps the recording.
     void closingAndQuitting_data()
     {
         QTest::addColumn<bool>("tray");
@@ -180,9 +177,7 @@ private slots:
         QVERIFY(kept.count() == 1 && !recorder->isRecording() && !shell.window()->isVisible());
     }
 
-    // The panels may follow the first paint, built once, with a launch's action run when they
-    // are up. The gear button and the tray open one window, which keeps nothing but its size;
-    // the language chosen there reaches the window, the tray and the reminders.
+    // Panels built once after the first paint; one settings window, whose language reaches everything.
     void panelsAfterTheFirstPaintAndOneSettingsWindow()
     {
         Shell shell("zh-Hans", true);

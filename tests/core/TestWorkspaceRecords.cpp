@@ -38,8 +38,7 @@ class TestWorkspaceRecords : public QObject {
     Q_OBJECT
 
 private slots:
-    // Seconds since 2001 in UTC, written with their milliseconds; read, rounded to the
-    // millisecond, and nothing for infinity.
+    // Seconds since 2001 in UTC, kept to the millisecond; nothing for infinity.
     void storedDates_data()
     {
         QTest::addColumn<double>("seconds");
@@ -96,8 +95,7 @@ private slots:
             pages ? !WorkspaceJson::decodePages(json.toUtf8()) : !WorkspaceJson::decodeTasks(json.toUtf8()));
     }
 
-    // Members in any order and ids in any case are read, unknown members dropped, absent ones
-    // defaulted; all are written out again with upper-case ids, a task's reminder only when set.
+    // Any member order and id case is read; written again in full, upper-case, reminders when set.
     void membersAreReadAndWrittenInFull()
     {
         const QByteArray json = "[{\"title\":\"旧\",\"id\":\"" + pageId.toUtf8()

@@ -9,8 +9,7 @@
 
 namespace {
 
-// A moment given as Shanghai wall-clock time, handed over in the machine's own zone as the
-// system clock would give it.
+// Shanghai wall-clock time, in the machine's own zone as the system clock gives it.
 QDateTime shanghai(const QString& text)
 {
     const QDateTime moment = QDateTime::fromString(text, "yyyy-MM-dd HH:mm:ss");
@@ -53,8 +52,7 @@ private slots:
     // Both registrations of this test must really run in their zone.
     void runsInTheZoneItWasStartedIn() { QCOMPARE(QTimeZone::systemTimeZoneId(), qgetenv("TZ")); }
 
-    // Only zero-padded ASCII dates of real days, read as the start of that day in Shanghai
-    // whatever the machine's zone.
+    // Only zero-padded ASCII dates of real days, read as that day's start in Shanghai.
     void parse()
     {
         QCOMPARE(HolidayCalendar::parse("2026-02-15")->toUTC(),
@@ -64,9 +62,7 @@ private slots:
             QVERIFY2(!HolidayCalendar::parse(text), qPrintable(text));
     }
 
-    // The sentence carries the count, the days until the first rest, today and the estimate;
-    // each day's detail names a worked weekend day, a holiday (in the interface language when
-    // the table knows it, as written otherwise) or a weekend.
+    // The sentence and each day's detail; a holiday's name is translated when the table knows it.
     void summary_data()
     {
         QTest::addColumn<QDateTime>("moment");
@@ -92,8 +88,9 @@ private slots:
                                          << "3 days until this week's first day off · 2 days off (estimated)"
                                          << work + "Workday|Workday|Weekend|Weekend";
         QTest::newRow("week across the new year, 2027 loaded")
-            << shanghai("2026-12-30 12:00:00") << yearFile(2027, "test", { day("2027-01-01", true, "自定假日") })
-            << "0000111" << "2 days until this week's first day off · 3 days off"
+            << shanghai("2026-12-30 12:00:00")
+            << yearFile(2027, "test", { day("2027-01-01", true, "自定假日") }) << "0000111"
+            << "2 days until this week's first day off · 3 days off"
             << work + "Workday|自定假日|Weekend|Weekend";
         QList<QJsonObject> workedWeek;
         for (int d = 7; d <= 13; ++d)
@@ -127,9 +124,7 @@ private slots:
             QDateTime(today.addDays(1 - today.dayOfWeek()), QTime(0, 0), QTimeZone("Asia/Shanghai")).toUTC());
     }
 
-    // An unreadable stored value counts as nothing until the first import, which keeps it
-    // aside; an imported year replaces the built-in one entirely and the later file of a
-    // year wins, also after a restart; years stay in their stored order, listed by number.
+    // An unreadable stored value is kept aside; an imported year replaces the built-in one for good.
     void importReplacesAYearAndPersists()
     {
         const QByteArray unreadable = R"([{"year": 2027, "source": "x"}])";
@@ -155,8 +150,7 @@ private slots:
             reopened->description(), QString("Mainland China · Monday–Sunday · Loaded: 1999、2026、2027"));
     }
 
-    // Importing through the file chooser: the sentence shown for what is chosen, and nothing
-    // changed on a refusal or when nothing is chosen.
+    // Through the file chooser: the sentence for each refusal, which changes nothing.
     void importCalendar_data()
     {
         QTest::addColumn<QByteArray>("bytes"); // empty: no such file, or a pipe

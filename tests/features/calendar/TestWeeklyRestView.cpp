@@ -21,8 +21,7 @@ class TestWeeklyRestView : public QObject {
     Q_OBJECT
 
 private slots:
-    // The line and the open popover follow the view's clock by the minute timer, and a year's
-    // import at once; the link opens the official notice and closes.
+    // The line and popover follow the clock by the minute and an import at once.
     void followsTheClockAndImports()
     {
         TemporaryProfile profile;

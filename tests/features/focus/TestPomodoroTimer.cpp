@@ -156,8 +156,7 @@ private slots:
         QCOMPARE(*f.timer->deadline(), f.now.addSecs(1500));
     }
 
-    // With the real clock the ticker ends the run by itself; a timer destroyed while running
-    // leaves no ticker behind to fire into it (the other timer's run outlasts its tick).
+    // On the real clock the ticker ends the run, and dies with its timer.
     void theTickerEndsTheRunByItself()
     {
         Fixture f;

@@ -38,8 +38,7 @@ class TestPomodoroView : public QObject {
     Q_OBJECT
 
 private slots:
-    // A valid entry replaces only its own part; an invalid one beeps and changes nothing;
-    // Escape and leaving the field end the edit.
+    // A valid entry replaces only its own part; an invalid one beeps and changes nothing.
     void endingAnEdit_data()
     {
         QTest::addColumn<QString>("digitName");
@@ -88,9 +87,7 @@ private slots:
         QCOMPARE(p.preferences()->contains("focusDuration"), p.timer()->focusDuration() != 1500);
     }
 
-    // Started, the durations and the mode are locked; the current row counts down, the other
-    // shows its length. The compact form is one button: a running break keeps going in it,
-    // idle it starts a focus. Only a running countdown is redrawn by the second.
+    // Started, durations and mode are locked; only a running countdown is redrawn, in either form.
     void whileRunningInBothForms()
     {
         Panel p("zh-Hans");

@@ -1,5 +1,4 @@
-// The recordings of the current page in the notes area: their texts,
-// playing, retrying and the transcription help.
+// The recordings of the current page in the notes area.
 
 #include "support/FakeAudioBackend.h"
 #include "support/ScriptedTranscriber.h"
@@ -37,11 +36,7 @@ class TestNotesRecordings : public QObject {
     }
 
 private slots:
-    // One row per recording of the current page, with retry and help only where it failed;
-    // typing keeps the rows, another page has its own. Retry queues the recording again and
-    // the row follows the store (what the queue does with it is the store's); play goes
-    // through the recording store, and a recording not on this device cannot be played.
-    // The help's "好" closes it and nothing else opens; its other button opens the installer.
+    // Rows follow the page; retry and help only where it failed (what the queue does is the store's).
     void rowsRetryPlayAndHelp()
     {
         TemporaryProfile profile;

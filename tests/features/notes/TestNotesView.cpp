@@ -31,9 +31,7 @@ private slots:
             "7 characters · Markdown");
     }
 
-    // The footer counts user-perceived characters, with nothing to export from an empty page.
-    // The preview replaces the editor and follows the note; expanding asks the window's layout,
-    // which answers by setting the state.
+    // The footer counts what the user sees as characters; expanding asks, the layout answers.
     void panelTexts()
     {
         QFETCH(QString, language);
@@ -103,8 +101,7 @@ private slots:
         QVERIFY(editor.text() == text && edited.isEmpty());
     }
 
-    // A transcript appended while the user types: no keystroke lost, the caret stays, and
-    // undoing the typing does not take the transcript away.
+    // A transcript added while typing loses no keystroke, and undo leaves it.
     void transcriptWhileTyping()
     {
         StoreHarness s;

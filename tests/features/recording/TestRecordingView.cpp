@@ -92,9 +92,7 @@ private slots:
         QVERIFY(!audio()->isRecording());
     }
 
-    // The library follows the store's list and plays one recording at a time; while it is open
-    // the store's message is shown over it only, and closing it stops the playback; closed,
-    // the window's own alert shows messages again.
+    // Messages show over the open library only, and closing it stops the playback.
     void libraryInTheContentView()
     {
         ContentView content(h->store.get());

@@ -21,8 +21,7 @@ struct ScriptedOpener : NotificationSettingsOpener {
 };
 } // namespace
 
-// Each section on the real store: what the user changes lands in the preferences store and
-// the services, and what they report is shown.
+// Each section on the real store: choices are stored, and what the services report is shown.
 class TestSettingsView : public QObject {
     Q_OBJECT
 
@@ -46,12 +45,22 @@ private slots:
         QTest::addColumn<QString>("choice"); // a picker's item, or empty for a button
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("interface language")
-            << "interfaceLanguagePicker" << "简体中文" << "interfaceLanguage" << "zh-Hans";
-        QTest::newRow("dark") << "appearance_dark" << "" << "appearanceMode" << "dark";
-        QTest::newRow("light") << "appearance_light" << "" << "appearanceMode" << "light";
-        QTest::newRow("recognition language")
-            << "speechLanguagePicker" << "English" << "speechLanguage" << "en-US";
+        QTest::newRow("interface language") << "interfaceLanguagePicker"
+                                            << "简体中文"
+                                            << "interfaceLanguage"
+                                            << "zh-Hans";
+        QTest::newRow("dark") << "appearance_dark"
+                              << ""
+                              << "appearanceMode"
+                              << "dark";
+        QTest::newRow("light") << "appearance_light"
+                               << ""
+                               << "appearanceMode"
+                               << "light";
+        QTest::newRow("recognition language") << "speechLanguagePicker"
+                                              << "English"
+                                              << "speechLanguage"
+                                              << "en-US";
     }
     void choicesAreStored()
     {
@@ -90,13 +99,13 @@ private slots:
             const bool iconOnly = button && button->text().isEmpty();
             // A button's text is its accessible name unless it has another.
             const bool named = !control->accessibleName().isEmpty() || (button && !iconOnly);
-            QVERIFY2(!control->objectName().isEmpty() && named && (!iconOnly || !control->toolTip().isEmpty()),
+            QVERIFY2(
+                !control->objectName().isEmpty() && named && (!iconOnly || !control->toolTip().isEmpty()),
                 qPrintable(control->objectName() + " " + control->metaObject()->className()));
         }
     }
 
-    // The box shows what the desktop will do at login: the entry written and removed, or, when
-    // it cannot be written, a sentence saying so and the box as it was.
+    // The box shows what the desktop will do at login, or why the entry could not be written.
     void startAtLogin()
     {
         QTemporaryDir config;
@@ -143,18 +152,18 @@ private slots:
         auto* issue = find<QLabel>(view, "calendarIssue");
         const QByteArray foreignDay = R"([{"date":"2026-12-31","isOff":true,"name":"x"}])";
         const QByteArray year = R"({"year":2027,"source":"x","days":)";
-        h.chooser->files = { h.writeFile("bad.json", year + foreignDay + '}'),
-            h.writeFile("good.json", year + "[]}") };
+        h.chooser->files
+            = { h.writeFile("bad.json", year + foreignDay + '}'), h.writeFile("good.json", year + "[]}") };
         find<QAbstractButton>(view, "importCalendarButton")->click();
         QVERIFY(!issue->isHidden() && issue->text().startsWith("Could not import the calendar: "));
         find<QAbstractButton>(view, "importCalendarButton")->click();
         QVERIFY(issue->isHidden());
         QVERIFY(find<QLabel>(view, "calendarDescription")->text().endsWith("Loaded: 2026、2027"));
-        QCOMPARE(find<QAbstractButton>(view, "officialScheduleLink")->toolTip(), HolidayCalendar::officialNoticeURL());
+        QCOMPARE(find<QAbstractButton>(view, "officialScheduleLink")->toolTip(),
+            HolidayCalendar::officialNoticeURL());
     }
 
-    // Each folder is chosen and reset to the app's own; an export path that leaves the vault is
-    // refused with the reason and not stored (which paths leave it: the storage locations' test).
+    // Folders chosen and reset; a path leaving the vault is refused (which ones: the storage test).
     void foldersAndTheVault()
     {
         StoreHarness h;
@@ -167,7 +176,8 @@ private slots:
             find<QAbstractButton>(view, qPrintable(kind + "FolderChooseButton"))->click();
             QVERIFY2(path->text() == h.path("Chosen") && h.preferences()->contains(key), qPrintable(kind));
             find<QAbstractButton>(view, qPrintable(kind + "FolderResetButton"))->click();
-            QVERIFY2(path->text() == "App's Local Folder" && !h.preferences()->contains(key), qPrintable(kind));
+            QVERIFY2(
+                path->text() == "App's Local Folder" && !h.preferences()->contains(key), qPrintable(kind));
         }
         find<QAbstractButton>(view, "chooseVaultButton")->click();
         QCOMPARE(find<QLabel>(view, "vaultPathLabel")->text(), h.path("Vault"));

@@ -35,8 +35,7 @@ class TestTaskReminderView : public QObject {
     Q_OBJECT
 
 private slots:
-    // The editor opens at the reminder if it is ahead, else
-    // soon, offering removal only when there is one.
+    // The editor opens at the reminder if it is ahead, else soon; removal only when there is one.
     void theEditorOpensAtASensibleTime_data()
     {
         QTest::addColumn<std::optional<qint64>>("reminder");
@@ -55,8 +54,7 @@ private slots:
         QCOMPARE(b.inEditor("removeReminderButton")->isVisible(), reminder.has_value());
     }
 
-    // Cancelling saves nothing; a time that passed while editing is refused with a message;
-    // a quick choice only moves the picker and clears it; Return saves; reopening starts afresh.
+    // Cancel saves nothing, a time passed while editing is refused, Return saves.
     void cancelRefuseAndSave()
     {
         Bell b("en", 30);
