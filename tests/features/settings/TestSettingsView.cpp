@@ -45,22 +45,12 @@ private slots:
         QTest::addColumn<QString>("choice"); // a picker's item, or empty for a button
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("interface language") << "interfaceLanguagePicker"
-                                            << "简体中文"
-                                            << "interfaceLanguage"
-                                            << "zh-Hans";
-        QTest::newRow("dark") << "appearance_dark"
-                              << ""
-                              << "appearanceMode"
-                              << "dark";
-        QTest::newRow("light") << "appearance_light"
-                               << ""
-                               << "appearanceMode"
-                               << "light";
-        QTest::newRow("recognition language") << "speechLanguagePicker"
-                                              << "English"
-                                              << "speechLanguage"
-                                              << "en-US";
+        QTest::newRow("interface language")
+            << "interfaceLanguagePicker" << "简体中文" << "interfaceLanguage" << "zh-Hans";
+        QTest::newRow("dark") << "appearance_dark" << "" << "appearanceMode" << "dark";
+        QTest::newRow("light") << "appearance_light" << "" << "appearanceMode" << "light";
+        QTest::newRow("recognition language")
+            << "speechLanguagePicker" << "English" << "speechLanguage" << "en-US";
     }
     void choicesAreStored()
     {
@@ -99,8 +89,7 @@ private slots:
             const bool iconOnly = button && button->text().isEmpty();
             // A button's text is its accessible name unless it has another.
             const bool named = !control->accessibleName().isEmpty() || (button && !iconOnly);
-            QVERIFY2(
-                !control->objectName().isEmpty() && named && (!iconOnly || !control->toolTip().isEmpty()),
+            QVERIFY2(!control->objectName().isEmpty() && named && (!iconOnly || !control->toolTip().isEmpty()),
                 qPrintable(control->objectName() + " " + control->metaObject()->className()));
         }
     }
@@ -152,15 +141,14 @@ private slots:
         auto* issue = find<QLabel>(view, "calendarIssue");
         const QByteArray foreignDay = R"([{"date":"2026-12-31","isOff":true,"name":"x"}])";
         const QByteArray year = R"({"year":2027,"source":"x","days":)";
-        h.chooser->files
-            = { h.writeFile("bad.json", year + foreignDay + '}'), h.writeFile("good.json", year + "[]}") };
+        h.chooser->files = { h.writeFile("bad.json", year + foreignDay + '}'),
+            h.writeFile("good.json", year + "[]}") };
         find<QAbstractButton>(view, "importCalendarButton")->click();
         QVERIFY(!issue->isHidden() && issue->text().startsWith("Could not import the calendar: "));
         find<QAbstractButton>(view, "importCalendarButton")->click();
         QVERIFY(issue->isHidden());
         QVERIFY(find<QLabel>(view, "calendarDescription")->text().endsWith("Loaded: 2026、2027"));
-        QCOMPARE(find<QAbstractButton>(view, "officialScheduleLink")->toolTip(),
-            HolidayCalendar::officialNoticeURL());
+        QCOMPARE(find<QAbstractButton>(view, "officialScheduleLink")->toolTip(), HolidayCalendar::officialNoticeURL());
     }
 
     // Folders chosen and reset; a path leaving the vault is refused (which ones: the storage test).
