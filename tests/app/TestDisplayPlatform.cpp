@@ -1,6 +1,5 @@
 #include "app/DisplayPlatform.h"
 
-#include <QProcess>
 #include <QtTest>
 
 Q_DECLARE_METATYPE(DisplayEnvironment)

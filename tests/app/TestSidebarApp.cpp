@@ -14,15 +14,11 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
-#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
-#include <QSignalSpy>
-#include <QThread>
 #include <QtTest>
 
 #include <atomic>
-#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -60,16 +56,19 @@ class TestSidebarApp : public QObject {
     }
 
 private slots:
-    // A crashed instance's lock and socket do not block; a silent or odd caller holds up nobody.
+    // An unreachable holder is reported; a crashed instance's files and odd callers block nobody.
     void aLaterLaunchAsksTheRunningOne()
     {
         QTemporaryDir folder;
         QFile lock(folder.filePath("Tandrel.lock"));
-        QVERIFY(lock.open(QIODevice::WriteOnly));
+        QVERIFY(lock.open(QIODevice::WriteOnly) && ::flock(lock.handle(), LOCK_EX | LOCK_NB) == 0);
         lock.write("2147483600\nTandrel\n" + QSysInfo::machineHostName().toUtf8() + "\n");
-        lock.close();
+        lock.flush();
         QVERIFY(QFile(folder.filePath("Tandrel.socket")).open(QIODevice::WriteOnly));
         SingleInstance first(QStringLiteral("Tandrel"), folder.path());
+        first.setAskDuration(200);
+        QCOMPARE(first.start(), SingleInstance::Role::unreachable);
+        lock.close(); // the holder is gone
         QCOMPARE(first.start(), SingleInstance::Role::primary);
         QSignalSpy asked(&first, &SingleInstance::activationRequested);
         sockaddr_un address { AF_UNIX, {} };
@@ -91,8 +90,8 @@ private slots:
             const ShortcutAction action = CommandLine::parse({ "tandrel", option }).action.value();
             askFromAnotherThread(folder.path(), CommandLine::optionName(action));
         };
-        launch("--toggle-timer");
-        launch("--toggle-recording");
+        for (const char* option : { "--toggle-timer", "--toggle-recording" })
+            launch(option);
         QTRY_VERIFY(shell.store()->timer()->isRunning() && shell.store()->audio()->isRecording());
         shell.controller()->collapse(SidebarEdge::right);
         launch("--show-sidebar");
@@ -100,21 +99,6 @@ private slots:
         QCOMPARE(asked.count(), 1);
         ::close(silent);
         ::close(other);
-    }
-
-    void aRunningInstanceThatDoesNotAnswer()
-    {
-        QTemporaryDir folder;
-        // Another process holds the lock and never listens.
-        const int held = ::open(QFile::encodeName(folder.filePath("Tandrel.lock")).constData(),
-            O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        QVERIFY(held >= 0 && ::flock(held, LOCK_EX | LOCK_NB) == 0);
-        SingleInstance instance(QStringLiteral("Tandrel"), folder.path());
-        instance.setAskDuration(200);
-        QCOMPARE(instance.start(), SingleInstance::Role::unreachable);
-        ::close(held);
-        // Once that process is gone, a launch becomes the running instance.
-        QCOMPARE(instance.start(), SingleInstance::Role::primary);
     }
 
     // Closing the window keeps the program running (the sidebar shortcut uses the same call).
@@ -138,9 +122,7 @@ private slots:
         QVERIFY(!field->hasFocus() && shell.store()->timer()->isRunning());
     }
 
-    // Without a tray the window manager's close collapses a docked window and quits a floating
-    // one (with a tray: theTrayBringsAClosedWindowBack); every Quit first ends a running
-    // recording and hands it to its note.
+    // Without a tray a close collapses a docked window, quits a floating one; Quit keeps the recording.
     void closingAndQuitting_data()
     {
         QTest::addColumn<bool>("tray");
@@ -195,57 +177,41 @@ private slots:
         QVERIFY(kept.count() == 1 && !recorder->isRecording() && !shell.window()->isVisible());
     }
 
-    void languageChangeReachesTheTrayAndTheReminders()
+    // Panels built once after the first paint; one settings window, whose language reaches everything.
+    void panelsAfterTheFirstPaintAndOneSettingsWindow()
     {
-        Shell shell("zh-Hans");
+        Shell shell("zh-Hans", true);
+        QVERIFY(shell.window()->isVisible() && !shell.window()->hasPanels());
+        shell.app->runAction(ShortcutAction::focus);
+        QTRY_VERIFY(shell.window()->hasPanels());
+        shell.window()->attach(shell.store());
+        QCOMPARE(shell.window()->findChildren<QWidget*>("taskDraftField").size(), 1);
+        QCOMPARE(shell.window()->findChildren<QWidget*>("windowTitleLabel").size(), 1);
+        // The edge tab and the tray come after the panels, and with them the waiting action.
+        QTRY_VERIFY(
+            shell.app->edgeControls() && shell.app->recoveryMenu() && shell.store()->timer()->isRunning());
+
+        shell.window()->findChild<QAbstractButton*>("settingsButton")->click();
+        SettingsView* settings = SettingsWindowHost::of(shell.store())->window();
+        QVERIFY(settings->isWindow() && settings->parent() == nullptr && !settings->isModal());
+        settings->resize(610, 480);
+        settings->close();
+        QCOMPARE(shell.preferences()->string("settingsWindowSize"), QString("610x480"));
+        QCOMPARE(SettingsView(shell.store()).size(), QSize(610, 480));
         shell.controller()->collapse(SidebarEdge::left);
         shell.app->edgeControls()->quickControlsRequested();
         const qsizetype calls = shell.notifications->calls.size();
-        // Chosen in the settings window, opened from the tray.
         shell.app->recoveryMenu()->menu()->findChild<QAction*>("settingsAction")->trigger();
-        auto* settings = SettingsWindowHost::of(shell.store())->window();
-        QVERIFY(settings && settings->isVisible() && !settings->isModal());
+        QVERIFY(SettingsWindowHost::of(shell.store())->window() == settings && settings->isVisible());
         auto* picker = settings->findChild<QComboBox*>("interfaceLanguagePicker");
         picker->setCurrentIndex(picker->findData("en"));
         emit picker->activated(picker->currentIndex());
         QTRY_COMPARE(settings->windowTitle(), QString("Settings"));
-        QCOMPARE(
-            shell.window()->findChild<QLineEdit*>("taskDraftField")->placeholderText().contains("任"), false);
+        QVERIFY(!shell.window()->findChild<QLineEdit*>("taskDraftField")->placeholderText().contains("任"));
         QCOMPARE(shell.app->recoveryMenu()->menu()->actions().first()->text(), QString("Show Tandrel"));
         QCOMPARE(shell.notifications->calls.size(), calls + 1);
         QVERIFY(!shell.notifications->calls.last().requestPermission);
         QVERIFY(shell.controller()->isCollapsed());
-    }
-
-    // The gear button and the tray open one window, which keeps nothing but its size.
-    void oneSettingsWindow()
-    {
-        Shell shell("en");
-        shell.window()->findChild<QAbstractButton*>("settingsButton")->click();
-        SettingsView* settings = SettingsWindowHost::of(shell.store())->window();
-        QVERIFY(settings->isWindow() && settings->parent() == nullptr);
-        settings->resize(610, 480);
-        settings->close();
-        QCOMPARE(shell.preferences()->string("settingsWindowSize"), QString("610x480"));
-        shell.app->recoveryMenu()->menu()->findChild<QAction*>("settingsAction")->trigger();
-        QCOMPARE(SettingsWindowHost::of(shell.store())->window(), settings);
-        QVERIFY(settings->isVisible());
-        QCOMPARE(SettingsView(shell.store()).size(), QSize(610, 480));
-    }
-
-    void thePanelsCanFollowTheFirstPaint()
-    {
-        Shell shell("zh-Hans", true);
-        QVERIFY(shell.window()->isVisible() && !shell.window()->hasPanels());
-        // A launch given an action runs it once the window is up.
-        shell.app->runAction(ShortcutAction::focus);
-        QTRY_VERIFY(shell.window()->hasPanels());
-        QVERIFY(shell.store()->timer()->isRunning());
-        shell.window()->attach(shell.store()); // built once, whatever comes later
-        QCOMPARE(shell.window()->findChildren<QWidget*>("taskDraftField").size(), 1);
-        QCOMPARE(shell.window()->findChildren<QWidget*>("windowTitleLabel").size(), 1);
-        // The edge tab and the tray icon follow the panels.
-        QTRY_VERIFY(shell.app->edgeControls() && shell.app->recoveryMenu());
     }
 
     // A start that fails brings the collapsed sidebar forward to show why.

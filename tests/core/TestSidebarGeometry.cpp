@@ -2,8 +2,7 @@
 
 #include <QtTest>
 
-// Rectangles here are bottom-left based, y up. The screen is offset from the origin so
-// that a formula using 0 where it should use the screen's side shows.
+// Bottom-left based rectangles; the screen is off the origin so that a stray 0 shows.
 namespace {
 const QRectF kScreen(100, 40, 1280, 760);
 using OptionalEdge = std::optional<SidebarEdge>;
@@ -37,8 +36,7 @@ private slots:
         QTEST(SidebarGeometry::nearestEdge(frame, kScreen), "nearest");
     }
 
-    // The docked window, the edge tab (164 high, centred on the window) and the quick controls
-    // for a tab, each kept on the screen.
+    // The docked window, the edge tab (164 high, centred) and the quick controls, kept on the screen.
     void frames_data()
     {
         QTest::addColumn<QString>("kind");

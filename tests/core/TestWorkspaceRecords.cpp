@@ -4,10 +4,7 @@
 #include "core/Uuid.h"
 #include "core/WorkspaceJson.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QTest>
+#include <QtTest>
 
 namespace {
 
@@ -41,25 +38,7 @@ class TestWorkspaceRecords : public QObject {
     Q_OBJECT
 
 private slots:
-    // Absent members take their defaults and are written out again in full; a task's
-    // reminder is left out when there is none.
-    void absentMembers()
-    {
-        const auto pages
-            = WorkspaceJson::decodePages(("[{\"title\":\"旧\",\"id\":\"" + pageId + "\"}]").toUtf8());
-        QCOMPARE(pages,
-            QList<NotePage>({ NotePage { .id = *Uuid::parse(pageId), .title = QStringLiteral("旧") } }));
-        QCOMPARE(firstObject(WorkspaceJson::encodePages(*pages)).keys(),
-            (QStringList { "attachments", "color", "content", "files", "id", "title" }));
-        const QByteArray json = WorkspaceJson::encodeTasks({ TaskItem { .title = QStringLiteral("t") } });
-        QCOMPARE(firstObject(json).keys(), (QStringList { "id", "isCompleted", "title" }));
-        const auto tasks = WorkspaceJson::decodeTasks("[{\"id\":\"" + pageId.toUtf8()
-            + "\",\"title\":\"t\",\"isCompleted\":true,\"reminderAt\":null}]");
-        QVERIFY(tasks && !tasks->first().reminderAt);
-    }
-
-    // Seconds since 2001 in UTC, written with their milliseconds; read, rounded to the
-    // millisecond, and nothing for infinity.
+    // Seconds since 2001 in UTC, kept to the millisecond; nothing for infinity.
     void storedDates_data()
     {
         QTest::addColumn<double>("seconds");
@@ -116,9 +95,11 @@ private slots:
             pages ? !WorkspaceJson::decodePages(json.toUtf8()) : !WorkspaceJson::decodeTasks(json.toUtf8()));
     }
 
-    void keyOrderAndStatusesAreRead()
+    // Any member order and id case is read; written again in full, upper-case, reminders when set.
+    void membersAreReadAndWrittenInFull()
     {
-        const QByteArray json = "[{\"files\":[{\"folderID\":\"" + folderId.toLower().toUtf8()
+        const QByteArray json = "[{\"title\":\"旧\",\"id\":\"" + pageId.toUtf8()
+            + "\"},{\"files\":[{\"folderID\":\"" + folderId.toLower().toUtf8()
             + "\",\"originalName\":\"报告.pdf\",\"filename\":\"r.pdf\",\"id\":\"" + fileId.toUtf8()
             + "\"}],"
               "\"attachments\":[{\"status\":\"transcribing\",\"createdAt\":788918400,\"filename\":\"a.m4a\"},"
@@ -126,8 +107,9 @@ private slots:
               "\"content\":\"c\",\"color\":\"gray\",\"title\":\"t\",\"extra\":[1],\"id\":\""
             + pageId.toLower().toUtf8() + "\"}]";
         const auto pages = WorkspaceJson::decodePages(json);
-        QVERIFY(pages);
-        const NotePage& page = pages->first();
+        QVERIFY(pages && pages->size() == 2);
+        QCOMPARE(pages->first(), (NotePage { .id = *Uuid::parse(pageId), .title = QStringLiteral("旧") }));
+        const NotePage& page = pages->last();
         QCOMPARE(std::tuple(Uuid::text(page.id), page.color, page.files.value(0).folderID),
             std::tuple(pageId, NoteColor::gray, Uuid::parse(folderId)));
         QCOMPARE(page.attachments,
@@ -136,9 +118,16 @@ private slots:
                     QString("失败") } }));
 
         const QByteArray written = WorkspaceJson::encodePages(*pages);
-        QVERIFY(written.contains(pageId.toUtf8()) && written.contains(folderId.toUtf8()));
-        QVERIFY(!written.contains(pageId.toLower().toUtf8()) && !written.contains("extra"));
+        QCOMPARE(firstObject(written).keys(),
+            (QStringList { "attachments", "color", "content", "files", "id", "title" }));
+        QVERIFY(written.contains(folderId.toUtf8()) && !written.contains(pageId.toLower().toUtf8())
+            && !written.contains("extra"));
         QCOMPARE(WorkspaceJson::decodePages(written), pages);
+        const QByteArray task = WorkspaceJson::encodeTasks({ TaskItem { .title = QStringLiteral("t") } });
+        QCOMPARE(firstObject(task).keys(), (QStringList { "id", "isCompleted", "title" }));
+        const auto tasks = WorkspaceJson::decodeTasks("[{\"id\":\"" + pageId.toUtf8()
+            + "\",\"title\":\"t\",\"isCompleted\":true,\"reminderAt\":null}]");
+        QVERIFY(tasks && !tasks->first().reminderAt);
     }
 
     // Texts that JSON must escape, in full pages and bare ones, and edits the encoder must notice.

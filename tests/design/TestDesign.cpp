@@ -56,8 +56,7 @@ class TestDesign : public QObject {
 private slots:
     void initTestCase() { m_platformWindow = QApplication::palette().color(QPalette::Window); }
 
-    // Every symbol comes from the bundled images, drawn at the pixels the screen asks for
-    // (sharp at scale 2) in the palette's text colour, and follows a palette change.
+    // Every symbol is bundled, sharp at scale 2 and drawn in the palette's current text colour.
     void symbolsAreBundledTintedAndSharp()
     {
         for (int value = int(Symbol::TaskList); value <= int(Symbol::Attachment); ++value) {
@@ -78,8 +77,7 @@ private slots:
         }
     }
 
-    // "dark" is dark, "system" follows the desktop (its own palette when it has no answer or
-    // no preference), anything else is light; a change in the settings applies at once.
+    // "dark" is dark, "system" follows the desktop, anything else is light; changes apply at once.
     void appearanceMode_data()
     {
         QTest::addColumn<QString>("mode");
@@ -115,8 +113,7 @@ private slots:
         QCOMPARE(appearance.isDark(), look != "dark");
     }
 
-    // Left alone, the caret stops blinking (the text fields follow the style hint); a key
-    // press brings the blinking back until the next rest.
+    // Left alone the caret stops blinking; a key press brings the blinking back until the next rest.
     void caretRests()
     {
         QStyleHints* hints = QGuiApplication::styleHints();

@@ -1,13 +1,17 @@
+#include "features/focus/InlineTimeDigit.h"
 #include "features/focus/PomodoroTimer.h"
+#include "features/focus/PomodoroView.h"
 #include "platform/notifications/NotificationService.h"
 #include "platform/preferences/Preferences.h"
 #include "support/ScriptedNotificationBackend.h"
+#include "support/StoreHarness.h"
 #include "support/TemporaryProfile.h"
 
-#include <QSignalSpy>
+#include <QLabel>
+#include <QLineEdit>
+#include <QToolButton>
+#include <QVBoxLayout>
 #include <QtTest>
-
-#include <memory>
 
 // The timer on a pinned clock, with a scripted notification centre.
 struct Fixture {
@@ -36,11 +40,36 @@ struct Fixture {
     }
     std::optional<ScheduledAlert> timerAlert() const
     {
-        for (const ScheduledAlert& alert : notifications.desiredAlerts()) {
+        for (const ScheduledAlert& alert : notifications.desiredAlerts())
             if (alert.id == NotificationService::timerID)
                 return alert;
-        }
         return std::nullopt;
+    }
+};
+
+// The panel beside another field, so that the focus can leave the digits.
+struct Panel : StoreHarness {
+    QWidget window;
+    PomodoroView* view = new PomodoroView(timer(), &window);
+    QLineEdit* elsewhere = new QLineEdit(&window);
+    int beeps = 0;
+
+    explicit Panel(const QString& language)
+        : StoreHarness(language)
+    {
+        auto* layout = new QVBoxLayout(&window);
+        layout->addWidget(view);
+        layout->addWidget(elsewhere);
+        view->setBeep([this] { ++beeps; });
+        window.resize(420, 260);
+        window.show();
+        window.activateWindow();
+    }
+    InlineTimeDigit* digit(const QString& name) const { return view->findChild<InlineTimeDigit*>(name); }
+    template <class T = QToolButton*> T find(const QString& name) const { return view->findChild<T>(name); }
+    QString shown(const QString& name) const
+    {
+        return digit(name)->findChild<QLabel*>("durationLabel")->text();
     }
 };
 
@@ -61,8 +90,6 @@ private slots:
     void storedDurationsAreRead()
     {
         QFETCH(QVariant, stored);
-        QFETCH(qint64, focus);
-        QFETCH(qint64, rest);
         Fixture f;
         for (const QString& key : { QStringLiteral("focusDuration"), QStringLiteral("breakDuration") }) {
             const int type = stored.typeId();
@@ -71,20 +98,15 @@ private slots:
                                                 : f.prefs->setString(key, stored.toString()));
         }
         f.build();
-        QCOMPARE(f.timer->focusDuration(), focus);
-        QCOMPARE(f.timer->breakDuration(), rest);
-    }
-
-    void everyAssignmentIsStored()
-    {
-        Fixture f;
+        QTEST(f.timer->focusDuration(), "focus");
+        QTEST(f.timer->breakDuration(), "rest");
+        // Every assignment is stored, also one equal to the value held.
         f.timer->setFocusDuration(1530);
         QVERIFY(f.prefs->remove("focusDuration"));
         f.timer->setFocusDuration(1530);
         f.timer->setBreakDuration(420);
         f.build();
-        QCOMPARE(f.timer->focusDuration(), qint64(1530));
-        QCOMPARE(f.timer->breakDuration(), qint64(420));
+        QCOMPARE(std::pair(f.timer->focusDuration(), f.timer->breakDuration()), std::pair(1530ll, 420ll));
     }
 
     void startPauseResumeAndModeFollowTheClock()
@@ -167,8 +189,7 @@ private slots:
         QCOMPARE(*f.timer->deadline(), f.now.addSecs(1500));
     }
 
-    // With the real clock the ticker ends the run by itself; a timer destroyed while running
-    // leaves no ticker behind to fire into it (the other timer's run outlasts its tick).
+    // On the real clock the ticker ends the run, and dies with its timer.
     void theTickerEndsTheRunByItself()
     {
         Fixture f;
@@ -184,6 +205,91 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!f.timer->isRunning(), 5000);
         QVERIFY(!f.timer->isTicking());
         QCOMPARE(f.beeps, 0);
+    }
+
+    // A valid entry replaces only its own part; an invalid one beeps and changes nothing.
+    void endingAnEdit_data()
+    {
+        QTest::addColumn<QString>("digitName");
+        QTest::addColumn<int>("key"); // 0: the focus moves elsewhere
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qint64>("focus");
+        QTest::addColumn<qint64>("rest");
+        QTest::addColumn<int>("beeps");
+        const int enter = Qt::Key_Return;
+        QTest::newRow("seconds") << "focusSecondsDigit" << enter << "30" << 1530ll << 330ll << 0;
+        QTest::newRow("180 minutes") << "focusMinutesDigit" << enter << "180" << 10800ll << 330ll << 0;
+        QTest::newRow("minutes above 180") << "focusMinutesDigit" << enter << "181" << 1500ll << 330ll << 1;
+        QTest::newRow("seconds above 59") << "focusSecondsDigit" << enter << "60" << 1500ll << 330ll << 1;
+        QTest::newRow("letters") << "focusMinutesDigit" << enter << "abc" << 1500ll << 330ll << 1;
+        QTest::newRow("no time at all") << "focusMinutesDigit" << enter << "0" << 1500ll << 330ll << 1;
+        QTest::newRow("zero minutes with seconds")
+            << "breakMinutesDigit" << enter << "00" << 1500ll << 30ll << 0;
+        QTest::newRow("escape") << "focusMinutesDigit" << int(Qt::Key_Escape) << "abc" << 1500ll << 330ll
+                                << 0;
+        QTest::newRow("leaving the field") << "focusMinutesDigit" << 0 << "45" << 2700ll << 330ll << 0;
+    }
+
+    void endingAnEdit()
+    {
+        QFETCH(QString, digitName);
+        QFETCH(int, key);
+        QFETCH(QString, text);
+        Panel p("en");
+        QVERIFY(QTest::qWaitForWindowActive(&p.window));
+        // 05:30: zero break minutes still leave time.
+        p.timer()->setBreakDuration(330);
+        InlineTimeDigit* target = p.digit(digitName);
+        QTest::mouseDClick(target, Qt::LeftButton, Qt::NoModifier, target->rect().center());
+        QLineEdit* field = target->field();
+        QTRY_VERIFY(field->hasFocus());
+        QTest::keyClicks(field, text);
+        if (key)
+            QTest::keyClick(field, Qt::Key(key));
+        else
+            p.elsewhere->setFocus(Qt::MouseFocusReason);
+        QTRY_VERIFY(!target->isEditing());
+        QVERIFY(!field->hasFocus());
+        QTEST(p.beeps, "beeps");
+        QTEST(p.timer()->focusDuration(), "focus");
+        QTEST(p.timer()->breakDuration(), "rest");
+        QCOMPARE(p.preferences()->contains("focusDuration"), p.timer()->focusDuration() != 1500);
+    }
+
+    // Started, durations and mode are locked; only a running countdown is redrawn, in either form.
+    void whileRunningInBothForms()
+    {
+        Panel p("zh-Hans");
+        QVERIFY(QTest::qWaitForWindowActive(&p.window) && !p.view->isRefreshing());
+        p.timer()->selectMode(true);
+        QTest::mouseClick(p.find("timerToggleButton"), Qt::LeftButton);
+        QVERIFY(p.view->isRefreshing());
+        InlineTimeDigit* minutes = p.digit("focusMinutesDigit");
+        QTest::mouseDClick(minutes, Qt::LeftButton, Qt::NoModifier, minutes->rect().center());
+        QVERIFY(!minutes->isEditing());
+        QTest::mouseClick(p.find("focusModeButton"), Qt::LeftButton);
+        QVERIFY(!p.find("focusModeButton")->isChecked() && p.timer()->isBreak());
+
+        p.now = p.now.addSecs(61);
+        p.view->refresh();
+        QCOMPARE(p.shown("breakMinutesDigit") + p.shown("breakSecondsDigit"), QString("0359"));
+        QCOMPARE(p.shown("focusMinutesDigit") + p.shown("focusSecondsDigit"), QString("2500"));
+
+        p.view->setCompact(true);
+        auto* compact = p.find("timerCompactButton");
+        QVERIFY(p.timer()->isBreak() && compact->isVisible()
+            && !p.find<QWidget*>("pomodoroFullForm")->isVisible());
+        p.view->setCompact(false);
+        p.timer()->reset();
+        QVERIFY(!p.view->isRefreshing());
+        p.timer()->selectMode(true);
+        p.view->setCompact(true);
+        QVERIFY(!p.timer()->isBreak());
+        QTest::mouseClick(compact, Qt::LeftButton);
+        QVERIFY(p.timer()->isRunning());
+        p.now = p.now.addSecs(90);
+        p.view->refresh();
+        QCOMPARE(compact->text(), QString("23:30"));
     }
 };
 

@@ -17,14 +17,6 @@ class TestRecordingView : public QObject {
 
     RecordingStore* audio() const { return h->recorder(); }
 
-    std::unique_ptr<RecordingView> makeView()
-    {
-        auto view = std::make_unique<RecordingView>(h->store.get());
-        view->resize(300, 200);
-        view->show();
-        return view;
-    }
-
     void addRecordings(const QStringList& names)
     {
         h->makeFolder("Recordings");
@@ -57,7 +49,8 @@ private slots:
 
     void fullPanelFollowsTheRecorder()
     {
-        auto view = makeView();
+        auto view = std::make_unique<RecordingView>(h->store.get());
+        view->show();
         auto* record = view->findChild<QPushButton*>("recordButton");
         auto* library = view->findChild<QPushButton*>("recordingLibraryButton");
         auto* elapsed = view->findChild<QLabel*>("recordingElapsedLabel");
@@ -99,46 +92,36 @@ private slots:
         QVERIFY(!audio()->isRecording());
     }
 
-    void libraryListsAndPlays()
+    // Messages show over the open library only, and closing it stops the playback.
+    void libraryInTheContentView()
     {
-        auto view = makeView();
-        QTest::mouseClick(view->findChild<QPushButton*>("recordingLibraryButton"), Qt::LeftButton);
-        QVERIFY(view->library() && view->library()->isVisible() && view->isShowingLibrary());
-        addRecordings({ "old.m4a", "new.m4a" });
-        RecordingLibraryDialog* library = view->library();
-        QStringList listed;
-        for (const AudioRecording& recording : audio()->recordings())
-            listed << recording.filename();
-        QTRY_COMPARE(rowNames(library), listed);
-
-        QTest::mouseClick(playButton(library, "old.m4a"), Qt::LeftButton);
-        QCOMPARE(audio()->playingID(), QString("old.m4a"));
-        QVERIFY(playButton(library, "old.m4a")->property("playing").toBool());
-        QVERIFY(!playButton(library, "new.m4a")->property("playing").toBool());
-        // Closing the library stops the playback.
-        library->reject();
-        QVERIFY(!audio()->isPlaying());
-    }
-
-    // While the library is open, the store's message is shown over the library only;
-    // closed, the window's own alert shows it again.
-    void messagesInTheContentView()
-    {
-        addRecordings({ "a.m4a" });
         ContentView content(h->store.get());
         content.resize(420, 800);
         content.show();
         auto* view = content.findChild<QWidget*>("focusRow")->findChild<RecordingView*>("recordingView");
         QVERIFY(view && view->isVisible());
-        view->showLibrary();
+        QTest::mouseClick(view->findChild<QPushButton*>("recordingLibraryButton"), Qt::LeftButton);
         RecordingLibraryDialog* library = view->library();
+        QVERIFY(library && library->isVisible() && view->isShowingLibrary());
+        addRecordings({ "old.m4a", "new.m4a" });
+        QStringList listed;
+        for (const AudioRecording& recording : audio()->recordings())
+            listed << recording.filename();
+        QTRY_COMPARE(rowNames(library), listed);
+
         QTest::mouseClick(library->findChild<QPushButton*>("exportButton"), Qt::LeftButton);
         QTRY_VERIFY(library->messageAlert() && library->messageAlert()->isVisible());
         QCOMPARE(library->messageAlert()->text(), QString("请先在设置中选择 Obsidian 仓库。"));
         QVERIFY(!content.messageAlert());
         QTest::mouseClick(library->messageAlert()->findChild<QPushButton*>("okButton"), Qt::LeftButton);
         QVERIFY(!h->store->message());
-        library->accept();
+
+        QTest::mouseClick(playButton(library, "old.m4a"), Qt::LeftButton);
+        QCOMPARE(audio()->playingID(), QString("old.m4a"));
+        QVERIFY(playButton(library, "old.m4a")->property("playing").toBool());
+        QVERIFY(!playButton(library, "new.m4a")->property("playing").toBool());
+        library->reject();
+        QVERIFY(!audio()->isPlaying());
         h->store->setMessage(QStringLiteral("另一条消息"));
         QTRY_VERIFY(content.messageAlert() && content.messageAlert()->isVisible());
     }

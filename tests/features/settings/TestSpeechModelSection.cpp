@@ -6,7 +6,6 @@
 #include "support/TemporaryProfile.h"
 
 #include <QComboBox>
-#include <QCryptographicHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -26,8 +25,7 @@ class TestSpeechModelSection : public QObject {
     }
 
 private slots:
-    // Sizes and the recommended model marked; a download shows Cancel while it runs and
-    // ends installed, with Remove, which offers the download again.
+    // Sizes and the recommendation shown; Cancel while downloading, then Remove.
     void downloadAndRemove()
     {
         LoopbackHttpServer server(fakeWhisperModel());
