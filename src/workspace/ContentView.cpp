@@ -69,6 +69,14 @@ void ContentView::attach(WorkspaceStore* store)
         return;
     m_store = store;
     buildPanels();
+    // Widgets added to the layout of a shown window appear through a queued call, after a
+    // paint with the layout unfinished and a second one once it is done; shown here, the
+    // panels are laid out before their first paint.
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (!child->isWindow() && !child->testAttribute(Qt::WA_WState_ExplicitShowHide))
+            child->show();
+    }
+    m_layout->activate();
     connect(m_store, &WorkspaceStore::messageChanged, this, &ContentView::showMessage);
     // A message from start-up (a damaged file kept aside, for instance) shows once the
     // window is up.
