@@ -2,11 +2,14 @@
 
 #include <QImage>
 #include <QLinearGradient>
+#include <QPaintDevice>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
 #include <QRadialGradient>
 #include <QtMath>
+
+#include <vector>
 
 namespace {
 QColor rgb(double r, double g, double b, double alpha)
@@ -33,6 +36,104 @@ void paintGlow(QPainter& painter, const QPointF& centre, const QSizeF& size, qre
     painter.setBrush(glow);
     painter.drawEllipse(QPointF(0, 0), 1, 1);
     painter.restore();
+}
+
+// A card's shadow and body are the same all along its straight edges: drawn once around a
+// small card, they are stretched between the corners to any card's size, instead of six
+// translucent layers being filled over the whole card at every paint.
+struct CardPatch {
+    bool dark = false;
+    bool solid = false;
+    QRgb base = 0;
+    qreal cornerRadius = 0;
+    std::optional<QRgb> tint;
+    int devicePixelRatio = 1;
+
+    bool operator==(const CardPatch&) const = default;
+};
+
+// Beyond the card: the shadow reaches half of itself sideways, a third up and all of it down.
+constexpr int kLeft = Surfaces::kShadowReach / 2 + 1;
+constexpr int kTop = Surfaces::kShadowReach / 3 + 1;
+constexpr int kBottom = Surfaces::kShadowReach + 1;
+
+// Each corner's curves lie within this distance of the card's sides.
+int cornerExtent(qreal cornerRadius)
+{
+    return qCeil(cornerRadius + Surfaces::kShadowReach / 2.0) + 1;
+}
+
+const QImage& patchImage(const CardPatch& patch)
+{
+    static std::vector<std::pair<CardPatch, QImage>> drawn;
+    for (const auto& [key, image] : drawn) {
+        if (key == patch)
+            return image;
+    }
+    if (drawn.size() >= 8)
+        drawn.clear();
+    const int corner = cornerExtent(patch.cornerRadius);
+    const int side = 2 * corner + 1;
+    QImage image(QSize(kLeft + side + kLeft, kTop + side + kBottom) * patch.devicePixelRatio,
+        QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(patch.devicePixelRatio);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    QPalette colours;
+    colours.setColor(QPalette::Base, QColor::fromRgba(patch.base));
+    Surfaces::paintCardBody(painter, QRectF(kLeft, kTop, side, side), { patch.dark, patch.solid }, colours,
+        patch.cornerRadius, patch.tint ? std::optional<QColor>(QColor::fromRgba(*patch.tint)) : std::nullopt);
+    painter.end();
+    drawn.emplace_back(patch, image);
+    return drawn.back().second;
+}
+
+// Whole device pixels only, where the stretched middle rows and columns land exactly.
+bool paintCardPatched(QPainter& painter, const QRectF& rect, const Surfaces::Look& look,
+    const QPalette& palette, qreal cornerRadius, std::optional<QColor> tint)
+{
+    const qreal ratio = painter.device()->devicePixelRatio();
+    const int corner = cornerExtent(cornerRadius);
+    const QTransform& transform = painter.transform();
+    const bool whole = rect == QRectF(rect.toRect()) && ratio == qRound(ratio)
+        && transform.type() <= QTransform::TxTranslate && transform.dx() == qRound(transform.dx())
+        && transform.dy() == qRound(transform.dy());
+    if (!whole || rect.width() < 2 * corner + 1 || rect.height() < 2 * corner + 1)
+        return false;
+    const CardPatch patch { look.dark, look.solid, palette.color(QPalette::Base).rgba(), cornerRadius,
+        tint ? std::optional<QRgb>(tint->rgba()) : std::nullopt, qRound(ratio) };
+    const QImage& image = patchImage(patch);
+    const int side = 2 * corner + 1;
+    // Source and target edges of the three columns and rows: the outside and the corner,
+    // the stretched middle, the corner and the outside.
+    const qreal sourceX[]
+        = { 0, qreal(kLeft + corner), qreal(kLeft + corner + 1), qreal(kLeft + side + kLeft) };
+    const qreal sourceY[]
+        = { 0, qreal(kTop + corner), qreal(kTop + corner + 1), qreal(kTop + side + kBottom) };
+    const qreal right = rect.x() + rect.width();
+    const qreal bottom = rect.y() + rect.height();
+    const qreal targetX[] = { rect.x() - kLeft, rect.x() + corner, right - corner, right + kLeft };
+    const qreal targetY[] = { rect.y() - kTop, rect.y() + corner, bottom - corner, bottom + kBottom };
+    painter.save();
+    // Stretched, the one-pixel middle rows and columns must not be blended with their neighbours.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    for (int row = 0; row < 3; ++row) {
+        for (int column = 0; column < 3; ++column) {
+            const QRectF target(
+                QPointF(targetX[column], targetY[row]), QPointF(targetX[column + 1], targetY[row + 1]));
+            const QRectF source(QPointF(sourceX[column], sourceY[row]) * ratio,
+                QPointF(sourceX[column + 1], sourceY[row + 1]) * ratio);
+            if (row == 1 && column == 1) {
+                // The middle is one colour: filled, not stretched.
+                const QPoint middle = source.topLeft().toPoint();
+                painter.fillRect(target, QColor::fromRgba(qUnpremultiply(image.pixel(middle))));
+            } else {
+                painter.drawImage(target, image, source);
+            }
+        }
+    }
+    painter.restore();
+    return true;
 }
 } // namespace
 
@@ -85,7 +186,7 @@ void paintWindow(QPainter& painter, const QRectF& rect, const Look& look, const 
     painter.restore();
 }
 
-void paintCard(QPainter& painter, const QRectF& rect, const Look& look, const QPalette& palette,
+void paintCardBody(QPainter& painter, const QRectF& rect, const Look& look, const QPalette& palette,
     qreal cornerRadius, std::optional<QColor> tint)
 {
     painter.save();
@@ -111,6 +212,13 @@ void paintCard(QPainter& painter, const QRectF& rect, const Look& look, const QP
         painter.setBrush(wash);
         painter.drawRoundedRect(rect, cornerRadius, cornerRadius);
     }
+    painter.restore();
+}
+
+void paintCardBorder(QPainter& painter, const QRectF& rect, const Look& look, qreal cornerRadius)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
     QLinearGradient edge(rect.topLeft(), rect.bottomRight());
     edge.setColorAt(0, rgb(1, 1, 1, look.dark ? 0.15 : 0.7));
     edge.setColorAt(1, rgb(1, 1, 1, look.dark ? 0.04 : 0.2));
@@ -118,6 +226,14 @@ void paintCard(QPainter& painter, const QRectF& rect, const Look& look, const QP
     painter.setPen(QPen(QBrush(edge), 1));
     painter.drawRoundedRect(rect.adjusted(0.5, 0.5, -0.5, -0.5), cornerRadius - 0.5, cornerRadius - 0.5);
     painter.restore();
+}
+
+void paintCard(QPainter& painter, const QRectF& rect, const Look& look, const QPalette& palette,
+    qreal cornerRadius, std::optional<QColor> tint)
+{
+    if (!paintCardPatched(painter, rect, look, palette, cornerRadius, tint))
+        paintCardBody(painter, rect, look, palette, cornerRadius, tint);
+    paintCardBorder(painter, rect, look, cornerRadius);
 }
 
 } // namespace Surfaces

@@ -20,6 +20,11 @@ void paintWindow(QPainter& painter, const QRectF& rect, const Look& look, const 
 // A card of `rect`; its soft shadow reaches a few pixels beyond it.
 void paintCard(QPainter& painter, const QRectF& rect, const Look& look, const QPalette& palette,
     qreal cornerRadius = 18, std::optional<QColor> tint = std::nullopt);
+// The card's parts. paintCard draws the body (shadow, fill and tint) stretched from a small
+// card drawn once, where it can; this draws it outright.
+void paintCardBody(QPainter& painter, const QRectF& rect, const Look& look, const QPalette& palette,
+    qreal cornerRadius = 18, std::optional<QColor> tint = std::nullopt);
+void paintCardBorder(QPainter& painter, const QRectF& rect, const Look& look, qreal cornerRadius = 18);
 // How far the card's shadow reaches beyond its rectangle.
 constexpr int kShadowReach = 6;
 } // namespace Surfaces

@@ -19,9 +19,8 @@ NotificationIssueView::NotificationIssueView(NotificationService* notifications,
 
     m_icon = new QLabel(this);
     m_icon->setObjectName("notificationIssueIcon");
+    // Drawn in the warning colour whatever the palette.
     m_icon->setPixmap(Symbols::icon(Symbol::BellOff).pixmap(14, 14));
-    // The warning colour, as the symbol would be tinted orange.
-    m_icon->setStyleSheet(QStringLiteral("color: #ff9500;"));
 
     m_text = new QLabel(this);
     m_text->setObjectName("notificationIssueLabel");

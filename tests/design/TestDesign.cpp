@@ -1,5 +1,6 @@
 #include "design/Appearance.h"
 #include "design/CaretRest.h"
+#include "design/Surfaces.h"
 #include "design/Symbols.h"
 #include "support/TemporaryProfile.h"
 
@@ -7,12 +8,14 @@
 #include <QDBusConnection>
 #include <QDBusVariant>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPalette>
 #include <QStyleHints>
 #include <QtTest>
 
 using Scheme = DesktopAppearance::Scheme;
 Q_DECLARE_METATYPE(std::optional<Scheme>)
+Q_DECLARE_METATYPE(std::optional<QColor>)
 
 namespace {
 struct FixedDesktop : DesktopAppearance {
@@ -111,6 +114,57 @@ private slots:
             QCOMPARE(appearance.isDark(), look == "dark");
         QVERIFY(profile.preferences()->setString("appearanceMode", look == "dark" ? "light" : "dark"));
         QCOMPARE(appearance.isDark(), look != "dark");
+    }
+
+    // A card is stretched from one drawn small; it must look as if drawn at its own size (but
+    // for rounding: the small one is drawn over nothing, then over the window).
+    void cardsLookDrawnOutright_data()
+    {
+        QTest::addColumn<QRect>("card");
+        QTest::addColumn<bool>("dark");
+        QTest::addColumn<bool>("solid");
+        QTest::addColumn<int>("scale");
+        QTest::addColumn<std::optional<QColor>>("tint");
+        QTest::newRow("light") << QRect(20, 16, 300, 180) << false << false << 1 << std::optional<QColor>();
+        QTest::newRow("dark, scale 2")
+            << QRect(21, 15, 161, 47) << true << false << 2 << std::optional<QColor>();
+        QTest::newRow("solid, tinted")
+            << QRect(20, 16, 50, 260) << false << true << 1 << std::optional(QColor(Qt::red));
+        QTest::newRow("smaller than its corners")
+            << QRect(20, 16, 30, 30) << true << false << 1 << std::optional<QColor>();
+    }
+    void cardsLookDrawnOutright()
+    {
+        QFETCH(QRect, card);
+        QFETCH(bool, dark);
+        QFETCH(bool, solid);
+        QFETCH(int, scale);
+        QFETCH(std::optional<QColor>, tint);
+        QPalette palette;
+        palette.setColor(QPalette::Base, dark ? QColor(40, 44, 52) : QColor(Qt::white));
+        QImage images[2];
+        for (int drawn = 0; drawn < 2; ++drawn) {
+            images[drawn] = QImage(QSize(360, 320) * scale, QImage::Format_RGB32);
+            images[drawn].setDevicePixelRatio(scale);
+            images[drawn].fill(QColor(90, 140, 200));
+            QPainter painter(&images[drawn]);
+            if (drawn == 0) {
+                Surfaces::paintCard(painter, card, { dark, solid }, palette, 18, tint);
+            } else {
+                Surfaces::paintCardBody(painter, card, { dark, solid }, palette, 18, tint);
+                Surfaces::paintCardBorder(painter, card, { dark, solid });
+            }
+        }
+        int worst = 0;
+        for (int y = 0; y < images[0].height(); ++y) {
+            for (int x = 0; x < images[0].width(); ++x) {
+                const QRgb a = images[0].pixel(x, y);
+                const QRgb b = images[1].pixel(x, y);
+                worst = std::max({ worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                    std::abs(qBlue(a) - qBlue(b)) });
+            }
+        }
+        QVERIFY2(worst <= 3, qPrintable(QString::number(worst)));
     }
 
     // Left alone the caret stops blinking; a key press brings the blinking back until the next rest.

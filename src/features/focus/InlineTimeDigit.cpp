@@ -33,31 +33,44 @@ InlineTimeDigit::InlineTimeDigit(bool isSeconds, QWidget* parent)
     m_stack = new QStackedLayout(this);
     m_stack->setContentsMargins(0, 0, 0, 0);
 
-    QFont digits = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    digits.setPointSizeF(font().pointSizeF() * 1.6);
-
     m_label = new QLabel(this);
     m_label->setTextFormat(Qt::PlainText);
     m_label->setObjectName("durationLabel");
     m_label->setAlignment(Qt::AlignCenter);
-    m_label->setFont(digits);
+    m_label->setFont(digitsFont());
     // Clicks belong to the digit, which decides whether editing may start.
     m_label->setAttribute(Qt::WA_TransparentForMouseEvents);
 
+    m_stack->addWidget(m_label);
+    setValue(0);
+    retranslate();
+}
+
+QFont InlineTimeDigit::digitsFont() const
+{
+    QFont digits = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    digits.setPointSizeF(font().pointSizeF() * 1.6);
+    return digits;
+}
+
+// Made on the first edit: most digits are never edited, and a styled field is costly to
+// make for each of them when the window opens.
+void InlineTimeDigit::makeField()
+{
     m_field = new QLineEdit(this);
     m_field->setObjectName("durationField");
     m_field->setFrame(false);
     m_field->setAlignment(Qt::AlignCenter);
-    m_field->setFont(digits);
-    m_field->setStyleSheet(QStringLiteral("QLineEdit { background: rgba(0, 122, 255, 31); border-radius: 4px; }"));
+    m_field->setFont(digitsFont());
+    m_field->setStyleSheet(
+        QStringLiteral("QLineEdit { background: rgba(0, 122, 255, 31); border-radius: 4px; }"));
+    m_field->setAccessibleName(accessibleName());
     m_field->installEventFilter(this);
     connect(m_field, &QLineEdit::returnPressed, this, [this] { finish(false); });
     connect(m_field, &QLineEdit::textChanged, this, &InlineTimeDigit::updateWidth);
-
-    m_stack->addWidget(m_label);
     m_stack->addWidget(m_field);
-    setValue(0);
-    retranslate();
+    // In the keyboard's order where the digit is, not after the window's last control.
+    QWidget::setTabOrder(this, m_field);
 }
 
 void InlineTimeDigit::setValue(qint64 value)
@@ -96,13 +109,16 @@ void InlineTimeDigit::retranslate()
 {
     setAccessibleName(L10n::tr(m_isSeconds ? "秒数" : "分钟"));
     setToolTip(L10n::tr(m_editable ? "双击原位修改，回车保存，Esc 取消" : "重置后可编辑时长"));
-    m_field->setAccessibleName(accessibleName());
+    if (m_field)
+        m_field->setAccessibleName(accessibleName());
 }
 
 void InlineTimeDigit::startEditing()
 {
     if (!m_editable || m_editing)
         return;
+    if (!m_field)
+        makeField();
     m_editing = true;
     m_field->setText(QStringLiteral("%1").arg(m_value, 2, 10, QLatin1Char('0')));
     m_field->selectAll();

@@ -25,7 +25,10 @@ public:
     bool isEditable() const { return m_editable; }
     void setCompact(bool compact);
     bool isEditing() const { return m_editing; }
+    // None until the first edit.
     QLineEdit* field() const { return m_field; }
+    // The digits' font, which the text beside them shares.
+    QFont digitsFont() const;
 
     void setOnCommit(std::function<void(int)> onCommit) { m_onCommit = std::move(onCommit); }
     void setBeep(std::function<void()> beep) { m_beep = std::move(beep); }
@@ -40,6 +43,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void makeField();
     void finish(bool cancelled);
     void updateWidth();
 
@@ -50,7 +54,7 @@ private:
     bool m_editing = false;
     QStackedLayout* m_stack;
     QLabel* m_label;
-    QLineEdit* m_field;
+    QLineEdit* m_field = nullptr;
     std::function<void(int)> m_onCommit;
     std::function<void()> m_beep;
 };

@@ -125,7 +125,7 @@ QWidget* PomodoroView::buildRow(bool isBreak, ModeRow& row)
     row.minutes->setOnCommit([this, isBreak](int value) { commit(isBreak, false, value); });
     row.colon = new QLabel(QStringLiteral(":"), container);
     row.colon->setTextFormat(Qt::PlainText);
-    row.colon->setFont(row.minutes->field()->font());
+    row.colon->setFont(row.minutes->digitsFont());
     row.seconds = new InlineTimeDigit(true, container);
     row.seconds->setObjectName(isBreak ? "breakSecondsDigit" : "focusSecondsDigit");
     row.seconds->setOnCommit([this, isBreak](int value) { commit(isBreak, true, value); });
