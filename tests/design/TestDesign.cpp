@@ -125,13 +125,12 @@ private slots:
         QTest::addColumn<bool>("solid");
         QTest::addColumn<int>("scale");
         QTest::addColumn<std::optional<QColor>>("tint");
-        QTest::newRow("light") << QRect(20, 16, 300, 180) << false << false << 1 << std::optional<QColor>();
-        QTest::newRow("dark, scale 2")
-            << QRect(21, 15, 161, 47) << true << false << 2 << std::optional<QColor>();
-        QTest::newRow("solid, tinted")
-            << QRect(20, 16, 50, 260) << false << true << 1 << std::optional(QColor(Qt::red));
-        QTest::newRow("smaller than its corners")
-            << QRect(20, 16, 30, 30) << true << false << 1 << std::optional<QColor>();
+        const std::optional<QColor> none;
+        QTest::newRow("light") << QRect(20, 16, 300, 180) << false << false << 1 << none;
+        QTest::newRow("dark, scale 2") << QRect(21, 15, 161, 47) << true << false << 2 << none;
+        const std::optional<QColor> red = QColor(Qt::red);
+        QTest::newRow("solid, tinted") << QRect(20, 16, 50, 260) << false << true << 1 << red;
+        QTest::newRow("smaller than its corners") << QRect(20, 16, 30, 30) << true << false << 1 << none;
     }
     void cardsLookDrawnOutright()
     {
@@ -140,8 +139,7 @@ private slots:
         QFETCH(bool, solid);
         QFETCH(int, scale);
         QFETCH(std::optional<QColor>, tint);
-        QPalette palette;
-        palette.setColor(QPalette::Base, dark ? QColor(40, 44, 52) : QColor(Qt::white));
+        const QPalette palette;
         QImage images[2];
         for (int drawn = 0; drawn < 2; ++drawn) {
             images[drawn] = QImage(QSize(360, 320) * scale, QImage::Format_RGB32);
