@@ -236,7 +236,8 @@ struct Samples {
 };
 
 // The two programs take turns, so that whatever else the machine is doing meanwhile
-// weighs on both alike.
+// weighs on both alike; which of them starts a round alternates too, so that neither
+// always follows the other.
 std::optional<std::pair<Figures, Figures>> series(
     xcb_connection_t* c, xcb_window_t root, const char* first, const char* second, int runs)
 {
@@ -244,12 +245,13 @@ std::optional<std::pair<Figures, Figures>> series(
         return std::nullopt;
     Samples a, b;
     for (int i = 0; i < runs; ++i) {
-        const auto one = measure(c, root, first);
-        const auto other = measure(c, root, second);
-        if (!one || !other)
+        const bool firstLeads = i % 2 == 0;
+        const auto lead = measure(c, root, firstLeads ? first : second);
+        const auto follow = measure(c, root, firstLeads ? second : first);
+        if (!lead || !follow)
             return std::nullopt;
-        a.add(*one);
-        b.add(*other);
+        a.add(firstLeads ? *lead : *follow);
+        b.add(firstLeads ? *follow : *lead);
     }
     return std::pair(a.medians(), b.medians());
 }
@@ -262,7 +264,7 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "usage: %s <tandrel> <minimal window> [runs]\n", argv[0]);
         return 2;
     }
-    const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 5;
+    const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 21;
     const auto folders = usePrivateDesktopFolders();
     if (!folders)
         return 1;
