@@ -135,6 +135,25 @@ bool paintCardPatched(QPainter& painter, const QRectF& rect, const Surfaces::Loo
     painter.restore();
     return true;
 }
+
+// The window's wash and glows over `area`, in whatever scale `painter` draws at.
+void drawBackdrop(QPainter& painter, const QRectF& area, const Surfaces::Look& look, QRgb window)
+{
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillRect(area, QColor::fromRgba(window));
+    QLinearGradient wash(area.topLeft(), area.bottomRight());
+    wash.setColorAt(0, look.dark ? rgb(0.045, 0.1, 0.2, 0.8) : rgb(0.83, 0.9, 0.98, 0.74));
+    wash.setColorAt(1, look.dark ? rgb(0.07, 0.19, 0.24, 0.64) : rgb(0.86, 0.96, 0.94, 0.66));
+    painter.fillRect(area, wash);
+    if (!look.solid) {
+        const qreal w = area.width();
+        const qreal h = area.height();
+        paintGlow(painter, area.center() + QPointF(0.35 * w, -0.2 * h), QSizeF(0.95 * w, 0.42 * h), 65,
+            rgb(0, 1, 1, look.dark ? 0.16 : 0.18));
+        paintGlow(painter, area.center() + QPointF(-0.35 * w, 0.28 * h), QSizeF(w, 0.4 * h), 75,
+            rgb(0, 0.48, 1, look.dark ? 0.14 : 0.12));
+    }
+}
 } // namespace
 
 namespace Surfaces {
@@ -161,22 +180,8 @@ void paintWindow(QPainter& painter, const QRectF& rect, const Look& look, const 
         || drawn.window != window) {
         QImage image(size, QImage::Format_ARGB32_Premultiplied);
         QPainter small(&image);
-        small.setRenderHint(QPainter::Antialiasing);
         small.scale(kScale, kScale);
-        const QRectF area(QPointF(0, 0), rect.size());
-        small.fillRect(area, QColor::fromRgba(window));
-        QLinearGradient wash(area.topLeft(), area.bottomRight());
-        wash.setColorAt(0, look.dark ? rgb(0.045, 0.1, 0.2, 0.8) : rgb(0.83, 0.9, 0.98, 0.74));
-        wash.setColorAt(1, look.dark ? rgb(0.07, 0.19, 0.24, 0.64) : rgb(0.86, 0.96, 0.94, 0.66));
-        small.fillRect(area, wash);
-        if (!look.solid) {
-            const qreal w = area.width();
-            const qreal h = area.height();
-            paintGlow(small, area.center() + QPointF(0.35 * w, -0.2 * h), QSizeF(0.95 * w, 0.42 * h), 65,
-                rgb(0, 1, 1, look.dark ? 0.16 : 0.18));
-            paintGlow(small, area.center() + QPointF(-0.35 * w, 0.28 * h), QSizeF(w, 0.4 * h), 75,
-                rgb(0, 0.48, 1, look.dark ? 0.14 : 0.12));
-        }
+        drawBackdrop(small, QRectF(QPointF(0, 0), rect.size()), look, window);
         small.end();
         drawn = { size, look.dark, look.solid, window, image };
     }
@@ -184,6 +189,21 @@ void paintWindow(QPainter& painter, const QRectF& rect, const Look& look, const 
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(rect, drawn.image);
     painter.restore();
+}
+
+QColor windowTone(const QSizeF& size, const Look& look, const QPalette& palette)
+{
+    // The backdrop drawn a few pixels across and averaged.
+    constexpr int kAcross = 8;
+    if (size.isEmpty())
+        return palette.color(QPalette::Window);
+    const QSize tiny(kAcross, qBound(1, qRound(kAcross * size.height() / size.width()), 64));
+    QImage image(tiny, QImage::Format_RGB32);
+    QPainter painter(&image);
+    painter.scale(tiny.width() / size.width(), tiny.height() / size.height());
+    drawBackdrop(painter, QRectF(QPointF(0, 0), size), look, palette.color(QPalette::Window).rgba());
+    painter.end();
+    return image.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixelColor(0, 0);
 }
 
 void paintCardBody(QPainter& painter, const QRectF& rect, const Look& look, const QPalette& palette,

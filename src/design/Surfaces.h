@@ -17,6 +17,9 @@ struct Look {
 };
 
 void paintWindow(QPainter& painter, const QRectF& rect, const Look& look, const QPalette& palette);
+// The window's backdrop of `size` as one flat colour, its average, for a frame that comes
+// too soon to draw the backdrop itself.
+QColor windowTone(const QSizeF& size, const Look& look, const QPalette& palette);
 // A card of `rect`; its soft shadow reaches a few pixels beyond it.
 void paintCard(QPainter& painter, const QRectF& rect, const Look& look, const QPalette& palette,
     qreal cornerRadius = 18, std::optional<QColor> tint = std::nullopt);

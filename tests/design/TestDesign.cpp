@@ -163,6 +163,35 @@ private slots:
         QVERIFY2(worst <= 3, qPrintable(QString::number(worst)));
     }
 
+    // The flat first frame is the backdrop's average, so that the backdrop replacing it hardly shows.
+    void toneIsTheBackdropsAverage_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("dark");
+        QTest::addColumn<bool>("solid");
+        QTest::newRow("light") << QSize(420, 800) << false << false;
+        QTest::newRow("dark") << QSize(420, 800) << true << false;
+        QTest::newRow("light, solid, short") << QSize(420, 620) << false << true;
+        QTest::newRow("dark, solid, wide") << QSize(520, 300) << true << true;
+    }
+    void toneIsTheBackdropsAverage()
+    {
+        QFETCH(QSize, size);
+        QFETCH(bool, dark);
+        QFETCH(bool, solid);
+        const QPalette palette = Appearance::palette(dark, QColor(10, 132, 255));
+        QImage backdrop(size, QImage::Format_RGB32);
+        QPainter painter(&backdrop);
+        Surfaces::paintWindow(painter, QRectF(QPointF(0, 0), size), { dark, solid }, palette);
+        painter.end();
+        const QColor mean
+            = backdrop.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixelColor(0, 0);
+        const QColor tone = Surfaces::windowTone(size, { dark, solid }, palette);
+        for (const int difference :
+            { mean.red() - tone.red(), mean.green() - tone.green(), mean.blue() - tone.blue() })
+            QVERIFY2(std::abs(difference) <= 3, qPrintable(mean.name() + " vs " + tone.name()));
+    }
+
     // Left alone the caret stops blinking; a key press brings the blinking back until the next rest.
     void caretRests()
     {
