@@ -42,6 +42,9 @@ std::optional<ShortcutAction> CommandLine::actionFromOptionName(const QString& n
 
 CommandLine CommandLine::parse(const QStringList& arguments)
 {
+    // The usual launch: nothing to read, and no need to translate the options' texts first.
+    if (arguments.size() <= 1)
+        return {};
     QCommandLineParser parser;
     parser.setApplicationDescription(L10n::tr(
         "Tandrel：停靠在屏幕边缘的待办、速记、专注计时与录音侧边栏。下面的操作交给正在运行的 Tandrel；它没有运行时先启动它。"));
