@@ -29,7 +29,9 @@ PortalDesktopAppearance::PortalDesktopAppearance(QObject* parent)
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return;
-    bus.connect(kService, kPath, kInterface, QStringLiteral("SettingChanged"), { kGroup }, QString(), this,
+    // By path and interface alone: naming the portal's service would cost a blocking
+    // round trip to the bus (its current owner) before the window can show.
+    bus.connect(QString(), kPath, kInterface, QStringLiteral("SettingChanged"), { kGroup }, QString(), this,
         SLOT(settingChanged(QDBusMessage)));
     read(kColorScheme);
     read(kContrast);

@@ -30,12 +30,34 @@ xcb_window_t rootWindow(xcb_connection_t* connection)
     return xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
 }
 
+// An atom keeps its number as long as the X server runs: each is asked for once, and those
+// asked for together in one round trip, since the window waits for them as it is shown.
+QHash<QByteArray, xcb_atom_t>& knownAtoms()
+{
+    static QHash<QByteArray, xcb_atom_t> known;
+    return known;
+}
+
+void internAtoms(xcb_connection_t* connection, std::initializer_list<const char*> names)
+{
+    QHash<QByteArray, xcb_atom_t>& known = knownAtoms();
+    QList<std::pair<QByteArray, xcb_intern_atom_cookie_t>> asked;
+    for (const char* name : names) {
+        if (!known.contains(name))
+            asked.append({ name, xcb_intern_atom(connection, 0, uint16_t(strlen(name)), name) });
+    }
+    for (const auto& [name, cookie] : asked) {
+        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+            xcb_intern_atom_reply(connection, cookie, nullptr), &std::free);
+        if (reply)
+            known.insert(name, reply->atom);
+    }
+}
+
 xcb_atom_t internAtom(xcb_connection_t* connection, const char* name)
 {
-    const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(connection, 0, uint16_t(strlen(name)), name);
-    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
-        xcb_intern_atom_reply(connection, cookie, nullptr), &std::free);
-    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    internAtoms(connection, { name });
+    return knownAtoms().value(name, XCB_ATOM_NONE);
 }
 
 // An EWMH request to the window manager about a managed window.
@@ -192,6 +214,7 @@ void LinuxWindowSystem::setOnAllDesktops(QWidget* window, bool all)
     if (!connection || !window)
         return;
     const xcb_window_t id = nativeWindow(window);
+    internAtoms(connection, { "_NET_WM_STATE", "_NET_WM_STATE_STICKY", "_NET_WM_DESKTOP", "_NET_CURRENT_DESKTOP" });
     const xcb_atom_t state = internAtom(connection, "_NET_WM_STATE");
     const xcb_atom_t sticky = internAtom(connection, "_NET_WM_STATE_STICKY");
     const xcb_atom_t desktop = internAtom(connection, "_NET_WM_DESKTOP");
