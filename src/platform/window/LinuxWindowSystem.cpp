@@ -214,7 +214,8 @@ void LinuxWindowSystem::setOnAllDesktops(QWidget* window, bool all)
     if (!connection || !window)
         return;
     const xcb_window_t id = nativeWindow(window);
-    internAtoms(connection, { "_NET_WM_STATE", "_NET_WM_STATE_STICKY", "_NET_WM_DESKTOP", "_NET_CURRENT_DESKTOP" });
+    internAtoms(
+        connection, { "_NET_WM_STATE", "_NET_WM_STATE_STICKY", "_NET_WM_DESKTOP", "_NET_CURRENT_DESKTOP" });
     const xcb_atom_t state = internAtom(connection, "_NET_WM_STATE");
     const xcb_atom_t sticky = internAtom(connection, "_NET_WM_STATE_STICKY");
     const xcb_atom_t desktop = internAtom(connection, "_NET_WM_DESKTOP");
